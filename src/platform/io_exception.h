@@ -1,0 +1,12 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Thrown by value by every file reader and writer after it has closed what it opened.
+// The path is a copy, so the exception stays valid after the caller's buffer is gone.
+struct ioException {
+    enum Kind : std::int32_t { opening = 0, closing = 1, reading = 2, writing = 3 };
+
+    std::string path;
+    std::int32_t kind = opening;
+};
