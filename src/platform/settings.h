@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// The persistent settings ("Software\Quorla\Domecast"): a user branch shadowing a machine
+// branch, each a text file of typed values. Read on every use, never cached.
+
+// Maximum bytes of a string value, terminator included.
+constexpr std::size_t settingStringCapacity = 260;
+
+// 1 when the value exists as a string in the branches searched (the user branch first
+// when userFirst, then the machine branch); on 0 with report set, shows the
+// "registry information missing" message.
+int readStringSetting(const char* name, std::string& value, int report, int userFirst);
+int readNumberSetting(const char* name, std::uint32_t& value, int report, int userFirst);
+
+// Writes into the user branch only; failures are silent.
+void writeStringSetting(const char* name, const std::string& value);
+void writeNumberSetting(const char* name, std::uint32_t value);

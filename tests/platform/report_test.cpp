@@ -1,0 +1,48 @@
+#include "platform/report.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "support/message_recorder.h"
+
+TEST(ReportIoException, NamesTheOperationAndTheFile) {
+    struct Case { int kind; const char* text; };
+    const Case cases[] = {{ioException::opening, "IO Error opening a.tga"},
+                          {ioException::closing, "IO Error closing a.tga"},
+                          {ioException::reading, "IO Error reading a.tga"},
+                          {ioException::writing, "IO Error writing a.tga"}};
+    for (const Case& c : cases) {
+        MessageRecorder recorder;
+        reportIoException(ioException{"a.tga", c.kind});
+        ASSERT_EQ(recorder.texts(), std::vector<std::string>{c.text});
+        EXPECT_EQ(recorder.messages()[0].caption, programCaption());
+    }
+}
+
+TEST(ReportSystemError, AddsTheSystemTextAfterALineBreak) {
+    MessageRecorder recorder;
+    errno = ENOENT;
+    reportSystemError("Couldn't start the paint program");
+    ASSERT_EQ(recorder.texts().size(), 1u);
+    EXPECT_EQ(recorder.texts()[0], "Couldn't start the paint program:\nNo such file or directory");
+
+    errno = EACCES;
+    reportSystemError(nullptr);
+    EXPECT_EQ(recorder.texts()[1], "Permission denied");
+}
+
+TEST(ReportAssertion, CaptionedAssertionFailed) {
+    MessageRecorder recorder;
+    reportAssertion("render.cpp", 42, "w > 0");
+    ASSERT_EQ(recorder.messages().size(), 1u);
+    EXPECT_EQ(recorder.messages()[0].text, "File render.cpp, line 42 : w > 0");
+    EXPECT_EQ(recorder.messages()[0].caption, "Assertion Failed");
+}
+
+TEST(RuntimeDebugging, OffUntilSwitched) {
+    EXPECT_FALSE(runtimeDebugging());
+    setRuntimeDebugging(true);
+    EXPECT_TRUE(runtimeDebugging());
+    setRuntimeDebugging(false);
+}
