@@ -1,0 +1,98 @@
+// image: one picture through Domecast's own readers and writers.
+#include <algorithm>
+#include <cctype>
+#include <memory>
+
+#include "commands.h"
+#include "image/bgr_image.h"
+#include "image/bgra_image.h"
+#include "image/bmp.h"
+#include "image/jpeg.h"
+#include "image/pcx_read.h"
+#include "image/pcx_write.h"
+#include "image/png.h"
+#include "image/tga.h"
+#include "panorama_io.h"
+
+namespace {
+
+std::string extensionOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string extension = path.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+ImageReader readerFor(const std::string& extension) {
+    if (extension == ".bmp") return LoadBMP;
+    if (extension == ".tga") return LoadTGA;
+    if (extension == ".pcx") return LoadPCX;
+    if (extension == ".jpg" || extension == ".jpeg") return LoadJPEG;
+    if (extension == ".png") return LoadPNG;
+    return nullptr;
+}
+
+ImageWriter writerFor(const std::string& extension) {
+    if (extension == ".bmp") return SaveBMP;
+    if (extension == ".tga") return SaveTGA;
+    if (extension == ".pcx") return SavePCX;
+    if (extension == ".jpg" || extension == ".jpeg") return SaveJPEG;
+    if (extension == ".png") return SavePNG;
+    return nullptr;
+}
+
+// The picture as read: 3 bytes per pixel, or 4 when the file carries alpha and the
+// output keeps it.
+struct Picture {
+    bool keepAlpha = false;
+    std::unique_ptr<RawImage> colour;
+    std::unique_ptr<BGRAImage> withAlpha;
+};
+
+void pictureSink(Size size, int bytesPerPixelHint, void* userData, std::uint32_t& stride, int& bytesPerPixel,
+                 std::uint8_t*& pixels) {
+    auto* picture = static_cast<Picture*>(userData);
+    if (picture->keepAlpha && bytesPerPixelHint == 4) {
+        picture->withAlpha = std::make_unique<BGRAImage>(Size{0, 0});
+        BGRAImage::sink(size, bytesPerPixelHint, picture->withAlpha.get(), stride, bytesPerPixel, pixels);
+    } else {
+        picture->colour = std::make_unique<RawImage>(Size{0, 0});
+        RawImage::sink(size, bytesPerPixelHint, picture->colour.get(), stride, bytesPerPixel, pixels);
+    }
+}
+
+}  // namespace
+
+int runImage(const CliOptions& options) {
+    if (options.positional.size() != 2) throw UsageError("expected IN and OUT");
+    const std::string& in = options.positional[0];
+    const std::string& out = options.positional[1];
+    const ImageReader reader = readerFor(extensionOf(in));
+    const ImageWriter writer = writerFor(extensionOf(out));
+    if (reader == nullptr) throw UsageError("cannot read '" + in + "': use .bmp, .tga, .pcx, .jpg, .jpeg or .png");
+    if (writer == nullptr) throw UsageError("cannot write '" + out + "': use .bmp, .tga, .pcx, .jpg, .jpeg or .png");
+
+    Picture picture;
+    picture.keepAlpha = writer == SaveTGA || writer == SavePNG;
+    reader(in.c_str(), pictureSink, &picture);
+
+    PcxWriteOptions pcx = pcxWriteOptionsFromSettings();
+    if (options.dither) pcx.dither = *options.dither;
+    if (options.resize) pcx.resize = *options.resize;
+    if (options.colormap) pcx.colormap = *options.colormap;
+
+    writeThroughTemporary(out, [&](const char* path) {
+        if (writer == SavePCX && picture.colour) {
+            SavePCXWithOptions(path, picture.colour->size(), picture.colour->stride, 3, picture.colour->pixels, pcx);
+        } else if (picture.withAlpha) {
+            writer(path, {picture.withAlpha->width, picture.withAlpha->height}, picture.withAlpha->stride, 4,
+                   picture.withAlpha->pixels);
+        } else {
+            writer(path, picture.colour->size(), picture.colour->stride, 3, picture.colour->pixels);
+        }
+    });
+    return 0;
+}

@@ -1,0 +1,106 @@
+// domecast-cli: the panorama work of the editor without a window.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "platform/io_exception.h"
+#include "platform/report.h"
+
+namespace {
+
+struct Subcommand {
+    const char* name;
+    int (*run)(const CliOptions&);
+    std::vector<std::string> options;
+    const char* usage;
+    const char* help;
+};
+
+const std::vector<Subcommand>& subcommands() {
+    static const std::vector<Subcommand> table = {
+        {"convert", runConvert, {"from", "to", "vfov"},
+         "convert IN OUT [--from ROW] [--to ROW] [--vfov DEG]",
+         "Opens the panorama IN and writes it as OUT, with every file OUT's layout writes\n"
+         "(faces, sphere, strip, scene file). --from/--to force a layout (index or name, see\n"
+         "'formats'); --vfov answers the vertical field of view of a cylindrical image."},
+        {"render", runRender, {"heading", "pitch", "size", "fov", "from"},
+         "render IN OUT.bmp --heading DEG --pitch DEG --size WxH [--fov HxV] [--from ROW]",
+         "Writes the picture handed to a paint program: the view rendered with 2 x 2\n"
+         "supersampling, the view marker in its four corners. Without --fov the nominal field\n"
+         "of view of the size is used (one view pixel covers one face pixel at the centre)."},
+        {"view", runView, {"heading", "pitch", "size", "fov", "from"},
+         "view IN OUT.bmp --heading DEG --pitch DEG --size WxH [--fov HxV] [--from ROW]",
+         "Writes the live-display picture of the view (one sample per pixel) as a 24-bit BMP."},
+        {"apply", runApply, {"heading", "pitch", "fov", "to", "from"},
+         "apply IN PAINTED.bmp OUT --heading DEG --pitch DEG [--fov HxV] [--to ROW] [--from ROW]",
+         "Projects the changed pixels of a painted copy of a rendered view onto the faces and\n"
+         "writes OUT. Heading, pitch and field of view must be those it was rendered with."},
+        {"paint", runPaint, {"heading", "pitch", "size", "program", "to", "from", "fov"},
+         "paint IN OUT --heading DEG --pitch DEG --size WxH --program PROG [--to ROW] [--from ROW]",
+         "Renders the view into a temporary file, starts PROG on it, waits for it to end,\n"
+         "projects the picture if it was saved since, removes the file and writes OUT."},
+        {"image", runImage, {"dither", "resize", "colormap"},
+         "image IN OUT [--dither N] [--resize 0|1] [--colormap FILE]",
+         "Converts one image through Domecast's own readers and writers, chosen by extension:\n"
+         ".bmp, .tga, .pcx, .jpg/.jpeg, .png. PCX output takes its options from the flags,\n"
+         "else from the settings."},
+        {"formats", runFormats, {}, "formats",
+         "Lists the open and save layouts with their indices, names and patterns."},
+    };
+    return table;
+}
+
+void printUsage(std::FILE* to) {
+    std::fprintf(to, "usage: domecast-cli SUBCOMMAND ARGS...   (domecast-cli SUBCOMMAND --help)\n");
+    for (const Subcommand& s : subcommands()) std::fprintf(to, "  domecast-cli %s\n", s.usage);
+    std::fprintf(to, "  domecast-cli --version\n");
+}
+
+}  // namespace
+
+bool showProgress() { return ::isatty(STDERR_FILENO) == 1; }
+
+void progress(const char* text) {
+    if (showProgress()) std::fprintf(stderr, "%s\n", text);
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        printUsage(stderr);
+        return 2;
+    }
+    const std::string first = argv[1];
+    if (first == "--version") {
+        std::printf("domecast-cli %s\n", DOMECAST_VERSION);
+        return 0;
+    }
+    if (first == "--help" || first == "-h") {
+        printUsage(stdout);
+        return 0;
+    }
+    for (const Subcommand& s : subcommands()) {
+        if (first != s.name) continue;
+        const std::vector<std::string> args(argv + 2, argv + argc);
+        try {
+            const CliOptions options = parseOptions(args, s.options);
+            if (options.help) {
+                std::printf("usage: domecast-cli %s\n\n%s\n", s.usage, s.help);
+                return 0;
+            }
+            return s.run(options);
+        } catch (const UsageError& e) {
+            std::fprintf(stderr, "domecast-cli %s: %s\nusage: domecast-cli %s\n", s.name, e.what(), s.usage);
+            return 2;
+        } catch (const ioException& e) {
+            reportIoException(e);
+            return 1;
+        }
+    }
+    std::fprintf(stderr, "domecast-cli: unknown subcommand '%s'\n", first.c_str());
+    printUsage(stderr);
+    return 2;
+}

@@ -1,0 +1,38 @@
+#pragma once
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "image/image_types.h"
+
+// A command line that is wrong: the program prints the message and a usage line and
+// exits with status 2.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The options of one subcommand, as given (angles still in degrees).
+struct CliOptions {
+    std::vector<std::string> positional;
+    std::optional<float> heading;  // degrees
+    std::optional<float> pitch;    // degrees
+    std::optional<Size> size;
+    std::optional<float> fovX, fovY;  // degrees
+    std::optional<std::string> from, to, program, colormap;
+    std::optional<float> vfov;  // degrees
+    std::optional<int> dither, resize;
+    bool help = false;
+};
+
+// Parses args (the words after the subcommand). allowed names the options this
+// subcommand takes ("heading", "size", ...); anything else is a UsageError, as are
+// malformed values.
+CliOptions parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed);
+
+// "WxH" with both positive.
+Size parseSize(const std::string& text);
+// A whole decimal number in [low, high].
+int parseInteger(const std::string& text, int low, int high, const char* what);
+// A decimal number of degrees as a float (the conversion to radians is the caller's).
+float parseDegrees(const std::string& text, const char* what);

@@ -1,0 +1,119 @@
+#include "panorama_io.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+#include "commands.h"
+#include "panorama/document_questions.h"
+#include "panorama/format_table.h"
+#include "platform/message.h"
+
+namespace {
+
+// The questions of opening and saving, answered from the command line.
+class CliQuestions : public DocumentQuestions {
+public:
+    explicit CliQuestions(const CliOptions& options) : options_(options) {}
+
+    std::optional<FileChoice> chooseSaveFile(const std::string&, int) override { return std::nullopt; }
+    std::optional<FileChoice> chooseOpenFile(const std::string&, int) override { return std::nullopt; }
+    std::optional<int> askFieldOfView(int proposed) override {
+        if (!options_.vfov) return proposed;
+        return static_cast<int>(std::lround(*options_.vfov));
+    }
+    MessageAnswer askSaveChanges(const std::string&, const std::string&) override { return MessageAnswer::no; }
+    void showMessage(const std::string& text) override { ::showMessage(text); }
+    void beginWait() override {}
+    void endWait() override {}
+
+private:
+    const CliOptions& options_;
+};
+
+bool caseInsensitiveEqual(const std::string& a, const char* b) {
+    std::size_t i = 0;
+    for (; i < a.size() && b[i] != 0; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return i == a.size() && b[i] == 0;
+}
+
+// A layout given as its index in the list or its display name.
+template <typename DisplayName>
+int resolveRow(const std::string& text, int count, DisplayName displayName, const char* option) {
+    if (!text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); })) {
+        const long index = std::strtol(text.c_str(), nullptr, 10);
+        if (index < count) return static_cast<int>(index);
+    }
+    for (int i = 0; i < count; ++i)
+        if (caseInsensitiveEqual(text, displayName(i))) return i;
+    throw UsageError(std::string("--") + option + ": no such layout '" + text + "' (see 'domecast-cli formats')");
+}
+
+}  // namespace
+
+std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const CliOptions& options) {
+    const FormatTable& table = formatTable();
+    int row = -1;
+    if (options.from) {
+        row = resolveRow(*options.from, table.openCount(),
+                         [&](int i) { return table.openRow(i).displayName; }, "from");
+    } else {
+        row = table.bestOpenRow(path);
+        if (row < 0)
+            throw UsageError("cannot tell the layout of '" + path + "' from its name; use --from ROW");
+    }
+    progress("Reading the panorama...");
+    CliQuestions questions(options);
+    auto panorama = std::make_unique<PaintedSixImage>();
+    panorama->load(questions, row, path);
+    return panorama;
+}
+
+void writePanorama(PaintedSixImage& panorama, const std::string& path, const CliOptions& options) {
+    const FormatTable& table = formatTable();
+    int row = -1;
+    if (options.to) {
+        row = resolveRow(*options.to, table.saveCount(), [&](int i) { return table.saveRow(i).displayName; }, "to");
+    } else {
+        int best = 0, matches = 0;
+        for (int i = 0; i < table.saveCount(); ++i) {
+            const int length = matchLength(path, table.saveRow(i).savePattern);
+            if (length > best) {
+                best = length;
+                row = i;
+                matches = 1;
+            } else if (length == best && length > 0) {
+                ++matches;
+            }
+        }
+        if (row < 0) throw UsageError("cannot tell the layout to write '" + path + "' from its name; use --to ROW");
+        if (matches > 1)
+            throw UsageError("the name '" + path + "' fits several layouts; choose one with --to ROW");
+    }
+    progress("Writing the panorama...");
+    panorama.fileName = path;
+    panorama.layout = row;
+    panorama.write();
+}
+
+int runConvert(const CliOptions& options) {
+    if (options.positional.size() != 2) throw UsageError("expected IN and OUT");
+    auto panorama = openPanorama(options.positional[0], options);
+    writePanorama(*panorama, options.positional[1], options);
+    return 0;
+}
+
+int runFormats(const CliOptions& options) {
+    if (!options.positional.empty()) throw UsageError("formats takes no arguments");
+    const FormatTable& table = formatTable();
+    std::printf("Open layouts:\n");
+    for (int i = 0; i < table.openCount(); ++i)
+        std::printf("  %2d  %-36s %s\n", i, table.openRow(i).displayName, table.openRow(i).openPattern);
+    std::printf("Save layouts:\n");
+    for (int i = 0; i < table.saveCount(); ++i)
+        std::printf("  %2d  %-36s %s\n", i, table.saveRow(i).displayName, table.saveRow(i).savePattern);
+    return 0;
+}

@@ -1,0 +1,155 @@
+// render, view, apply and paint: the views of a panorama and the paint round trip.
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+
+#include "commands.h"
+#include "image/bgr_image.h"
+#include "image/bmp.h"
+#include "panorama_io.h"
+#include "platform/child_process.h"
+#include "platform/file_time.h"
+#include "platform/io_exception.h"
+#include "platform/report.h"
+#include "platform/temp_file.h"
+#include "view/geometry.h"
+
+namespace {
+
+void requirePositional(const CliOptions& options, std::size_t count) {
+    if (options.positional.size() != count)
+        throw UsageError("expected " + std::to_string(count) + " file arguments, got " +
+                         std::to_string(options.positional.size()));
+}
+
+struct Camera {
+    float heading;
+    float pitch;
+};
+
+// Angles in radians, converted from degrees exactly as the editor's own constants are.
+Camera cameraOf(const CliOptions& options) {
+    if (!options.heading) throw UsageError("--heading is required");
+    if (!options.pitch) throw UsageError("--pitch is required");
+    return {*options.heading * degToRad, clampPitch(*options.pitch * degToRad)};
+}
+
+// The given field of view, else the nominal one of the picture's size.
+FieldOfView fieldOfView(const CliOptions& options, const PaintedSixImage& panorama, Size size) {
+    if (options.fovX) return {*options.fovX * degToRad, *options.fovY * degToRad};
+    const FieldOfView fov = panorama.calculateNominalFOV(size);
+    if (fov[0] == 0 || fov[1] == 0) throw UsageError("the panorama has no faces to take a field of view from");
+    return fov;
+}
+
+// Renders the view buffer of the panorama as the picture handed to a paint program.
+void renderPaintView(PaintedSixImage& panorama, Camera camera, FieldOfView fov, Size size) {
+    panorama.setHeading(camera.heading);
+    panorama.setPitch(camera.pitch);
+    panorama.allocateView(size);
+    panorama.setFOV(fov);
+    panorama.refreshView(size);
+}
+
+volatile std::sig_atomic_t interrupted = 0;
+extern "C" void onInterrupt(int) { interrupted = 1; }
+
+// Catches SIGINT and SIGTERM while it lives, so that the paint command can clean up.
+class InterruptGuard {
+public:
+    InterruptGuard() {
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previousInt_);
+        sigaction(SIGTERM, &action, &previousTerm_);
+    }
+    ~InterruptGuard() {
+        sigaction(SIGINT, &previousInt_, nullptr);
+        sigaction(SIGTERM, &previousTerm_, nullptr);
+    }
+
+private:
+    struct sigaction previousInt_ {};
+    struct sigaction previousTerm_ {};
+};
+
+}  // namespace
+
+int runRender(const CliOptions& options) {
+    requirePositional(options, 2);
+    const Camera camera = cameraOf(options);
+    if (!options.size) throw UsageError("--size is required");
+    auto panorama = openPanorama(options.positional[0], options);
+    progress("Rendering the view...");
+    renderPaintView(*panorama, camera, fieldOfView(options, *panorama, *options.size), *options.size);
+    writeThroughTemporary(options.positional[1], [&](const char* path) { panorama->saveViewFile(path); });
+    return 0;
+}
+
+int runView(const CliOptions& options) {
+    requirePositional(options, 2);
+    const Camera camera = cameraOf(options);
+    if (!options.size) throw UsageError("--size is required");
+    auto panorama = openPanorama(options.positional[0], options);
+    RawImage image(*options.size);
+    panorama->renderViewToImage(camera.heading, camera.pitch, fieldOfView(options, *panorama, *options.size), image);
+    writeThroughTemporary(options.positional[1], [&](const char* path) {
+        SaveBMP(path, image.size(), image.stride, 3, image.pixels);
+    });
+    return 0;
+}
+
+int runApply(const CliOptions& options) {
+    requirePositional(options, 3);
+    const Camera camera = cameraOf(options);
+    auto panorama = openPanorama(options.positional[0], options);
+    const std::string& painted = options.positional[1];
+    // Read once here so that an unreadable picture is an error, not silently nothing.
+    const Size size = RawImage(painted.c_str()).size();
+    panorama->setHeading(camera.heading);
+    panorama->setPitch(camera.pitch);
+    panorama->setFOV(fieldOfView(options, *panorama, size));
+    progress("Projecting the painted pixels...");
+    panorama->acceptPaintedFile(painted.c_str());
+    writePanorama(*panorama, options.positional[2], options);
+    return 0;
+}
+
+int runPaint(const CliOptions& options) {
+    requirePositional(options, 2);
+    const Camera camera = cameraOf(options);
+    if (!options.size) throw UsageError("--size is required");
+    if (!options.program) throw UsageError("--program is required");
+    auto panorama = openPanorama(options.positional[0], options);
+    const Size size = *options.size;
+    renderPaintView(*panorama, camera, fieldOfView(options, *panorama, size), size);
+
+    InterruptGuard interruptGuard;
+    TempFileGuard viewFile(makeTempViewPath());
+    if (viewFile.path().empty()) throw ioException{"T_DC*.bmp", ioException::opening};
+    panorama->saveViewFile(viewFile.path().c_str());
+    const FileTime written = modificationTime(viewFile.path().c_str());
+
+    ChildProcess paintProgram;
+    if (!paintProgram.start(*options.program, viewFile.path())) {
+        const std::string text = "Error starting paint program: \"" + *options.program + "\" " + viewFile.path();
+        reportSystemError(text.c_str());
+        return 1;
+    }
+    progress("Waiting for the paint program to end...");
+    while (paintProgram.running()) {
+        if (interrupted) {
+            std::fprintf(stderr, "domecast-cli paint: interrupted; nothing written\n");
+            return 130;
+        }
+        timespec pause{0, 50'000'000};
+        nanosleep(&pause, nullptr);
+    }
+    if (modificationTime(viewFile.path().c_str()) > written) {
+        progress("Projecting the painted pixels...");
+        panorama->acceptPaintedFile(viewFile.path().c_str());
+    }
+    writePanorama(*panorama, options.positional[1], options);
+    return 0;
+}
