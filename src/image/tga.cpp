@@ -199,7 +199,9 @@ void DecodeTGA(const char* name, std::FILE* file, PixelSink sink, void* userData
         if (pictureLine(i, factor, h.height) >= h.height) throw fail();
     if (h.colourMapType == 1) {
         if (h.firstIndex < 0 || h.mapLength < 0) throw fail();
-        if (h.entrySize != 15 && h.entrySize != 16 && h.entrySize != 24 && h.entrySize != 32) throw fail();
+        // An empty map decodes no entry, so its entry size does not matter.
+        if (h.mapLength > 0 && h.entrySize != 15 && h.entrySize != 16 && h.entrySize != 24 && h.entrySize != 32)
+            throw fail();
     }
 
     in.skip(h.idLength);

@@ -64,6 +64,8 @@ std::vector<VariantCase> variantCases() {
         {"colour-mapped 15-bit indices drop bit 15, 32-bit entries lose their alpha",
          join(targaHeader(1, 1, 0, 2, 32, 2, 1, 15), {1, 2, 3, 0, 4, 5, 6, 7, 0x01, 0x80, 0x00, 0x00}), {2, 1},
          {Pixel{4, 5, 6, 255}, Pixel{1, 2, 3, 255}}},
+        {"true colour carrying an empty colour map of no entry size",
+         join(targaHeader(2, 1, 0, 0, 0, 1, 1, 24), {1, 2, 3}), {1, 1}, {a}},
         {"true colour carrying a colour map reads past it",
          join(targaHeader(2, 1, 0, 2, 24, 1, 1, 24), {99, 99, 99, 98, 98, 98, 1, 2, 3}), {1, 1}, {a}},
         {"run-length: a run across a row end fills the next row's start",
