@@ -64,7 +64,8 @@ void reportGLErrors() {
 }  // namespace
 
 void PaintedSixImage::applyPaint() {
-    if (paintPending) {
+    // Without a view buffer there is nothing to project, and no context gets set up.
+    if (paintPending && viewPixels != nullptr && viewWidth > 0 && viewHeight > 0) {
         const Quaternion view = viewOrientation(heading, pitch);
         struct FaceTurn {
             int face;
@@ -75,11 +76,18 @@ void PaintedSixImage::applyPaint() {
             {Front, {0, 1, 0}, 0}, {Back, {0, 1, 0}, 180}, {Left, {0, 1, 0}, -90},
             {Right, {0, 1, 0}, 90}, {Down, {1, 0, 0}, 90}, {Up, {1, 0, 0}, -90},
         };
+        // A face made since the last projection (a resize, a load) has a context that was
+        // never set up.
+        for (const auto& face : faces) {
+            auto* glFace = dynamic_cast<GLDIBImage*>(face.get());
+            if (glFace != nullptr && glFace->hasContext() && !glFace->drawingStateReady()) faceSetupNeeded = 1;
+        }
         for (const FaceTurn& turn : order) {
             auto* face = dynamic_cast<GLDIBImage*>(faces[turn.face].get());
             if (face == nullptr || !face->makeCurrent()) continue;
             paintFace(view, quaternionFromAxisAngle(turn.axis, turn.degrees * degToRad), face->size());
             face->finishDrawing();
+            face->setDrawingStateReady();
         }
         faceSetupNeeded = 0;
     }
