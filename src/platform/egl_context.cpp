@@ -193,6 +193,8 @@ std::unique_ptr<FaceContext> FaceContext::create(Size size, int configIndex, con
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size.width, size.height);
     glBindFramebuffer(GL_FRAMEBUFFER, face->framebuffer_);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, face->renderbuffer_);
+    glGenTextures(1, &face->texture_);
+    glBindTexture(GL_TEXTURE_2D, face->texture_);
     const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     if (glGetError() != GL_NO_ERROR || !complete) {
         errno = ENOMEM;
@@ -208,6 +210,7 @@ FaceContext::FaceContext(FaceContext&& other) noexcept
       config_(std::exchange(other.config_, nullptr)),
       framebuffer_(std::exchange(other.framebuffer_, 0)),
       renderbuffer_(std::exchange(other.renderbuffer_, 0)),
+      texture_(std::exchange(other.texture_, 0)),
       size_(std::exchange(other.size_, Size{})) {}
 
 FaceContext& FaceContext::operator=(FaceContext&& other) noexcept {
@@ -217,6 +220,7 @@ FaceContext& FaceContext::operator=(FaceContext&& other) noexcept {
         config_ = std::exchange(other.config_, nullptr);
         framebuffer_ = std::exchange(other.framebuffer_, 0);
         renderbuffer_ = std::exchange(other.renderbuffer_, 0);
+        texture_ = std::exchange(other.texture_, 0);
         size_ = std::exchange(other.size_, Size{});
     }
     return *this;
@@ -231,13 +235,15 @@ void FaceContext::destroy() noexcept {
         const CurrentContextSaver saver(context_);
         if (eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context_) == EGL_TRUE) {
             glBindFramebuffer(GL_FRAMEBUFFER, 0);
+            glBindTexture(GL_TEXTURE_2D, 0);
             if (framebuffer_ != 0) glDeleteFramebuffers(1, &framebuffer_);
             if (renderbuffer_ != 0) glDeleteRenderbuffers(1, &renderbuffer_);
+            if (texture_ != 0) glDeleteTextures(1, &texture_);
         }
     }
     eglDestroyContext(display, context_);
     context_ = nullptr;
-    framebuffer_ = renderbuffer_ = 0;
+    framebuffer_ = renderbuffer_ = texture_ = 0;
 }
 
 bool FaceContext::makeCurrent() {
@@ -245,6 +251,7 @@ bool FaceContext::makeCurrent() {
     if (eglMakeCurrent(FaceDisplay::instance().handle(), EGL_NO_SURFACE, EGL_NO_SURFACE, context_) != EGL_TRUE)
         return false;
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glBindTexture(GL_TEXTURE_2D, texture_);
     return true;
 }
 

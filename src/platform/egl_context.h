@@ -28,7 +28,10 @@ public:
     FaceContext& operator=(const FaceContext&) = delete;
 
     // Makes the context current on this thread with the framebuffer bound for drawing
-    // and reading.
+    // and reading, and the face's own texture bound to GL_TEXTURE_2D. Drawing that
+    // textures through that binding never touches the default texture, which Mesa keeps
+    // in the shared state and leaks when a context that sampled it is destroyed before
+    // its partners.
     bool makeCurrent();
     bool isCurrent() const;
     Size size() const { return size_; }
@@ -41,5 +44,6 @@ private:
     void* config_ = nullptr;   // EGLConfig
     unsigned framebuffer_ = 0;
     unsigned renderbuffer_ = 0;
+    unsigned texture_ = 0;
     Size size_;
 };
