@@ -182,7 +182,7 @@ std::unique_ptr<FaceContext> FaceContext::create(Size size, int configIndex, con
     GLint largest = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
     if (size.width > largest || size.height > largest) {
-        errno = EFBIG;
+        errno = ENOMEM;  // as an allocation of that size would fail
         return nullptr;
     }
     while (glGetError() != GL_NO_ERROR) {
