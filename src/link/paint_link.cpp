@@ -304,10 +304,9 @@ bool PaintLink::finishWait(Ready ready, LinkEvent awaited, const char* what) {
                     trace(aborted.c_str());
                     return false;
                 }
-                const TileRect& tile = received_->tileRect;
-                const std::size_t rowBytes = static_cast<std::size_t>(tile.right - tile.left) * 3;
-                std::memcpy(received_->tilePixels, record_->tilePixels,
-                            rowBytes * static_cast<std::size_t>(tile.bottom - tile.top));
+                // The whole pixel area: a plug-in follows the tile order on its own, as the
+                // application moves tileRect on before it signals the tile written.
+                std::memcpy(received_->tilePixels, record_->tilePixels, LinkRecord::tilePixelsSize);
             }
             trace(done.c_str());
             return true;
