@@ -163,8 +163,12 @@ int PaintLink::peerProcess() {
     if (peer_) return peer_.descriptor();
     if (record_ == nullptr) return -1;
     const std::uint32_t id = peerId();
+    peerVanished_ = false;
     if (id == 0) return -1;
-    if (peer_.open(id) != ProcessWatch::Result::watching) return -1;
+    const ProcessWatch::Result opened = peer_.open(id);
+    // A peer that ended before anybody watched it has ended all the same.
+    peerVanished_ = opened == ProcessWatch::Result::gone;
+    if (opened != ProcessWatch::Result::watching) return -1;
     return peer_.descriptor();
 }
 
@@ -175,6 +179,7 @@ int PaintLink::peerDescriptor() {
 
 void PaintLink::setPeerProcessId(std::uint32_t processId) {
     peer_.close();
+    peerVanished_ = false;
     setPeerId(processId);
 }
 
@@ -240,6 +245,7 @@ void PaintLink::resetEvents() {
 void PaintLink::peerGone() {
     record_->command = LinkCommand::peerEnded;
     peer_.close();
+    peerVanished_ = false;
     setPeerId(0);
     resetEvents();
 }
@@ -250,7 +256,7 @@ PaintLink::Ready PaintLink::check(LinkEvent awaited) {
         side_ == LinkSide::application ? LinkEvent::pluginCancel : LinkEvent::appCancel;
     if (event(peerCancel).isSet()) return Ready::cancelled;
     if (event(awaited).isSet()) return Ready::awaited;
-    if (peer_ && peer_.ended()) return Ready::peerEnded;
+    if ((peer_ && peer_.ended()) || peerVanished_) return Ready::peerEnded;
     return Ready::nothing;
 }
 

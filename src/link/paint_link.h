@@ -86,6 +86,7 @@ private:
 
     LinkSide side_;
     ProcessWatch peer_;
+    bool peerVanished_ = false;  // the recorded peer id named no living process
     SharedMemory mapping_;
     std::array<NamedEvent, 6> events_;
     LinkRecord* record_ = nullptr;

@@ -256,6 +256,20 @@ TEST_F(PaintLinkTest, KilledPluginEndsTheWait) {
     EXPECT_EQ(exitCodeOf(plugin), 128 + SIGKILL);
 }
 
+TEST_F(PaintLinkTest, PluginThatEndedBeforeTheWaitIsNoticed) {
+    const pid_t plugin = runChild([] {
+        std::unique_ptr<PaintLink> link;
+        if (PaintLink::openAsPlugin(link) != nullptr) return 2;
+        _exit(0);  // gone without closing, as a crash leaves it
+    });
+    ASSERT_EQ(exitCodeOf(plugin), 0);
+    ASSERT_EQ(app->record().pluginProcessId, static_cast<std::uint32_t>(plugin));
+    EXPECT_FALSE(app->waitToRead());
+    EXPECT_EQ(app->record().command, LinkCommand::peerEnded);
+    EXPECT_EQ(app->record().pluginProcessId, 0u);
+    expectIdle(*app);
+}
+
 TEST_F(PaintLinkTest, InputEndsTheWaitWithoutChangingAnything) {
     int input[2];
     ASSERT_EQ(pipe(input), 0);
