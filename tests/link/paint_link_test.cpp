@@ -17,7 +17,6 @@
 
 #include "image/image_types.h"
 #include "platform/debug_print_listener.h"
-#include "platform/unique_fd.h"
 #include "support/link_environment.h"
 
 namespace {
@@ -61,10 +60,10 @@ int sendPattern(std::int32_t command, int width, int height) {
 
 // The plug-in's half of a view transfer: follows the tile order itself over the size
 // the first tile announces; checks every tile and the angles of the last.
-int receivePattern(float heading, float pitch, int readyFd) {
+int receivePattern(float heading, float pitch, const Beacon& opened) {
     std::unique_ptr<PaintLink> link;
     if (PaintLink::openAsPlugin(link) != nullptr) return 2;
-    if (write(readyFd, "r", 1) != 1) return 7;
+    if (!opened.send()) return 7;
     TileRect tile;
     bool first = true;
     for (;;) {
@@ -183,12 +182,9 @@ TEST_F(PaintLinkTest, ApplicationStreamsAViewToThePlugin) {
         app->firstTile();
         // A view is streamed only to a plug-in that is there: the idle link's pluginRead
         // would otherwise let the first tile be overwritten before anybody reads it.
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        UniqueFd readEnd(ready[0]), writeEnd(ready[1]);
-        const pid_t plugin = runChild([&] { return receivePattern(1.25f, -0.5f, writeEnd.get()); });
-        char byte = 0;
-        ASSERT_EQ(read(readEnd.get(), &byte, 1), 1);
+        const Beacon opened;
+        const pid_t plugin = runChild([&] { return receivePattern(1.25f, -0.5f, opened); });
+        ASSERT_TRUE(opened.await());
         int tiles = 0;
         for (bool more = true; more && tiles < 10; ++tiles) {
             ASSERT_TRUE(app->waitToWrite());
@@ -236,17 +232,14 @@ TEST_F(PaintLinkTest, ApplicationCancels) {
 }
 
 TEST_F(PaintLinkTest, KilledPluginEndsTheWait) {
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    UniqueFd readEnd(ready[0]), writeEnd(ready[1]);
+    const Beacon opened;
     const pid_t plugin = runChild([&] {
         std::unique_ptr<PaintLink> link;
         if (PaintLink::openAsPlugin(link) != nullptr) return 2;
-        if (write(writeEnd.get(), "r", 1) != 1) return 3;
+        if (!opened.send()) return 3;
         for (;;) pause();
     });
-    char byte = 0;
-    ASSERT_EQ(read(readEnd.get(), &byte, 1), 1);
+    ASSERT_TRUE(opened.await());
     ASSERT_EQ(app->record().pluginProcessId, static_cast<std::uint32_t>(plugin));
     std::thread killer([plugin] {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
@@ -275,11 +268,9 @@ TEST_F(PaintLinkTest, PluginThatEndedBeforeTheWaitIsNoticed) {
 }
 
 TEST_F(PaintLinkTest, InputEndsTheWaitWithoutChangingAnything) {
-    int input[2];
-    ASSERT_EQ(pipe(input), 0);
-    UniqueFd readEnd(input[0]), writeEnd(input[1]);
-    ASSERT_EQ(write(writeEnd.get(), "k", 1), 1);
-    EXPECT_FALSE(app->waitToRead(readEnd.get()));
+    const Beacon input;
+    ASSERT_TRUE(input.send());
+    EXPECT_FALSE(app->waitToRead(input.descriptor()));
     EXPECT_EQ(app->record().command, LinkCommand::idle);
     EXPECT_TRUE(app->isSignalled(LinkEvent::appRead));
     EXPECT_FALSE(app->tryToRead());
@@ -327,15 +318,12 @@ TEST_F(PaintLinkTest, HostileTransfersAreRefused) {
     };
     // The plug-in writes each transfer when told to, so that the idle state after each
     // refusal can be seen before the next transfer begins.
-    int go[2];
-    ASSERT_EQ(pipe(go), 0);
-    UniqueFd goRead(go[0]), goWrite(go[1]);
+    const Beacon go;
     const pid_t plugin = runChild([&] {
         std::unique_ptr<PaintLink> link;
         if (PaintLink::openAsPlugin(link) != nullptr) return 2;
         for (std::size_t i = 0; i <= std::size(cases); ++i) {
-            char byte = 0;
-            if (read(goRead.get(), &byte, 1) != 1) return 4;
+            if (!go.await()) return 4;
             if (!link->waitToWrite()) return 3;
             LinkRecord& r = link->record();
             r.command = LinkCommand::applyImage;
@@ -350,14 +338,14 @@ TEST_F(PaintLinkTest, HostileTransfersAreRefused) {
         return 0;
     });
     for (const Case& c : cases) {
-        ASSERT_EQ(write(goWrite.get(), "g", 1), 1);
+        ASSERT_TRUE(go.send());
         EXPECT_FALSE(app->waitToRead()) << c.what;
         EXPECT_EQ(app->record().command, LinkCommand::cancelled) << c.what;
         expectIdle(*app);
         app->record().command = LinkCommand::idle;
     }
     // The link is usable again: a sound transfer after them is accepted.
-    ASSERT_EQ(write(goWrite.get(), "g", 1), 1);
+    ASSERT_TRUE(go.send());
     ASSERT_TRUE(app->waitToRead());
     EXPECT_EQ(app->received().command, LinkCommand::applyImage);
     app->doneReading();
@@ -411,18 +399,15 @@ TEST(PaintLinkStart, ClosingRemovesTheObjects) {
 
 TEST(PaintLinkStart, RecordOfACrashedApplicationIsRecovered) {
     LinkEnvironment environment;
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    UniqueFd readEnd(ready[0]), writeEnd(ready[1]);
+    const Beacon opened;
     const pid_t crashed = runChild([&] {
         std::unique_ptr<PaintLink> link;
         if (PaintLink::openAsApplication(link) != nullptr) return 2;
         link->record().command = LinkCommand::rotate;
-        if (write(writeEnd.get(), "r", 1) != 1) return 3;
+        if (!opened.send()) return 3;
         for (;;) pause();
     });
-    char byte = 0;
-    ASSERT_EQ(read(readEnd.get(), &byte, 1), 1);
+    ASSERT_TRUE(opened.await());
     kill(crashed, SIGKILL);
     EXPECT_EQ(exitCodeOf(crashed), 128 + SIGKILL);
 

@@ -25,6 +25,21 @@ LinkEnvironment::~LinkEnvironment() {
     ::unsetenv("DOMECAST_LINK_NAME");
 }
 
+Beacon::Beacon() {
+    int ends[2];
+    if (::pipe(ends) == 0) {
+        read_.reset(ends[0]);
+        write_.reset(ends[1]);
+    }
+}
+
+bool Beacon::send() const { return ::write(write_.get(), "b", 1) == 1; }
+
+bool Beacon::await() const {
+    char byte = 0;
+    return ::read(read_.get(), &byte, 1) == 1;
+}
+
 pid_t runChild(const std::function<int()>& body) {
     const pid_t pid = ::fork();
     if (pid != 0) return pid;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/link_record.h"
+#include "platform/unique_fd.h"
 
 // Every test gets a link of its own name (children inherit it), no trace switch, no
 // diagnostic viewer, and an alarm that ends a hung test instead of letting it wait.
@@ -17,6 +18,21 @@ public:
 
 private:
     std::string name_;
+};
+
+// A pipe through which one process tells another that it has reached a point: a child
+// that its link is open, the parent that the child may go on. Shared across a fork.
+class Beacon {
+public:
+    Beacon();
+    bool send() const;
+    // Waits (under the test's alarm) for one send.
+    bool await() const;
+    // Readable once sent, for waits that take a descriptor.
+    int descriptor() const { return read_.get(); }
+
+private:
+    UniqueFd read_, write_;
 };
 
 // Runs body in a forked child with its own alarm; the child exits with body's result.
