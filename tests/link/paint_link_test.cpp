@@ -1,6 +1,7 @@
 #include "link/paint_link.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -265,6 +266,39 @@ TEST_F(PaintLinkTest, PluginThatEndedBeforeTheWaitIsNoticed) {
     EXPECT_EQ(app->record().command, LinkCommand::peerEnded);
     EXPECT_EQ(app->record().pluginProcessId, 0u);
     expectIdle(*app);
+}
+
+// An event loop sleeps on the link's descriptors and checks without waiting when one of
+// them is ready.
+TEST_F(PaintLinkTest, DescriptorsWakeAnEventLoop) {
+    const Beacon opened, go;
+    const pid_t plugin = runChild([&] {
+        std::unique_ptr<PaintLink> link;
+        if (PaintLink::openAsPlugin(link) != nullptr) return 2;
+        if (!opened.send() || !go.await()) return 3;
+        if (!link->waitToWrite()) return 4;
+        link->record().command = LinkCommand::applyImage;
+        link->record().tileRect = TileRect{0, 0, 0, 0};
+        link->doneWriting();
+        if (!go.await()) return 5;
+        _exit(0);  // still recorded as the peer: its end must wake the loop too
+    });
+    ASSERT_TRUE(opened.await());
+    EXPECT_FALSE(app->tryToRead());  // the open rang the bell; nothing to read yet
+    ASSERT_TRUE(go.send());
+    pollfd bell{app->bellDescriptor(), POLLIN, 0};
+    ASSERT_EQ(poll(&bell, 1, 10000), 1);
+    ASSERT_TRUE(app->tryToRead());
+    EXPECT_EQ(app->received().command, LinkCommand::applyImage);
+    app->doneReading();
+
+    ASSERT_GE(app->peerDescriptor(), 0);
+    ASSERT_TRUE(go.send());
+    pollfd peer{app->peerDescriptor(), POLLIN, 0};
+    ASSERT_EQ(poll(&peer, 1, 10000), 1);
+    EXPECT_FALSE(app->tryToRead());
+    EXPECT_EQ(app->record().command, LinkCommand::peerEnded);
+    EXPECT_EQ(exitCodeOf(plugin), 0);
 }
 
 TEST_F(PaintLinkTest, InputEndsTheWaitWithoutChangingAnything) {
