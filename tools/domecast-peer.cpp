@@ -15,8 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "image/bgr_image.h"
+#include "image/bmp.h"
 #include "link/paint_link.h"
+#include "platform/io_exception.h"
 #include "platform/message.h"
+#include "platform/report.h"
 
 namespace {
 
@@ -343,13 +347,53 @@ std::optional<Picture> pictureToSend(const Options& o, int& exitCode) {
     exitCode = done;
     if (o.pattern) return o.pattern;
     if (o.image.empty()) return std::nullopt;
-    showMessage("domecast-peer: reading BMP files is not available yet", MessageStyle::okError);
-    exitCode = fileError;
-    return std::nullopt;
+    try {
+        const RawImage image(o.image.c_str());
+        if (!linkImageSizeIsSane(image.width, image.height)) {
+            showMessage("domecast-peer: " + o.image + " is larger than " +
+                            std::to_string(maxLinkImageSide) + " pixels on a side",
+                        MessageStyle::okError);
+            exitCode = fileError;
+            return std::nullopt;
+        }
+        Picture picture{image.width, image.height,
+                        std::vector<std::uint8_t>(static_cast<std::size_t>(image.width) * image.height * 3)};
+        // BMP rows run bottom-up in blue, green, red; the link's top-down in red, green, blue.
+        for (std::int32_t y = 0; y < image.height; ++y) {
+            const std::uint8_t* source = image.row(image.height - 1 - y);
+            std::uint8_t* target = picture.pixel(0, y);
+            for (std::int32_t x = 0; x < image.width; ++x, source += 3, target += 3) {
+                target[0] = source[2];
+                target[1] = source[1];
+                target[2] = source[0];
+            }
+        }
+        return picture;
+    } catch (const ioException& e) {
+        reportIoException(e);
+        exitCode = fileError;
+        return std::nullopt;
+    }
 }
 
-bool writePicture(const std::string&, const Picture&) {
-    showMessage("domecast-peer: writing BMP files is not available yet", MessageStyle::okError);
-    return false;
+bool writePicture(const std::string& path, const Picture& picture) {
+    RawImage image(Size{picture.width, picture.height});
+    for (std::int32_t y = 0; y < picture.height; ++y) {
+        const std::uint8_t* source = picture.rgb.data() + static_cast<std::size_t>(picture.height - 1 - y) *
+                                                              static_cast<std::size_t>(picture.width) * 3;
+        std::uint8_t* target = image.row(y);
+        for (std::int32_t x = 0; x < picture.width; ++x, source += 3, target += 3) {
+            target[0] = source[2];
+            target[1] = source[1];
+            target[2] = source[0];
+        }
+    }
+    try {
+        SaveBMP(path.c_str(), image.size(), image.stride, 3, image.pixels);
+        return true;
+    } catch (const ioException& e) {
+        reportIoException(e);
+        return false;
+    }
 }
 }  // namespace

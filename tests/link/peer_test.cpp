@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "image/bgr_image.h"
+#include "image/bmp.h"
 #include "link/paint_link.h"
 #include "support/link_environment.h"
 #include "support/temp_dir.h"
@@ -228,4 +230,89 @@ TEST_F(PeerTest, GivesUpWhenTheTimeRunsOut) {
     PeerRun peer({"receive", "--timeout", "1"});
     EXPECT_EQ(peer.exitCode(), 4);
     EXPECT_EQ(peer.err(), "domecast-peer: timed out\n");
+}
+
+namespace {
+// The pattern as a BMP file, optionally with the given corner colour (red, green, blue).
+void writePatternBMP(const std::string& path, int width, int height, const std::uint8_t* corner) {
+    RawImage image(Size{width, height});
+    for (int y = 0; y < height; ++y)  // y counts from the top; BMP rows from the bottom
+        for (int x = 0; x < width; ++x) {
+            const bool isCorner = (x == 0 || x == width - 1) && (y == 0 || y == height - 1);
+            std::uint8_t* p = image.row(height - 1 - y) + x * 3;
+            for (int c = 0; c < 3; ++c) p[2 - c] = corner && isCorner ? corner[c] : patternByte(x, y, c);
+        }
+    SaveBMP(path.c_str(), image.size(), image.stride, 3, image.pixels);
+}
+}  // namespace
+
+TEST_F(PeerTest, SendsABMPFileAndReportsItsMarker) {
+    // heading 90 degrees: trunc(pi/2 x 128/pi + 128) = 192; pitch 0: 128;
+    // (192 << 8 | 128) xor 0x6742F2 = 0x678272.
+    const std::uint8_t marker[3] = {0x72, 0x82, 0x67};
+    struct Case {
+        const std::uint8_t* corner;
+        std::int32_t maskMode;
+    };
+    const Case cases[] = {{nullptr, 0}, {marker, 2}};
+    for (const Case& c : cases) {
+        TempDir folder;
+        const std::string path = folder.file("painted.bmp");
+        writePatternBMP(path, 300, 257, c.corner);
+        PeerRun peer({"send", "--command", "20", "--image", path, "--heading", "90"});
+        int tiles = 0;
+        for (bool last = false; !last; ++tiles) {
+            ASSERT_TRUE(app->waitToRead());
+            const LinkRecord& r = app->received();
+            EXPECT_EQ(r.maskMode, c.maskMode);
+            EXPECT_EQ(r.imageWidth, 300);
+            EXPECT_EQ(r.imageHeight, 257);
+            const TileRect t = r.tileRect;
+            // Every pixel arrives as the file holds it, corners included.
+            bool same = true;
+            const std::uint8_t* p = r.tilePixels;
+            for (int y = t.top; y < t.bottom; ++y)
+                for (int x = t.left; x < t.right; ++x, p += 3) {
+                    const bool isCorner = (x == 0 || x == 299) && (y == 0 || y == 256);
+                    for (int k = 0; k < 3; ++k)
+                        same = same && p[k] == (c.corner && isCorner ? c.corner[k] : patternByte(x, y, k));
+                }
+            EXPECT_TRUE(same);
+            last = isLastTile(r.imageWidth, r.imageHeight, t);
+            app->doneReading();
+        }
+        EXPECT_EQ(tiles, 4);
+        EXPECT_EQ(peer.exitCode(), 0) << peer.err();
+        settle();
+    }
+}
+
+TEST_F(PeerTest, WritesTheReceivedViewAsABMP) {
+    TempDir folder;
+    const std::string path = folder.file("view.bmp");
+    PeerRun peer({"receive", "--output", path});
+    streamView(300, 200, 1.25f, -0.5f);
+    ASSERT_EQ(peer.exitCode(), 0) << peer.err();
+    const RawImage view(path.c_str());
+    ASSERT_EQ(view.size(), (Size{300, 200}));
+    bool same = true;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x) {
+            const bool isCorner = (x == 0 || x == 299) && (y == 0 || y == 199);
+            const std::uint8_t marker[3] = {0x99, 0xF0, 0x67};
+            const std::uint8_t* p = view.row(199 - y) + x * 3;
+            for (int c = 0; c < 3; ++c)
+                same = same && p[2 - c] == (isCorner ? marker[c] : patternByte(x, y, c));
+        }
+    EXPECT_TRUE(same);
+    settle();
+}
+
+TEST(Peer, ReportsAnUnreadableFile) {
+    LinkEnvironment environment;
+    TempDir folder;
+    const std::string missing = folder.file("missing.bmp");
+    PeerRun peer({"send", "--image", missing});
+    EXPECT_EQ(peer.exitCode(), 1);
+    EXPECT_EQ(peer.err(), "IO Error opening " + missing + "\n");
 }
