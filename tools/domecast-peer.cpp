@@ -67,11 +67,21 @@ struct Picture {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::vector<std::uint8_t> rgb;
-    std::uint8_t* pixel(std::int32_t x, std::int32_t y) {
-        return rgb.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                             static_cast<std::size_t>(x)) * 3;
+    std::size_t offset(std::int32_t x, std::int32_t y) const {
+        return (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
     }
+    std::uint8_t* pixel(std::int32_t x, std::int32_t y) { return rgb.data() + offset(x, y); }
+    const std::uint8_t* pixel(std::int32_t x, std::int32_t y) const { return rgb.data() + offset(x, y); }
 };
+
+// BMP rows hold blue, green, red; the link's red, green, blue.
+void copyRowSwapped(std::uint8_t* target, const std::uint8_t* source, std::int32_t width) {
+    for (std::int32_t x = 0; x < width; ++x, source += 3, target += 3) {
+        target[0] = source[2];
+        target[1] = source[1];
+        target[2] = source[0];
+    }
+}
 
 struct Options {
     std::string action;
@@ -210,9 +220,43 @@ std::optional<Options> parse(int argc, char** argv) {
 }
 
 // The picture of a send, if any: read from a BMP file or generated.
-std::optional<Picture> pictureToSend(const Options& o, int& exitCode);
+std::optional<Picture> pictureToSend(const Options& o, int& exitCode) {
+    exitCode = done;
+    if (o.pattern) return o.pattern;
+    if (o.image.empty()) return std::nullopt;
+    try {
+        const RawImage image(o.image.c_str());
+        if (!linkImageSizeIsSane(image.width, image.height)) {
+            showMessage("domecast-peer: " + o.image + " is larger than " +
+                            std::to_string(maxLinkImageSide) + " pixels on a side",
+                        MessageStyle::okError);
+            exitCode = fileError;
+            return std::nullopt;
+        }
+        Picture picture{image.width, image.height,
+                        std::vector<std::uint8_t>(static_cast<std::size_t>(image.width) * image.height * 3)};
+        for (std::int32_t y = 0; y < image.height; ++y)
+            copyRowSwapped(picture.pixel(0, y), image.row(image.height - 1 - y), image.width);
+        return picture;
+    } catch (const ioException& e) {
+        reportIoException(e);
+        exitCode = fileError;
+        return std::nullopt;
+    }
+}
 
-bool writePicture(const std::string& path, const Picture& picture);
+bool writePicture(const std::string& path, const Picture& picture) {
+    RawImage image(Size{picture.width, picture.height});
+    for (std::int32_t y = 0; y < picture.height; ++y)
+        copyRowSwapped(image.row(y), picture.pixel(0, picture.height - 1 - y), picture.width);
+    try {
+        SaveBMP(path.c_str(), image.size(), image.stride, 3, image.pixels);
+        return true;
+    } catch (const ioException& e) {
+        reportIoException(e);
+        return false;
+    }
+}
 
 // Opens the plug-in end; the application's message when that fails.
 std::unique_ptr<PaintLink> connect() {
@@ -341,59 +385,3 @@ int main(int argc, char** argv) {
     }
     return receiveView(*link, options->output);
 }
-
-namespace {
-std::optional<Picture> pictureToSend(const Options& o, int& exitCode) {
-    exitCode = done;
-    if (o.pattern) return o.pattern;
-    if (o.image.empty()) return std::nullopt;
-    try {
-        const RawImage image(o.image.c_str());
-        if (!linkImageSizeIsSane(image.width, image.height)) {
-            showMessage("domecast-peer: " + o.image + " is larger than " +
-                            std::to_string(maxLinkImageSide) + " pixels on a side",
-                        MessageStyle::okError);
-            exitCode = fileError;
-            return std::nullopt;
-        }
-        Picture picture{image.width, image.height,
-                        std::vector<std::uint8_t>(static_cast<std::size_t>(image.width) * image.height * 3)};
-        // BMP rows run bottom-up in blue, green, red; the link's top-down in red, green, blue.
-        for (std::int32_t y = 0; y < image.height; ++y) {
-            const std::uint8_t* source = image.row(image.height - 1 - y);
-            std::uint8_t* target = picture.pixel(0, y);
-            for (std::int32_t x = 0; x < image.width; ++x, source += 3, target += 3) {
-                target[0] = source[2];
-                target[1] = source[1];
-                target[2] = source[0];
-            }
-        }
-        return picture;
-    } catch (const ioException& e) {
-        reportIoException(e);
-        exitCode = fileError;
-        return std::nullopt;
-    }
-}
-
-bool writePicture(const std::string& path, const Picture& picture) {
-    RawImage image(Size{picture.width, picture.height});
-    for (std::int32_t y = 0; y < picture.height; ++y) {
-        const std::uint8_t* source = picture.rgb.data() + static_cast<std::size_t>(picture.height - 1 - y) *
-                                                              static_cast<std::size_t>(picture.width) * 3;
-        std::uint8_t* target = image.row(y);
-        for (std::int32_t x = 0; x < picture.width; ++x, source += 3, target += 3) {
-            target[0] = source[2];
-            target[1] = source[1];
-            target[2] = source[0];
-        }
-    }
-    try {
-        SaveBMP(path.c_str(), image.size(), image.stride, 3, image.pixels);
-        return true;
-    } catch (const ioException& e) {
-        reportIoException(e);
-        return false;
-    }
-}
-}  // namespace
