@@ -29,16 +29,21 @@ public:
     void close();
 
     // True when this side may write the record now. False when the peer cancelled
-    // (command 11), ended (command 10), the transfer was refused, or inputFd became
-    // readable (nothing changed). Waits 100 ms for the link alone, then also for inputFd.
+    // (command 11), ended (command 10), or inputFd became readable (nothing changed).
+    // Waits 100 ms for the link alone, then also for inputFd.
     bool waitToWrite(int inputFd = -1);
-    // True when the peer has written a transfer this side may act on; false as above.
+    // True when the peer has written a transfer this side may act on (see received());
+    // false as above, and with command 11 and the events idle for a transfer refused as
+    // unsound (a tile outside the picture, an absurd size, an unknown command, ...).
     bool waitToRead(int inputFd = -1);
-    // The same checks without waiting, for an event loop woken by descriptors().
+    // The same checks without waiting, for an event loop that sleeps on the descriptors
+    // below; false with nothing changed when nothing is ready.
     bool tryToWrite();
     bool tryToRead();
-    // The descriptors a wait sleeps on: the door bell and, while one is known, the peer.
+    // Readable when the peer has signalled an event.
     int bellDescriptor() const { return bell_.descriptor(); }
+    // Readable when the peer process has ended; -1 while no peer is known, or when the
+    // kernel offers no pidfd (the loop then has to call tryTo... now and then).
     int peerDescriptor();
 
     void doneWriting();
