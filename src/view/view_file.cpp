@@ -1,4 +1,3 @@
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -7,34 +6,7 @@
 #include "image/bmp.h"
 #include "panorama/six_image.h"
 #include "platform/io_exception.h"
-#include "view/geometry.h"
 #include "view/view_marker.h"
-
-namespace {
-
-constexpr float markerScale = 40.7436638f;  // 128 / pi
-constexpr std::uint32_t markerKey = 0x6742F2;
-
-// Into [-pi, pi] in steps of pi (not 2 pi), as the paint-program plug-ins decode it.
-float wrapMarkerAngle(float angle) {
-    if (!std::isfinite(angle)) return 0;
-    // Far beyond any view the shell produces; keeps the stepping loop short (and finite
-    // where a step of pi no longer changes the float).
-    if (std::fabs(angle) > 1.0e6f) angle = std::fmod(angle, singlePi);
-    while (angle < -singlePi) angle += singlePi;
-    while (angle > singlePi) angle -= singlePi;
-    return angle;
-}
-
-std::uint32_t markerByte(float angle) {
-    return static_cast<std::uint32_t>(static_cast<std::int32_t>(wrapMarkerAngle(angle) * markerScale + 128.0f)) & 0xFF;
-}
-
-}  // namespace
-
-std::uint32_t viewMarker(float heading, float pitch) {
-    return ((markerByte(heading) << 8) | markerByte(pitch)) ^ markerKey;
-}
 
 void PaintedSixImage::saveViewFile(const char* path) const {
     if (viewPixels == nullptr || viewWidth <= 0 || viewHeight <= 0)
