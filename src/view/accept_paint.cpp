@@ -1,6 +1,7 @@
 #include <cstdint>
 
 #include "panorama/six_image.h"
+#include "view/accept_pixel.h"
 
 void PaintedSixImage::maskFirstRow() {
     if (viewPixels == nullptr || viewWidth <= 0 || viewHeight <= 0) return;
@@ -30,17 +31,10 @@ void PaintedSixImage::acceptPaintedRect(Point origin, Size size, Size fullSize, 
         const std::uint8_t* painted = pixels + static_cast<std::size_t>(i) * w * bpp;
         std::uint8_t* view = viewPixels.get() + (static_cast<std::size_t>(y0 + i) * viewWidth + x0) * 4;
         for (int j = 0; j < w; ++j, painted += bpp, view += 4) {
-            if (view[3] == 0) continue;  // excluded: never accepted
-            if (painted[0] == view[0] && painted[1] == view[1] && painted[2] == view[2]) {
-                view[3] = 0;
-                continue;
+            if (acceptPaintedPixel(view, painted[0], painted[1], painted[2])) {
+                paintPending = 1;
+                modified = 1;
             }
-            view[0] = painted[0];
-            view[1] = painted[1];
-            view[2] = painted[2];
-            view[3] = 255;
-            paintPending = 1;
-            modified = 1;
         }
     }
 }

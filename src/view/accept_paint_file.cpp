@@ -4,6 +4,7 @@
 #include "image/bmp.h"
 #include "panorama/six_image.h"
 #include "platform/io_exception.h"
+#include "view/accept_pixel.h"
 
 void PaintedSixImage::acceptPaintedFile(const char* path) {
     RawImage picture(Size{0, 0});
@@ -24,17 +25,10 @@ void PaintedSixImage::acceptPaintedFile(const char* path) {
         const std::uint8_t* file = picture.row(picture.height - 1 - i);  // blue, green, red
         std::uint8_t* view = viewPixels.get() + static_cast<std::size_t>(i) * viewWidth * 4;
         for (int j = 0; j < viewWidth; ++j, file += 3, view += 4) {
-            if (view[3] == 0) continue;
-            if (file[2] == view[0] && file[1] == view[1] && file[0] == view[2]) {
-                view[3] = 0;
-                continue;
+            if (acceptPaintedPixel(view, file[2], file[1], file[0])) {
+                paintPending = 1;
+                modified = 1;
             }
-            view[0] = file[2];
-            view[1] = file[1];
-            view[2] = file[0];
-            view[3] = 255;
-            paintPending = 1;
-            modified = 1;
         }
     }
     applyPaint();
