@@ -21,6 +21,8 @@
 #include "platform/io_exception.h"
 #include "platform/message.h"
 #include "platform/report.h"
+#include "view/geometry.h"
+#include "view/view_marker.h"
 
 namespace {
 
@@ -96,20 +98,6 @@ struct Options {
     unsigned timeout = 0;
 };
 
-constexpr float pi = 3.14159274f;
-
-// The marker a view carries in its four corners: heading and pitch, each brought into
-// [-pi, pi] by steps of pi and scaled by 128 / pi into a byte.
-std::uint32_t viewMarker(float heading, float pitch) {
-    auto toByte = [](float angle) {
-        while (angle < -pi) angle += pi;
-        while (angle > pi) angle -= pi;
-        const float scaled = angle * 40.7436638f + 128.0f;
-        return static_cast<std::uint32_t>(static_cast<std::int32_t>(scaled)) & 0xFF;
-    };
-    return ((toByte(heading) << 8) | toByte(pitch)) ^ 0x6742F2;
-}
-
 bool isMarker(const std::uint8_t* rgb, std::uint32_t marker) {
     return rgb[0] == (marker & 0xFF) && rgb[1] == ((marker >> 8) & 0xFF) && rgb[2] == (marker >> 16);
 }
@@ -176,7 +164,7 @@ bool parseSize(const char* text, std::int32_t& width, std::int32_t& height) {
     return linkImageSizeIsSane(width, height);
 }
 
-float degreesToRadians(float degrees) { return degrees * (pi / 180.0f); }
+float degreesToRadians(float degrees) { return degrees * degToRad; }
 
 std::optional<Options> parse(int argc, char** argv) {
     if (argc < 2) return std::nullopt;

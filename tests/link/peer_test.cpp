@@ -81,7 +81,7 @@ std::vector<std::uint8_t> patternWithCorners(int width, int height, const std::u
     return bytes;
 }
 
-constexpr float degree = 3.14159274f / 180.0f;
+constexpr float degree = 3.14159274f * (1.0f / 180.0f);  // degToRad
 
 class PeerTest : public testing::Test {
 protected:
