@@ -46,18 +46,20 @@ std::int32_t sourceIndex(double c, std::int32_t count) {
     return static_cast<std::int32_t>(index);
 }
 
+// Longitudes far outside one turn (odd sizes and bounds only).
+[[gnu::noinline]] std::int32_t wrapColumn(std::int64_t column, std::int32_t width) {
+    column %= width;
+    return static_cast<std::int32_t>(column < 0 ? column + width : column);
+}
+
 // rint(c - 0.5) plus offset, wrapped around the 360 degrees of the source's width.
-std::int32_t sourceColumn(double c, std::int64_t offset, std::int32_t width) {
+inline std::int32_t sourceColumn(double c, std::int64_t offset, std::int32_t width) {
     double index = roundHalfEven(c - 0.5);
     if (!(std::fabs(index) < 1e15)) index = 0;
     std::int64_t column = static_cast<std::int64_t>(index) + offset;
-    // Longitudes stay within one turn of the range; the division is for odd sizes only.
     if (column >= width) column -= width;
-    if (column < 0 || column >= width) {
-        column %= width;
-        if (column < 0) column += width;
-    }
-    return static_cast<std::int32_t>(column);
+    if (column >= 0 && column < width) return static_cast<std::int32_t>(column);
+    return wrapColumn(column, width);
 }
 
 // Face-plane coordinate 2 c / n - 1 of the sub-sample at c pixels.

@@ -112,6 +112,27 @@ TEST(SphereToCube, FaceCentresSampleTheirLongitudes) {
     EXPECT_EQ(pixelAt(*cube->faces[Down], 128, 128).g, 0);
 }
 
+TEST(SphereToCube, AveragesInLinearLight) {
+    // Black and white source columns: where a face pixel's two sub-columns fall on
+    // different source columns, two black and two white samples average to half the
+    // light, not to half the byte value.
+    const auto image = filledImage({1024, 512}, [](int column, int) {
+        const std::uint8_t v = column % 2 ? 255 : 0;
+        return Colour{v, v, v};
+    });
+    const auto cube = uniformCube(256);
+    sphereFromImage(*cube, *image, -halfPi, halfPi);
+    const std::uint8_t half = toGamma((2 * toLinear(255)) / 4);
+    ASSERT_GT(half, 170);
+    int mixed = 0;
+    for (int x = 0; x < 256; ++x) {
+        const Colour p = pixelAt(*cube->faces[Front], x, 128);
+        ASSERT_TRUE(p.b == 0 || p.b == 255 || p.b == half) << x << " " << p;
+        mixed += p.b == half;
+    }
+    EXPECT_GT(mixed, 10);
+}
+
 TEST(SphereToCube, HalfHeightSphereLeavesThePolesWhite) {
     // 1024 x 256 spans 90 degrees: latitudes from -45 to +45.
     const auto image = filledImage({1024, 256}, varied);
