@@ -129,8 +129,8 @@ struct SideColumn {
     }
 };
 
-// Front, Back, Left, Right: each spans 90 degrees of longitude starting at its own
-// eighth of the width.
+// Front, Back, Left, Right: each spans a quarter of the width, starting that many
+// eighths of the way across.
 constexpr int sideFaces[4] = {Front, Back, Left, Right};
 constexpr int sideEighths[4] = {3, 7, 1, 5};
 

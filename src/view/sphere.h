@@ -24,7 +24,7 @@ void cylinderToCube(SixImage& panorama, const std::uint8_t* pixels, std::int32_t
 void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t width, std::int32_t height,
                   std::uint32_t stride, std::int32_t bytesPerPixel, double bottom, double top);
 
-// The vertical extent in radians of a spherical image whose width spans 360 degrees at
-// the same angular resolution: height x pi x 2 / width in single precision, 0 for an
-// empty width.
+// The vertical extent v in radians of a spherical image whose width spans 360 degrees at
+// the same angular resolution, ((height x pi) x 2) / width in single precision; 0 for an
+// empty width. The image spans -v/2 to +v/2.
 float sphereVerticalExtent(std::int32_t width, std::int32_t height);
