@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "image/fast_math.h"
@@ -138,10 +140,29 @@ bool hasPixels(const BGRImage* face) {
     return face != nullptr && face->pixels != nullptr && face->width > 0 && face->height > 0;
 }
 
+// Runs work(begin, end) over [0, count) in contiguous ranges, one per thread; threads 0
+// means one per hardware thread. Ranges whose thread cannot be started run here.
+template <class Work>
+void splitRange(std::int32_t count, int threads, const Work& work) {
+    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const std::int64_t parts = std::clamp<std::int64_t>(threads, 1, std::max(count, 1));
+    const auto begin = [&](std::int64_t part) { return static_cast<std::int32_t>(count * part / parts); };
+    std::vector<std::jthread> workers;
+    std::int64_t part = 1;
+    try {
+        workers.reserve(static_cast<std::size_t>(parts - 1));
+        for (; part < parts; ++part)
+            workers.emplace_back([&work, from = begin(part), to = begin(part + 1)] { work(from, to); });
+    } catch (const std::system_error&) {
+        for (; part < parts; ++part) work(begin(part), begin(part + 1));
+    }
+    work(0, begin(1));
+}
+
 // Walks the faces row by row, so that neighbouring face pixels read neighbouring source
 // pixels; each column keeps its own tangent.
 template <class Mapping>
-void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent) {
+void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent, int threads) {
     bool done[4] = {false, false, false, false};
     for (int first = 0; first < 4; ++first) {
         if (done[first] || !hasPixels(panorama.faces[sideFaces[first]].get())) continue;
@@ -169,41 +190,43 @@ void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent)
                         sourceColumn((fastAtan(s) / twoPi + 0.125) * source.width, offset, source.width);
                 }
         }
-        for (std::int32_t j = 0; j < size.height; ++j) {
-            for (std::int32_t k = 0; k < size.width; ++k) {
-                SideColumn& side = sides[k];
-                if (side.stopped) continue;
-                double lower[2], upper[2];
-                for (int i = 0; i < 2; ++i) {
-                    lower[i] = Mapping::side(side.tangent[i]);
-                    upper[i] = Mapping::side(side.tangent[i] + side.step[i] / 2);
-                    side.tangent[i] += side.step[i];
-                }
-                if (lower[0] < extent.low || lower[1] < extent.low) continue;
-                if (upper[0] > extent.high || upper[1] > extent.high) {
-                    side.stopped = true;
-                    continue;
-                }
-                const std::int32_t lowerRow[2] = {extent.row(lower[0]), extent.row(lower[1])};
-                const std::int32_t upperRow[2] = {extent.row(upper[0]), extent.row(upper[1])};
-                for (std::size_t g = 0; g < group.size(); ++g) {
-                    const std::int32_t* column = &columns[g][2 * static_cast<std::size_t>(k)];
-                    LinearSum sum;
+        splitRange(size.width, threads, [&](std::int32_t from, std::int32_t to) {
+            for (std::int32_t j = 0; j < size.height; ++j) {
+                for (std::int32_t k = from; k < to; ++k) {
+                    SideColumn& side = sides[k];
+                    if (side.stopped) continue;
+                    double lower[2], upper[2];
                     for (int i = 0; i < 2; ++i) {
-                        sum.add(source.at(lowerRow[i], column[i]));
-                        sum.add(source.at(upperRow[i], column[i]));
+                        lower[i] = Mapping::side(side.tangent[i]);
+                        upper[i] = Mapping::side(side.tangent[i] + side.step[i] / 2);
+                        side.tangent[i] += side.step[i];
                     }
-                    sum.store(group[g]->row(j) + 3 * static_cast<std::size_t>(k));
+                    if (lower[0] < extent.low || lower[1] < extent.low) continue;
+                    if (upper[0] > extent.high || upper[1] > extent.high) {
+                        side.stopped = true;
+                        continue;
+                    }
+                    const std::int32_t lowerRow[2] = {extent.row(lower[0]), extent.row(lower[1])};
+                    const std::int32_t upperRow[2] = {extent.row(upper[0]), extent.row(upper[1])};
+                    for (std::size_t g = 0; g < group.size(); ++g) {
+                        const std::int32_t* column = &columns[g][2 * static_cast<std::size_t>(k)];
+                        LinearSum sum;
+                        for (int i = 0; i < 2; ++i) {
+                            sum.add(source.at(lowerRow[i], column[i]));
+                            sum.add(source.at(upperRow[i], column[i]));
+                        }
+                        sum.store(group[g]->row(j) + 3 * static_cast<std::size_t>(k));
+                    }
                 }
             }
-        }
+        });
     }
 }
 
 // Up and Down: the vertical coordinate follows the distance r from the face's centre,
 // the longitude the direction from it.
 template <class Mapping>
-void capsToCube(SixImage& panorama, const Source& source, const Extent& extent) {
+void capsToCube(SixImage& panorama, const Source& source, const Extent& extent, int threads) {
     std::vector<float> across;
     for (int face : {Up, Down}) {
         BGRImage* target = panorama.faces[face].get();
@@ -214,39 +237,41 @@ void capsToCube(SixImage& panorama, const Source& source, const Extent& extent) 
             across[2 * k] = static_cast<float>(planeCoordinate(k + 0.25, target->width));
             across[2 * k + 1] = static_cast<float>(planeCoordinate(k + 0.75, target->width));
         }
-        for (std::int32_t j = 0; j < target->height; ++j) {
-            const float t[2] = {static_cast<float>(planeCoordinate(j + 0.25, target->height)),
-                                static_cast<float>(planeCoordinate(j + 0.75, target->height))};
-            std::uint8_t* out = target->row(j);
-            for (std::int32_t k = 0; k < target->width; ++k, out += 3) {
-                double vertical[4];
-                bool outside = false;
-                for (int n = 0; n < 4; ++n) {
-                    const float s = across[2 * k + (n & 1)], u = t[n >> 1];
-                    const double v = Mapping::cap(fastSqrt(s * s + u * u));
-                    vertical[n] = up ? v : -v;
-                    outside = outside || (up ? vertical[n] > extent.high : vertical[n] < extent.low);
+        splitRange(target->height, threads, [&](std::int32_t from, std::int32_t to) {
+            for (std::int32_t j = from; j < to; ++j) {
+                const float t[2] = {static_cast<float>(planeCoordinate(j + 0.25, target->height)),
+                                    static_cast<float>(planeCoordinate(j + 0.75, target->height))};
+                std::uint8_t* out = target->row(j);
+                for (std::int32_t k = 0; k < target->width; ++k, out += 3) {
+                    double vertical[4];
+                    bool outside = false;
+                    for (int n = 0; n < 4; ++n) {
+                        const float s = across[2 * k + (n & 1)], u = t[n >> 1];
+                        const double v = Mapping::cap(fastSqrt(s * s + u * u));
+                        vertical[n] = up ? v : -v;
+                        outside = outside || (up ? vertical[n] > extent.high : vertical[n] < extent.low);
+                    }
+                    if (outside) continue;
+                    LinearSum sum;
+                    for (int n = 0; n < 4; ++n) {
+                        const float s = across[2 * k + (n & 1)], u = t[n >> 1];
+                        const double longitude = std::atan2(static_cast<double>(s), static_cast<double>(up ? -u : u));
+                        const double c = source.width * (longitude / twoPi + 0.5);
+                        sum.add(source.at(extent.row(vertical[n]), sourceColumn(c, 0, source.width)));
+                    }
+                    sum.store(out);
                 }
-                if (outside) continue;
-                LinearSum sum;
-                for (int n = 0; n < 4; ++n) {
-                    const float s = across[2 * k + (n & 1)], u = t[n >> 1];
-                    const double longitude = std::atan2(static_cast<double>(s), static_cast<double>(up ? -u : u));
-                    const double c = source.width * (longitude / twoPi + 0.5);
-                    sum.add(source.at(extent.row(vertical[n]), sourceColumn(c, 0, source.width)));
-                }
-                sum.store(out);
             }
-        }
+        });
     }
 }
 
 template <class Mapping>
-void imageToCube(SixImage& panorama, const Source& source, const Extent& extent) {
+void imageToCube(SixImage& panorama, const Source& source, const Extent& extent, int threads) {
     // An empty or inverted extent (NaN bounds included) holds nothing to sample.
     if (!source.empty() && extent.low < extent.high) {
-        sidesToCube<Mapping>(panorama, source, extent);
-        capsToCube<Mapping>(panorama, source, extent);
+        sidesToCube<Mapping>(panorama, source, extent, threads);
+        capsToCube<Mapping>(panorama, source, extent, threads);
     }
     panorama.modified = 1;
 }
@@ -254,19 +279,20 @@ void imageToCube(SixImage& panorama, const Source& source, const Extent& extent)
 }  // namespace
 
 void sphereToCube(SixImage& panorama, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                  std::uint32_t stride, double bottom, double top) {
-    imageToCube<SphereMapping>(panorama, {pixels, width, height, stride}, clampedExtent(bottom, top, height));
+                  std::uint32_t stride, double bottom, double top, int threads) {
+    imageToCube<SphereMapping>(panorama, {pixels, width, height, stride}, clampedExtent(bottom, top, height), threads);
 }
 
 void cylinderToCube(SixImage& panorama, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                    std::uint32_t stride, double bottom, double top) {
+                    std::uint32_t stride, double bottom, double top, int threads) {
     const Extent angles = clampedExtent(bottom, top, height);
     const double low = std::tan(angles.low), high = std::tan(angles.high);
-    imageToCube<CylinderMapping>(panorama, {pixels, width, height, stride}, {low, high, 1.0 / (high - low), height});
+    imageToCube<CylinderMapping>(panorama, {pixels, width, height, stride}, {low, high, 1.0 / (high - low), height},
+                                 threads);
 }
 
 void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                  std::uint32_t stride, std::int32_t bytesPerPixel, double bottom, double top) {
+                  std::uint32_t stride, std::int32_t bytesPerPixel, double bottom, double top, int threads) {
     if (pixels == nullptr || width <= 0 || height <= 0 || bytesPerPixel < 3) return;
     FaceSizes sizes;
     for (int i = 0; i < faceCount; ++i) {
@@ -284,27 +310,29 @@ void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t w
         sinLongitude[n] = std::sin(longitude);
         cosLongitude[n] = std::cos(longitude);
     }
-    for (std::int32_t i = 0; i < height; ++i) {
-        double sinLatitude[2], cosLatitude[2];
-        for (int m = 0; m < 2; ++m) {
-            const double latitude = extent.low + (i + (m ? 0.75 : 0.25)) * span / height;
-            sinLatitude[m] = std::sin(latitude);
-            cosLatitude[m] = std::cos(latitude);
+    splitRange(height, threads, [&](std::int32_t from, std::int32_t to) {
+        for (std::int32_t i = from; i < to; ++i) {
+            double sinLatitude[2], cosLatitude[2];
+            for (int m = 0; m < 2; ++m) {
+                const double latitude = extent.low + (i + (m ? 0.75 : 0.25)) * span / height;
+                sinLatitude[m] = std::sin(latitude);
+                cosLatitude[m] = std::cos(latitude);
+            }
+            std::uint8_t* out = pixels + static_cast<std::size_t>(i) * stride;
+            for (std::int32_t j = 0; j < width; ++j, out += bytesPerPixel) {
+                LinearSum sum;
+                for (int m = 0; m < 2; ++m)
+                    for (int n = 2 * j; n < 2 * j + 2; ++n) {
+                        const Vector3 direction{static_cast<float>(sinLongitude[n] * cosLatitude[m]),
+                                                static_cast<float>(sinLatitude[m]),
+                                                static_cast<float>(-cosLatitude[m] * cosLongitude[n])};
+                        const FacePixel hit = directionToFacePixel(direction, sizes);
+                        sum.add(panorama.faces[hit.face]->row(hit.row) + 3 * static_cast<std::size_t>(hit.column));
+                    }
+                sum.store(out);
+            }
         }
-        std::uint8_t* out = pixels + static_cast<std::size_t>(i) * stride;
-        for (std::int32_t j = 0; j < width; ++j, out += bytesPerPixel) {
-            LinearSum sum;
-            for (int m = 0; m < 2; ++m)
-                for (int n = 2 * j; n < 2 * j + 2; ++n) {
-                    const Vector3 direction{static_cast<float>(sinLongitude[n] * cosLatitude[m]),
-                                            static_cast<float>(sinLatitude[m]),
-                                            static_cast<float>(-cosLatitude[m] * cosLongitude[n])};
-                    const FacePixel hit = directionToFacePixel(direction, sizes);
-                    sum.add(panorama.faces[hit.face]->row(hit.row) + 3 * static_cast<std::size_t>(hit.column));
-                }
-            sum.store(out);
-        }
-    }
+    });
 }
 
 float sphereVerticalExtent(std::int32_t width, std::int32_t height) {

@@ -314,7 +314,7 @@ TEST(Degenerate, OddSizesAndBoundsStayInsideTheImages) {
         for (int cylinder = 0; cylinder < 2; ++cylinder) {
             const auto cube = uniformCube(c.face, marker);
             auto convert = cylinder ? cylinderToCube : sphereToCube;
-            convert(*cube, image->pixels, c.image.width, c.image.height, image->stride, c.bottom, c.top);
+            convert(*cube, image->pixels, c.image.width, c.image.height, image->stride, c.bottom, c.top, 0);
             for (const auto& face : cube->faces)
                 for (int y = 0; y < face->height; ++y)
                     for (int x = 0; x < face->width; ++x) {
@@ -343,6 +343,40 @@ TEST(Degenerate, MissingFacesAreSkipped) {
     std::vector<std::uint8_t> out(64 * 32 * 3, 9);
     cubeToSphere(*cube, out.data(), 64, 32, 64 * 3, 3, -halfPi, halfPi);
     EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::uint8_t b) { return b == 9; }));
+}
+
+TEST(Threads, SplittingTheWorkDoesNotChangeABit) {
+    // Odd sizes and a partial extent, so that ranges end mid-face and columns stop.
+    const auto image = filledImage({1001, 377}, varied);
+    const auto convertWith = [&](int threads, bool cylinder) {
+        auto cube = uniformCube(250);
+        cube->faces[Up] = uniformImage({97, 97}, {255, 255, 255});
+        (cylinder ? cylinderToCube : sphereToCube)(*cube, image->pixels, image->width, image->height, image->stride,
+                                                   -1.1, 0.9, threads);
+        return cube;
+    };
+    const auto sameFaces = [](const SixImage& a, const SixImage& b) {
+        for (int i = 0; i < faceCount; ++i)
+            if (std::memcmp(a.faces[i]->pixels, b.faces[i]->pixels,
+                            static_cast<std::size_t>(a.faces[i]->stride) * a.faces[i]->height) != 0)
+                return false;
+        return true;
+    };
+    for (bool cylinder : {false, true}) {
+        const auto single = convertWith(1, cylinder);
+        for (int threads : {2, 3, 8, 0}) {
+            EXPECT_TRUE(sameFaces(*single, *convertWith(threads, cylinder)))
+                << threads << " threads, cylinder " << cylinder;
+        }
+    }
+    const auto cube = convertWith(1, false);
+    RawImage single({998, 301}), split({998, 301});
+    cubeToSphere(*cube, single.pixels, single.width, single.height, single.stride, 3, -1.0, 1.2, 1);
+    for (int threads : {2, 5, 0}) {
+        cubeToSphere(*cube, split.pixels, split.width, split.height, split.stride, 3, -1.0, 1.2, threads);
+        EXPECT_EQ(std::memcmp(single.pixels, split.pixels, static_cast<std::size_t>(single.stride) * single.height), 0)
+            << threads << " threads";
+    }
 }
 
 TEST(SphereVerticalExtent, IsHeightOverWidthOfAFullTurnInSinglePrecision) {
