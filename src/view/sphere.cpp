@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <system_error>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -153,7 +153,7 @@ void splitRange(std::int32_t count, int threads, const Work& work) {
         workers.reserve(static_cast<std::size_t>(parts - 1));
         for (; part < parts; ++part)
             workers.emplace_back([&work, from = begin(part), to = begin(part + 1)] { work(from, to); });
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {  // no thread or no memory for its handle
         for (; part < parts; ++part) work(begin(part), begin(part + 1));
     }
     work(0, begin(1));
