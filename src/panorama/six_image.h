@@ -41,7 +41,7 @@ public:
     void resizeFaces(Size size);
 
     std::int32_t modified = 0;
-    std::array<BGRImage*, faceCount> faces{};
+    std::array<std::unique_ptr<BGRImage>, faceCount> faces;
     std::unique_ptr<char[]> title;
     std::string fileName;
     std::int32_t layout = -1;

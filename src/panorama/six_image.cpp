@@ -1,0 +1,35 @@
+#include "panorama/six_image.h"
+
+#include "image/gl_dib_image.h"
+
+SixImage::SixImage(Size sideSize, Size capSize) {
+    auto first = std::make_unique<GLDIBImage>(sideSize);
+    GLDIBImage* partner = first.get();
+    faces[Front] = std::move(first);
+    for (int i = 1; i < faceCount; ++i)
+        faces[i] = std::make_unique<GLDIBImage>(i < Up ? sideSize : capSize, partner);
+}
+
+SixImage::SixImage() = default;
+
+SixImage::~SixImage() {
+    title.reset();
+    for (auto& face : faces) face.reset();
+}
+
+Size SixImage::faceSize(int i) const {
+    if (i < 0 || i >= faceCount || !faces[i]) return {0, 0};
+    return faces[i]->size();
+}
+
+void SixImage::resizeFaces(Size size) {
+    for (int i = 0; i < faceCount; ++i) {
+        if (faces[i] && faces[i]->size() == size) continue;
+        // Face 0 as it is at this moment: when it has just been replaced, the new one.
+        auto* partner = i == 0 ? nullptr : dynamic_cast<GLDIBImage*>(faces[0].get());
+        auto resized = std::make_unique<GLDIBImage>(size, partner);
+        if (faces[i] && faces[i]->pixels != nullptr && resized->pixels != nullptr)
+            resized->copyScaled(*faces[i], {0, 0}, faces[i]->size(), {0, 0}, size);
+        faces[i] = std::move(resized);
+    }
+}

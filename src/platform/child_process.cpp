@@ -1,0 +1,57 @@
+#include "platform/child_process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+extern char** environ;
+
+ChildProcess::~ChildProcess() {
+    if (pid_ > 0) running();  // reap if it has already ended
+}
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept : pid_(std::exchange(other.pid_, -1)) {}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+    if (this != &other) pid_ = std::exchange(other.pid_, -1);
+    return *this;
+}
+
+bool ChildProcess::start(const std::string& program, const std::string& argument) {
+    // posix_spawn reports a missing program only through the child's exit status (127);
+    // check first so that the caller can report it as a failed start.
+    if (::access(program.c_str(), X_OK) != 0) return false;
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument.c_str()), nullptr};
+    pid_t pid = -1;
+    const int error = ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ);
+    if (error != 0) {
+        errno = error;
+        return false;
+    }
+    pid_ = pid;
+    return true;
+}
+
+bool ChildProcess::running() {
+    if (pid_ <= 0) return false;
+    int status = 0;
+    const pid_t result = ::waitpid(pid_, &status, WNOHANG);
+    if (result == 0) return true;
+    pid_ = -1;
+    return false;
+}
+
+int ChildProcess::wait() {
+    if (pid_ <= 0) return -1;
+    int status = 0;
+    pid_t result;
+    do {
+        result = ::waitpid(pid_, &status, 0);
+    } while (result < 0 && errno == EINTR);
+    pid_ = -1;
+    return result < 0 ? -1 : status;
+}

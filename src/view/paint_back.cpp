@@ -1,0 +1,146 @@
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "image/gl_dib_image.h"
+#include "panorama/six_image.h"
+#include "platform/message.h"
+#include "platform/report.h"
+#include "view/geometry.h"
+
+namespace {
+
+constexpr int tileSize = 256;
+// A tile plus a one-texel ring of its neighbours, so that linear filtering is seamless
+// across tiles. Drivers no longer honour texture borders, so the ring lives inside an
+// ordinary 258 x 258 texture and the texture coordinates are moved one texel inwards.
+constexpr int textureSize = tileSize + 2;
+
+// Set once: the library is the operating system vendor's generic 1.1 implementation,
+// whose alpha test needs painted texels nudged up by one.
+bool genericImplementation = false;
+
+float inset(float coordinate) { return (1.0f + tileSize * coordinate) / textureSize; }
+
+void setUpFaceContext() {
+    glCullFace(GL_BACK);
+    glEnable(GL_CULL_FACE);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    glDisable(GL_DITHER);
+    glEnable(GL_TEXTURE_2D);
+    glAlphaFunc(GL_GREATER, 0.1f);
+    glEnable(GL_ALPHA_TEST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+
+    const auto* vendor = reinterpret_cast<const char*>(glGetString(GL_VENDOR));
+    const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (vendor != nullptr && version != nullptr && std::strncmp(vendor, "Microsoft", 9) == 0 &&
+        std::strncmp(version, "1.1.0", 5) == 0)
+        genericImplementation = true;
+}
+
+void rotateBy(const Quaternion& q) {
+    Vector3 axis;
+    float angle = 0;
+    toAxisAngle(q, axis, angle);
+    glRotatef(angle * radToDeg, axis.x, axis.y, axis.z);
+}
+
+void reportGLErrors() {
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError()) {
+        const auto* text = reinterpret_cast<const char*>(gluErrorString(error));
+        showMessage(text != nullptr ? text : "unknown OpenGL error", "GL Error", MessageStyle::okExclamation);
+    }
+}
+
+}  // namespace
+
+void PaintedSixImage::applyPaint() {
+    if (paintPending) {
+        const Quaternion view = viewOrientation(heading, pitch);
+        struct FaceTurn {
+            int face;
+            Vector3 axis;
+            float degrees;
+        };
+        static const FaceTurn order[] = {
+            {Front, {0, 1, 0}, 0}, {Back, {0, 1, 0}, 180}, {Left, {0, 1, 0}, -90},
+            {Right, {0, 1, 0}, 90}, {Down, {1, 0, 0}, 90}, {Up, {1, 0, 0}, -90},
+        };
+        for (const FaceTurn& turn : order) {
+            auto* face = dynamic_cast<GLDIBImage*>(faces[turn.face].get());
+            if (face == nullptr || !face->makeCurrent()) continue;
+            paintFace(view, quaternionFromAxisAngle(turn.axis, turn.degrees * degToRad), face->size());
+            face->finishDrawing();
+        }
+        faceSetupNeeded = 0;
+    }
+    paintPending = 0;
+}
+
+void PaintedSixImage::paintFace(const Quaternion& viewRotation, const Quaternion& faceRotation, Size size) {
+    if (viewPixels == nullptr || viewWidth <= 0 || viewHeight <= 0) return;
+    if (faceSetupNeeded) setUpFaceContext();
+
+    glViewport(0, 0, size.width, size.height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(-0.2, 0.2, -0.2, 0.2, 0.2, 2000);  // square, 90 degrees
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    rotateBy(faceRotation);
+    rotateBy(viewRotation);
+
+    const float tx = std::tan(fovX / 2.0f);
+    const float ty = std::tan(fovY / 2.0f);
+    std::vector<std::uint8_t> texture(static_cast<std::size_t>(textureSize) * textureSize * 4);
+    const std::size_t viewStride = static_cast<std::size_t>(viewWidth) * 4;
+
+    for (int top = 0; top < viewHeight; top += tileSize) {
+        const int bottom = std::min(top + tileSize, viewHeight);
+        for (int left = 0; left < viewWidth; left += tileSize) {
+            const int right = std::min(left + tileSize, viewWidth);
+            const int w = right - left, h = bottom - top;
+            for (int r = 0; r < h + 2; ++r) {
+                const int viewRow = std::clamp(top + r - 1, 0, viewHeight - 1);
+                const std::uint8_t* from = viewPixels.get() + viewRow * viewStride;
+                std::uint8_t* to = texture.data() + static_cast<std::size_t>(r) * textureSize * 4;
+                for (int c = 0; c < w + 2; ++c) {
+                    const int viewColumn = std::clamp(left + c - 1, 0, viewWidth - 1);
+                    std::memcpy(to + 4 * c, from + 4 * viewColumn, 4);
+                    if (genericImplementation && to[4 * c + 3] != 0)
+                        for (int k = 0; k < 3; ++k)
+                            if (to[4 * c + k] != 255) ++to[4 * c + k];
+                }
+            }
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, textureSize, textureSize, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                         texture.data());
+
+            const float s1 = inset(w / 256.0f), t1 = inset(h / 256.0f), s0 = inset(0), t0 = inset(0);
+            const float x0 = tx * (static_cast<float>(left) / viewWidth - 0.5f);
+            const float y0 = ty * (0.5f - static_cast<float>(bottom) / viewHeight);
+            const float dx = w * tx / viewWidth;
+            const float dy = h * ty / viewHeight;
+            glBegin(GL_QUADS);
+            glTexCoord2f(s0, t1);
+            glVertex3f(x0, y0, -0.5f);
+            glTexCoord2f(s1, t1);
+            glVertex3f(x0 + dx, y0, -0.5f);
+            glTexCoord2f(s1, t0);
+            glVertex3f(x0 + dx, y0 + dy, -0.5f);
+            glTexCoord2f(s0, t0);
+            glVertex3f(x0, y0 + dy, -0.5f);
+            glEnd();
+        }
+    }
+    glFinish();
+    if (runtimeDebugging()) reportGLErrors();
+}

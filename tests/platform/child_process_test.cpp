@@ -1,0 +1,77 @@
+#include "platform/child_process.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/file_time.h"
+#include "platform/temp_file.h"
+#include "support/temp_dir.h"
+
+TEST(ChildProcess, RunsTheProgramOnItsArgumentAndReportsItsStatus) {
+    TempDir dir;
+    const std::string marker = dir.file("touched");
+    ChildProcess child;
+    ASSERT_TRUE(child.start("/usr/bin/touch", marker));
+    const int status = child.wait();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(std::filesystem::exists(marker));
+    EXPECT_FALSE(child.running());
+}
+
+TEST(ChildProcess, AMissingProgramIsAFailedStart) {
+    ChildProcess child;
+    EXPECT_FALSE(child.start("/nonexistent/paint-program", "x.bmp"));
+    EXPECT_EQ(child.pid(), -1);
+}
+
+TEST(ChildProcess, RunningUntilItEnds) {
+    ChildProcess child;
+    ASSERT_TRUE(child.start("/bin/sleep", "0.2"));
+    EXPECT_TRUE(child.running());
+    child.wait();
+    EXPECT_FALSE(child.running());
+}
+
+TEST(TempViewPath, MadeInTmpWithPrefixAndSuffixAndRemovedByItsGuard) {
+    TempDir dir;
+    const char* previous = std::getenv("TMP");
+    const std::string saved = previous ? previous : "";
+    setenv("TMP", dir.path().c_str(), 1);
+    std::string path;
+    {
+        TempFileGuard guard(makeTempViewPath());
+        path = guard.path();
+        const std::string name = std::filesystem::path(path).filename().string();
+        EXPECT_EQ(std::filesystem::path(path).parent_path(), dir.path());
+        EXPECT_EQ(name.rfind("T_DC", 0), 0u);
+        EXPECT_EQ(name.substr(name.size() - 4), ".bmp");
+        EXPECT_TRUE(std::filesystem::exists(path));
+        EXPECT_NE(makeTempViewPath(), path);  // unique
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    setenv("TMP", "/nonexistent-folder", 1);
+    TempFileGuard fallback(makeTempViewPath());
+    EXPECT_NE(fallback.path().find("T_DC"), std::string::npos);
+    if (previous) setenv("TMP", saved.c_str(), 1); else unsetenv("TMP");
+}
+
+TEST(FileTime, ChangesWhenTheFileIsWrittenWithinTheSameSecond) {
+    TempDir dir;
+    const std::string path = dir.file("view.bmp");
+    std::ofstream(path) << "a";
+    const FileTime written = modificationTime(path.c_str());
+    EXPECT_GT(written, 0);
+    EXPECT_EQ(modificationTime(dir.file("missing").c_str()), 0);
+    // A later write is later, even without waiting a second (the file system keeps
+    // nanoseconds; wait a little so the coarse kernel clock moves on).
+    timespec pause{0, 20000000};
+    nanosleep(&pause, nullptr);
+    std::ofstream(path, std::ios::app) << "b";
+    EXPECT_GT(modificationTime(path.c_str()), written);
+    EXPECT_GE(currentTime(), written);
+}
