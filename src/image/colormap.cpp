@@ -36,8 +36,6 @@ std::int64_t distance(const ChromaPoint& p, const ChromaPoint& e) {
     return dy * dy + d * d + 2 * halfS * halfS;
 }
 
-std::uint8_t clampByte(std::int32_t value) { return static_cast<std::uint8_t>(std::clamp(value, 0, 255)); }
-
 // The Quake II palette from the program's resource: 256 lines "R G B", as blue, green, red.
 std::array<std::uint8_t, 768> builtinBlueGreenRed() {
     std::array<std::uint8_t, 768> result{};
@@ -66,13 +64,6 @@ std::unique_ptr<Colormap> chooseColormap(const std::string& setting) {
 }
 
 }  // namespace
-
-MatchingColour matchingColour(std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
-    const std::int32_t y = (29 * blue + 150 * green + 77 * red) >> 8;
-    const std::int32_t u = ((blue - y + 226) * 9) >> 4;
-    const std::int32_t v = ((red - y + 178) * 183) >> 8;
-    return {static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(u), static_cast<std::uint8_t>(v)};
-}
 
 Colormap::Colormap(std::int32_t entryCount, const std::uint8_t* blueGreenRed)
     : count(std::clamp(entryCount, 0, maxEntries)) {
@@ -105,24 +96,6 @@ Colormap::Colormap(std::int32_t entryCount, const std::uint8_t* blueGreenRed)
 }
 
 std::int64_t Colormap::mapsBuilt() { return builtCount; }
-
-std::uint8_t Colormap::nearestIndex(const std::uint8_t* pixel) const {
-    return inverseMap[cell(matchingColour(pixel[0], pixel[1], pixel[2]))];
-}
-
-std::uint8_t Colormap::ditherIndex(const std::uint8_t* pixel, const std::int32_t* error, std::int32_t* outError,
-                                   std::int32_t threshold) const {
-    const MatchingColour c =
-        matchingColour(clampByte(pixel[0] + error[0]), clampByte(pixel[1] + error[1]), clampByte(pixel[2] + error[2]));
-    const std::uint8_t index = inverseMap[cell(c)];
-    if (c.y > threshold) {
-        outError[0] = outError[1] = outError[2] = 0;
-    } else {
-        const std::uint8_t* chosen = entry(index);
-        for (int k = 0; k < 3; ++k) outError[k] = pixel[k] - chosen[k];
-    }
-    return index;
-}
 
 std::unique_ptr<Colormap> ReadACT(const char* path) {
     StdioFile file(path, "rb");
