@@ -91,30 +91,35 @@ void appendTrailer(std::vector<std::uint8_t>& out, const Colormap& colormap) {
 }
 
 // Floyd-Steinberg shares of the error, each truncated toward zero; the rest goes right so
-// the four add up to the error exactly. Only two error rows are kept; the share for the
-// right neighbour is carried in registers, since the next pixel needs it at once.
+// the four add up to the error exactly. Only two error rows are kept, with a spare entry
+// on each side for the shares that fall outside the row. The shares still owed to the
+// next row's entries x - 1 and x, and the one for the right neighbour, are carried in
+// registers; each next-row entry is stored once when complete, so no row needs clearing.
 void ditherIndices(const BGRImage& image, const Colormap& colormap, std::int32_t threshold, std::uint8_t* indices) {
-    const std::size_t entries = static_cast<std::size_t>(image.width) + 2;  // a spare on each side
-    std::vector<std::int32_t> current(3 * entries, 0), next(3 * entries, 0);
+    const std::size_t width = static_cast<std::size_t>(image.width);
+    std::vector<std::int32_t> current(3 * (width + 2), 0), next(3 * (width + 2), 0);
     for (std::int32_t y = 0; y < image.height; ++y) {
         const std::uint8_t* pixel = image.row(y);
-        std::int32_t right[3] = {0, 0, 0};
-        for (std::int32_t x = 0; x < image.width; ++x, pixel += 3) {
-            const std::size_t at = 3 * (static_cast<std::size_t>(x) + 1);  // entry x
+        std::int32_t right[3] = {}, owedLeft[3] = {}, owedHere[3] = {};
+        for (std::size_t x = 0; x < width; ++x, pixel += 3) {
+            const std::size_t at = 3 * (x + 1);  // entry x
             const std::int32_t accumulated[3] = {current[at] + right[0], current[at + 1] + right[1],
                                                  current[at + 2] + right[2]};
             std::int32_t e[3];
             *indices++ = colormap.ditherIndex(pixel, accumulated, e, threshold);
             for (int c = 0; c < 3; ++c) {
                 const std::int32_t below = e[c] * 5 / 16, belowLeft = e[c] * 3 / 16, belowRight = e[c] / 16;
-                next[at - 3 + c] += belowLeft;
-                next[at + c] += below;
-                next[at + 3 + c] += belowRight;
+                next[at - 3 + c] = owedLeft[c] + belowLeft;
+                owedLeft[c] = owedHere[c] + below;
+                owedHere[c] = belowRight;
                 right[c] = e[c] - below - belowLeft - belowRight;
             }
         }
+        for (int c = 0; c < 3; ++c) {
+            next[3 * width + c] = owedLeft[c];
+            next[3 * width + 3 + c] = owedHere[c];
+        }
         std::swap(current, next);
-        std::fill(next.begin(), next.end(), 0);
     }
 }
 

@@ -192,6 +192,47 @@ TEST_F(PcxWriteTest, DitheringThresholds) {
     EXPECT_NEAR(light255.meanGrey, 195.0, 3.0);
 }
 
+// The dithering as plainly described: two rows of width + 2 error entries, four shares
+// added to the rows for every pixel, the old row cleared after each row.
+Bytes referenceDither(const RawImage& image, const Colormap& map, std::int32_t threshold) {
+    Bytes indices;
+    std::vector<std::array<std::int32_t, 3>> current(image.width + 2), next(image.width + 2);
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            std::int32_t e[3];
+            indices.push_back(map.ditherIndex(image.row(y) + 3 * x, current[x + 1].data(), e, threshold));
+            for (int c = 0; c < 3; ++c) {
+                next[x][c] += e[c] * 3 / 16;
+                next[x + 1][c] += e[c] * 5 / 16;
+                next[x + 2][c] += e[c] / 16;
+                current[x + 2][c] += e[c] - e[c] * 5 / 16 - e[c] * 3 / 16 - e[c] / 16;
+            }
+        }
+        std::swap(current, next);
+        for (auto& entry : next) entry = {0, 0, 0};
+    }
+    return indices;
+}
+
+TEST_F(PcxWriteTest, DitheringMatchesThePlainDescriptionExactly) {
+    RawImage image(Size{61, 37});
+    std::uint32_t state = 12345;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < 3 * image.width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            image.row(y)[x] = static_cast<std::uint8_t>((state >> 24) / 2 + 4 * y);
+        }
+    for (std::uint32_t threshold : {1u, 100u, 160u, 255u}) {
+        const Bytes file = write(image, {"", threshold, 0});
+        const Bytes expected = referenceDither(image, *builtin, static_cast<std::int32_t>(threshold));
+        // The file holds the rows top first.
+        Bytes written = decodeIndices(file), bottomFirst;
+        for (int y = image.height; y-- > 0;)
+            bottomFirst.insert(bottomFirst.end(), written.begin() + y * image.width, written.begin() + (y + 1) * image.width);
+        EXPECT_EQ(bottomFirst, expected) << "threshold " << threshold;
+    }
+}
+
 TEST_F(PcxWriteTest, UserColormapFilesAndTheSilentFallback) {
     const std::string act = dir.file("two.act");
     writeFileBytes(act, {255, 0, 0, 0, 0, 255});  // red, blue
