@@ -42,26 +42,18 @@ void BM_ColormapBuild(benchmark::State& state) {
 }
 BENCHMARK(BM_ColormapBuild)->Unit(benchmark::kMillisecond);
 
-// The inverse map is built by the first write and cached; the loop measures the writes.
-void BM_SavePCXDithered(benchmark::State& state) {
+// Arguments: threshold ("PCXDither"), resize ("PCXResize"). The inverse map is built by
+// the first write and cached; the loop measures the writes.
+void BM_SavePCX(benchmark::State& state) {
     const std::string path = scratchFile("face.pcx");
-    const PCXWriteOptions options{"", 160, 0};
+    const PCXWriteOptions options{"", static_cast<std::uint32_t>(state.range(0)), static_cast<std::uint32_t>(state.range(1))};
     const RawImage& image = face();
     writePCX(path.c_str(), image.size(), image.stride, image.pixels, options);
     for (auto _ : state) writePCX(path.c_str(), image.size(), image.stride, image.pixels, options);
     std::filesystem::remove(path);
 }
-BENCHMARK(BM_SavePCXDithered)->Unit(benchmark::kMillisecond);
-
-void BM_SavePCXNearest(benchmark::State& state) {
-    const std::string path = scratchFile("face.pcx");
-    const PCXWriteOptions options{"", 0, 0};
-    const RawImage& image = face();
-    writePCX(path.c_str(), image.size(), image.stride, image.pixels, options);
-    for (auto _ : state) writePCX(path.c_str(), image.size(), image.stride, image.pixels, options);
-    std::filesystem::remove(path);
-}
-BENCHMARK(BM_SavePCXNearest)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SavePCX)->ArgNames({"dither", "resize"})->Args({160, 0})->Args({0, 0})->Args({160, 1})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_LoadPCX(benchmark::State& state) {
     const std::string path = scratchFile("face.pcx");

@@ -124,22 +124,16 @@ TEST(HostileFiles, MutatedPcx) {
     mutate(LoadPCX, planar, 2, "planar.pcx");
 }
 
-TEST(HostileFiles, MutatedJpeg) {
-    TempDir dir;
-    RawImage image(Size{24, 20});
-    fillPattern(image);
-    const std::string path = dir.file("valid.jpg");
-    SaveJPEG(path.c_str(), image.size(), image.stride, 3, image.pixels);
-    mutate(LoadJPEG, readFileBytes(path), 3, "mutant.jpg");
-}
-
-TEST(HostileFiles, MutatedPng) {
-    TempDir dir;
-    RawImage image(Size{24, 20});
-    fillPattern(image);
-    const std::string path = dir.file("valid.png");
-    SavePNG(path.c_str(), image.size(), image.stride, 3, image.pixels);
-    mutate(LoadPNG, readFileBytes(path), 4, "mutant.png");
+TEST(HostileFiles, MutatedJpegAndPng) {
+    struct Case { const char* name; ImageWriter writer; ImageReader reader; std::uint32_t seed; };
+    for (const Case& c : {Case{"mutant.jpg", SaveJPEG, LoadJPEG, 3}, Case{"mutant.png", SavePNG, LoadPNG, 4}}) {
+        TempDir dir;
+        RawImage image(Size{24, 20});
+        fillPattern(image);
+        const std::string path = dir.file(c.name);
+        c.writer(path.c_str(), image.size(), image.stride, 3, image.pixels);
+        mutate(c.reader, readFileBytes(path), c.seed, c.name);
+    }
 }
 
 }  // namespace
