@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "support/file_bytes.h"
+
 #include "support/temp_dir.h"
 
 namespace {

@@ -11,7 +11,8 @@
 #include "image/pcx_write.h"
 #include "image/png.h"
 #include "platform/io_exception.h"
-#include "support/file_bytes.h"
+#include "support/hostile_input.h"
+#include "support/image_files.h"
 #include "support/message_recorder.h"
 #include "support/temp_dir.h"
 
@@ -54,13 +55,13 @@ TEST(HostileFiles, JpegWithAZeroWidthFrame) {
     const std::string path = dir.file("zero.jpg");
     RawImage image(Size{8, 8});
     SaveJPEG(path.c_str(), image.size(), image.stride, 3, image.pixels);
-    auto bytes = readFileBytes(path);
+    auto bytes = readBytes(path);
     for (std::size_t i = 0; i + 8 < bytes.size(); ++i)
         if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {
             bytes[i + 7] = bytes[i + 8] = 0;  // SOF0 width
             break;
         }
-    writeFileBytes(path, bytes);
+    writeBytes(path, bytes);
     MessageRecorder recorder;
     const ReadOutcome outcome = readWithLimit(LoadJPEG, path, pixelLimit);
     EXPECT_TRUE(outcome.threwIoException);
@@ -87,7 +88,7 @@ void mutate(ImageReader reader, const std::vector<std::uint8_t>& original, std::
     MessageRecorder recorder;  // libjpeg and libpng warnings
     int loaded = 0, thrown = 0;
     for (const auto& variant : mutatedVariants(original, 2000, seed)) {
-        writeFileBytes(path, variant);
+        writeBytes(path, variant);
         const ReadOutcome outcome = readWithLimit(reader, path, pixelLimit);
         if (outcome.loaded) {
             ++loaded;
@@ -114,7 +115,7 @@ TEST(HostileFiles, MutatedPcx) {
     fillPattern(image);
     const std::string path = dir.file("valid.pcx");
     writePCX(path.c_str(), image.size(), image.stride, image.pixels, {"", 160, 0});
-    mutate(LoadPCX, readFileBytes(path), 1, "eight-bit.pcx");
+    mutate(LoadPCX, readBytes(path), 1, "eight-bit.pcx");
 
     // A 24-bit file of 3 planes of 8 bits, with runs crossing the planes.
     std::vector<std::uint8_t> planar(128, 0);
@@ -132,7 +133,7 @@ TEST(HostileFiles, MutatedJpegAndPng) {
         fillPattern(image);
         const std::string path = dir.file(c.name);
         c.writer(path.c_str(), image.size(), image.stride, 3, image.pixels);
-        mutate(c.reader, readFileBytes(path), c.seed, c.name);
+        mutate(c.reader, readBytes(path), c.seed, c.name);
     }
 }
 

@@ -9,7 +9,8 @@
 
 #include "image/bgr_image.h"
 #include "platform/io_exception.h"
-#include "support/file_bytes.h"
+#include "support/hostile_input.h"
+#include "support/image_files.h"
 #include "support/message_recorder.h"
 #include "support/temp_dir.h"
 
@@ -176,9 +177,9 @@ TEST(LoadJPEG, TruncatedHeaderShowsLibjpegsMessageThenThrowsReading) {
     RawImage image(Size{16, 16});
     fillRedBottomBlueTop(image);
     SaveJPEG(path.c_str(), image.size(), image.stride, 3, image.pixels);
-    auto bytes = readFileBytes(path);
+    auto bytes = readBytes(path);
     bytes.resize(100);  // inside the quantisation tables
-    writeFileBytes(path, bytes);
+    writeBytes(path, bytes);
 
     MessageRecorder recorder;
     RawImage back(Size{0, 0});
@@ -199,9 +200,9 @@ TEST(LoadJPEG, TruncatedDataIsAWarningAndTheImageStillLoads) {
     RawImage image(Size{64, 64});
     fillRedBottomBlueTop(image);
     SaveJPEG(path.c_str(), image.size(), image.stride, 3, image.pixels);
-    auto bytes = readFileBytes(path);
+    auto bytes = readBytes(path);
     bytes.resize(bytes.size() - 40);
-    writeFileBytes(path, bytes);
+    writeBytes(path, bytes);
 
     MessageRecorder recorder;
     RawImage back(Size{0, 0});
@@ -232,7 +233,7 @@ TEST(LoadJPEG, RefusesSidesAbove32767WithoutAskingForPixels) {
     TempDir dir;
     const std::string path = dir.file("wide.jpg");
     writeGreyDirectly(path, 8, 8);
-    auto bytes = readFileBytes(path);
+    auto bytes = readBytes(path);
     // The frame header (SOF0, FF C0): length 2, precision 1, height 2, width 2.
     std::size_t sof = 0;
     for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
@@ -240,7 +241,7 @@ TEST(LoadJPEG, RefusesSidesAbove32767WithoutAskingForPixels) {
     ASSERT_NE(sof, 0u);
     bytes[sof + 7] = 0x80;  // width 32768
     bytes[sof + 8] = 0x00;
-    writeFileBytes(path, bytes);
+    writeBytes(path, bytes);
 
     const ReadOutcome outcome = readWithLimit(LoadJPEG, path, 1 << 20);
     EXPECT_TRUE(outcome.threwIoException);

@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <functional>
-#include <optional>
 
 #include "image/bgr_image.h"
 #include "platform/settings.h"
-#include "support/file_bytes.h"
+#include "support/image_files.h"
 #include "support/message_recorder.h"
+#include "support/scoped_settings.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -17,22 +16,6 @@ namespace {
 // Points both settings branches into a fresh folder for the test's lifetime.
 class PCXSettingsTest : public ::testing::Test {
 protected:
-    PCXSettingsTest() {
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"}) {
-            const char* old = std::getenv(name);
-            saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        }
-        setenv("XDG_CONFIG_HOME", dir.file("user").c_str(), 1);
-        setenv("XDG_CONFIG_DIRS", dir.file("machine").c_str(), 1);
-    }
-    ~PCXSettingsTest() override {
-        for (const auto& [name, value] : saved) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
-    }
     std::uint32_t number(const char* name) {
         std::uint32_t value = 12345;
         EXPECT_EQ(readNumberSetting(name, value, 0, 1), 1) << name;
@@ -45,7 +28,7 @@ protected:
     }
 
     TempDir dir;
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+    ScopedSettings settings{dir.path().string()};
     MessageRecorder recorder;  // no message may appear: absent PCX settings are not reported
 };
 
@@ -61,10 +44,10 @@ TEST_F(PCXSettingsTest, SavePCXFollowsTheSettings) {
     RawImage image(Size{512, 512});
     const std::string path = dir.file("face.pcx");
     SavePCX(path.c_str(), image.size(), image.stride, 3, image.pixels);
-    EXPECT_EQ(readFileBytes(path)[8], 255);  // resized: x maximum 255
+    EXPECT_EQ(readBytes(path)[8], 255);  // resized: x maximum 255
     writeNumberSetting("PCXResize", 0);
     SavePCX(path.c_str(), image.size(), image.stride, 3, image.pixels);
-    const auto bytes = readFileBytes(path);
+    const auto bytes = readBytes(path);
     EXPECT_EQ(bytes[8] | (bytes[9] << 8), 511);
 
     // A threshold above the range is the full range.

@@ -7,7 +7,8 @@
 
 #include "image/bgr_image.h"
 #include "platform/io_exception.h"
-#include "support/file_bytes.h"
+#include "support/hostile_input.h"
+#include "support/image_files.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -81,7 +82,7 @@ class PcxReadTest : public ::testing::Test {
 protected:
     // Writes the bytes as a file and reads it into image.
     void load(const Bytes& file) {
-        writeFileBytes(path, file);
+        writeBytes(path, file);
         LoadPCX(path.c_str(), RawImage::sink, &image);
     }
     TempDir dir;
@@ -192,7 +193,7 @@ TEST_F(PcxReadTest, AFileEndingEarlyReadsTheMissingBytesAs255) {
     // With 2 pixels a line the first run of 63 overflows the 4 bytes left.
     h.xMax = 1;
     h.bytesPerLine = 2;
-    writeFileBytes(path, concat({h.bytes(), literal({1, 2})}));
+    writeBytes(path, concat({h.bytes(), literal({1, 2})}));
     EXPECT_TRUE(readWithLimit(LoadPCX, path, 1 << 16).threwIoException);
 }
 
@@ -220,7 +221,7 @@ TEST_F(PcxReadTest, RefusedFilesThrowReading) {
         {"huge claim, small file", with([](PcxHeader& h) { h.xMax = 32000; h.yMax = 32000; h.bytesPerLine = 32001; h.planes = 4; }), eightBitData},
     };
     for (const Case& c : cases) {
-        writeFileBytes(path, concat({c.header.bytes(), c.data}));
+        writeBytes(path, concat({c.header.bytes(), c.data}));
         const ReadOutcome outcome = readWithLimit(LoadPCX, path, 1 << 16);
         EXPECT_TRUE(outcome.threwIoException) << c.what;
         EXPECT_FALSE(outcome.sinkRefused) << c.what;

@@ -11,7 +11,7 @@
 #include "image/colormap.h"
 #include "image/pcx_read.h"
 #include "platform/io_exception.h"
-#include "support/file_bytes.h"
+#include "support/image_files.h"
 #include "support/message_recorder.h"
 #include "support/temp_dir.h"
 
@@ -66,7 +66,7 @@ class PcxWriteTest : public ::testing::Test {
 protected:
     Bytes write(const RawImage& image, PCXWriteOptions options) {
         writePCX(path.c_str(), image.size(), image.stride, image.pixels, options);
-        return readFileBytes(path);
+        return readBytes(path);
     }
     static PCXWriteOptions plain() { return {"", 0, 1}; }
 
@@ -235,7 +235,7 @@ TEST_F(PcxWriteTest, DitheringMatchesThePlainDescriptionExactly) {
 
 TEST_F(PcxWriteTest, UserColormapFilesAndTheSilentFallback) {
     const std::string act = dir.file("two.act");
-    writeFileBytes(act, {255, 0, 0, 0, 0, 255});  // red, blue
+    writeBytes(act, {255, 0, 0, 0, 0, 255});  // red, blue
     RawImage image(Size{256, 1});
     fill(image, 10, 10, 200);
     MessageRecorder recorder;
@@ -253,7 +253,7 @@ TEST_F(PcxWriteTest, UserColormapFilesAndTheSilentFallback) {
 
 TEST_F(PcxWriteTest, TheInverseMapIsBuiltOnceForTwoWrites) {
     const std::string act = dir.file("once.act");
-    writeFileBytes(act, {0, 0, 0, 255, 255, 255});
+    writeBytes(act, {0, 0, 0, 255, 255, 255});
     RawImage image(Size{256, 2});
     const std::int64_t before = Colormap::mapsBuilt();
     write(image, {act, 160, 1});

@@ -10,7 +10,8 @@
 
 #include "image/bgr_image.h"
 #include "platform/io_exception.h"
-#include "support/file_bytes.h"
+#include "support/hostile_input.h"
+#include "support/image_files.h"
 #include "support/message_recorder.h"
 #include "support/temp_dir.h"
 
@@ -118,7 +119,7 @@ TEST(SavePNG, ColourTypeFollowsBytesPerPixelAndRowsRoundTrip) {
         for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(i * 7 + 1);
         SavePNG(path.c_str(), {width, height}, stride, bytesPerPixel, pixels.data());
 
-        const auto chunks = chunksOf(readFileBytes(path));
+        const auto chunks = chunksOf(readBytes(path));
         ASSERT_FALSE(chunks.empty());
         ASSERT_EQ(chunks[0].first, "IHDR");
         EXPECT_EQ(chunks[0].second[8], 8);                              // bit depth
@@ -155,7 +156,7 @@ TEST(SavePNG, CarriesOneSoftwareTextChunkAndNothingExtra) {
     RawImage image(Size{7, 7});
     SavePNG(path.c_str(), image.size(), image.stride, 3, image.pixels);
     int texts = 0;
-    for (const auto& [type, data] : chunksOf(readFileBytes(path))) {
+    for (const auto& [type, data] : chunksOf(readBytes(path))) {
         EXPECT_NE(type, "tIME");
         EXPECT_NE(type, "gAMA");
         EXPECT_NE(type, "PLTE");
@@ -192,11 +193,11 @@ TEST(PNG, Failures) {
     struct Case { const char* what; std::string path; int kind; };
     const std::string good = dir.file("good.png");
     SavePNG(good.c_str(), image.size(), image.stride, 3, image.pixels);
-    auto bytes = readFileBytes(good);
+    auto bytes = readBytes(good);
     const std::string truncated = dir.file("truncated.png");
-    writeFileBytes(truncated, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(bytes.size() / 2)));
+    writeBytes(truncated, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(bytes.size() / 2)));
     const std::string notPng = dir.file("text.png");
-    writeFileBytes(notPng, {'h', 'e', 'l', 'l', 'o'});
+    writeBytes(notPng, {'h', 'e', 'l', 'l', 'o'});
     for (const Case& c : {Case{"missing", dir.file("missing.png"), ioException::opening},
                           Case{"truncated", truncated, ioException::opening},
                           Case{"not a PNG", notPng, ioException::opening}}) {

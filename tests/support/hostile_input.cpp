@@ -1,24 +1,10 @@
-#include "support/file_bytes.h"
+#include "support/hostile_input.h"
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
 #include <random>
-#include <stdexcept>
 
 #include "image/bgr_image.h"
 #include "platform/io_exception.h"
-
-std::vector<std::uint8_t> readFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path);
-}
 
 std::vector<std::vector<std::uint8_t>> mutatedVariants(const std::vector<std::uint8_t>& original, int count,
                                                        std::uint32_t seed) {

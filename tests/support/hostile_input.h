@@ -6,9 +6,6 @@
 
 #include "image/image_io.h"
 
-std::vector<std::uint8_t> readFileBytes(const std::string& path);
-void writeFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
-
 // Deterministic hostile variants of a valid file: single and multiple byte flips
 // (header bytes more often), random byte values, and truncations at every length up to
 // a limit. `count` variants; the same seed gives the same variants.
