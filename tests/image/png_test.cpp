@@ -23,6 +23,7 @@ struct DirectPng {
     std::vector<std::vector<std::uint8_t>> rows;
     std::vector<png_color> palette;
     std::vector<std::uint8_t> transparency;
+    bool interlaced = false;
 };
 
 void writeDirectly(const std::string& path, const DirectPng& p) {
@@ -32,12 +33,15 @@ void writeDirectly(const std::string& path, const DirectPng& p) {
     png_infop info = png_create_info_struct(png);
     png_init_io(png, file);
     png_set_IHDR(png, info, static_cast<png_uint_32>(p.width), static_cast<png_uint_32>(p.height), p.bitDepth,
-                 p.colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+                 p.colourType, p.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE,
+                 PNG_FILTER_TYPE_BASE);
     if (!p.palette.empty()) png_set_PLTE(png, info, p.palette.data(), static_cast<int>(p.palette.size()));
     if (!p.transparency.empty())
         png_set_tRNS(png, info, p.transparency.data(), static_cast<int>(p.transparency.size()), nullptr);
     png_write_info(png, info);
-    for (const auto& row : p.rows) png_write_row(png, row.data());
+    const int passes = p.interlaced ? png_set_interlace_handling(png) : 1;
+    for (int pass = 0; pass < passes; ++pass)
+        for (const auto& row : p.rows) png_write_row(png, row.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     std::fclose(file);
@@ -107,6 +111,27 @@ TEST(LoadPNG, EveryColourTypeArrivesAsEightBitBGR) {
         EXPECT_EQ(pixelAt(image, 0, 0), c.topLeft) << c.name;
         EXPECT_EQ(pixelAt(image, 1, 0), c.topRight) << c.name;
     }
+}
+
+TEST(LoadPNG, InterlacedReadsLikePlainWithoutWarnings) {
+    TempDir dir;
+    DirectPng p{9, 9, 8, PNG_COLOR_TYPE_RGB, {}, {}, {}};
+    for (int y = 0; y < 9; ++y) {
+        std::vector<std::uint8_t> row;
+        for (int x = 0; x < 9; ++x) row.insert(row.end(), {static_cast<std::uint8_t>(x * 25), static_cast<std::uint8_t>(y * 25), 77});
+        p.rows.push_back(row);
+    }
+    writeDirectly(dir.file("plain.png"), p);
+    p.interlaced = true;
+    writeDirectly(dir.file("adam7.png"), p);
+    MessageRecorder recorder;
+    RawImage plain(Size{0, 0}), adam7(Size{0, 0});
+    LoadPNG(dir.file("plain.png").c_str(), RawImage::sink, &plain);
+    LoadPNG(dir.file("adam7.png").c_str(), RawImage::sink, &adam7);
+    ASSERT_EQ(adam7.size(), (Size{9, 9}));
+    for (int y = 0; y < 9; ++y) EXPECT_EQ(std::memcmp(plain.row(y), adam7.row(y), 27), 0) << y;
+    EXPECT_EQ(pixelAt(adam7, 8, 0), (std::vector<std::uint8_t>{77, 200, 200}));
+    EXPECT_TRUE(recorder.messages().empty());
 }
 
 TEST(SavePNG, ColourTypeFollowsBytesPerPixelAndRowsRoundTrip) {
