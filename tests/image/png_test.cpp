@@ -243,8 +243,9 @@ TEST(PNG, Failures) {
         EXPECT_EQ(e.path, noFolder);
         EXPECT_EQ(e.kind, ioException::opening);
     }
-    // A size libpng refuses is a libpng error: opening, naming the file.
+    // A size libpng refuses is a libpng error: opening, naming the file. libpng warns first.
     const std::string empty = dir.file("empty.png");
+    MessageRecorder recorder;
     try {
         SavePNG(empty.c_str(), {0, 4}, image.stride, 3, image.pixels);
         ADD_FAILURE();
@@ -252,6 +253,7 @@ TEST(PNG, Failures) {
         EXPECT_EQ(e.path, empty);
         EXPECT_EQ(e.kind, ioException::opening);
     }
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"Image width is zero in IHDR"});
 }
 
 TEST(LoadPNG, RefusesSidesAbove32767WithoutAskingForPixels) {
