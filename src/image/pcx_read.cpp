@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "platform/io_exception.h"
@@ -15,21 +16,31 @@ constexpr std::uint8_t paletteMarker = 0x0C;
 // A run is two bytes for at most 63: no file decodes to more than 32 bytes per byte.
 constexpr std::int64_t mostDecodedPerByte = 32;
 
-// Reads the file's bytes in order; past the end every byte reads as 255.
+// Reads the file's bytes in order through a buffer; past the end every byte reads as 255.
 class ByteReader {
 public:
-    explicit ByteReader(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-    std::uint8_t next() { return position_ < bytes_.size() ? bytes_[position_++] : (++position_, 0xFF); }
+    explicit ByteReader(std::FILE* file) : file_(file) {}
+    std::uint8_t next() {
+        if (at_ == filled_) {
+            at_ = 0;
+            filled_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+            if (filled_ == 0) return 0xFF;
+        }
+        return buffer_[at_++];
+    }
     std::int16_t nextSigned16() {
         const std::uint8_t low = next();
         return static_cast<std::int16_t>(low | (next() << 8));
     }
-    void skip(std::size_t count) { position_ += count; }
-    void seek(std::size_t position) { position_ = position; }
+    void skip(std::size_t count) {
+        while (count-- > 0) next();
+    }
+    bool failed() const { return std::ferror(file_) != 0; }
 
 private:
-    const std::vector<std::uint8_t>& bytes_;
-    std::size_t position_ = 0;
+    std::FILE* file_;
+    std::array<std::uint8_t, 65536> buffer_;
+    std::size_t at_ = 0, filled_ = 0;
 };
 
 struct Header {
@@ -67,7 +78,7 @@ bool readHeader(ByteReader& in, Header& h) {
     if (h.bytesPerLine <= 0 ||
         8 * static_cast<std::int64_t>(h.bytesPerLine) < static_cast<std::int64_t>(h.width) * h.bitsPerPixel)
         return false;
-    in.seek(headerBytes);
+    in.skip(headerBytes - 68);  // palette information and filler
     return true;
 }
 
@@ -107,40 +118,42 @@ std::uint8_t intensity(std::uint8_t value, int bits) {
     }
 }
 
-std::vector<std::uint8_t> readWholeFile(const char* path) {
-    StdioFile file(path, "rb");
-    if (!file) throw ioException{path, ioException::opening};
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
-    if (std::ferror(file.get())) throw ioException{path, ioException::reading};
-    if (!file.close()) throw ioException{path, ioException::closing};
-    return bytes;
+// The file's size in bytes, or -1 when it cannot be told.
+std::int64_t fileSize(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+    const long size = std::ftell(file);
+    if (std::fseek(file, 0, SEEK_SET) != 0) return -1;
+    return size;
 }
 
 }  // namespace
 
 void LoadPCX(const char* path, PixelSink sink, void* userData) {
-    const std::vector<std::uint8_t> bytes = readWholeFile(path);
-    ByteReader in(bytes);
+    StdioFile file(path, "rb");
+    if (!file) throw ioException{path, ioException::opening};
+    const std::int64_t size = fileSize(file.get());
+    if (size < 0) throw ioException{path, ioException::reading};
+    auto in = std::make_unique<ByteReader>(file.get());
     Header h{};
-    if (!readHeader(in, h)) throw ioException{path, ioException::reading};
+    if (!readHeader(*in, h)) throw ioException{path, ioException::reading};
 
     const std::int64_t lineBytes = static_cast<std::int64_t>(h.planes) * h.bytesPerLine;
     const std::int64_t total = lineBytes * h.height;
-    const std::int64_t encodedBytes = bytes.size() > headerBytes ? static_cast<std::int64_t>(bytes.size() - headerBytes) : 0;
+    const std::int64_t encodedBytes = std::max<std::int64_t>(size - static_cast<std::int64_t>(headerBytes), 0);
     // A header claiming more than the file could hold is refused before anything is allocated.
     if (total > mostDecodedPerByte * encodedBytes) throw ioException{path, ioException::reading};
     std::vector<std::uint8_t> decoded(static_cast<std::size_t>(total));
-    if (!decodeRuns(in, decoded)) throw ioException{path, ioException::reading};
+    if (!decodeRuns(*in, decoded)) throw ioException{path, ioException::reading};
 
     const bool indexed256 = h.bitsPerPixel == 8 && h.planes == 1;
     std::array<std::uint8_t, 768> palette256{};
     if (indexed256) {
-        if (in.next() != paletteMarker) throw ioException{path, ioException::reading};
-        for (auto& byte : palette256) byte = in.next();
+        if (in->next() != paletteMarker) throw ioException{path, ioException::reading};
+        for (auto& byte : palette256) byte = in->next();
     }
+    if (in->failed()) throw ioException{path, ioException::reading};
+    in.reset();
+    if (!file.close()) throw ioException{path, ioException::closing};
 
     std::uint32_t stride = 0;
     int bytesPerPixel = 0;

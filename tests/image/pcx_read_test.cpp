@@ -243,6 +243,8 @@ TEST_F(PcxReadTest, MissingFileThrowsOpening) {
         EXPECT_EQ(e.kind, ioException::opening);
         EXPECT_EQ(e.path, missing);
     }
+    // A folder opens but reads nothing.
+    EXPECT_TRUE(readWithLimit(LoadPCX, dir.path().string(), 1 << 16).threwIoException);
 }
 
 }  // namespace
