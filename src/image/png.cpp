@@ -151,6 +151,8 @@ void LoadPNG(const char* path, PixelSink sink, void* userData) {
 }
 
 void SavePNG(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels) {
+    // Rows are read as 3 or 4 bytes a pixel; any other size would read past them.
+    if (bytesPerPixel != 3 && bytesPerPixel != 4) throw ioException{path, ioException::opening};
     StdioFile file(path, "wb");
     if (!file) throw ioException{path, ioException::opening};
     Outcome outcome;

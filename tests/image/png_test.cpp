@@ -254,6 +254,15 @@ TEST(PNG, Failures) {
         EXPECT_EQ(e.kind, ioException::opening);
     }
     EXPECT_EQ(recorder.texts(), std::vector<std::string>{"Image width is zero in IHDR"});
+    // Neither 3 nor 4 bytes a pixel: refused before anything is read from the pixels.
+    const std::string onePerPixel = dir.file("grey.png");
+    try {
+        SavePNG(onePerPixel.c_str(), image.size(), image.stride, 1, image.pixels);
+        ADD_FAILURE();
+    } catch (const ioException& e) {
+        EXPECT_EQ(e.path, onePerPixel);
+        EXPECT_EQ(e.kind, ioException::opening);
+    }
 }
 
 TEST(LoadPNG, RefusesSidesAbove32767WithoutAskingForPixels) {
