@@ -13,8 +13,7 @@ namespace {
 
 std::int64_t builtCount = 0;
 
-// The squared distance between a cell centre and an entry: luma difference, chroma
-// magnitude difference and chroma direction difference (me mp (1 - cos theta)).
+// A colour with its chroma centred on 127 and the chroma's magnitude to 7 mantissa bits.
 struct ChromaPoint {
     std::int32_t y, u, v;  // u, v centred on 127
     float magnitude;
@@ -26,6 +25,8 @@ ChromaPoint chromaPoint(std::int32_t y, std::int32_t u, std::int32_t v) {
     return {y, cu, cv, fastSqrt(static_cast<float>(cu * cu + cv * cv))};
 }
 
+// The distance between a cell centre and an entry: luma difference, chroma magnitude
+// difference and chroma direction difference (me mp (1 - cos theta)).
 std::int64_t distance(const ChromaPoint& p, const ChromaPoint& e) {
     // The product of two 8-bit-mantissa floats is exact in double, as is the integer sum.
     const auto s = static_cast<std::int64_t>(static_cast<double>(e.magnitude) * static_cast<double>(p.magnitude) -
