@@ -1,6 +1,7 @@
 #include "image/pcx_write.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -90,36 +91,82 @@ void appendTrailer(std::vector<std::uint8_t>& out, const Colormap& colormap) {
     for (int i = 0; i < Colormap::maxEntries; ++i) putRGB(out, at + 1 + 3 * static_cast<std::size_t>(i), colormap.entry(i));
 }
 
-// Floyd-Steinberg shares of the error, each truncated toward zero; the rest goes right so
-// the four add up to the error exactly. Only two error rows are kept, with a spare entry
-// on each side for the shares that fall outside the row. The shares still owed to the
-// next row's entries x - 1 and x, and the one for the right neighbour, are carried in
-// registers; each next-row entry is stored once when complete, so no row needs clearing.
-void ditherIndices(const BGRImage& image, const Colormap& colormap, std::int32_t threshold, std::uint8_t* indices) {
-    const std::size_t width = static_cast<std::size_t>(image.width);
-    std::vector<std::int32_t> current(3 * (width + 2), 0), next(3 * (width + 2), 0);
-    for (std::int32_t y = 0; y < image.height; ++y) {
-        const std::uint8_t* pixel = image.row(y);
-        std::int32_t right[3] = {}, owedLeft[3] = {}, owedHere[3] = {};
-        for (std::size_t x = 0; x < width; ++x, pixel += 3) {
-            const std::size_t at = 3 * (x + 1);  // entry x
-            const std::int32_t accumulated[3] = {current[at] + right[0], current[at + 1] + right[1],
-                                                 current[at + 2] + right[2]};
-            std::int32_t e[3];
-            *indices++ = colormap.ditherIndex(pixel, accumulated, e, threshold);
-            for (int c = 0; c < 3; ++c) {
-                const std::int32_t below = e[c] * 5 / 16, belowLeft = e[c] * 3 / 16, belowRight = e[c] / 16;
-                next[at - 3 + c] = owedLeft[c] + belowLeft;
-                owedLeft[c] = owedHere[c] + below;
-                owedHere[c] = belowRight;
-                right[c] = e[c] - below - belowLeft - belowRight;
-            }
+// The four shares of every error a pixel can pass on (-255 ... 255), looked up rather
+// than divided out at each pixel.
+struct Shares {
+    std::int32_t belowLeft, below, belowRight, right;
+};
+constexpr std::array<Shares, 511> shareTable = [] {
+    std::array<Shares, 511> table{};
+    for (std::int32_t e = -255; e <= 255; ++e) {
+        const std::int32_t below = e * 5 / 16, belowLeft = e * 3 / 16, belowRight = e / 16;
+        table[static_cast<std::size_t>(e + 255)] = {belowLeft, below, belowRight, e - below - belowLeft - belowRight};
+    }
+    return table;
+}();
+
+// One row being dithered: Floyd-Steinberg shares of the error, each truncated toward
+// zero; the rest goes right so the four add up to the error exactly. Error rows have a
+// spare entry on each side for the shares that fall outside the row. The shares still
+// owed to the next row's entries x - 1 and x, and the one for the right neighbour, are
+// carried here; each next-row entry is stored once when complete, so no row is cleared.
+struct RowDither {
+    const std::uint8_t* pixels;
+    const std::int32_t* current;  // entry x at 3 (x + 1)
+    std::int32_t* next;
+    std::uint8_t* indices;
+    std::int32_t right[3] = {}, owedLeft[3] = {}, owedHere[3] = {};
+
+    void step(std::size_t x, const Colormap& colormap, std::int32_t threshold) {
+        const std::size_t at = 3 * (x + 1);
+        const std::int32_t accumulated[3] = {current[at] + right[0], current[at + 1] + right[1],
+                                             current[at + 2] + right[2]};
+        std::int32_t e[3];
+        indices[x] = colormap.ditherIndex(pixels + 3 * x, accumulated, e, threshold);
+        for (int c = 0; c < 3; ++c) {
+            const Shares& share = shareTable[static_cast<std::size_t>(e[c] + 255)];
+            next[at - 3 + c] = owedLeft[c] + share.belowLeft;
+            owedLeft[c] = owedHere[c] + share.below;
+            owedHere[c] = share.belowRight;
+            right[c] = share.right;
         }
+    }
+    void finish(std::size_t width) {
         for (int c = 0; c < 3; ++c) {
             next[3 * width + c] = owedLeft[c];
             next[3 * width + 3 + c] = owedHere[c];
         }
-        std::swap(current, next);
+    }
+};
+
+// Each pixel's error reaches its right neighbour at once, so a row is one long chain of
+// dependent steps. Two rows run in a wavefront instead, giving the processor independent
+// chains to overlap; the result is that of one row at a time. The upper row's next-row
+// entry x (the lower row's entry x) is complete once it has done pixel x + 1, so a lag of
+// one pixel would do; two keep the lower row's loads clear of the upper row's fresh stores.
+void ditherIndices(const BGRImage& image, const Colormap& colormap, std::int32_t threshold, std::uint8_t* indices) {
+    constexpr int rowsInFlight = 2;
+    constexpr std::size_t lag = 2;
+    const std::size_t width = static_cast<std::size_t>(image.width);
+    std::array<std::vector<std::int32_t>, rowsInFlight + 1> errorRows;
+    for (auto& row : errorRows) row.assign(3 * (width + 2), 0);
+    std::size_t first = 0;  // the error row the next group starts from
+    for (std::int32_t y = 0; y < image.height; y += rowsInFlight) {
+        const int count = std::min(rowsInFlight, image.height - y);
+        std::array<RowDither, rowsInFlight> rows{};
+        for (int k = 0; k < count; ++k)
+            rows[k] = {image.row(y + k), errorRows[(first + k) % errorRows.size()].data(),
+                       errorRows[(first + k + 1) % errorRows.size()].data(),
+                       indices + static_cast<std::size_t>(y + k) * width};
+        const std::size_t steps = width + lag * static_cast<std::size_t>(count - 1);
+        for (std::size_t s = 0; s < steps; ++s)
+            for (int k = 0; k < count; ++k) {
+                const std::size_t behind = lag * static_cast<std::size_t>(k);
+                if (s < behind || s - behind >= width) continue;
+                rows[k].step(s - behind, colormap, threshold);
+                if (s - behind == width - 1) rows[k].finish(width);
+            }
+        first = (first + static_cast<std::size_t>(count)) % errorRows.size();
     }
 }
 

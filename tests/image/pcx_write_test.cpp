@@ -215,21 +215,24 @@ Bytes referenceDither(const RawImage& image, const Colormap& map, std::int32_t t
 }
 
 TEST_F(PcxWriteTest, DitheringMatchesThePlainDescriptionExactly) {
-    RawImage image(Size{61, 37});
     std::uint32_t state = 12345;
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < 3 * image.width; ++x) {
-            state = state * 1664525u + 1013904223u;
-            image.row(y)[x] = static_cast<std::uint8_t>((state >> 24) / 2 + 4 * y);
+    for (Size size : {Size{61, 37}, Size{1, 5}, Size{2, 3}, Size{3, 4}, Size{8, 2}}) {
+        RawImage image(size);
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < 3 * image.width; ++x) {
+                state = state * 1664525u + 1013904223u;
+                image.row(y)[x] = static_cast<std::uint8_t>((state >> 24) / 2 + 4 * y);
+            }
+        for (std::uint32_t threshold : {1u, 100u, 160u, 255u}) {
+            const Bytes file = write(image, {"", threshold, 0});
+            const Bytes expected = referenceDither(image, *builtin, static_cast<std::int32_t>(threshold));
+            // The file holds the rows top first.
+            Bytes written = decodeIndices(file), bottomFirst;
+            for (int y = image.height; y-- > 0;)
+                bottomFirst.insert(bottomFirst.end(), written.begin() + y * image.width,
+                                   written.begin() + (y + 1) * image.width);
+            EXPECT_EQ(bottomFirst, expected) << size.width << "x" << size.height << ", threshold " << threshold;
         }
-    for (std::uint32_t threshold : {1u, 100u, 160u, 255u}) {
-        const Bytes file = write(image, {"", threshold, 0});
-        const Bytes expected = referenceDither(image, *builtin, static_cast<std::int32_t>(threshold));
-        // The file holds the rows top first.
-        Bytes written = decodeIndices(file), bottomFirst;
-        for (int y = image.height; y-- > 0;)
-            bottomFirst.insert(bottomFirst.end(), written.begin() + y * image.width, written.begin() + (y + 1) * image.width);
-        EXPECT_EQ(bottomFirst, expected) << "threshold " << threshold;
     }
 }
 
