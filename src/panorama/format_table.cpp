@@ -127,33 +127,39 @@ void FormatTable::addRow(const char* openPattern, const char* savePattern, const
     }
 }
 
-int FormatTable::bestOpenRow(const std::string& name) const {
-    if (name.empty()) return -1;
-    const std::optional<std::string> found = findFileName(name);
-    const std::string& matched = found ? *found : name;
-    int best = -1;
-    int bestLength = 0;
-    for (int i = 0; i < openCount_; ++i) {
-        const int length = matchLength(matched, openRows_[i].openPattern);
-        if (length > bestLength) {
-            best = i;
-            bestLength = length;
+namespace {
+
+struct BestMatch {
+    int row = -1;  // the first row of the greatest positive length
+    int length = 0;
+    bool tie = false;  // another row matches as long
+};
+
+template <typename PatternOf>
+BestMatch bestMatch(std::string_view name, int count, PatternOf patternOf) {
+    BestMatch best;
+    for (int i = 0; i < count; ++i) {
+        const int length = matchLength(name, patternOf(i));
+        if (length > best.length) {
+            best = {i, length, false};
+        } else if (length > 0 && length == best.length) {
+            best.tie = true;
         }
     }
     return best;
 }
 
-int FormatTable::bestSaveRow(const std::string& name) const {
-    int best = -1;
-    int bestLength = 0;
-    for (int i = 0; i < saveCount_; ++i) {
-        const int length = matchLength(name, saveRows_[i].savePattern);
-        if (length > bestLength) {
-            best = i;
-            bestLength = length;
-        }
-    }
-    return best;
+}  // namespace
+
+int FormatTable::bestOpenRow(const std::string& name) const {
+    if (name.empty()) return -1;
+    const std::optional<std::string> found = findFileName(name);
+    return bestMatch(found ? *found : name, openCount_, [this](int i) { return openRows_[i].openPattern; }).row;
+}
+
+int FormatTable::bestSaveRow(const std::string& name, bool unique) const {
+    const BestMatch best = bestMatch(name, saveCount_, [this](int i) { return saveRows_[i].savePattern; });
+    return unique && best.tie ? -1 : best.row;
 }
 
 std::string FormatTable::saveBase(const std::string& name, int saveIndex) const {

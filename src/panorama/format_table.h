@@ -87,8 +87,9 @@ public:
     // The open row whose pattern matches the name (or the directory entry it stands for)
     // longest, the first of equals; -1 for none.
     int bestOpenRow(const std::string& name) const;
-    // The save row whose pattern matches longest, the first of equals; -1 for none.
-    int bestSaveRow(const std::string& name) const;
+    // The save row whose pattern matches longest, the first of equals; -1 for none, and
+    // with unique also when another row matches as long.
+    int bestSaveRow(const std::string& name, bool unique = false) const;
     // name without the part the save row's pattern matches; saveIndex -1 picks the row.
     std::string saveBase(const std::string& name, int saveIndex) const;
     // The picked file's base name for an open row; openIndex -1 picks the row.

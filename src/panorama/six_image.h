@@ -28,7 +28,7 @@ public:
     SixImage& operator=(const SixImage&) = delete;
 
     // The document operations, in this slot order. They throw ioException where a file
-    // operation fails (panorama/six_image_document.cpp).
+    // operation fails (panorama/six_image_save.cpp, six_image_open.cpp).
     // Writes the faces (and the scene file when there is none) under fileName in layout,
     // a save row of the format table. Returns 0.
     virtual int write();
