@@ -1,0 +1,10 @@
+#pragma once
+
+class MainWindow;
+
+// Whether this build offers opening and saving panoramas.
+bool documentCommandsAvailable();
+// Open, Save and Save As (command ids 40002 to 40004); other ids are ignored.
+void documentCommand(MainWindow* window, int id);
+// The save-changes prompt before the panorama is given up; false to keep it.
+bool confirmDiscard(MainWindow* window);
