@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "panel/control_panel.h"
@@ -118,7 +119,10 @@ bool drawScene(int full, const PaintedSixImage& panorama, float heading, float p
             panorama.renderViewToImage(heading, pitch, fov, d.images->full());
             rendered = true;
         }
-        panel.indicator->setTicks(-wrapHeading(heading) / singlePi, pitch / (singlePi / 2));
+        // 90 x degToRad is a rounding step beyond singlePi / 2: held to the range, the
+        // tick stays on screen when looking straight up or down.
+        panel.indicator->setTicks(std::clamp(-wrapHeading(heading) / singlePi, -1.0f, 1.0f),
+                                  std::clamp(pitch / (singlePi / 2), -1.0f, 1.0f));
     }
 
     drawAll(full, d.clientSize);
