@@ -19,7 +19,7 @@ void openPanorama(MainWindow* window) {
     if (!confirmDiscard(window)) return;
     auto opened = std::make_unique<PaintedSixImage>();
     try {
-        if (opened->open(questions) != 0) return;
+        if (opened->open(questions) == 0) return;
     } catch (const ioException& e) {
         reportIoException(e);
         return;
