@@ -72,6 +72,11 @@ void MainWindow::turnBy(float headingStep, float pitchStep) {
 
 void MainWindow::onCharHook(wxKeyEvent& event) {
     const float step = 10 * degToRad;
+    // The toolkit's accelerators would take this for Ctrl+D (Down).
+    if (event.GetKeyCode() == 'D' && event.GetModifiers() == (wxMOD_CONTROL | wxMOD_SHIFT)) {
+        command(cmdRuntimeDebugging);
+        return;
+    }
     switch (event.GetKeyCode()) {
     case WXK_HOME:
         app().windowHeading = 0;
@@ -83,14 +88,16 @@ void MainWindow::onCharHook(wxKeyEvent& event) {
     case WXK_RIGHT: turnBy(-step, 0); return;
     case WXK_UP: turnBy(0, step); return;
     case WXK_DOWN: turnBy(0, -step); return;
+    case WXK_F1: openHelp(this); return;
     default: event.Skip();
     }
 }
 
-void MainWindow::onCommand(wxCommandEvent& event) {
-    const int id = commandOf(event.GetId());
+void MainWindow::onCommand(wxCommandEvent& event) { command(commandOf(event.GetId())); }
+
+void MainWindow::command(int id) {
     // An accelerator reaches here even when its menu item is grey.
-    if (wxMenuItem* item = GetMenuBar()->FindItem(event.GetId()); item != nullptr && !item->IsEnabled()) return;
+    if (wxMenuItem* item = GetMenuBar()->FindItem(menuId(id)); item != nullptr && !item->IsEnabled()) return;
     const float quarter = 90 * degToRad;
     switch (id) {
     case cmdExit: Close(false); break;

@@ -21,6 +21,7 @@ public:
 
 private:
     void onCommand(wxCommandEvent& event);
+    void command(int id);
     void onCharHook(wxKeyEvent& event);
     void onClose(wxCloseEvent& event);
     void viewCommand(float heading, float pitch);

@@ -235,3 +235,23 @@ TEST_F(EditorWindow, ASecondInstanceIsRefusedAndTheFirstReleasesTheLinkAtExit) {
     third->signal(SIGTERM);
     EXPECT_EQ(third->waitFor(20s), std::optional<int>(0));
 }
+
+TEST_F(EditorWindow, RunTimeDebuggingNamesTheGraphicsLibraryAtTheNextDraw) {
+    auto editor = start("editor.txt");
+    const std::string window = findWindow();
+    ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
+    const auto printed = [&](const std::string& text) {
+        return waitUntil(10s, [&] { return readText(config_.file("editor.txt")).find(text) != std::string::npos; });
+    };
+    xdotool("windowfocus --sync " + window);
+    xdotool("key ctrl+shift+d");
+    EXPECT_TRUE(printed("Run-time debugging ON"));
+    EXPECT_EQ(readText(config_.file("editor.txt")).find("Window: "), std::string::npos);
+    xdotool("key Right");
+    EXPECT_TRUE(printed("Window: "));
+    xdotool("key ctrl+shift+d");
+    EXPECT_TRUE(printed("Run-time debugging OFF"));
+
+    editor->signal(SIGTERM);
+    EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0));
+}
