@@ -243,10 +243,12 @@ TEST_F(EditorWindow, RunTimeDebuggingNamesTheGraphicsLibraryAtTheNextDraw) {
     const auto printed = [&](const std::string& text) {
         return waitUntil(10s, [&] { return readText(config_.file("editor.txt")).find(text) != std::string::npos; });
     };
+    ASSERT_TRUE(waitUntil(20s, [&] { return std::filesystem::exists(snapshotPath()); }));
+    // Frames drawn without debugging name nothing.
+    EXPECT_EQ(readText(config_.file("editor.txt")).find("Window: "), std::string::npos);
     xdotool("windowfocus --sync " + window);
     xdotool("key ctrl+shift+d");
     EXPECT_TRUE(printed("Run-time debugging ON"));
-    EXPECT_EQ(readText(config_.file("editor.txt")).find("Window: "), std::string::npos);
     xdotool("key Right");
     EXPECT_TRUE(printed("Window: "));
     xdotool("key ctrl+shift+d");
