@@ -236,6 +236,34 @@ TEST_F(EditorWindow, ASecondInstanceIsRefusedAndTheFirstReleasesTheLinkAtExit) {
     EXPECT_EQ(third->waitFor(20s), std::optional<int>(0));
 }
 
+TEST_F(EditorWindow, AResizedWindowShowsTheNominalViewOfItsNewViewArea) {
+    auto editor = start("editor.txt");
+    const std::string window = findWindow();
+    ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
+    std::unique_ptr<RawImage> shot = takeSnapshot();
+    ASSERT_TRUE(shot);
+    const Size before = shot->size();
+
+    settle();
+    std::filesystem::remove(snapshotPath());
+    xdotool("windowsize " + window + " 411 333");
+    // The frame drawn once the size has settled fills the new view area.
+    std::unique_ptr<RawImage> resized;
+    waitUntil(20s, [&] {
+        resized = takeSnapshot();
+        return resized && resized->size() != before;
+    });
+    ASSERT_TRUE(resized);
+    EXPECT_EQ(resized->width, 411);
+    EXPECT_LT(resized->height, 333);  // the menu bar takes the rest
+    settle();
+    if (std::filesystem::exists(snapshotPath())) resized = takeSnapshot();
+    expectView(*resized, *expectedPanorama(faces_), 0, 0);
+
+    editor->signal(SIGTERM);
+    EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0));
+}
+
 TEST_F(EditorWindow, RunTimeDebuggingNamesTheGraphicsLibraryAtTheNextDraw) {
     auto editor = start("editor.txt");
     const std::string window = findWindow();
