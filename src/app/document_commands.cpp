@@ -1,6 +1,6 @@
 #include "app/document_commands.h"
 
-#if __has_include("panorama/document_questions.h")
+#if defined(DOMECAST_DOCUMENT_DIALOGS)
 #include <memory>
 
 #include "app/app_state.h"

@@ -1,4 +1,4 @@
-#if __has_include("panorama/document_questions.h")
+#if defined(DOMECAST_DOCUMENT_DIALOGS)
 #include "app/document_dialogs.h"
 
 #include <wx/button.h>
