@@ -111,6 +111,8 @@ int DomecastApp::OnExit() {
     app().link.reset();
     app().panorama.reset();
     app().window = nullptr;
+    // Nothing may open a dialog once the toolkit is gone.
+    setMessageHandler({});
     return 0;
 }
 }  // namespace
