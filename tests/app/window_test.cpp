@@ -90,11 +90,12 @@ protected:
         linkName_ = "DomecastWindowTest" + std::to_string(::getpid());
     }
 
-    std::unique_ptr<TestProcess> start(const std::string& output) {
+    std::unique_ptr<TestProcess> start(const std::string& output, const std::string& file = {}) {
+        std::vector<std::string> arguments{"DOMECAST_MESSAGES=stderr", "DOMECAST_TEST_FACES=" + faces_.path().string(),
+                                           "DOMECAST_TEST_SNAPSHOT=" + snapshotPath()};
+        if (!file.empty()) arguments.push_back(file);
         return std::make_unique<TestProcess>(
-            domecastPath(),
-            std::vector<std::string>{"DOMECAST_MESSAGES=stderr", "DOMECAST_TEST_FACES=" + faces_.path().string(),
-                                     "DOMECAST_TEST_SNAPSHOT=" + snapshotPath()},
+            domecastPath(), arguments,
             std::map<std::string, std::string>{{"DISPLAY", server_.display()},
                                                {"XDG_CONFIG_HOME", config_.path().string()},
                                                {"DOMECAST_LINK_NAME", linkName_},
@@ -234,6 +235,19 @@ TEST_F(EditorWindow, ASecondInstanceIsRefusedAndTheFirstReleasesTheLinkAtExit) {
     EXPECT_FALSE(findWindow().empty()) << readText(config_.file("third.txt"));
     third->signal(SIGTERM);
     EXPECT_EQ(third->waitFor(20s), std::optional<int>(0));
+}
+
+TEST_F(EditorWindow, APanoramaFileThatCannotBeReadIsReportedAndTheEditorStartsWithoutIt) {
+    auto editor = start("editor.txt", config_.file("missing pano_FR.bmp"));
+    const std::string window = findWindow();
+    ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
+    EXPECT_EQ(xdotool("getwindowname " + window), "Untitled [h=0\u00b0 v=0\u00b0] - Domecast");
+    EXPECT_FALSE(readText(config_.file("editor.txt")).empty());
+    std::unique_ptr<RawImage> shot = takeSnapshot();
+    ASSERT_TRUE(shot);
+    expectView(*shot, *expectedPanorama(faces_), 0, 0);
+    editor->signal(SIGTERM);
+    EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0));
 }
 
 TEST_F(EditorWindow, AResizedWindowShowsTheNominalViewOfItsNewViewArea) {
