@@ -10,7 +10,6 @@
 #include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "image/bgr_image.h"
 #include "image/bmp.h"
@@ -127,32 +126,44 @@ protected:
         return title;
     }
 
-    // Lets the frames of earlier view changes be drawn before the next change is made.
-    static void settle() { std::this_thread::sleep_for(1500ms); }
-
     std::string snapshotPath() const { return config_.file("view.bmp"); }
 
-    // Waits for the next snapshot of the view and returns it; the file is removed so that
-    // the following one can be told apart.
-    std::unique_ptr<RawImage> takeSnapshot() {
-        if (!waitUntil(20s, [&] { return std::filesystem::exists(snapshotPath()); })) return nullptr;
-        auto shot = std::make_unique<RawImage>(snapshotPath().c_str());
-        std::filesystem::remove(snapshotPath());
-        return shot;
-    }
-
-    void expectView(const RawImage& shot, const PaintedSixImage& panorama, float headingDegrees, float pitchDegrees) {
+    // What a snapshot lacks to show the view at heading and pitch (degrees) with its
+    // indicator ticks; empty when it shows exactly that.
+    static std::string mismatch(const RawImage& shot, const PaintedSixImage& panorama, float headingDegrees,
+                                float pitchDegrees) {
         RawImage expected(shot.size());
         panorama.renderViewToImage(headingDegrees * degToRad, pitchDegrees * degToRad,
                                    panorama.calculateNominalFOV(shot.size()), expected);
-        EXPECT_EQ(differingPixels(shot, expected), 0) << "view at h " << headingDegrees << " v " << pitchDegrees;
+        if (const long count = differingPixels(shot, expected); count != 0)
+            return std::to_string(count) + " pixels differ from the rendered view";
         // The ticks: white inside, black rim, at the shown heading along the bottom edge and
         // at the pitch up the right edge.
         const float h = -headingDegrees / 180.0f, v = pitchDegrees / 90.0f;
         const int a = static_cast<int>((shot.width - 13) * (h + 1) * 0.5f + 6.5f);
         const int b = static_cast<int>((shot.height - 13) * (v + 1) * 0.5f + 6.5f);
-        EXPECT_TRUE(pixelIs(shot, a, 5, 255) && pixelIs(shot, a, 12, 0)) << "heading tick at " << a;
-        EXPECT_TRUE(pixelIs(shot, shot.width - 6, b, 255) && pixelIs(shot, shot.width - 13, b, 0)) << "pitch tick at " << b;
+        if (!pixelIs(shot, a, 5, 255) || !pixelIs(shot, a, 12, 0)) return "no heading tick at " + std::to_string(a);
+        if (!pixelIs(shot, shot.width - 6, b, 255) || !pixelIs(shot, shot.width - 13, b, 0))
+            return "no pitch tick at " + std::to_string(b);
+        return {};
+    }
+
+    // Waits for a drawn view that shows the panorama at heading and pitch; its size, or
+    // nothing (with the reason the last one did not) when none came. Every snapshot is
+    // removed once read, so earlier frames still arriving are passed over.
+    std::optional<Size> viewShown(const PaintedSixImage& panorama, float headingDegrees, float pitchDegrees) {
+        std::string reason = "no view drawn";
+        std::optional<Size> shown;
+        waitUntil(20s, [&] {
+            if (!std::filesystem::exists(snapshotPath())) return false;
+            const RawImage shot(snapshotPath().c_str());
+            std::filesystem::remove(snapshotPath());
+            reason = mismatch(shot, panorama, headingDegrees, pitchDegrees);
+            if (reason.empty()) shown = shot.size();
+            return shown.has_value();
+        });
+        EXPECT_TRUE(shown) << "view at h " << headingDegrees << " v " << pitchDegrees << ": " << reason;
+        return shown;
     }
 
     XServer server_;
@@ -168,23 +179,15 @@ TEST_F(EditorWindow, KeysTurnTheViewAndTheTitleAndTheViewAreaShowTheRenderedView
     EXPECT_EQ(xdotool("getwindowname " + window), "Untitled [h=0\u00b0 v=0\u00b0] - Domecast");
 
     const std::unique_ptr<PaintedSixImage> panorama = expectedPanorama(faces_);
-    std::unique_ptr<RawImage> shot = takeSnapshot();
-    ASSERT_TRUE(shot);
     // The window was sized for the nominal size of a 90 x 75 degree view of 256-pixel faces.
-    EXPECT_EQ(shot->size(), (Size{256, 196}));
-    expectView(*shot, *panorama, 0, 0);
+    EXPECT_EQ(viewShown(*panorama, 0, 0), std::optional<Size>(Size{256, 196}));
 
     xdotool("windowfocus --sync " + window);
     xdotool("key Right");
     EXPECT_EQ(waitForTitle(window, "h=10\u00b0 v=0\u00b0"), "Untitled [h=10\u00b0 v=0\u00b0] - Domecast");
-    // Each change of view redraws the view; the one drawn last shows the view now.
-    settle();
-    std::filesystem::remove(snapshotPath());
     xdotool("key Up");
     waitForTitle(window, "v=10\u00b0");
-    shot = takeSnapshot();
-    ASSERT_TRUE(shot);
-    expectView(*shot, *panorama, -10, 10);
+    viewShown(*panorama, -10, 10);
 
     struct Step {
         const char* keys;
@@ -204,13 +207,9 @@ TEST_F(EditorWindow, KeysTurnTheViewAndTheTitleAndTheViewAreaShowTheRenderedView
     // The Down view, drawn last, is what the view area shows.
     xdotool("key ctrl+d");
     waitForTitle(window, "v=-90\u00b0");
-    settle();
-    std::filesystem::remove(snapshotPath());
     xdotool("key Left");
     waitForTitle(window, "[h=350\u00b0 v=-90\u00b0]");
-    shot = takeSnapshot();
-    ASSERT_TRUE(shot);
-    expectView(*shot, *panorama, 10, -90);
+    viewShown(*panorama, 10, -90);
 
     editor->signal(SIGTERM);
     EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0)) << readText(config_.file("editor.txt"));
@@ -243,9 +242,7 @@ TEST_F(EditorWindow, APanoramaFileThatCannotBeReadIsReportedAndTheEditorStartsWi
     ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
     EXPECT_EQ(xdotool("getwindowname " + window), "Untitled [h=0\u00b0 v=0\u00b0] - Domecast");
     EXPECT_FALSE(readText(config_.file("editor.txt")).empty());
-    std::unique_ptr<RawImage> shot = takeSnapshot();
-    ASSERT_TRUE(shot);
-    expectView(*shot, *expectedPanorama(faces_), 0, 0);
+    viewShown(*expectedPanorama(faces_), 0, 0);
     editor->signal(SIGTERM);
     EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0));
 }
@@ -254,25 +251,19 @@ TEST_F(EditorWindow, AResizedWindowShowsTheNominalViewOfItsNewViewArea) {
     auto editor = start("editor.txt");
     const std::string window = findWindow();
     ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
-    std::unique_ptr<RawImage> shot = takeSnapshot();
-    ASSERT_TRUE(shot);
-    const Size before = shot->size();
-
-    settle();
-    std::filesystem::remove(snapshotPath());
+    const std::unique_ptr<PaintedSixImage> panorama = expectedPanorama(faces_);
+    ASSERT_TRUE(viewShown(*panorama, 0, 0));
     xdotool("windowsize " + window + " 411 333");
-    // The frame drawn once the size has settled fills the new view area.
-    std::unique_ptr<RawImage> resized;
+    // Once the size has settled, the view fills the new view area, the menu bar taking
+    // the rest of the height.
+    std::optional<Size> shown;
     waitUntil(20s, [&] {
-        resized = takeSnapshot();
-        return resized && resized->size() != before;
+        shown = viewShown(*panorama, 0, 0);
+        return shown && shown->width == 411;
     });
-    ASSERT_TRUE(resized);
-    EXPECT_EQ(resized->width, 411);
-    EXPECT_LT(resized->height, 333);  // the menu bar takes the rest
-    settle();
-    if (std::filesystem::exists(snapshotPath())) resized = takeSnapshot();
-    expectView(*resized, *expectedPanorama(faces_), 0, 0);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->width, 411);
+    EXPECT_LT(shown->height, 333);
 
     editor->signal(SIGTERM);
     EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0));
