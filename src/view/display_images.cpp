@@ -14,6 +14,12 @@ void expandHalfInPlace(BGRImage& full, std::uint32_t halfStride) {
     // (halfStride <= stride), and within a row column x from column x / 2: going from the
     // last row and column backwards reads every source byte before it is overwritten.
     for (int y = full.height - 1; y >= 0; --y) {
+        // The lower row of a pair repeats the upper one, made just before from the same
+        // half row; everything a later row still needs lies below both.
+        if (y % 2 == 0 && y + 1 < full.height) {
+            std::memmove(full.row(y), full.row(y + 1), 3 * static_cast<std::size_t>(full.width));
+            continue;
+        }
         const std::uint8_t* from = full.pixels + static_cast<std::size_t>(y / 2) * halfStride;
         std::uint8_t* to = full.row(y);
         for (int x = full.width - 1; x >= 0; --x) {
