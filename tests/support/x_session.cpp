@@ -68,6 +68,16 @@ void TestProcess::signal(int number) const {
 }
 
 XServer::XServer() {
+    // A server that reported its display but does not take clients (it lost a race for
+    // the display number with another server) is replaced by a fresh one.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        start();
+        if (ok() && runCommand("env DISPLAY=" + display_ + " xdotool getdisplaygeometry", 5)) return;
+        stop();
+    }
+}
+
+void XServer::start() {
     int ends[2];
     if (::pipe(ends) != 0) return;
     const std::string fd = std::to_string(ends[1]);
@@ -79,7 +89,7 @@ XServer::XServer() {
             ::dup2(quiet, 1);
             ::dup2(quiet, 2);
         }
-        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
                  static_cast<char*>(nullptr));
         ::_exit(127);
     }
@@ -96,11 +106,16 @@ XServer::XServer() {
     if (!number.empty()) display_ = ":" + number;
 }
 
-XServer::~XServer() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
+XServer::~XServer() { stop(); }
+
+void XServer::stop() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+    display_.clear();
 }
 
 std::optional<std::string> runCommand(const std::string& command, int timeoutSeconds) {

@@ -43,6 +43,9 @@ public:
     const std::string& display() const { return display_; }
 
 private:
+    void start();
+    void stop();
+
     pid_t pid_ = -1;
     std::string display_;
 };
