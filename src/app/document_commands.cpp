@@ -19,7 +19,7 @@ void openPanorama(MainWindow* window) {
     if (!confirmDiscard(window)) return;
     auto opened = std::make_unique<PaintedSixImage>();
     try {
-        if (opened->open(questions) == 0) return;
+        if (opened->open(questions) != 0) return;  // cancelled
     } catch (const ioException& e) {
         reportIoException(e);
         return;
@@ -69,12 +69,20 @@ void documentCommand(MainWindow* window, int id) {
 bool confirmDiscard(MainWindow* window) {
     if (!app().panorama) return true;
     WindowQuestions questions(window);
-    return app().panorama->querySaveChanges(questions) != 0;
+    return app().panorama->querySaveChanges(questions) == 0;
+}
+
+void loadDocument(MainWindow* window, PaintedSixImage& panorama, const std::string& path) {
+    WindowQuestions questions(window);
+    panorama.load(questions, -1, path);
 }
 
 #else
+#include "panorama/six_image.h"
+
 // Without the document operations' questions the window offers no Open or Save.
 bool documentCommandsAvailable() { return false; }
 void documentCommand(MainWindow*, int) {}
 bool confirmDiscard(MainWindow*) { return true; }
+void loadDocument(MainWindow*, PaintedSixImage& panorama, const std::string& path) { panorama.load(path.c_str(), -1); }
 #endif

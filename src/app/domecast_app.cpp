@@ -10,6 +10,7 @@
 
 #include "app/app_state.h"
 #include "app/display.h"
+#include "app/document_commands.h"
 #include "app/gl_view.h"
 #include "app/main_menu.h"
 #include "app/main_window.h"
@@ -38,7 +39,7 @@ bool complete(const PaintedSixImage& panorama) {
 std::unique_ptr<PaintedSixImage> loadPanorama(const std::string& path, bool report) {
     auto panorama = std::make_unique<PaintedSixImage>();
     try {
-        panorama->load(path.c_str(), -1);
+        loadDocument(app().window, *panorama, path);
     } catch (const ioException& e) {
         if (report) reportIoException(e);
         return nullptr;
