@@ -1,16 +1,62 @@
-// In-memory faces until the off-screen contexts arrive: every face is white and
-// makeCurrent reports that there is nothing to draw into.
 #include "image/gl_dib_image.h"
 
+#define GL_GLEXT_PROTOTYPES
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstdio>
 #include <cstring>
 
-class FaceContext {};
+#include "image/pixel_format.h"
+#include "platform/egl_context.h"
+#include "platform/message.h"
+#include "platform/report.h"
 
-GLDIBImage::GLDIBImage(Size size, GLDIBImage*) : BGRImage(size) {
-    const std::size_t bytes = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height > 0 ? height : 0);
+namespace {
+
+// Set when the "OpenGL version" notice has been shown; it is shown once per process.
+bool versionNoticeShown = false;
+
+// What a face asks of its context's configuration: an off-screen, OpenGL-capable RGB
+// format of 24 colour bits, nothing else (no depth, stencil, accumulation or alpha).
+PixelFormatDescriptor faceRequest() {
+    PixelFormatDescriptor request;
+    request.flags = drawToBitmap | supportOpenGL | genericFormat;
+    request.pixelType = typeRGBA;
+    request.colorBits = 24;
+    return request;
+}
+
+std::unique_ptr<FaceContext> makeContext(Size size, GLDIBImage* partner) {
+    if (partner != nullptr && partner->context() != nullptr)
+        return FaceContext::create(size, 0, partner->context());
+    const int index = pickPixelFormat(FaceContext::configurations(), faceRequest());
+    return FaceContext::create(size, index);
+}
+
+const char* glText(GLenum name) {
+    const auto* text = reinterpret_cast<const char*>(glGetString(name));
+    return text != nullptr ? text : "";
+}
+
+void showVersionNotice() {
+    char text[1024];
+    std::snprintf(text, sizeof text, "DIB: %s %s\n(%s)", glText(GL_VENDOR), glText(GL_VERSION), glText(GL_RENDERER));
+    showMessage(text, "OpenGL version", MessageStyle::ok);
+    versionNoticeShown = true;
+}
+
+}  // namespace
+
+GLDIBImage::GLDIBImage(Size size, GLDIBImage* partner) : BGRImage(size) {
+    const std::size_t rows = height > 0 && width > 0 ? static_cast<std::size_t>(height) : 0;
+    const std::size_t bytes = static_cast<std::size_t>(stride) * rows;
     storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
     pixels = storage_.get();
     std::memset(pixels, 0xFF, bytes);
+
+    context_ = makeContext(size, partner);
+    if (context_ == nullptr) reportSystemError("GLDIBImage: couldn't create DIB");
 }
 
 GLDIBImage::~GLDIBImage() {
@@ -19,6 +65,42 @@ GLDIBImage::~GLDIBImage() {
     pixels = nullptr;
 }
 
-bool GLDIBImage::makeCurrent() { return false; }
+bool GLDIBImage::makeCurrent() {
+    if (context_ == nullptr || !context_->makeCurrent()) return false;
+    if (runtimeDebugging() && !versionNoticeShown) showVersionNotice();
 
-void GLDIBImage::finishDrawing() {}
+    // The face's pixels become the framebuffer's contents. Only the pixel path may touch
+    // them: the projection leaves texturing and the alpha test enabled in this context.
+    glPushAttrib(GL_ENABLE_BIT | GL_PIXEL_MODE_BIT | GL_CURRENT_BIT | GL_VIEWPORT_BIT);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_FOG);
+    glDisable(GL_LIGHTING);
+    glPixelZoom(1.0f, 1.0f);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glWindowPos2i(0, 0);
+    glDrawPixels(width, height, GL_BGR, GL_UNSIGNED_BYTE, pixels);
+    glPopClientAttrib();
+    glPopAttrib();
+    return true;
+}
+
+void GLDIBImage::finishDrawing() {
+    if (context_ == nullptr || !context_->makeCurrent()) return;
+    glFinish();
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    glReadPixels(0, 0, width, height, GL_BGR, GL_UNSIGNED_BYTE, pixels);
+    glPopClientAttrib();
+}

@@ -22,8 +22,15 @@ public:
     void finishDrawing();
 
     bool hasContext() const { return context_ != nullptr; }
+    const FaceContext* context() const { return context_.get(); }
+
+    // Whether the projection's drawing state has been set up in this face's context; a
+    // face made after the last set-up (a resize, a load) has not.
+    bool drawingStateReady() const { return drawingStateReady_; }
+    void setDrawingStateReady() { drawingStateReady_ = true; }
 
 private:
     std::unique_ptr<std::uint8_t[]> storage_;
     std::unique_ptr<FaceContext> context_;
+    bool drawingStateReady_ = false;
 };

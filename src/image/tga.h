@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -10,7 +11,7 @@
 // Returns the next byte of the Targa being decoded.
 using TargaByteSource = int (*)(std::FILE* file);
 
-// Installs a byte source and returns the one it replaced.
+// Installs a byte source (null: the file source) and returns the one it replaced.
 TargaByteSource setTargaByteSource(TargaByteSource source);
 // The default source: the next byte of the file, 255 past its end.
 int targaFileSource(std::FILE* file);
@@ -20,7 +21,9 @@ int targaMemorySource(std::FILE* file);
 void setTargaMemory(const std::uint8_t* data, std::size_t size);
 
 void LoadTGA(const char* path, PixelSink sink, void* userData);
-// Decodes one Targa from the current byte source; name is used only in exceptions.
+// Decodes one Targa from the current byte source; name is used only in exceptions. Throws
+// ioException reading for a header, colour map, interleave or pixel it cannot decode
+// safely; bytes past the end of the data read as 255.
 void DecodeTGA(const char* name, std::FILE* file, PixelSink sink, void* userData);
 void SaveTGA(const char* path, Size size, std::uint32_t stride, int bytesPerPixel,
              const std::uint8_t* pixels);

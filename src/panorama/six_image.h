@@ -28,13 +28,42 @@ public:
     SixImage& operator=(const SixImage&) = delete;
 
     // The document operations, in this slot order. They throw ioException where a file
-    // operation fails; the int results are 1 for done, 0 for cancelled or failed.
+    // operation fails (panorama/six_image_save.cpp, six_image_open.cpp).
+    // Writes the faces (and the scene file when there is none) under fileName in layout,
+    // a save row of the format table. Returns 0.
     virtual int write();
+    // write under the wait cursor, or saveAs when there is no name or layout. 0 when
+    // written, 1 when the user cancelled.
     virtual int save(DocumentQuestions& questions);
+    // Asks for a name and layout, then saves. 0 when written, 1 when cancelled.
     virtual int saveAs(DocumentQuestions& questions);
-    virtual void load(const char* path, int openRow);
-    virtual int open(DocumentQuestions& questions);
+    // Reads path in the layout of open row openRow (-1: recognised from the name) into
+    // this panorama, constructed empty. Leaves fileName, layout and title alone. Returns 0.
+    virtual int load(DocumentQuestions& questions, int openRow, const std::string& path);
+    // Asks for a file, then loads it. From a template the panorama stays unnamed. 0 when
+    // opened, 1 when the user cancelled.
+    virtual int open(DocumentQuestions& questions, bool fromTemplate = false);
+    // Asks whether to save unsaved changes: 0 when the caller may continue, 1 when it
+    // must stop.
     virtual int querySaveChanges(DocumentQuestions& questions);
+
+    // The sink of face files: user data is a FaceSlot; makes a white face of the picture's
+    // size sharing objects with the first face present.
+    static void faceSink(Size size, int bytesPerPixelHint, void* userData, std::uint32_t& stride,
+                         int& bytesPerPixel, std::uint8_t*& pixels);
+    // The sink of single panorama images: user data is a std::unique_ptr<RawImage> to fill.
+    static void rawSink(Size size, int bytesPerPixelHint, void* userData, std::uint32_t& stride,
+                        int& bytesPerPixel, std::uint8_t*& pixels);
+    // Writes face turned a quarter (counter-clockwise when non-zero, as seen with row 0 at
+    // the bottom); a face that is not square is first scaled to a square.
+    static void writeTurnedFace(BGRImage& face, ImageWriter writer, const std::string& path,
+                                int counterClockwise);
+
+    // Where faceSink puts the face it makes.
+    struct FaceSlot {
+        SixImage& panorama;
+        int index;
+    };
 
     Size faceSize(int i) const;
     // Resamples every face of another size to size (nearest neighbour); others are kept.
@@ -99,3 +128,7 @@ public:
     std::int32_t paintPending = 0;
     std::int32_t faceSetupNeeded = 1;
 };
+
+// A new panorama read from the template of that name in the "TemplatePath" folder, or
+// null after saying "Could not open template ...".
+std::unique_ptr<PaintedSixImage> openTemplate(DocumentQuestions& questions, const std::string& templateName);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -35,10 +36,14 @@ void DebugPrint(const char* text) {
     if (socket) {
         sockaddr_un address;
         const socklen_t length = abstractSocketAddress(debugPrintSocketName(), address);
-        // The terminator travels too, as the viewer expects a C string.
-        if (::sendto(socket.get(), text, std::strlen(text) + 1, MSG_NOSIGNAL,
-                     reinterpret_cast<const sockaddr*>(&address), length) >= 0)
-            return;
+        // The terminator travels too, as the viewer expects a C string. The send waits
+        // while the viewer's queue is full, so a burst of lines loses none.
+        ssize_t sent;
+        do {
+            sent = ::sendto(socket.get(), text, std::strlen(text) + 1, MSG_NOSIGNAL,
+                            reinterpret_cast<const sockaddr*>(&address), length);
+        } while (sent < 0 && errno == EINTR);
+        if (sent >= 0) return;
     }
     showMessage(text);
 }

@@ -10,10 +10,18 @@ constexpr std::size_t settingStringCapacity = 260;
 
 // 1 when the value exists as a string in the branches searched (the user branch first
 // when userFirst, then the machine branch); on 0 with report set, shows the
-// "registry information missing" message.
+// "registry information missing" message. value is left alone when nothing is found.
 int readStringSetting(const char* name, std::string& value, int report, int userFirst);
 int readNumberSetting(const char* name, std::uint32_t& value, int report, int userFirst);
 
 // Writes into the user branch only; failures are silent.
 void writeStringSetting(const char* name, const std::string& value);
 void writeNumberSetting(const char* name, std::uint32_t value);
+
+// Removes the value from the user branch, so the machine branch's value shows again.
+void deleteUserSetting(const char* name);
+
+// $XDG_CONFIG_HOME/Quorla/Domecast.reg (default ~/.config/...); empty without a home.
+std::string userSettingsPath();
+// Quorla/Domecast.reg under the first folder of $XDG_CONFIG_DIRS (default /etc/xdg).
+std::string machineSettingsPath();

@@ -1,5 +1,7 @@
 #pragma once
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "image/image_types.h"
 
@@ -54,4 +56,54 @@ struct FacePixel {
 // The face a world direction points at and the pixel it hits there, classified and
 // rounded in double precision (X wins ties over Y, Y over Z). The zero vector keeps
 // currentFace.
-FacePixel directionToFacePixel(const Vector3& direction, const FaceSizes& sizes, int currentFace = 0);
+// Inline: the sphere conversion calls it four times per output pixel.
+inline FacePixel directionToFacePixel(const Vector3& direction, const FaceSizes& sizes, int currentFace = 0) {
+    const double x = direction.x, y = direction.y, z = direction.z;
+    const double ax = std::fabs(x), ay = std::fabs(y), az = std::fabs(z);
+    int face = currentFace;
+    double s = 0, t = 0;
+    const bool degenerate = (x == 0 && y == 0 && z == 0) || !std::isfinite(ax + ay + az);
+    if (degenerate) {
+        // The zero vector (and anything not finite) would divide 0 by 0 below; it takes
+        // the centre of the face the caller already had.
+    } else if (ax >= ay && ax >= az) {
+        if (x >= 0) {
+            face = 3;  // Right
+            s = z / x;
+            t = y / x;
+        } else {
+            face = 2;  // Left
+            s = z / x;
+            t = -y / x;
+        }
+    } else if (ax <= ay && ay >= az) {
+        if (y >= 0) {
+            face = 4;  // Up
+            s = x / y;
+            t = z / y;
+        } else {
+            face = 5;  // Down
+            s = -x / y;
+            t = z / y;
+        }
+    } else if (z != 0) {
+        if (z >= 0) {
+            face = 1;  // Back
+            s = -x / z;
+            t = y / z;
+        } else {
+            face = 0;  // Front
+            s = -x / z;
+            t = -y / z;
+        }
+    }
+    const double width = sizes[face].width, height = sizes[face].height;
+    // Ties to even: the default rounding mode.
+    const double column = std::nearbyint((s + 1) * (width / 2) - 0.5);
+    const double row = std::nearbyint((t + 1) * (height / 2) - 0.5);
+    FacePixel pixel;
+    pixel.face = face;
+    pixel.column = static_cast<int>(std::clamp(column, 0.0, std::max(width - 1, 0.0)));
+    pixel.row = static_cast<int>(std::clamp(row, 0.0, std::max(height - 1, 0.0)));
+    return pixel;
+}

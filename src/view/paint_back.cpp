@@ -47,6 +47,23 @@ void setUpFaceContext() {
         genericImplementation = true;
 }
 
+// Whether a quadrilateral on the view's image plane can reach the face at all: false
+// when all its corners lie beyond one side of the face's 90-degree frustum. Such tiles
+// would be clipped away whole; skipping them saves filling and uploading their texture.
+// The margin keeps tiles that graze an edge.
+bool reachesFace(const Quaternion& viewToFace, const Vector3 (&corners)[4]) {
+    constexpr float margin = 1e-4f;
+    bool outside[5] = {true, true, true, true, true};
+    for (const Vector3& corner : corners) {
+        const Vector3 e = rotate(viewToFace, corner);
+        const float distances[5] = {e.x - e.z, -e.z - e.x, e.y - e.z, -e.z - e.y, -e.z - 0.2f};
+        for (int i = 0; i < 5; ++i) outside[i] = outside[i] && distances[i] < -margin;
+    }
+    for (bool side : outside)
+        if (side) return false;
+    return true;
+}
+
 void rotateBy(const Quaternion& q) {
     Vector3 axis;
     float angle = 0;
@@ -64,7 +81,8 @@ void reportGLErrors() {
 }  // namespace
 
 void PaintedSixImage::applyPaint() {
-    if (paintPending) {
+    // Without a view buffer there is nothing to project, and no context gets set up.
+    if (paintPending && viewPixels != nullptr && viewWidth > 0 && viewHeight > 0) {
         const Quaternion view = viewOrientation(heading, pitch);
         struct FaceTurn {
             int face;
@@ -75,11 +93,18 @@ void PaintedSixImage::applyPaint() {
             {Front, {0, 1, 0}, 0}, {Back, {0, 1, 0}, 180}, {Left, {0, 1, 0}, -90},
             {Right, {0, 1, 0}, 90}, {Down, {1, 0, 0}, 90}, {Up, {1, 0, 0}, -90},
         };
+        // A face made since the last projection (a resize, a load) has a context that was
+        // never set up.
+        for (const auto& face : faces) {
+            auto* glFace = dynamic_cast<GLDIBImage*>(face.get());
+            if (glFace != nullptr && glFace->hasContext() && !glFace->drawingStateReady()) faceSetupNeeded = 1;
+        }
         for (const FaceTurn& turn : order) {
             auto* face = dynamic_cast<GLDIBImage*>(faces[turn.face].get());
             if (face == nullptr || !face->makeCurrent()) continue;
             paintFace(view, quaternionFromAxisAngle(turn.axis, turn.degrees * degToRad), face->size());
             face->finishDrawing();
+            face->setDrawingStateReady();
         }
         faceSetupNeeded = 0;
     }
@@ -99,6 +124,7 @@ void PaintedSixImage::paintFace(const Quaternion& viewRotation, const Quaternion
     rotateBy(faceRotation);
     rotateBy(viewRotation);
 
+    const Quaternion viewToFace = faceRotation * viewRotation;  // the view's turn first
     const float tx = std::tan(fovX / 2.0f);
     const float ty = std::tan(fovY / 2.0f);
     std::vector<std::uint8_t> texture(static_cast<std::size_t>(textureSize) * textureSize * 4);
@@ -109,6 +135,14 @@ void PaintedSixImage::paintFace(const Quaternion& viewRotation, const Quaternion
         for (int left = 0; left < viewWidth; left += tileSize) {
             const int right = std::min(left + tileSize, viewWidth);
             const int w = right - left, h = bottom - top;
+            const float x0 = tx * (static_cast<float>(left) / viewWidth - 0.5f);
+            const float y0 = ty * (0.5f - static_cast<float>(bottom) / viewHeight);
+            const float dx = w * tx / viewWidth;
+            const float dy = h * ty / viewHeight;
+            const Vector3 corners[4] = {
+                {x0, y0, -0.5f}, {x0 + dx, y0, -0.5f}, {x0 + dx, y0 + dy, -0.5f}, {x0, y0 + dy, -0.5f}};
+            if (!reachesFace(viewToFace, corners)) continue;
+
             for (int r = 0; r < h + 2; ++r) {
                 const int viewRow = std::clamp(top + r - 1, 0, viewHeight - 1);
                 const std::uint8_t* from = viewPixels.get() + viewRow * viewStride;
@@ -125,10 +159,6 @@ void PaintedSixImage::paintFace(const Quaternion& viewRotation, const Quaternion
                          texture.data());
 
             const float s1 = inset(w / 256.0f), t1 = inset(h / 256.0f), s0 = inset(0), t0 = inset(0);
-            const float x0 = tx * (static_cast<float>(left) / viewWidth - 0.5f);
-            const float y0 = ty * (0.5f - static_cast<float>(bottom) / viewHeight);
-            const float dx = w * tx / viewWidth;
-            const float dy = h * ty / viewHeight;
             glBegin(GL_QUADS);
             glTexCoord2f(s0, t1);
             glVertex3f(x0, y0, -0.5f);

@@ -1,0 +1,57 @@
+// The live view's frame while the view turns: a half-resolution render enlarged in place,
+// against the full-resolution render it replaces.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "panorama/six_image.h"
+#include "view/display_images.h"
+#include "view/geometry.h"
+
+namespace {
+std::unique_ptr<PaintedSixImage> benchPanorama(int faceSize) {
+    auto panorama = std::make_unique<PaintedSixImage>();
+    for (int f = 0; f < faceCount; ++f) {
+        auto face = std::make_unique<RawImage>(Size{faceSize, faceSize});
+        for (int row = 0; row < faceSize; ++row)
+            for (int i = 0; i < 3 * faceSize; ++i) face->row(row)[i] = static_cast<std::uint8_t>(i * 5 + row * 3 + f * 40);
+        panorama->faces[f] = std::move(face);
+    }
+    return panorama;
+}
+
+constexpr Size viewArea{1280, 720};
+
+void BM_LiveViewFull(benchmark::State& state) {
+    auto panorama = benchPanorama(1024);
+    DisplayImages images(viewArea);
+    const FieldOfView fov = panorama->calculateNominalFOV(viewArea);
+    for (auto _ : state) {
+        panorama->renderViewToImage(30 * degToRad, 20 * degToRad, fov, images.full());
+        benchmark::DoNotOptimize(images.full().pixels);
+    }
+}
+BENCHMARK(BM_LiveViewFull)->Unit(benchmark::kMillisecond);
+
+void BM_LiveViewTurning(benchmark::State& state) {
+    auto panorama = benchPanorama(1024);
+    DisplayImages images(viewArea);
+    const FieldOfView fov = panorama->calculateNominalFOV(viewArea);
+    for (auto _ : state) {
+        panorama->renderViewToImage(30 * degToRad, 20 * degToRad, fov, images.half());
+        expandHalfInPlace(images.full(), images.half().stride);
+        benchmark::DoNotOptimize(images.full().pixels);
+    }
+}
+BENCHMARK(BM_LiveViewTurning)->Unit(benchmark::kMillisecond);
+
+// The enlargement alone.
+void BM_ExpandHalfInPlace(benchmark::State& state) {
+    DisplayImages images(viewArea);
+    for (auto _ : state) {
+        expandHalfInPlace(images.full(), images.half().stride);
+        benchmark::DoNotOptimize(images.full().pixels);
+    }
+}
+BENCHMARK(BM_ExpandHalfInPlace)->Unit(benchmark::kMicrosecond);
+}  // namespace

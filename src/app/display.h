@@ -1,0 +1,43 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "image/image_types.h"
+#include "view/display_images.h"
+#include "view/window_sizing.h"
+
+class PaintedSixImage;
+
+// The live display: the window's drawing state and the pictures the view is rendered
+// into. Every operation expects the window's OpenGL context to be current.
+struct DisplayState {
+    Size clientSize;
+    std::unique_ptr<DisplayImages> images;
+    int drawingSuspended = 0;
+    int fullRepaint = 1;
+    bool surfaceStale = true;  // the projection still has to follow a size change
+    bool contextReady = false;
+    bool identified = false;   // the library was named (under run-time debugging)
+    std::string libraryText;
+};
+
+DisplayState& displayState();
+
+// State set once in a fresh context: no dithering, white clear colour.
+void prepareContext();
+// Viewport and projections for the client size, so that integer coordinates address
+// pixel centres.
+void setUpSurface(Size clientSize);
+// Tiles the background picture over the viewport from its lower-left corner.
+void clearWindow();
+// Renders the view into the view area and draws the panel (everything when full is 1,
+// else the dirty widgets). Returns true when the view picture was rendered afresh at
+// full resolution. Debugging texts to show are handed to report.
+bool drawScene(int full, const PaintedSixImage& panorama, float heading, float pitch,
+               const std::function<void(const std::string& text, const std::string& caption)>& report);
+
+// The limits the panel sets for the client area.
+WindowLimits windowLimits();
+// The GLU descriptions of the pending OpenGL errors, each followed by a line break.
+std::string pendingGlErrors(std::size_t limit);

@@ -1,0 +1,39 @@
+#pragma once
+#include <wx/glcanvas.h>
+#include <wx/timer.h>
+
+#include <memory>
+
+// The main window's client area: one OpenGL surface showing the live view and the panel.
+class GLView : public wxGLCanvas {
+public:
+    // The canvas with the requested pixel format; check isUsable().
+    GLView(wxWindow* parent, const wxGLAttributes& attributes);
+    ~GLView() override;
+
+    // The window's attributes: RGBA, 24 colour bits, double-buffered, nothing else.
+    static wxGLAttributes requestedAttributes();
+
+    // Creates the rendering context and builds the panel; false with the message shown
+    // when the display offers no suitable format or no context.
+    bool initScene();
+    // Redraws just the view and its indicator.
+    void invalidateView();
+    // Releases the panel and the display pictures while the context still exists.
+    void tearDown();
+
+private:
+    void onPaint(wxPaintEvent& event);
+    void onSize(wxSizeEvent& event);
+    void onRedrawTimer(wxTimerEvent& event);
+    void onRefresh(wxCommandEvent& event);
+    bool makeCurrent();
+    void releaseCurrent();
+    void writeSnapshot();
+
+    std::unique_ptr<wxGLContext> context_;
+    wxTimer redrawTimer_;
+};
+
+// Posted by invalidateView: the next paint redraws only what is marked dirty.
+wxDECLARE_EVENT(DOMECAST_REFRESH_VIEW, wxCommandEvent);

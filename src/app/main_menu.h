@@ -1,0 +1,8 @@
+#pragma once
+#include <wx/accel.h>
+#include <wx/menu.h>
+
+// The menu bar "Domecast": File, View, Help.
+wxMenuBar* createMainMenu();
+// The accelerator table "Domecast".
+wxAcceleratorTable createAccelerators();

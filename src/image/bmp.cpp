@@ -1,0 +1,272 @@
+#include "image/bmp.h"
+
+#include <array>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "image/bgr_image.h"
+#include "image/little_endian.h"
+#include "image/pixel_destination.h"
+#include "platform/file_io.h"
+#include "platform/file_mapping.h"
+#include "platform/io_exception.h"
+#include "platform/message.h"
+
+namespace {
+
+// BITMAPFILEHEADER, offsets from the start of the file.
+constexpr std::size_t fileHeaderSize = 14;
+constexpr std::size_t fileSizeField = 2;    // u32: bytes in the whole file
+constexpr std::size_t dataOffsetField = 10; // u32: start of the pixels; 0 = after the palette
+
+// BITMAPINFOHEADER, offsets from the start of the information header. Later header
+// versions (V4, V5) begin with the same 40 bytes.
+constexpr std::size_t infoHeaderSize = 40;
+constexpr std::size_t headerSizeField = 0;  // u32: the palette starts this far in
+constexpr std::size_t widthField = 4;       // s32
+constexpr std::size_t heightField = 8;      // s32: positive = rows bottom-up
+constexpr std::size_t planesField = 12;     // u16
+constexpr std::size_t bitCountField = 14;   // u16: 4, 8 or 24 read
+constexpr std::size_t compressionField = 16;// u32: 0 = uncompressed
+constexpr std::size_t imageSizeField = 20;  // u32
+constexpr std::size_t coloursUsedField = 32;// u32: palette entries; 0 = all for the depth
+
+static_assert(fileSizeField + 4 <= dataOffsetField && dataOffsetField + 4 == fileHeaderSize);
+static_assert(bitCountField == planesField + 2 && compressionField == bitCountField + 2);
+static_assert(coloursUsedField + 4 + 4 == infoHeaderSize);  // colours important closes it
+static_assert(fileHeaderSize + coloursUsedField == 46);
+
+constexpr std::int32_t maxDimension = 32767;
+constexpr const char* unsupportedText = "LoadBMP: Unsupported pixel format";
+
+struct InfoHeader {
+    std::uint32_t size;         // bytes; at least infoHeaderSize
+    std::int32_t width;         // pixels
+    std::int32_t height;        // rows
+    std::uint16_t bitCount;     // bits per pixel
+    std::uint32_t compression;
+    std::uint32_t coloursUsed;  // palette entries
+};
+
+// header holds at least infoHeaderSize bytes.
+InfoHeader readInfoHeader(const std::uint8_t* header) {
+    return {getLE32(header + headerSizeField),
+            static_cast<std::int32_t>(getLE32(header + widthField)),
+            static_cast<std::int32_t>(getLE32(header + heightField)),
+            getLE16(header + bitCountField),
+            getLE32(header + compressionField),
+            getLE32(header + coloursUsedField)};
+}
+
+// The header fields every reader relies on before it allocates: a whole information
+// header and a size the destination can take. A negative height is a top-down file.
+bool headerUsable(const InfoHeader& info) {
+    return info.size >= infoHeaderSize && info.width >= 0 && info.width <= maxDimension &&
+           info.height >= 0 && info.height <= maxDimension;
+}
+
+bool formatSupported(const InfoHeader& info) {
+    return info.compression == 0 && (info.bitCount == 4 || info.bitCount == 8 || info.bitCount == 24);
+}
+
+// Where palette and pixels lie, in bytes from the start of the information header.
+struct PixelLayout {
+    std::uint64_t palette;
+    std::uint32_t paletteEntries;  // 0 for 24 bits
+    std::uint64_t data;
+    std::uint64_t rowBytes;
+};
+
+// Checks that palette and pixel rows lie within the available bytes. dataOffset is empty
+// when the pixels follow the palette.
+std::optional<PixelLayout> layoutFor(const InfoHeader& info, std::optional<std::uint64_t> dataOffset,
+                                     std::uint64_t available) {
+    const std::uint64_t width = static_cast<std::uint64_t>(info.width);
+    PixelLayout layout{info.size, 0, 0, 0};
+    std::uint64_t skipped = 0;  // palette bytes before the default pixel data
+    switch (info.bitCount) {
+    case 4:
+    case 8: {
+        const std::uint32_t full = info.bitCount == 4 ? 16 : 256;
+        if (info.coloursUsed > full) return std::nullopt;
+        layout.paletteEntries = info.coloursUsed == 0 ? full : info.coloursUsed;
+        skipped = 4 * static_cast<std::uint64_t>(layout.paletteEntries);
+        if (layout.palette + skipped > available) return std::nullopt;
+        layout.rowBytes = info.bitCount == 4 ? ((width + 1) / 2 + 3) / 4 * 4 : (width + 3) / 4 * 4;
+        break;
+    }
+    default:
+        // 24 bits: a palette, if any, is only skipped.
+        skipped = 4 * static_cast<std::uint64_t>(info.coloursUsed);
+        layout.rowBytes = (3 * width + 3) / 4 * 4;
+        break;
+    }
+    if (dataOffset) {
+        // Pixels overlapping the information header mean the offset lies.
+        if (*dataOffset < info.size) return std::nullopt;
+        layout.data = *dataOffset;
+    } else {
+        layout.data = layout.palette + skipped;
+    }
+    const std::uint64_t dataBytes = layout.rowBytes * static_cast<std::uint64_t>(info.height);
+    if (layout.data > available || dataBytes > available - layout.data) return std::nullopt;
+    return layout;
+}
+
+void putPixel(std::uint8_t* to, const std::uint8_t* blueGreenRed, int bytesPerPixel) {
+    to[0] = blueGreenRed[0];
+    to[1] = blueGreenRed[1];
+    to[2] = blueGreenRed[2];
+    if (bytesPerPixel == 4) to[3] = 255;
+}
+
+// Decodes the rows in stored order, so the bottom row lands in row 0. header starts the
+// block the layout was checked against. False when a pixel indexes past the palette.
+bool decodePixels(const std::uint8_t* header, const InfoHeader& info, const PixelLayout& layout,
+                  const PixelDestination& to) {
+    const std::uint8_t* data = header + layout.data;
+    const std::int32_t width = info.width;
+    const std::int32_t height = info.height;
+    if (width == 0 || height == 0) return true;
+    const std::size_t rowBytes = static_cast<std::size_t>(layout.rowBytes);
+
+    if (info.bitCount == 24) {
+        if (to.bytesPerPixel == 3 && to.stride == rowBytes) {
+            // The file's rows have the destination's layout, padding included.
+            std::memcpy(to.pixels, data, rowBytes * static_cast<std::size_t>(height));
+            return true;
+        }
+        for (std::int32_t y = 0; y < height; ++y) {
+            const std::uint8_t* from = data + static_cast<std::size_t>(y) * rowBytes;
+            std::uint8_t* out = to.row(y);
+            for (std::int32_t x = 0; x < width; ++x, from += 3, out += to.bytesPerPixel)
+                putPixel(out, from, to.bytesPerPixel);
+        }
+        return true;
+    }
+
+    const std::uint8_t* palette = header + layout.palette;  // blue, green, red, unused
+    const std::uint32_t entries = layout.paletteEntries;
+    for (std::int32_t y = 0; y < height; ++y) {
+        const std::uint8_t* from = data + static_cast<std::size_t>(y) * rowBytes;
+        std::uint8_t* out = to.row(y);
+        for (std::int32_t x = 0; x < width; ++x, out += to.bytesPerPixel) {
+            std::uint32_t index;
+            if (info.bitCount == 8)
+                index = from[x];
+            else  // the high nibble is the left pixel
+                index = (x % 2 == 0) ? from[x / 2] >> 4 : from[x / 2] & 0x0F;
+            if (index >= entries) return false;
+            putPixel(out, palette + 4 * static_cast<std::size_t>(index), to.bytesPerPixel);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void LoadBMP(const char* path, PixelSink sink, void* userData) {
+    const std::string name = path != nullptr ? path : "";
+    auto fail = [&name](std::int32_t kind) { return ioException{name, kind}; };
+
+    UniqueFd file = openFileForReading(path);
+    if (!file) throw fail(ioException::opening);
+    const std::int64_t realSize = fileSize(file.get());
+    // Both headers must be whole before any field of them is read.
+    if (realSize < static_cast<std::int64_t>(fileHeaderSize + infoHeaderSize)) throw fail(ioException::reading);
+    if (static_cast<std::uint64_t>(realSize) > std::numeric_limits<std::size_t>::max())
+        throw fail(ioException::reading);
+    FileMapping mapping(file.get(), static_cast<std::size_t>(realSize));
+    if (!mapping.valid()) throw fail(ioException::reading);
+    const std::uint8_t* bytes = mapping.bytes().data();
+    const std::uint64_t size = mapping.bytes().size();
+
+    if (getLE32(bytes + fileSizeField) > size) throw fail(ioException::reading);
+    const std::uint32_t dataOffset = getLE32(bytes + dataOffsetField);
+    const std::uint8_t* header = bytes + fileHeaderSize;
+    const std::uint64_t available = size - fileHeaderSize;
+    const InfoHeader info = readInfoHeader(header);
+    if (!headerUsable(info)) throw fail(ioException::reading);
+    const Size pictureSize{info.width, info.height};
+
+    if (!formatSupported(info)) {
+        // The destination keeps the header's size; nothing is decoded into it.
+        if (!requestDestination(sink, pictureSize, 3, userData)) throw fail(ioException::reading);
+        showMessage(unsupportedText);
+    } else {
+        std::optional<std::uint64_t> pixelStart;
+        if (dataOffset != 0) {
+            // The field counts from the file's start; the layout from the information header.
+            if (dataOffset < fileHeaderSize) throw fail(ioException::reading);
+            pixelStart = dataOffset - fileHeaderSize;
+        }
+        const std::optional<PixelLayout> layout = layoutFor(info, pixelStart, available);
+        if (!layout) throw fail(ioException::reading);
+        const std::optional<PixelDestination> destination = requestDestination(sink, pictureSize, 3, userData);
+        if (!destination) throw fail(ioException::reading);
+        if (!decodePixels(header, info, *layout, *destination)) throw fail(ioException::reading);
+    }
+
+    const bool unmapped = mapping.unmap();
+    const bool closed = file.close();
+    if (!unmapped || !closed) throw fail(ioException::closing);
+}
+
+bool DecodeBMPPixels(const std::uint8_t* infoHeader, const std::uint8_t* pixelData, std::uint8_t* destination,
+                     std::size_t available) {
+    if (infoHeader == nullptr || available < infoHeaderSize) return false;
+    const InfoHeader info = readInfoHeader(infoHeader);
+    if (!headerUsable(info)) return false;
+    if (!formatSupported(info)) {
+        showMessage(unsupportedText);
+        return false;
+    }
+    std::optional<std::uint64_t> pixelStart;
+    if (pixelData != nullptr) {
+        if (std::less<const std::uint8_t*>()(pixelData, infoHeader)) return false;
+        pixelStart = static_cast<std::uint64_t>(pixelData - infoHeader);
+    }
+    const std::optional<PixelLayout> layout = layoutFor(info, pixelStart, available);
+    if (!layout) return false;
+    if (destination == nullptr && info.width > 0 && info.height > 0) return false;
+    const PixelDestination to{destination, BGRImage::strideFor(info.width), 3};
+    return decodePixels(infoHeader, info, *layout, to);
+}
+
+void SaveBMP(const char* path, Size size, std::uint32_t stride, int, const std::uint8_t* pixels) {
+    const std::string name = path != nullptr ? path : "";
+    auto fail = [&name](std::int32_t kind) { return ioException{name, kind}; };
+
+    // The file's rows have exactly the buffer's layout, so the buffer must have the
+    // 24-bit stride, and every size must fit the header's 32-bit fields.
+    const std::uint64_t pixelBytes = static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(size.height);
+    if (size.width < 0 || size.height < 0 || stride != BGRImage::strideFor(size.width) ||
+        fileHeaderSize + infoHeaderSize + pixelBytes > std::numeric_limits<std::uint32_t>::max() ||
+        (pixels == nullptr && pixelBytes > 0))
+        throw fail(ioException::writing);
+
+    std::array<std::uint8_t, fileHeaderSize> fileHeader{};
+    fileHeader[0] = 'B';
+    fileHeader[1] = 'M';
+    putLE32(&fileHeader[fileSizeField], static_cast<std::uint32_t>(fileHeaderSize + infoHeaderSize + pixelBytes));
+    putLE32(&fileHeader[dataOffsetField], fileHeaderSize + infoHeaderSize);
+
+    std::array<std::uint8_t, infoHeaderSize> infoHeader{};
+    putLE32(&infoHeader[headerSizeField], infoHeaderSize);
+    putLE32(&infoHeader[widthField], static_cast<std::uint32_t>(size.width));
+    putLE32(&infoHeader[heightField], static_cast<std::uint32_t>(size.height));
+    putLE16(&infoHeader[planesField], 1);
+    putLE16(&infoHeader[bitCountField], 24);
+    putLE32(&infoHeader[imageSizeField], static_cast<std::uint32_t>(pixelBytes));
+
+    UniqueFd file = createFileForWriting(path);
+    if (!file) throw fail(ioException::opening);
+    if (!writeAll(file.get(), fileHeader.data(), fileHeader.size()) ||
+        !writeAll(file.get(), infoHeader.data(), infoHeader.size()) ||
+        !writeAll(file.get(), pixels, static_cast<std::size_t>(pixelBytes)))
+        throw fail(ioException::writing);
+    if (!file.close()) throw fail(ioException::closing);
+}

@@ -1,0 +1,145 @@
+#include "image/colormap.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+
+#include "image/fast_math.h"
+#include "platform/resources.h"
+#include "platform/stdio_file.h"
+
+namespace {
+
+std::int64_t builtCount = 0;
+
+// A colour with its chroma centred on 127 and the chroma's magnitude to 7 mantissa bits.
+struct ChromaPoint {
+    std::int32_t y, u, v;  // u, v centred on 127
+    float magnitude;
+};
+
+ChromaPoint chromaPoint(std::int32_t y, std::int32_t u, std::int32_t v) {
+    const std::int32_t cu = u - 127;
+    const std::int32_t cv = v - 127;
+    return {y, cu, cv, fastSqrt(static_cast<float>(cu * cu + cv * cv))};
+}
+
+// The distance between a cell centre and an entry: luma difference, chroma magnitude
+// difference and chroma direction difference (me mp (1 - cos theta)).
+std::int64_t distance(const ChromaPoint& p, const ChromaPoint& e) {
+    // The product of two 8-bit-mantissa floats is exact in double, as is the integer sum.
+    const auto s = static_cast<std::int64_t>(static_cast<double>(e.magnitude) * static_cast<double>(p.magnitude) -
+                                             static_cast<double>(e.u * p.u + e.v * p.v));
+    const auto d = static_cast<std::int64_t>(e.magnitude - p.magnitude);
+    const std::int64_t dy = p.y - e.y;
+    const std::int64_t halfS = s / 2;
+    return dy * dy + d * d + 2 * halfS * halfS;
+}
+
+// The Quake II palette from the program's resource: 256 lines "R G B", as blue, green, red.
+std::array<std::uint8_t, 768> builtinBlueGreenRed() {
+    std::array<std::uint8_t, 768> result{};
+    const auto text = findResource("QUAKE2", "PALETTE");
+    const char* at = reinterpret_cast<const char*>(text.data());
+    const char* end = at + text.size();
+    for (std::size_t i = 0; i < 768 && at < end; ++i) {
+        while (at < end && (*at < '0' || *at > '9')) ++at;
+        int value = 0;
+        at = std::from_chars(at, end, value).ptr;
+        // Stored red, green, blue; kept blue, green, red.
+        result[i - i % 3 + (2 - i % 3)] = static_cast<std::uint8_t>(value);
+    }
+    return result;
+}
+
+std::unique_ptr<Colormap> chooseColormap(const std::string& setting) {
+    std::unique_ptr<Colormap> chosen;
+    if (setting.size() >= 4) {
+        if (setting.ends_with(".act"))
+            chosen = ReadACT(setting.c_str());
+        else if (setting.ends_with(".pal"))
+            chosen = ReadPAL(setting.c_str());
+    }
+    return chosen ? std::move(chosen) : BuiltinColormap();
+}
+
+}  // namespace
+
+Colormap::Colormap(std::int32_t entryCount, const std::uint8_t* blueGreenRed)
+    : count(std::clamp(entryCount, 0, maxEntries)) {
+    std::array<ChromaPoint, maxEntries> points{};
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::copy_n(blueGreenRed + 3 * i, 3, &entries[3 * static_cast<std::size_t>(i)]);
+        const MatchingColour c = matchingColour(blueGreenRed[3 * i], blueGreenRed[3 * i + 1], blueGreenRed[3 * i + 2]);
+        converted[3 * static_cast<std::size_t>(i)] = c.y;
+        converted[3 * static_cast<std::size_t>(i) + 1] = c.u;
+        converted[3 * static_cast<std::size_t>(i) + 2] = c.v;
+        points[static_cast<std::size_t>(i)] = chromaPoint(c.y, c.u, c.v);
+    }
+    std::size_t cellIndex = 0;
+    for (std::int32_t a = 0; a < 32; ++a)
+        for (std::int32_t b = 0; b < 32; ++b)
+            for (std::int32_t c = 0; c < 32; ++c, ++cellIndex) {
+                const ChromaPoint centre = chromaPoint(8 * a + 4, 8 * b + 4, 8 * c + 4);
+                std::int32_t best = 0;
+                std::int64_t bestDistance = 0;
+                for (std::int32_t i = 0; i < count; ++i) {
+                    const std::int64_t d = distance(centre, points[static_cast<std::size_t>(i)]);
+                    if (i == 0 || d < bestDistance) {
+                        best = i;
+                        bestDistance = d;
+                    }
+                }
+                inverseMap[cellIndex] = static_cast<std::uint8_t>(best);
+            }
+    ++builtCount;
+}
+
+std::int64_t Colormap::mapsBuilt() { return builtCount; }
+
+std::unique_ptr<Colormap> ReadACT(const char* path) {
+    StdioFile file(path, "rb");
+    if (!file) return nullptr;
+    std::array<std::uint8_t, 768> bytes{};
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
+    const auto entryCount = static_cast<std::int32_t>(got / 3);
+    if (entryCount < 1) return nullptr;
+    for (std::size_t i = 0; i + 2 < bytes.size(); i += 3) std::swap(bytes[i], bytes[i + 2]);
+    return std::make_unique<Colormap>(entryCount, bytes.data());
+}
+
+std::unique_ptr<Colormap> ReadPAL(const char* path) {
+    std::ifstream in(path);
+    if (!in) return nullptr;
+    std::string signature, version;
+    long long entryCount = 0;
+    if (!(in >> signature >> version >> entryCount) || entryCount < 1) return nullptr;
+    entryCount = std::min<long long>(entryCount, Colormap::maxEntries);
+    std::array<std::uint8_t, 768> bytes{};
+    for (long long i = 0; i < entryCount; ++i) {
+        int red, green, blue;
+        if (!(in >> red >> green >> blue)) return nullptr;
+        // Each value keeps its low 8 bits.
+        bytes[static_cast<std::size_t>(3 * i)] = static_cast<std::uint8_t>(blue);
+        bytes[static_cast<std::size_t>(3 * i + 1)] = static_cast<std::uint8_t>(green);
+        bytes[static_cast<std::size_t>(3 * i + 2)] = static_cast<std::uint8_t>(red);
+    }
+    return std::make_unique<Colormap>(static_cast<std::int32_t>(entryCount), bytes.data());
+}
+
+std::unique_ptr<Colormap> BuiltinColormap() {
+    static const std::array<std::uint8_t, 768> palette = builtinBlueGreenRed();
+    return std::make_unique<Colormap>(Colormap::maxEntries, palette.data());
+}
+
+const Colormap& colormapForSetting(const std::string& setting) {
+    static std::unique_ptr<Colormap> cached;
+    static std::string cachedFor;
+    if (!cached || cachedFor != setting) {
+        cached.reset();
+        cachedFor = setting;
+        cached = chooseColormap(setting);
+    }
+    return *cached;
+}

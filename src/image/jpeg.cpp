@@ -1,0 +1,167 @@
+#include "image/jpeg.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "platform/io_exception.h"
+#include "platform/message.h"
+#include "platform/stdio_file.h"
+
+namespace {
+
+constexpr JDIMENSION largestSide = 32767;
+
+// libjpeg's standard error manager plus what the hooks need to get back to the entry
+// point. libjpeg only sees the first member.
+struct ErrorManager {
+    jpeg_error_mgr standard;
+    std::jmp_buf jump;
+};
+
+void outputMessage(j_common_ptr info) noexcept {
+    char text[JMSG_LENGTH_MAX];
+    info->err->format_message(info, text);
+    // No C++ exception may cross libjpeg's frames.
+    try {
+        showMessage(text);
+    } catch (...) {
+    }
+}
+
+[[noreturn]] void errorExit(j_common_ptr info) {
+    info->err->output_message(info);
+    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
+
+void installErrorManager(ErrorManager& errors) {
+    jpeg_std_error(&errors.standard);
+    errors.standard.error_exit = errorExit;
+    errors.standard.output_message = outputMessage;
+}
+
+// Owns a decompressor; zero-initialised so that destroying a half-created one is safe.
+struct Decompressor {
+    Decompressor() { installErrorManager(errors); info.err = &errors.standard; }
+    ~Decompressor() { jpeg_destroy_decompress(&info); }
+    Decompressor(const Decompressor&) = delete;
+    Decompressor& operator=(const Decompressor&) = delete;
+
+    jpeg_decompress_struct info{};
+    ErrorManager errors{};
+};
+
+struct Compressor {
+    Compressor() { installErrorManager(errors); info.err = &errors.standard; }
+    ~Compressor() { jpeg_destroy_compress(&info); }
+    Compressor(const Compressor&) = delete;
+    Compressor& operator=(const Compressor&) = delete;
+
+    jpeg_compress_struct info{};
+    ErrorManager errors{};
+};
+
+enum class Outcome { done, failed };
+
+// Holds every libjpeg call of a read; a library error jumps back here. Nothing in this
+// frame has a destructor, so the jump skips no clean-up.
+Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData) {
+    if (setjmp(d.errors.jump)) return Outcome::failed;
+    jpeg_create_decompress(&d.info);
+    jpeg_stdio_src(&d.info, file);
+    jpeg_read_header(&d.info, TRUE);
+    // Greyscale and RGB files keep their colour space; everything else is converted to RGB.
+    if (d.info.jpeg_color_space != JCS_GRAYSCALE && d.info.jpeg_color_space != JCS_RGB)
+        d.info.out_color_space = JCS_RGB;
+    const JDIMENSION width = d.info.image_width;
+    const JDIMENSION height = d.info.image_height;
+    if (width > largestSide || height > largestSide) return Outcome::failed;
+
+    std::uint32_t stride = 0;
+    int bytesPerPixel = 0;
+    std::uint8_t* pixels = nullptr;
+    sink({static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)}, 3, userData, stride,
+         bytesPerPixel, pixels);
+    if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * width) return Outcome::failed;
+
+    jpeg_start_decompress(&d.info);
+    const int components = d.info.output_components;
+    if (d.info.output_width != width || (components != 1 && components != 3)) return Outcome::failed;
+    for (JDIMENSION n = height; n-- > 0;) {
+        std::uint8_t* row = pixels + static_cast<std::size_t>(n) * stride;
+        JSAMPROW rows[1] = {row};
+        if (jpeg_read_scanlines(&d.info, rows, 1) != 1) return Outcome::failed;
+        if (components == 3) {
+            for (JDIMENSION x = 0; x < width; ++x) std::swap(row[3 * x], row[3 * x + 2]);
+        } else {
+            // From the last pixel back, so no grey byte is overwritten before it is spread.
+            for (JDIMENSION x = width; x-- > 0;) {
+                const std::uint8_t grey = row[x];
+                row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = grey;
+            }
+        }
+    }
+    jpeg_finish_decompress(&d.info);
+    return Outcome::done;
+}
+
+// Holds every libjpeg call of a write. Each row is swapped into the scratch row, so the
+// caller's pixels are never touched, even when libjpeg fails half way.
+Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, int bytesPerPixel,
+               const std::uint8_t* pixels, std::uint8_t* scratch) {
+    if (setjmp(c.errors.jump)) return Outcome::failed;
+    jpeg_create_compress(&c.info);
+    jpeg_stdio_dest(&c.info, file);
+    c.info.image_width = static_cast<JDIMENSION>(size.width);
+    c.info.image_height = static_cast<JDIMENSION>(size.height);
+    c.info.input_components = bytesPerPixel;
+    c.info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c.info);
+    jpeg_start_compress(&c.info, TRUE);
+    // libjpeg has refused a non-positive size or a pixel size other than 3 by now.
+    const std::size_t rowBytes = static_cast<std::size_t>(size.width) * static_cast<std::size_t>(bytesPerPixel);
+    for (std::int32_t n = size.height; n-- > 0;) {
+        const std::uint8_t* source = pixels + static_cast<std::size_t>(n) * stride;
+        for (std::size_t i = 0; i < rowBytes; i += static_cast<std::size_t>(bytesPerPixel)) {
+            scratch[i] = source[i + 2];
+            scratch[i + 1] = source[i + 1];
+            scratch[i + 2] = source[i];
+        }
+        JSAMPROW rows[1] = {scratch};
+        jpeg_write_scanlines(&c.info, rows, 1);
+    }
+    jpeg_finish_compress(&c.info);
+    return Outcome::done;
+}
+
+}  // namespace
+
+void LoadJPEG(const char* path, PixelSink sink, void* userData) {
+    StdioFile file(path, "rb");
+    if (!file) throw ioException{path, ioException::opening};
+    Outcome outcome;
+    {
+        auto decompressor = std::make_unique<Decompressor>();
+        outcome = decode(*decompressor, file.get(), sink, userData);
+    }
+    file.close();  // a failed close of a file only read loses nothing
+    if (outcome != Outcome::done) throw ioException{path, ioException::reading};
+}
+
+void SaveJPEG(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels) {
+    StdioFile file(path, "wb");
+    if (!file) throw ioException{path, ioException::opening};
+    std::vector<std::uint8_t> scratch;
+    if (size.width > 0 && bytesPerPixel == 3) scratch.resize(3 * static_cast<std::size_t>(size.width));
+    Outcome outcome;
+    {
+        auto compressor = std::make_unique<Compressor>();
+        outcome = encode(*compressor, file.get(), size, stride, bytesPerPixel, pixels, scratch.data());
+    }
+    // The close flushes the last bytes: its failure loses the end of the file.
+    const bool closed = file.close();
+    if (outcome != Outcome::done || !closed) throw ioException{path, ioException::writing};
+}

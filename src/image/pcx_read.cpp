@@ -1,0 +1,182 @@
+#include "image/pcx_read.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "platform/io_exception.h"
+#include "platform/stdio_file.h"
+
+namespace {
+
+constexpr std::size_t headerBytes = 128;
+constexpr std::uint8_t paletteMarker = 0x0C;
+// A run is two bytes for at most 63: no file decodes to more than 32 bytes per byte.
+constexpr std::int64_t mostDecodedPerByte = 32;
+
+// Reads the file's bytes in order through a buffer; past the end every byte reads as 255.
+class ByteReader {
+public:
+    explicit ByteReader(std::FILE* file) : file_(file) {}
+    std::uint8_t next() {
+        if (at_ == filled_) {
+            at_ = 0;
+            filled_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+            if (filled_ == 0) return 0xFF;
+        }
+        return buffer_[at_++];
+    }
+    std::int16_t nextSigned16() {
+        const std::uint8_t low = next();
+        return static_cast<std::int16_t>(low | (next() << 8));
+    }
+    void skip(std::size_t count) {
+        while (count-- > 0) next();
+    }
+    bool failed() const { return std::ferror(file_) != 0; }
+
+private:
+    std::FILE* file_;
+    std::array<std::uint8_t, 65536> buffer_;
+    std::size_t at_ = 0, filled_ = 0;
+};
+
+struct Header {
+    std::uint8_t bitsPerPixel;        // per plane: 1, 2, 4 or 8
+    std::int32_t width, height;       // from the window x/y minimum and maximum
+    std::array<std::uint8_t, 48> palette16;  // 16 entries of red, green, blue
+    std::uint8_t planes;              // 1, 3 or 4
+    std::int32_t bytesPerLine;        // per plane, in the decoded data
+};
+
+// The fields in file order; the first refused value ends the read.
+bool readHeader(ByteReader& in, Header& h) {
+    if (in.next() != 0x0A) return false;  // manufacturer
+    if (in.next() > 5) return false;      // version
+    if (in.next() != 1) return false;     // encoding: run-length
+    h.bitsPerPixel = in.next();
+    if (h.bitsPerPixel != 1 && h.bitsPerPixel != 2 && h.bitsPerPixel != 4 && h.bitsPerPixel != 8) return false;
+    const std::int32_t xMin = in.nextSigned16();
+    if (xMin < 0) return false;
+    const std::int32_t yMin = in.nextSigned16();
+    if (yMin < 0) return false;
+    const std::int32_t xMax = in.nextSigned16();
+    if (xMax < xMin) return false;
+    const std::int32_t yMax = in.nextSigned16();
+    if (yMax < yMin) return false;
+    h.width = xMax - xMin + 1;
+    h.height = yMax - yMin + 1;
+    in.skip(4);  // resolutions
+    for (auto& byte : h.palette16) byte = in.next();
+    in.skip(1);  // reserved
+    h.planes = in.next();
+    if (h.planes != 1 && h.planes != 3 && h.planes != 4) return false;
+    h.bytesPerLine = in.nextSigned16();
+    // Each plane's line must hold the whole width, or decoding would read past the line.
+    if (h.bytesPerLine <= 0 ||
+        8 * static_cast<std::int64_t>(h.bytesPerLine) < static_cast<std::int64_t>(h.width) * h.bitsPerPixel)
+        return false;
+    in.skip(headerBytes - 68);  // palette information and filler
+    return true;
+}
+
+// Fills decoded with the run-length stream; runs may cross line and plane ends.
+bool decodeRuns(ByteReader& in, std::vector<std::uint8_t>& decoded) {
+    std::size_t filled = 0;
+    while (filled < decoded.size()) {
+        const std::uint8_t byte = in.next();
+        if ((byte & 0xC0) != 0xC0) {
+            decoded[filled++] = byte;
+            continue;
+        }
+        const std::size_t count = byte & 0x3F;
+        const std::uint8_t value = in.next();
+        if (count > decoded.size() - filled) return false;
+        std::fill_n(decoded.begin() + static_cast<std::ptrdiff_t>(filled), count, value);
+        filled += count;
+    }
+    return true;
+}
+
+// Pixel k of a line of bits-per-pixel values, most significant bits first.
+std::uint8_t sample(const std::uint8_t* line, std::int32_t k, int bits) {
+    if (bits == 8) return line[k];
+    const std::int64_t bit = static_cast<std::int64_t>(k) * bits;
+    const int shift = 8 - bits - static_cast<int>(bit % 8);
+    return static_cast<std::uint8_t>((line[bit / 8] >> shift) & ((1 << bits) - 1));
+}
+
+// A planar value of fewer than 8 bits as an intensity of 0 ... 255.
+std::uint8_t intensity(std::uint8_t value, int bits) {
+    switch (bits) {
+        case 1: return value ? 255 : 0;
+        case 2: return static_cast<std::uint8_t>(value * 85);
+        case 4: return static_cast<std::uint8_t>(value * 17);
+        default: return value;
+    }
+}
+
+// The file's size in bytes, or -1 when it cannot be told.
+std::int64_t fileSize(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+    const long size = std::ftell(file);
+    if (std::fseek(file, 0, SEEK_SET) != 0) return -1;
+    return size;
+}
+
+}  // namespace
+
+void LoadPCX(const char* path, PixelSink sink, void* userData) {
+    StdioFile file(path, "rb");
+    if (!file) throw ioException{path, ioException::opening};
+    const std::int64_t size = fileSize(file.get());
+    if (size < 0) throw ioException{path, ioException::reading};
+    auto in = std::make_unique<ByteReader>(file.get());
+    Header h{};
+    if (!readHeader(*in, h)) throw ioException{path, ioException::reading};
+
+    const std::int64_t lineBytes = static_cast<std::int64_t>(h.planes) * h.bytesPerLine;
+    const std::int64_t total = lineBytes * h.height;
+    const std::int64_t encodedBytes = std::max<std::int64_t>(size - static_cast<std::int64_t>(headerBytes), 0);
+    // A header claiming more than the file could hold is refused before anything is allocated.
+    if (total > mostDecodedPerByte * encodedBytes) throw ioException{path, ioException::reading};
+    std::vector<std::uint8_t> decoded(static_cast<std::size_t>(total));
+    if (!decodeRuns(*in, decoded)) throw ioException{path, ioException::reading};
+
+    const bool indexed256 = h.bitsPerPixel == 8 && h.planes == 1;
+    std::array<std::uint8_t, 768> palette256{};
+    if (indexed256) {
+        if (in->next() != paletteMarker) throw ioException{path, ioException::reading};
+        for (auto& byte : palette256) byte = in->next();
+    }
+    if (in->failed()) throw ioException{path, ioException::reading};
+    in.reset();
+    if (!file.close()) throw ioException{path, ioException::closing};
+
+    std::uint32_t stride = 0;
+    int bytesPerPixel = 0;
+    std::uint8_t* pixels = nullptr;
+    sink({h.width, h.height}, 3, userData, stride, bytesPerPixel, pixels);
+    if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * static_cast<std::uint32_t>(h.width))
+        throw ioException{path, ioException::reading};
+
+    for (std::int32_t j = 0; j < h.height; ++j) {
+        // The file's first line is the top of the picture: the last buffer row.
+        const std::uint8_t* line = decoded.data() + static_cast<std::size_t>(h.height - 1 - j) * lineBytes;
+        std::uint8_t* out = pixels + static_cast<std::size_t>(j) * stride;
+        for (std::int32_t k = 0; k < h.width; ++k, out += 3) {
+            if (h.planes == 1) {
+                const std::uint8_t index = sample(line, k, h.bitsPerPixel);
+                const std::uint8_t* rgb = indexed256 ? &palette256[3 * index] : &h.palette16[3 * index];
+                out[0] = rgb[2];
+                out[1] = rgb[1];
+                out[2] = rgb[0];
+            } else {
+                for (int c = 0; c < 3; ++c)
+                    out[2 - c] = intensity(sample(line + c * h.bytesPerLine, k, h.bitsPerPixel), h.bitsPerPixel);
+            }
+        }
+    }
+}

@@ -1,0 +1,168 @@
+#include "image/png.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+#include <png.h>
+
+#include "platform/io_exception.h"
+#include "platform/message.h"
+#include "platform/stdio_file.h"
+
+namespace {
+
+constexpr png_uint_32 largestSide = 32767;
+
+[[noreturn]] void errorHook(png_structp png, png_const_charp) {
+    // Back to the entry point, which destroys the structures, closes the file and throws.
+    png_longjmp(png, 1);
+}
+
+void warningHook(png_structp, png_const_charp text) noexcept {
+    // No C++ exception may cross libpng's frames.
+    try {
+        showMessage(text);
+    } catch (...) {
+    }
+}
+
+struct Reader {
+    Reader() : png(png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, errorHook, warningHook)) {
+        if (png) info = png_create_info_struct(png);
+    }
+    ~Reader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::vector<png_bytep> rows;
+};
+
+struct Writer {
+    Writer() : png(png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, errorHook, warningHook)) {
+        if (png) info = png_create_info_struct(png);
+    }
+    ~Writer() { png_destroy_write_struct(&png, info ? &info : nullptr); }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    std::vector<png_bytep> rows;
+};
+
+enum class Outcome { done, libraryError, refused };
+
+// Holds every libpng call of a read; a library error jumps back here. Nothing in this
+// frame has a destructor, so the jump skips no clean-up.
+Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData) {
+    if (setjmp(png_jmpbuf(r.png))) return Outcome::libraryError;
+    png_init_io(r.png, file);
+    png_read_info(r.png, r.info);
+    const png_uint_32 width = png_get_image_width(r.png, r.info);
+    const png_uint_32 height = png_get_image_height(r.png, r.info);
+    const int bitDepth = png_get_bit_depth(r.png, r.info);
+    const int colourType = png_get_color_type(r.png, r.info);
+
+    if (bitDepth < 8) png_set_packing(r.png);
+    if (bitDepth > 8) png_set_strip_16(r.png);
+    switch (colourType) {
+        case PNG_COLOR_TYPE_PALETTE:
+            png_set_expand(r.png);
+            png_set_strip_alpha(r.png);
+            break;
+        case PNG_COLOR_TYPE_GRAY_ALPHA:
+            png_set_strip_alpha(r.png);
+            png_set_gray_to_rgb(r.png);
+            break;
+        case PNG_COLOR_TYPE_GRAY:
+            png_set_gray_to_rgb(r.png);
+            break;
+        case PNG_COLOR_TYPE_RGB_ALPHA:
+            png_set_strip_alpha(r.png);
+            break;
+        default:
+            break;
+    }
+    png_set_bgr(r.png);
+    if (width > largestSide || height > largestSide) return Outcome::refused;
+    png_set_interlace_handling(r.png);
+    png_read_update_info(r.png, r.info);
+    // Whatever the file claimed, the rows must now be exactly 3 bytes a pixel.
+    if (png_get_rowbytes(r.png, r.info) != 3 * static_cast<std::size_t>(width)) return Outcome::refused;
+
+    std::uint32_t stride = 0;
+    int bytesPerPixel = 0;
+    std::uint8_t* pixels = nullptr;
+    sink({static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)}, 3, userData, stride,
+         bytesPerPixel, pixels);
+    if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * width) return Outcome::refused;
+    r.rows.resize(height);
+    for (png_uint_32 i = 0; i < height; ++i) r.rows[i] = pixels + static_cast<std::size_t>(height - 1 - i) * stride;
+    png_read_image(r.png, r.rows.data());
+    png_read_end(r.png, nullptr);
+    return Outcome::done;
+}
+
+Outcome encode(Writer& w, std::FILE* file, Size size, std::uint32_t stride, int bytesPerPixel,
+               const std::uint8_t* pixels) {
+    if (setjmp(png_jmpbuf(w.png))) return Outcome::libraryError;
+    png_init_io(w.png, file);
+    png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(size.width), static_cast<png_uint_32>(size.height), 8,
+                 bytesPerPixel == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    char key[] = "Software";
+    char text[] = "Domecast";
+    png_text chunk{};
+    chunk.compression = PNG_TEXT_COMPRESSION_NONE;
+    chunk.key = key;
+    chunk.text = text;
+    chunk.text_length = sizeof text - 1;
+    png_set_text(w.png, w.info, &chunk, 1);
+    png_write_info(w.png, w.info);
+    png_set_bgr(w.png);
+    // libpng has refused a non-positive or oversized size in png_write_info.
+    w.rows.resize(static_cast<std::size_t>(size.height));
+    for (std::int32_t i = 0; i < size.height; ++i)
+        w.rows[static_cast<std::size_t>(i)] =
+            const_cast<png_bytep>(pixels + static_cast<std::size_t>(size.height - 1 - i) * stride);
+    png_write_image(w.png, w.rows.data());
+    png_write_end(w.png, nullptr);
+    return Outcome::done;
+}
+
+}  // namespace
+
+void LoadPNG(const char* path, PixelSink sink, void* userData) {
+    StdioFile file(path, "rb");
+    if (!file) throw ioException{path, ioException::opening};
+    Outcome outcome;
+    {
+        Reader reader;
+        if (!reader.png || !reader.info) throw ioException{path, ioException::opening};
+        outcome = decode(reader, file.get(), sink, userData);
+    }
+    const bool closed = file.close();
+    if (outcome == Outcome::libraryError) throw ioException{path, ioException::opening};
+    if (outcome == Outcome::refused) throw ioException{path, ioException::reading};
+    if (!closed) throw ioException{path, ioException::closing};
+}
+
+void SavePNG(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels) {
+    // Rows are read as 3 or 4 bytes a pixel; any other size would read past them.
+    if (bytesPerPixel != 3 && bytesPerPixel != 4) throw ioException{path, ioException::opening};
+    StdioFile file(path, "wb");
+    if (!file) throw ioException{path, ioException::opening};
+    Outcome outcome;
+    {
+        Writer writer;
+        if (!writer.png || !writer.info) throw ioException{path, ioException::opening};
+        outcome = encode(writer, file.get(), size, stride, bytesPerPixel, pixels);
+    }
+    // The close flushes the last bytes: its failure loses the end of the file.
+    const bool closed = file.close();
+    if (outcome != Outcome::done) throw ioException{path, ioException::opening};
+    if (!closed) throw ioException{path, ioException::writing};
+}

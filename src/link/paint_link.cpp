@@ -1,0 +1,367 @@
+#include "link/paint_link.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/debug_print.h"
+
+namespace {
+const char* const alreadyRunning =
+    "Domecast is already running.\n\nOnly one copy of Domecast may be running at any "
+    "time.\n\nIf you can't find the other copy of Domecast,\ntry the 'Launch Domecast' "
+    "plugin command in your paint program,\nor try exiting your paint program.";
+const char* const cannotCreate =
+    "Domecast couldn't create or open shared memory.\n\nTry closing some other applications "
+    "and restarting\nboth Domecast and your paint program.";
+const char* const appVersionMismatch =
+    "Domecast plugin version mismatch.\n\nTry removing, then re-installing Domecast.";
+const char* const notRunning =
+    "Domecast is not running; command cancelled.\n\nYou must start Domecast.exe BEFORE "
+    "invoking this\nplugin command.";
+const char* const pluginVersionMismatch =
+    "Domecast plugin version mismatch.\nTry removing, then re-installing Domecast.";
+
+constexpr auto plainWait = std::chrono::milliseconds(100);
+// Without a pidfd the peer's end is found by asking kill() at this interval.
+constexpr int peerPollMilliseconds = 100;
+
+// The process ids are the fields through which the two ends find each other's door
+// bells; they are read and written as atomics so that no ring goes astray.
+std::atomic_ref<std::uint32_t> shared(std::uint32_t& field) {
+    return std::atomic_ref<std::uint32_t>(field);
+}
+
+std::uint32_t ownProcessId() { return static_cast<std::uint32_t>(::getpid()); }
+
+void removeObjects(const LinkNames& names) {
+    SharedMemory::remove(names.record);
+    for (const std::string& name : names.events) SharedMemory::remove(name);
+}
+}  // namespace
+
+PaintLink::PaintLink(LinkSide side)
+    : side_(side), received_(std::make_unique<LinkRecord>()), names_(LinkNames::current()) {}
+
+PaintLink::~PaintLink() { close(); }
+
+const char* PaintLink::openAsApplication(std::unique_ptr<PaintLink>& link) {
+    link.reset();
+    std::unique_ptr<PaintLink> made(new PaintLink(LinkSide::application));
+    const LinkNames& names = made->names_;
+
+    // Two tries: the second follows the removal of a stale record.
+    for (int attempt = 0;; ++attempt) {
+        const SharedMemory::Result created = made->mapping_.create(names.record, sizeof(LinkRecord));
+        if (created == SharedMemory::Result::ok) break;
+        if (created != SharedMemory::Result::exists || attempt > 0) return cannotCreate;
+        // The running application holds the record's lock for as long as it lives; a lock
+        // that can be taken was left by one that crashed.
+        SharedMemory existing;
+        const SharedMemory::Result opened = existing.openUnmapped(names.record);
+        if (opened == SharedMemory::Result::missing) continue;
+        if (opened != SharedMemory::Result::ok) return cannotCreate;
+        if (!existing.tryLock()) return alreadyRunning;
+        removeObjects(names);
+    }
+    // Somebody took the lock between the creation and now, finding the record stale.
+    if (!made->mapping_.tryLock()) {
+        made->mapping_.close();
+        return alreadyRunning;
+    }
+    made->ownsObjects_ = true;
+
+    made->record_ = static_cast<LinkRecord*>(made->mapping_.data());
+    std::memset(made->record_, 0, sizeof(LinkRecord));
+    made->record_->version = LinkRecord::currentVersion;
+    for (std::size_t i = 0; i < names.events.size(); ++i)
+        if (!made->events_[i].create(names.events[i])) return cannotCreate;
+    if (!made->bell_.bind(names.bell(ownProcessId()))) return cannotCreate;
+    made->record_->readDone = 0;
+    shared(made->record_->appProcessId).store(ownProcessId());
+    made->signal(LinkEvent::appRead);
+
+    if (made->record_->version != LinkRecord::currentVersion) return appVersionMismatch;
+    link = std::move(made);
+    return nullptr;
+}
+
+const char* PaintLink::openAsPlugin(std::unique_ptr<PaintLink>& link) {
+    link.reset();
+    std::unique_ptr<PaintLink> made(new PaintLink(LinkSide::plugin));
+    const LinkNames& names = made->names_;
+
+    const SharedMemory::Result opened = made->mapping_.open(names.record, sizeof(LinkRecord));
+    if (opened == SharedMemory::Result::missing) return notRunning;
+    if (opened != SharedMemory::Result::ok) {
+        // A record too small for this layout was made by another version.
+        SharedMemory probe;
+        return probe.openUnmapped(names.record) == SharedMemory::Result::ok ? pluginVersionMismatch
+                                                                            : notRunning;
+    }
+    made->record_ = static_cast<LinkRecord*>(made->mapping_.data());
+    // Nothing is written into a record of another layout.
+    if (made->record_->version != LinkRecord::currentVersion) return pluginVersionMismatch;
+    // A record left by an application that crashed: nobody would ever answer.
+    if (!processIsAlive(shared(made->record_->appProcessId).load())) return notRunning;
+    for (std::size_t i = 0; i < names.events.size(); ++i)
+        if (!made->events_[i].open(names.events[i])) return notRunning;
+    if (!made->bell_.bind(names.bell(ownProcessId()))) return notRunning;
+    shared(made->record_->pluginProcessId).store(ownProcessId());
+    made->signal(LinkEvent::pluginRead);
+    link = std::move(made);
+    return nullptr;
+}
+
+void PaintLink::close() {
+    if (record_ != nullptr) {
+        if (side_ == LinkSide::application) {
+            shared(record_->appProcessId).store(0);
+        } else {
+            shared(record_->pluginProcessId).store(0);
+            // A transfer the application has not read yet keeps its command.
+            if (!event(LinkEvent::pluginWrite).isSet()) record_->command = LinkCommand::idle;
+        }
+    }
+    for (NamedEvent& e : events_) e.close();
+    peer_.close();
+    record_ = nullptr;
+    mapping_.close();
+    bell_.close();
+    if (ownsObjects_) removeObjects(names_);
+    ownsObjects_ = false;
+}
+
+std::uint32_t PaintLink::peerId() const {
+    std::uint32_t& field =
+        side_ == LinkSide::application ? record_->pluginProcessId : record_->appProcessId;
+    return shared(field).load();
+}
+
+void PaintLink::setPeerId(std::uint32_t processId) {
+    std::uint32_t& field =
+        side_ == LinkSide::application ? record_->pluginProcessId : record_->appProcessId;
+    shared(field).store(processId);
+}
+
+void PaintLink::signal(LinkEvent e) {
+    event(e).set();
+    if (record_ == nullptr) return;
+    const std::uint32_t peer = peerId();
+    if (peer != 0 && peer != ownProcessId()) bell_.ring(names_.bell(peer));
+}
+
+bool PaintLink::isSignalled(LinkEvent e) const { return events_[static_cast<int>(e)].isSet(); }
+
+int PaintLink::peerProcess() {
+    if (peer_) return peer_.descriptor();
+    if (record_ == nullptr) return -1;
+    const std::uint32_t id = peerId();
+    peerVanished_ = false;
+    if (id == 0) return -1;
+    const ProcessWatch::Result opened = peer_.open(id);
+    // A peer that ended before anybody watched it has ended all the same.
+    peerVanished_ = opened == ProcessWatch::Result::gone;
+    if (opened != ProcessWatch::Result::watching) return -1;
+    return peer_.descriptor();
+}
+
+int PaintLink::peerDescriptor() {
+    peerProcess();
+    return peer_.descriptor();
+}
+
+void PaintLink::setPeerProcessId(std::uint32_t processId) {
+    peer_.close();
+    peerVanished_ = false;
+    setPeerId(processId);
+}
+
+void PaintLink::setViewAngles(float heading, float pitch) {
+    record_->heading = heading;
+    record_->pitch = pitch;
+}
+
+void PaintLink::setImageSize(std::int32_t width, std::int32_t height) {
+    record_->imageWidth = width;
+    record_->imageHeight = height;
+}
+
+void PaintLink::setTemplatePath(const char* path) {
+    std::memset(record_->templatePath, 0, LinkRecord::templatePathSize);
+    if (path != nullptr)
+        std::memcpy(record_->templatePath, path,
+                    strnlen(path, LinkRecord::templatePathSize));
+}
+
+void PaintLink::firstTile() { ::firstTile(record_->imageWidth, record_->imageHeight, record_->tileRect); }
+
+bool PaintLink::nextTile() {
+    return ::nextTile(record_->imageWidth, record_->imageHeight, record_->tileRect);
+}
+
+bool PaintLink::isFirstTile() const { return ::isFirstTile(record_->tileRect); }
+
+bool PaintLink::isLastTile() const {
+    return ::isLastTile(record_->imageWidth, record_->imageHeight, record_->tileRect);
+}
+
+void PaintLink::trace(const char* text) const {
+    if (std::getenv("DOMECAST_DEBUG_IPC") == nullptr) return;
+    const std::string line = (side_ == LinkSide::application ? "App: " : "Plugin: ") + std::string(text);
+    DebugPrint(line.c_str());
+}
+
+void PaintLink::doneWriting() {
+    signal(side_ == LinkSide::application ? LinkEvent::appWrite : LinkEvent::pluginWrite);
+    trace("doneWriting finished");
+}
+
+void PaintLink::doneReading() {
+    signal(side_ == LinkSide::application ? LinkEvent::appRead : LinkEvent::pluginRead);
+    record_->readDone = 1;
+    trace("doneReading finished");
+}
+
+void PaintLink::cancel() {
+    signal(side_ == LinkSide::application ? LinkEvent::appCancel : LinkEvent::pluginCancel);
+}
+
+void PaintLink::resetEvents() {
+    event(LinkEvent::pluginWrite).reset();
+    event(LinkEvent::appWrite).reset();
+    event(LinkEvent::pluginCancel).reset();
+    event(LinkEvent::appCancel).reset();
+    signal(LinkEvent::pluginRead);
+    signal(LinkEvent::appRead);
+}
+
+void PaintLink::peerGone() {
+    record_->command = LinkCommand::peerEnded;
+    peer_.close();
+    peerVanished_ = false;
+    setPeerId(0);
+    resetEvents();
+}
+
+PaintLink::Ready PaintLink::check(LinkEvent awaited) {
+    // The order of a wait on several objects: the lowest signalled one wins.
+    const LinkEvent peerCancel =
+        side_ == LinkSide::application ? LinkEvent::pluginCancel : LinkEvent::appCancel;
+    if (event(peerCancel).isSet()) return Ready::cancelled;
+    if (event(awaited).isSet()) return Ready::awaited;
+    if ((peer_ && peer_.ended()) || peerVanished_) return Ready::peerEnded;
+    return Ready::nothing;
+}
+
+PaintLink::Ready PaintLink::wait(LinkEvent awaited, int inputFd) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point plainUntil = Clock::now() + plainWait;
+    for (;;) {
+        // A peer that connects while this side waits is watched from then on.
+        peerProcess();
+        const Ready ready = check(awaited);
+        if (ready != Ready::nothing) return ready;
+
+        const Clock::time_point now = Clock::now();
+        const bool plain = now < plainUntil;
+        pollfd fds[3];
+        nfds_t count = 0;
+        fds[count++] = pollfd{bell_.descriptor(), POLLIN, 0};
+        if (peer_.descriptor() >= 0) fds[count++] = pollfd{peer_.descriptor(), POLLIN, 0};
+        const nfds_t inputIndex = count;
+        if (!plain && inputFd >= 0) fds[count++] = pollfd{inputFd, POLLIN, 0};
+        int timeout = -1;
+        if (plain)
+            timeout = static_cast<int>(
+                std::chrono::ceil<std::chrono::milliseconds>(plainUntil - now).count());
+        else if (peer_ && peer_.descriptor() < 0)
+            timeout = peerPollMilliseconds;
+
+        if (::poll(fds, count, timeout) < 0) {
+            if (errno == EINTR) continue;
+            return Ready::nothing;
+        }
+        bell_.drain();
+        // The link's objects come before input, as in a wait on several objects.
+        if (inputIndex < count && fds[inputIndex].revents != 0) return check(awaited);
+    }
+}
+
+bool PaintLink::finishWait(Ready ready, LinkEvent awaited, const char* what) {
+    const std::string done = std::string(what) + " done";
+    const std::string aborted = std::string(what) + " aborted";
+    const bool reading = awaited == LinkEvent::pluginWrite || awaited == LinkEvent::appWrite;
+    switch (ready) {
+        case Ready::awaited:
+            event(awaited).reset();
+            if (reading) {
+                // Header first: the tile's size must be known sound before pixels are copied.
+                std::memcpy(received_.get(), record_, offsetof(LinkRecord, tilePixels));
+                if (!transferIsSound(*received_, side_)) {
+                    resetEvents();
+                    record_->command = LinkCommand::cancelled;
+                    trace(aborted.c_str());
+                    return false;
+                }
+                // The whole pixel area: a plug-in follows the tile order on its own, as the
+                // application moves tileRect on before it signals the tile written.
+                std::memcpy(received_->tilePixels, record_->tilePixels, LinkRecord::tilePixelsSize);
+            }
+            trace(done.c_str());
+            return true;
+        case Ready::cancelled:
+            resetEvents();
+            record_->command = LinkCommand::cancelled;
+            trace(aborted.c_str());
+            return false;
+        case Ready::peerEnded:
+            peerGone();
+            trace(aborted.c_str());
+            return false;
+        case Ready::nothing:
+            break;
+    }
+    if (record_->command == LinkCommand::peerEnded || record_->command == LinkCommand::cancelled)
+        trace(aborted.c_str());
+    return false;
+}
+
+namespace {
+LinkEvent peerRead(LinkSide side) {
+    return side == LinkSide::application ? LinkEvent::pluginRead : LinkEvent::appRead;
+}
+LinkEvent peerWrite(LinkSide side) {
+    return side == LinkSide::application ? LinkEvent::pluginWrite : LinkEvent::appWrite;
+}
+}  // namespace
+
+bool PaintLink::waitToWrite(int inputFd) {
+    const LinkEvent awaited = peerRead(side_);
+    return finishWait(wait(awaited, inputFd), awaited, "waitToWrite");
+}
+
+bool PaintLink::waitToRead(int inputFd) {
+    const LinkEvent awaited = peerWrite(side_);
+    return finishWait(wait(awaited, inputFd), awaited, "waitToRead");
+}
+
+bool PaintLink::tryToWrite() {
+    const LinkEvent awaited = peerRead(side_);
+    peerProcess();
+    bell_.drain();
+    return finishWait(check(awaited), awaited, "waitToWrite");
+}
+
+bool PaintLink::tryToRead() {
+    const LinkEvent awaited = peerWrite(side_);
+    peerProcess();
+    bell_.drain();
+    return finishWait(check(awaited), awaited, "waitToRead");
+}

@@ -1,0 +1,102 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "link/link_names.h"
+#include "link/link_record.h"
+#include "platform/door_bell.h"
+#include "platform/named_event.h"
+#include "platform/process_watch.h"
+#include "platform/shared_memory.h"
+
+// The six events, in the order the link holds them.
+enum class LinkEvent { pluginCancel, appCancel, pluginRead, pluginWrite, appRead, appWrite };
+
+// One end of the link with the paint program: the application's (which is also its
+// single-instance lock) or a plug-in's. Used from one thread.
+class PaintLink {
+public:
+    // Null on success (link set), else the text of the message to show (link left empty).
+    static const char* openAsApplication(std::unique_ptr<PaintLink>& link);
+    static const char* openAsPlugin(std::unique_ptr<PaintLink>& link);
+
+    ~PaintLink();
+    PaintLink(const PaintLink&) = delete;
+    PaintLink& operator=(const PaintLink&) = delete;
+
+    // Gives up this end; the application end also removes the link's objects.
+    void close();
+
+    // True when this side may write the record now. False when the peer cancelled
+    // (command 11), ended (command 10), or inputFd became readable (nothing changed).
+    // Waits 100 ms for the link alone, then also for inputFd.
+    bool waitToWrite(int inputFd = -1);
+    // True when the peer has written a transfer this side may act on (see received());
+    // false as above, and with command 11 and the events idle for a transfer refused as
+    // unsound (a tile outside the picture, an absurd size, an unknown command, ...).
+    bool waitToRead(int inputFd = -1);
+    // The same checks without waiting, for an event loop that sleeps on the descriptors
+    // below; false with nothing changed when nothing is ready.
+    bool tryToWrite();
+    bool tryToRead();
+    // Readable when the peer has signalled an event.
+    int bellDescriptor() const { return bell_.descriptor(); }
+    // Readable when the peer process has ended; -1 while no peer is known, or when the
+    // kernel offers no pidfd (the loop then has to call tryTo... now and then).
+    int peerDescriptor();
+
+    void doneWriting();
+    void doneReading();
+    void cancel();
+    // Idle: nothing to read, both sides free to write.
+    void resetEvents();
+    void peerGone();
+
+    // The watched peer process (a descriptor; -1 when there is none or it cannot be opened).
+    int peerProcess();
+    void setPeerProcessId(std::uint32_t processId);
+    void setViewAngles(float heading, float pitch);
+    void setImageSize(std::int32_t width, std::int32_t height);
+    // Bounded copy into the 260-byte field, zero-padded; a path of 260 bytes or more
+    // fills the field with no terminator.
+    void setTemplatePath(const char* path);
+
+    void firstTile();
+    bool nextTile();
+    bool isFirstTile() const;
+    bool isLastTile() const;
+
+    // The shared record, as the peer may still change it.
+    LinkRecord& record() { return *record_; }
+    const LinkRecord& record() const { return *record_; }
+    // The transfer the last successful waitToRead accepted: header and tile pixels copied
+    // out of the shared record and checked, so that the peer cannot change them any more.
+    const LinkRecord& received() const { return *received_; }
+    bool isApplication() const { return side_ == LinkSide::application; }
+    bool isSignalled(LinkEvent event) const;
+
+private:
+    enum class Ready { awaited, cancelled, peerEnded, nothing };
+
+    explicit PaintLink(LinkSide side);
+    NamedEvent& event(LinkEvent e) { return events_[static_cast<int>(e)]; }
+    void signal(LinkEvent e);
+    std::uint32_t peerId() const;
+    void setPeerId(std::uint32_t processId);
+    Ready check(LinkEvent awaited);
+    Ready wait(LinkEvent awaited, int inputFd);
+    bool finishWait(Ready ready, LinkEvent awaited, const char* what);
+    void trace(const char* text) const;
+
+    LinkSide side_;
+    ProcessWatch peer_;
+    bool peerVanished_ = false;  // the recorded peer id named no living process
+    SharedMemory mapping_;
+    std::array<NamedEvent, 6> events_;
+    LinkRecord* record_ = nullptr;
+    std::unique_ptr<LinkRecord> received_;
+    DoorBell bell_;
+    LinkNames names_;
+    bool ownsObjects_ = false;
+};

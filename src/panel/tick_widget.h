@@ -1,0 +1,27 @@
+#pragma once
+#include <array>
+#include <optional>
+
+#include "panel/widget.h"
+
+// Two triangular tick marks, one on the bottom edge and one on the right edge of the
+// widget's rectangle, showing two values from -1 to +1 (heading and pitch).
+class TickWidget : public Widget {
+public:
+    ~TickWidget() override;
+    void draw(Size windowSize, int force) override;
+    virtual void setTicks(float x, float y);
+
+    float tickX = 0;
+    float tickY = 0;
+};
+
+struct TickVertex {
+    float x = 0, y = 0;
+};
+// Outer (black) and inner (white) triangles of both ticks, relative to the widget's
+// corner: bottom outer, right outer, bottom inner, right inner.
+using TickTriangles = std::array<std::array<TickVertex, 3>, 4>;
+
+// The triangles for an extent and tick values; nothing when a value lies outside [-1, 1].
+std::optional<TickTriangles> tickTriangles(Size extent, float tickX, float tickY);

@@ -1,0 +1,181 @@
+#include "panorama/format_table.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+const std::array<const char*, 6> faceSuffixes = {"_FR", "_BK", "_LF", "_RT", "_UP", "_DN"};
+const std::array<const char*, 6> quakeSuffixes = {"ft", "bk", "lf", "rt", "up", "dn"};
+const std::array<const char*, 6> vrmlUrlKeys = {"frontUrl", "backUrl", "leftUrl",
+                                                "rightUrl", "topUrl",  "bottomUrl"};
+const std::array<int, 6> cubeStripOrder = {5, 4, 2, 1, 3, 0};
+
+OptionsDialog pcxOptionsDialog = nullptr;
+
+namespace {
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && equalIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+// The name's ending equals one of the other five faces' suffixes followed by the rest of
+// an alternative that begins with the front suffix.
+bool matchesOtherFace(std::string_view ending, std::string_view rest, const std::array<const char*, 6>& suffixes) {
+    for (std::size_t i = 1; i < suffixes.size(); ++i) {
+        const std::string_view suffix = suffixes[i];
+        if (ending.size() == suffix.size() + rest.size() && startsWithIgnoringCase(ending, suffix) &&
+            equalIgnoringCase(ending.substr(suffix.size()), rest))
+            return true;
+    }
+    return false;
+}
+
+void appendFilter(std::string& filter, const char* name, const char* pattern) {
+    if (!filter.empty()) filter += '|';
+    filter += name;
+    filter += '|';
+    filter += pattern;
+}
+
+}  // namespace
+
+int matchLength(std::string_view name, std::string_view pattern) {
+    std::size_t at = pattern.find_first_not_of('*');
+    while (at != std::string_view::npos && at < pattern.size()) {
+        const std::size_t end = std::min(pattern.find_first_of("*;", at), pattern.size());
+        const std::string_view alternative = pattern.substr(at, end - at);
+        const std::size_t n = alternative.size();
+        if (n > 0 && n <= name.size()) {
+            const std::string_view ending = name.substr(name.size() - n);
+            if (equalIgnoringCase(ending, alternative)) return static_cast<int>(n);
+            const std::string_view front = faceSuffixes[0];
+            const std::string_view quakeFront = quakeSuffixes[0];
+            if (startsWithIgnoringCase(alternative, front)) {
+                if (matchesOtherFace(ending, alternative.substr(front.size()), faceSuffixes))
+                    return static_cast<int>(n);
+            } else if (startsWithIgnoringCase(alternative, quakeFront)) {
+                if (matchesOtherFace(ending, alternative.substr(quakeFront.size()), quakeSuffixes))
+                    return static_cast<int>(n);
+            }
+        }
+        at = pattern.find_first_not_of("*;", end);
+    }
+    return 0;
+}
+
+std::string_view fileNamePart(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string folderPart(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash));
+}
+
+std::optional<std::string> findFileName(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const std::string_view wanted = fileNamePart(path);
+    if (wanted.empty()) return std::nullopt;
+    if (fs::exists(fs::path(path), error)) return std::string(wanted);
+    const std::string folder = path.find('/') == std::string::npos ? std::string(".") : folderPart(path);
+    std::vector<std::string> matches;
+    fs::directory_iterator entries(folder.empty() ? fs::path("/") : fs::path(folder), error);
+    if (error) return std::nullopt;
+    for (const auto& entry : entries) {
+        std::string name = entry.path().filename().string();
+        if (equalIgnoringCase(name, wanted)) matches.push_back(std::move(name));
+    }
+    if (matches.empty()) return std::nullopt;
+    // Directory order is arbitrary; the smallest name keeps the choice repeatable.
+    return *std::min_element(matches.begin(), matches.end());
+}
+
+std::string resolveFileName(const std::string& path) {
+    const std::optional<std::string> found = findFileName(path);
+    if (!found || *found == fileNamePart(path)) return path;
+    return path.substr(0, path.size() - fileNamePart(path).size()) + *found;
+}
+
+void FormatTable::addRow(const char* openPattern, const char* savePattern, const char* faceExtension,
+                         const char* displayName, ImageReader reader, ImageWriter writer,
+                         const OptionsDialog* optionsDialog, LayoutKind kind) {
+    int openIndex = -1;
+    int saveIndex = -1;
+    if (reader != nullptr && openPattern != nullptr && openCount_ < capacity) {
+        openIndex = openCount_++;
+        openRows_[openIndex] = {openPattern, displayName, reader, kind, -1};
+        appendFilter(openFilter_, displayName, openPattern);
+    }
+    if (writer != nullptr && savePattern != nullptr && saveCount_ < capacity) {
+        saveIndex = saveCount_++;
+        saveRows_[saveIndex] = {savePattern, displayName, writer, optionsDialog, kind, faceExtension, -1};
+        appendFilter(saveFilter_, displayName, savePattern);
+    }
+    if (openIndex >= 0 && saveIndex >= 0) {
+        openRows_[openIndex].openToSave = saveIndex;
+        saveRows_[saveIndex].saveToOpen = openIndex;
+    }
+}
+
+namespace {
+
+struct BestMatch {
+    int row = -1;  // the first row of the greatest positive length
+    int length = 0;
+    bool tie = false;  // another row matches as long
+};
+
+template <typename PatternOf>
+BestMatch bestMatch(std::string_view name, int count, PatternOf patternOf) {
+    BestMatch best;
+    for (int i = 0; i < count; ++i) {
+        const int length = matchLength(name, patternOf(i));
+        if (length > best.length) {
+            best = {i, length, false};
+        } else if (length > 0 && length == best.length) {
+            best.tie = true;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+int FormatTable::bestOpenRow(const std::string& name) const {
+    if (name.empty()) return -1;
+    const std::optional<std::string> found = findFileName(name);
+    return bestMatch(found ? *found : name, openCount_, [this](int i) { return openRows_[i].openPattern; }).row;
+}
+
+int FormatTable::bestSaveRow(const std::string& name, bool unique) const {
+    const BestMatch best = bestMatch(name, saveCount_, [this](int i) { return saveRows_[i].savePattern; });
+    return unique && best.tie ? -1 : best.row;
+}
+
+std::string FormatTable::saveBase(const std::string& name, int saveIndex) const {
+    if (saveIndex == -1) saveIndex = bestSaveRow(name);
+    std::string base = name;
+    if (validSaveRow(saveIndex)) base.resize(base.size() - matchLength(base, saveRows_[saveIndex].savePattern));
+    return base;
+}
+
+std::string FormatTable::openBase(const std::string& name, int openIndex) const {
+    if (openIndex == -1) openIndex = bestOpenRow(name);
+    std::string base = name;
+    // A name typed in another case than the file on disk: use the name the disk has, so
+    // that the other files of the panorama and a later save find the same files.
+    const std::optional<std::string> found = findFileName(name);
+    if (found && *found != fileNamePart(base)) base = base.substr(0, base.size() - fileNamePart(base).size()) + *found;
+    if (validOpenRow(openIndex)) base.resize(base.size() - matchLength(base, openRows_[openIndex].openPattern));
+    return base;
+}

@@ -1,0 +1,235 @@
+// Reading a panorama in the layout of an open row, and the questions that lead there.
+#include <algorithm>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "image/gl_dib_image.h"
+#include "panorama/document_files.h"
+#include "panorama/document_questions.h"
+#include "panorama/format_table.h"
+#include "panorama/six_image.h"
+#include "platform/io_exception.h"
+#include "platform/settings.h"
+#include "view/geometry.h"
+#include "view/sphere.h"
+
+namespace {
+
+// Largest picture a sink accepts: 1 GiB of pixels, sides of at most 65535.
+constexpr std::int64_t maxPictureBytes = std::int64_t{1} << 30;
+constexpr std::int32_t maxPictureSide = 65535;
+// Largest face made from one picture: six of them take 1.2 GB.
+constexpr std::int32_t maxFaceSide = 8192;
+
+bool acceptableSize(Size size) {
+    if (size.width <= 0 || size.height <= 0 || size.width > maxPictureSide || size.height > maxPictureSide)
+        return false;
+    return static_cast<std::int64_t>(BGRImage::strideFor(size.width)) * size.height <= maxPictureBytes;
+}
+
+GLDIBImage* asPartner(const std::unique_ptr<BGRImage>& face) { return dynamic_cast<GLDIBImage*>(face.get()); }
+
+// Six square faces of that side, face 0 first with its own context.
+void makeFaces(std::array<std::unique_ptr<BGRImage>, faceCount>& faces, std::int32_t side) {
+    faces[0] = std::make_unique<GLDIBImage>(Size{side, side});
+    for (int i = 1; i < faceCount; ++i) faces[i] = std::make_unique<GLDIBImage>(Size{side, side}, asPartner(faces[0]));
+}
+
+// A face that is not square becomes a square of its larger side holding a scaled copy.
+void makeSquare(std::unique_ptr<BGRImage>& face, GLDIBImage* partner) {
+    if (face->width == face->height) return;
+    const std::int32_t side = std::max(face->width, face->height);
+    auto square = std::make_unique<GLDIBImage>(Size{side, side}, partner);
+    square->copyScaled(*face, {0, 0}, face->size(), {0, 0}, square->size());
+    face = std::move(square);
+}
+
+// The name a save of that layout gives to the panorama with this base name: the base
+// followed by the first alternative of the save pattern.
+std::string nameInSaveLayout(const std::string& base, const char* savePattern) {
+    std::string_view pattern = savePattern;
+    pattern.remove_prefix(std::min(pattern.find_first_not_of('*'), pattern.size()));
+    return base + std::string(pattern.substr(0, pattern.find_first_of("*;")));
+}
+
+}  // namespace
+
+void SixImage::faceSink(Size size, int, void* userData, std::uint32_t& stride, int& bytesPerPixel,
+                        std::uint8_t*& pixels) {
+    auto& slot = *static_cast<FaceSlot*>(userData);
+    bytesPerPixel = 3;
+    stride = 0;
+    pixels = nullptr;
+    if (!acceptableSize(size)) return;
+    GLDIBImage* partner = nullptr;
+    for (int i = 0; i < faceCount && partner == nullptr; ++i)
+        if (i != slot.index) partner = asPartner(slot.panorama.faces[i]);
+    auto face = std::make_unique<GLDIBImage>(size, partner);
+    stride = face->stride;
+    pixels = face->pixels;
+    slot.panorama.faces[slot.index] = std::move(face);
+}
+
+void SixImage::rawSink(Size size, int, void* userData, std::uint32_t& stride, int& bytesPerPixel,
+                       std::uint8_t*& pixels) {
+    auto& target = *static_cast<std::unique_ptr<RawImage>*>(userData);
+    bytesPerPixel = 3;
+    stride = 0;
+    pixels = nullptr;
+    if (!acceptableSize(size)) return;
+    target = std::make_unique<RawImage>(size);
+    stride = target->stride;
+    pixels = target->pixels;
+}
+
+int SixImage::load(DocumentQuestions& questions, int openRow, const std::string& path) {
+    const FormatTable& table = formatTable();
+    if (openRow == -1) openRow = table.bestOpenRow(path);
+    if (!table.validOpenRow(openRow)) throw ioException{path, ioException::opening};
+    WaitCursor wait(questions);
+    const FormatTable::OpenRow& row = table.openRow(openRow);
+    std::string extension = extensionOf(fileNamePart(path));
+    if (extension.empty()) extension = extensionOf(row.openPattern);
+
+    // One picture of the whole panorama; a picture too small to give a face pixel is
+    // not a panorama.
+    auto readSingle = [&](std::int32_t minWidth, std::int32_t minHeight, std::int32_t facesAcross) {
+        std::unique_ptr<RawImage> image;
+        row.reader(path.c_str(), &SixImage::rawSink, &image);
+        if (!image || image->width < minWidth || image->height < minHeight ||
+            image->width / facesAcross > maxFaceSide)
+            throw ioException{path, ioException::reading};
+        return image;
+    };
+
+    switch (row.kind) {
+    case VrmlBackground:
+    case IvrBackground:
+    case ThreeDStudio:
+    case QuakeSky: {
+        const std::string base = table.openBase(path, openRow);
+        const auto& suffixes = row.kind == QuakeSky ? quakeSuffixes : faceSuffixes;
+        int lastRead = -1;
+        for (int i = 0; i < faceCount; ++i) {
+            const std::string name = resolveFileName(base + suffixes[i] + extension);
+            FaceSlot slot{*this, i};
+            try {
+                row.reader(name.c_str(), &SixImage::faceSink, &slot);
+            } catch (const ioException&) {
+                faces[i].reset();  // a missing or unreadable face becomes white below
+            }
+            if (faces[i] && faces[i]->width > 0 && faces[i]->height > 0)
+                lastRead = i;
+            else
+                faces[i].reset();
+        }
+        if (lastRead < 0) throw ioException{base + "_*" + extension, ioException::reading};
+        for (auto& face : faces)
+            if (!face) face = std::make_unique<GLDIBImage>(faces[lastRead]->size(), asPartner(faces[lastRead]));
+        if (row.kind == ThreeDStudio || row.kind == QuakeSky) std::swap(faces[Front], faces[Back]);
+        if (row.kind == QuakeSky) {
+            makeSquare(faces[Up], asPartner(faces[Front]));
+            makeSquare(faces[Down], asPartner(faces[Front]));
+            faces[Up]->rotateQuarter(1);
+            faces[Down]->rotateQuarter(0);
+        }
+        break;
+    }
+    case IvrSphere: {
+        const std::unique_ptr<RawImage> image = readSingle(4, 1, 4);
+        makeFaces(faces, image->width / 4);
+        const float v = sphereVerticalExtent(image->width, image->height);
+        sphereToCube(*this, image->pixels, image->width, image->height, image->stride, -v / 2, v / 2);
+        break;
+    }
+    case IvrCubeStrip: {
+        const std::unique_ptr<RawImage> strip = readSingle(1, 6, 1);
+        const Size cell{strip->width, strip->height / 6};
+        for (int i = 0; i < faceCount; ++i) {
+            const int face = cubeStripOrder[i];
+            faces[face] = std::make_unique<GLDIBImage>(cell, i == 0 ? nullptr : asPartner(faces[cubeStripOrder[0]]));
+            faces[face]->copyScaled(*strip, {0, i * cell.height}, cell, {0, 0}, cell);
+        }
+        break;
+    }
+    case BryceCylinder:
+    case QtvrCylinder: {
+        const std::unique_ptr<RawImage> image = readSingle(4, 1, 4);
+        float v = row.kind == BryceCylinder ? 60 * degToRad : sphereVerticalExtent(image->width, image->height);
+        wait.pause();
+        proposedFov = static_cast<int>(v * radToDeg + 0.5f);
+        const std::optional<int> answer = questions.askFieldOfView(proposedFov);
+        if (answer && fieldOfViewAccepted(*answer)) {
+            proposedFov = *answer;
+            v = static_cast<float>(proposedFov) * degToRad;
+        }
+        wait.resume();
+        makeFaces(faces, image->width / 4);
+        cylinderToCube(*this, image->pixels, image->width, image->height, image->stride, -v / 2, v / 2);
+        break;
+    }
+    }
+    return 0;
+}
+
+int SixImage::open(DocumentQuestions& questions, bool fromTemplate) {
+    const FormatTable& table = formatTable();
+    std::string folder;
+    int initialType = -1;
+    if (fromTemplate) {
+        folder = readFolderSetting("TemplatePath", 1);
+        initialType = table.bestOpenRow("_FR.png");
+    } else {
+        folder = readFolderSetting("LastFolder", 0);
+        initialType = readLastType();
+    }
+    const std::optional<FileChoice> choice =
+        questions.chooseOpenFile(folder, table.validOpenRow(initialType) ? initialType : 0);
+    if (!choice || choice->path.empty()) return 1;
+
+    const std::string& name = choice->path;
+    int row = table.validOpenRow(choice->row) ? choice->row : -1;
+    if (row == -1 || matchLength(name, table.openRow(row).openPattern) <= 0) {
+        const int best = table.bestOpenRow(name);
+        if (best != -1) row = best;
+    }
+    if (row == -1) throw ioException{name, ioException::opening};
+
+    if (const int result = load(questions, row, name); result != 0) return result;
+
+    if (fromTemplate) {
+        fileName.clear();
+        title.reset();
+        return 0;
+    }
+    const std::string base = table.openBase(name, row);
+    title = makeTitle(fileNamePart(base));
+    writeStringSetting("LastFolder", folderPart(name));
+    writeNumberSetting("LastType", static_cast<std::uint32_t>(row));
+    layout = table.openRow(row).openToSave;
+    fileName = layout == -1 ? std::string() : nameInSaveLayout(base, table.saveRow(layout).savePattern);
+    modified = 0;
+    return 0;
+}
+
+std::unique_ptr<PaintedSixImage> openTemplate(DocumentQuestions& questions, const std::string& templateName) {
+    std::string folder;
+    if (readStringSetting("TemplatePath", folder, 1, 1)) {
+        const std::string path = folder + "/" + templateName;
+        if (canOpenForReading(path)) {
+            auto panorama = std::make_unique<PaintedSixImage>();
+            const int row = formatTable().bestOpenRow(templateName);
+            try {
+                panorama->load(questions, row == -1 ? 0 : row, path);
+                return panorama;
+            } catch (const ioException&) {
+            } catch (const std::exception&) {
+            }
+        }
+    }
+    questions.showMessage("Could not open template \"" + templateName + "\"");
+    return nullptr;
+}

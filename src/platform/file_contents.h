@@ -1,0 +1,20 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+enum class FileRead { ok, missing, failed };
+
+// Reads a whole regular file of at most limit bytes. missing: no such file; failed: not
+// readable, not a regular file, or larger than limit (contents then left empty).
+FileRead readFileContents(const std::string& path, std::size_t limit, std::string& contents);
+
+// Replaces path with contents through a temporary file in the same folder renamed over
+// it, so a failed write never leaves a half-written file. An existing file keeps its
+// permissions; a new one is private to the user. Returns false on any failure, with
+// the temporary file removed.
+bool replaceFileContents(const std::string& path, std::string_view contents);
+
+// Creates folder and any missing parents, each private to the user (0700); true when
+// the folder exists afterwards.
+bool makeFolders(const std::string& folder);

@@ -1,0 +1,193 @@
+#include "platform/settings.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_contents.h"
+#include "platform/message.h"
+#include "platform/settings_line.h"
+
+namespace {
+
+constexpr const char* settingsFile = "Quorla/Domecast.reg";
+// Far beyond any real settings file; a larger one is not read into memory.
+constexpr std::size_t settingsFileLimit = 1 << 20;
+
+std::string absoluteEnvironmentFolder(const char* variable) {
+    const char* value = std::getenv(variable);
+    // Relative folders in these variables are invalid and ignored.
+    if (value == nullptr || value[0] != '/') return {};
+    return value;
+}
+
+std::string homeFolder() {
+    std::string home = absoluteEnvironmentFolder("HOME");
+    if (!home.empty()) return home;
+    std::vector<char> buffer(16384);
+    passwd entry;
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+        found->pw_dir != nullptr && found->pw_dir[0] == '/')
+        return found->pw_dir;
+    return {};
+}
+
+// The registry's 260-byte buffer: at most 259 bytes, cut before the first NUL, and never
+// inside a UTF-8 sequence.
+std::string capped(std::string_view text) {
+    text = text.substr(0, text.find('\0'));
+    std::size_t size = text.size();
+    if (size > settingStringCapacity - 1) {
+        size = settingStringCapacity - 1;
+        while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+    }
+    return std::string(text.substr(0, size));
+}
+
+std::vector<std::string_view> splitLines(std::string_view contents) {
+    std::vector<std::string_view> lines;
+    while (!contents.empty()) {
+        const std::size_t end = contents.find('\n');
+        lines.push_back(contents.substr(0, end));
+        if (end == std::string_view::npos) break;
+        contents.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+// The value of that name and type in one branch file; a missing or unreadable file is
+// an empty branch. The last line naming the value wins, as when the file is imported.
+std::optional<SettingLine> findInFile(const std::string& path, std::string_view name, SettingLine::Type type) {
+    std::string contents;
+    if (path.empty() || readFileContents(path, settingsFileLimit, contents) != FileRead::ok) return std::nullopt;
+    std::optional<SettingLine> found;
+    for (std::string_view text : splitLines(contents)) {
+        std::optional<SettingLine> line = parseSettingLine(text);
+        if (line && sameSettingName(line->name, name)) found = std::move(line);
+    }
+    if (found && found->type != type) return std::nullopt;
+    return found;
+}
+
+std::optional<SettingLine> findSetting(const char* name, SettingLine::Type type, int report, int userFirst) {
+    std::optional<SettingLine> found;
+    if (name != nullptr) {
+        if (userFirst) found = findInFile(userSettingsPath(), name, type);
+        if (!found) found = findInFile(machineSettingsPath(), name, type);
+    }
+    if (!found && report)
+        showMessage("Error: Domecast registry information missing;\nremove and then reinstall Domecast.",
+                    MessageStyle::ok);
+    return found;
+}
+
+bool storable(std::string_view text) {
+    // One value a line: a line break inside a value would forge other lines.
+    return text.find_first_of("\r\n") == std::string_view::npos;
+}
+
+// Rewrites the user file with the value's line replaced by replacement, or removed when
+// replacement is empty; every other line stays as it was.
+void updateUserFile(std::string_view name, const std::string& replacement) {
+    std::string path = userSettingsPath();
+    if (path.empty()) return;
+    // A settings file that is a link (to a dotfiles folder, say) is updated where it lives.
+    if (char* target = ::realpath(path.c_str(), nullptr)) {
+        path = target;
+        std::free(target);
+    }
+
+    std::string contents;
+    const FileRead read = readFileContents(path, settingsFileLimit, contents);
+    // A file that exists but cannot be read is left alone rather than replaced.
+    if (read == FileRead::failed) return;
+
+    std::string out;
+    bool placed = replacement.empty();
+    bool changed = false;
+    for (std::string_view text : splitLines(contents)) {
+        std::optional<SettingLine> line = parseSettingLine(text);
+        if (line && sameSettingName(line->name, name)) {
+            changed = true;
+            if (!placed) out += replacement + "\n";
+            placed = true;
+            continue;
+        }
+        out.append(text);
+        out.push_back('\n');
+    }
+    if (!placed) {
+        out += replacement + "\n";
+        changed = true;
+    }
+    if (!changed) return;
+
+    makeFolders(path.substr(0, path.rfind('/')));
+    replaceFileContents(path, out);
+}
+
+}  // namespace
+
+std::string userSettingsPath() {
+    std::string folder = absoluteEnvironmentFolder("XDG_CONFIG_HOME");
+    if (folder.empty()) {
+        const std::string home = homeFolder();
+        if (home.empty()) return {};
+        folder = home + "/.config";
+    }
+    return folder + "/" + settingsFile;
+}
+
+std::string machineSettingsPath() {
+    std::string folder = "/etc/xdg";
+    if (const char* dirs = std::getenv("XDG_CONFIG_DIRS"); dirs != nullptr) {
+        std::string_view list = dirs;
+        // The first absolute folder of the colon-separated list.
+        while (!list.empty()) {
+            const std::string_view entry = list.substr(0, list.find(':'));
+            if (!entry.empty() && entry.front() == '/') {
+                folder = entry;
+                break;
+            }
+            list.remove_prefix(std::min(list.size(), entry.size() + 1));
+        }
+    }
+    return folder + "/" + settingsFile;
+}
+
+int readStringSetting(const char* name, std::string& value, int report, int userFirst) {
+    std::optional<SettingLine> found = findSetting(name, SettingLine::Type::string, report, userFirst);
+    if (!found) return 0;
+    value = capped(found->text);
+    return 1;
+}
+
+int readNumberSetting(const char* name, std::uint32_t& value, int report, int userFirst) {
+    std::optional<SettingLine> found = findSetting(name, SettingLine::Type::number, report, userFirst);
+    if (!found) return 0;
+    value = found->number;
+    return 1;
+}
+
+void writeStringSetting(const char* name, const std::string& value) {
+    if (name == nullptr || *name == 0 || !storable(name)) return;
+    const std::string text = capped(value);
+    if (!storable(text)) return;
+    updateUserFile(name, formatStringSetting(name, text));
+}
+
+void writeNumberSetting(const char* name, std::uint32_t value) {
+    if (name == nullptr || *name == 0 || !storable(name)) return;
+    updateUserFile(name, formatNumberSetting(name, value));
+}
+
+void deleteUserSetting(const char* name) {
+    if (name == nullptr || *name == 0) return;
+    updateUserFile(name, std::string());
+}

@@ -1,0 +1,12 @@
+#pragma once
+#include <functional>
+#include <string>
+
+// Writes files so that a failure never leaves a good file truncated. write is called with
+// a path naming path's file in a fresh hidden folder beside it; every file write makes
+// there (a writer may make several, such as a PCX and a Targa) is renamed over the file
+// of the same name beside path once write has returned. When write throws, what it made
+// is removed and the files beside path are untouched; an ioException that names a staged
+// file is re-thrown naming the real one. Throws ioException (path, opening) when no
+// staging folder can be made, (path, writing) when a rename fails.
+void writeReplacing(const std::string& path, const std::function<void(const std::string& stagedPath)>& write);

@@ -1,0 +1,44 @@
+#include <cmath>
+
+#include "panorama/six_image.h"
+#include "platform/message.h"
+#include "platform/report.h"
+
+namespace {
+
+Size frontSize(const SixImage& panorama) {
+    return panorama.faces[Front] != nullptr ? panorama.faceSize(Front) : Size{};
+}
+
+// trunc towards zero, or nothing when the value cannot be a pixel count (a field of view
+// at or beyond 180 degrees makes the tangent huge or infinite).
+bool truncateToPixels(float value, std::int32_t& pixels) {
+    if (!(value > -2147483648.0f && value < 2147483648.0f)) return false;
+    pixels = static_cast<std::int32_t>(value);
+    return true;
+}
+
+}  // namespace
+
+FieldOfView PaintedSixImage::calculateNominalFOV(Size size) const {
+    const Size face = frontSize(*this);
+    if (size.width != 0 && size.height != 0 && face.width != 0 && face.height != 0) {
+        const float x = static_cast<float>(size.width) / static_cast<float>(face.width);
+        const float y = static_cast<float>(size.height) / static_cast<float>(face.height);
+        return {2.0f * std::atan2(x, 1.0f), 2.0f * std::atan2(y, 1.0f)};
+    }
+    if (runtimeDebugging()) showMessage("Warning: bg->calculateNominalFOV returning zero FOV");
+    return {0.0f, 0.0f};
+}
+
+Size PaintedSixImage::calculateNominalSize(FieldOfView fov) const {
+    const Size face = frontSize(*this);
+    if (fov[0] != 0 && fov[1] != 0 && face.width != 0 && face.height != 0) {
+        Size size;
+        if (truncateToPixels(static_cast<float>(face.width) * std::tan(fov[0] / 2.0f), size.width) &&
+            truncateToPixels(static_cast<float>(face.height) * std::tan(fov[1] / 2.0f), size.height))
+            return size;
+    }
+    if (runtimeDebugging()) showMessage("Warning: bg->calculateNominalSize returning zero");
+    return {0, 0};
+}

@@ -1,0 +1,134 @@
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "panorama/six_image.h"
+#include "view/gamma.h"
+#include "view/geometry.h"
+#include "view/render_row.h"
+
+namespace {
+
+inline Vector3 add(const Vector3& a, const Vector3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+
+std::unique_ptr<std::uint8_t[]> whiteView(Size size) {
+    const std::size_t bytes = static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height) * 4;
+    auto pixels = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
+    std::memset(pixels.get(), 255, bytes);
+    return pixels;
+}
+
+// Blue-green-red as the faces store it becomes red-green-blue.
+void swapRedBlue(std::uint8_t* samples, int count, int bpp) {
+    for (int i = 0; i < count; ++i, samples += bpp) std::swap(samples[0], samples[2]);
+}
+
+// Two sub-rows of 2 w samples become one row of w pixels, averaged in linear light; the
+// alpha of a 4-byte pixel is the plain mean.
+void reduceBlocks(const std::uint8_t* lower, const std::uint8_t* upper, int w, int bpp, std::uint8_t* out) {
+    for (int j = 0; j < w; ++j, lower += 2 * bpp, upper += 2 * bpp, out += bpp) {
+        for (int k = 0; k < 3; ++k) {
+            const unsigned sum = toLinear(lower[k]) + toLinear(lower[bpp + k]) + toLinear(upper[k]) +
+                                 toLinear(upper[bpp + k]);
+            out[k] = toGamma(sum / 4);
+        }
+        if (bpp == 4) out[3] = static_cast<std::uint8_t>((lower[3] + lower[7] + upper[3] + upper[7]) / 4);
+    }
+}
+
+}  // namespace
+
+void PaintedSixImage::allocateView(Size size) {
+    viewPixels.reset();
+    viewWidth = 0;
+    viewHeight = 0;
+    if (size.width <= 0 || size.height <= 0) return;
+    viewPixels = whiteView(size);
+    viewWidth = size.width;
+    viewHeight = size.height;
+}
+
+void PaintedSixImage::refreshView(Size size) {
+    if (size.width <= 0 || size.height <= 0) return;
+    if (viewPixels == nullptr || size.width != viewWidth || size.height != viewHeight) {
+        auto pixels = whiteView(size);
+        viewPixels = std::move(pixels);
+        viewWidth = size.width;
+        viewHeight = size.height;
+    }
+    renderView({0, 0}, size, size, 4, viewPixels.get());
+    faceSetupNeeded = 1;
+}
+
+void PaintedSixImage::renderView(Point origin, Size size, Size fullSize, int bpp, std::uint8_t* buffer) {
+    const int x0 = origin.x, y0 = origin.y, w = size.width, h = size.height;
+    const int W = fullSize.width, H = fullSize.height;
+    // A rectangle that is empty or leaves the full view, an unknown layout or no buffer:
+    // nothing is rendered and no memory is touched.
+    if (buffer == nullptr || (bpp != 3 && bpp != 4) || w <= 0 || h <= 0 || W <= 0 || H <= 0 || x0 < 0 ||
+        y0 < 0 || static_cast<std::int64_t>(x0) + w > W || static_cast<std::int64_t>(y0) + h > H)
+        return;
+    const bool intoView = buffer == viewPixels.get();
+    if (intoView && (bpp != 4 || W != viewWidth || H != viewHeight || w != W || h != H)) return;
+    // The copy below needs the whole view; rendering it first also keeps the pixels
+    // outside this rectangle what the camera sees.
+    if (!intoView && (viewPixels == nullptr || W != viewWidth || H != viewHeight)) refreshView(fullSize);
+
+    const Quaternion q = viewOrientation(heading, pitch);
+    const float tx = std::tan(fovX / 2.0f);
+    const float ty = std::tan(fovY / 2.0f);
+    const float dx = tx / static_cast<float>(2 * static_cast<std::int64_t>(W));
+    const float dy = ty / static_cast<float>(2 * static_cast<std::int64_t>(H));
+    const float left = tx * (static_cast<float>(x0) / static_cast<float>(W) - 0.5f);
+    const float bottom = ty * (0.5f - static_cast<float>(y0 + h) / static_cast<float>(H));
+    const Vector3 across = rotate(q, {dx, 0, 0});
+    const Vector3 up = rotate(q, {0, dy, 0});
+    Vector3 start = rotate(q, {left + dx / 2.0f, bottom + dy / 2.0f, -0.5f});
+
+    const std::size_t subRowBytes = 2 * static_cast<std::size_t>(w) * bpp;
+    auto scratch = std::make_unique_for_overwrite<std::uint8_t[]>(2 * subRowBytes);
+    std::memset(scratch.get(), 255, 2 * subRowBytes);
+    std::uint8_t* subRows[2] = {scratch.get(), scratch.get() + subRowBytes};
+    const std::size_t rowBytes = static_cast<std::size_t>(w) * bpp;
+
+    for (int k = 0; k < h; ++k) {
+        for (std::uint8_t* subRow : subRows) {
+            renderRow(*this, start, across, 2 * w, bpp, subRow);
+            swapRedBlue(subRow, 2 * w, bpp);
+            start = add(start, up);
+        }
+        reduceBlocks(subRows[0], subRows[1], w, bpp, buffer + static_cast<std::size_t>(h - 1 - k) * rowBytes);
+    }
+    scratch.reset();
+
+    if (intoView) return;
+    for (int row = 0; row < h; ++row) {
+        const std::uint8_t* from = buffer + static_cast<std::size_t>(row) * rowBytes;
+        std::uint8_t* to = viewPixels.get() + (static_cast<std::size_t>(y0 + row) * viewWidth + x0) * 4;
+        for (int column = 0; column < w; ++column, from += bpp, to += 4) {
+            to[0] = from[0];
+            to[1] = from[1];
+            to[2] = from[2];
+            to[3] = 255;
+        }
+    }
+}
+
+void PaintedSixImage::renderViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image) const {
+    const int W = image.width, H = image.height;
+    if (image.pixels == nullptr || W <= 0 || H <= 0) return;
+    const Quaternion q = viewOrientation(viewHeading, viewPitch);
+    const float tx = std::tan(fov[0] / 2.0f);
+    const float ty = std::tan(fov[1] / 2.0f);
+    const float width = static_cast<float>(W), height = static_cast<float>(H);
+    const Vector3 across = rotate(q, {tx / width, 0, 0});
+    const Vector3 up = rotate(q, {0, ty / height, 0});
+    const float twiceWidth = static_cast<float>(2 * static_cast<std::int64_t>(W));
+    const float twiceHeight = static_cast<float>(2 * static_cast<std::int64_t>(H));
+    Vector3 start = rotate(q, {tx / twiceWidth - tx / 2.0f, ty / twiceHeight - ty / 2.0f, -0.5f});
+    for (int i = 0; i < H; ++i) {
+        renderRow(*this, start, across, W, 3, image.row(i));
+        start = add(start, up);
+    }
+}

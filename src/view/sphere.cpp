@@ -1,0 +1,341 @@
+#include "view/sphere.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <thread>
+#include <vector>
+
+#include "image/fast_math.h"
+#include "panorama/six_image.h"
+#include "view/gamma.h"
+#include "view/geometry.h"
+
+namespace {
+
+// Half and twice the single-precision pi: the bounds and the longitude scale must meet
+// the angles the rest of the system computes in float.
+constexpr double halfPi = 1.5707963705062866;
+constexpr double twoPi = static_cast<double>(2.0f * singlePi);
+
+struct Source {
+    const std::uint8_t* pixels;
+    std::int32_t width;
+    std::int32_t height;
+    std::uint32_t stride;
+
+    bool empty() const { return pixels == nullptr || width <= 0 || height <= 0; }
+    const std::uint8_t* at(std::int32_t row, std::int32_t column) const {
+        return pixels + static_cast<std::size_t>(row) * stride + static_cast<std::size_t>(column) * 3;
+    }
+};
+
+// Round to nearest, ties to even, as rint does under the default rounding mode, without
+// a library call: adding and removing 2^52 leaves no fraction bits. Larger magnitudes are
+// whole already.
+double roundHalfEven(double x) {
+    constexpr double shift = 4503599627370496.0;  // 2^52
+    if (!(std::fabs(x) < shift)) return x;
+    return x >= 0 ? (x + shift) - shift : (x - shift) + shift;
+}
+
+// rint(c - 0.5), held inside [0, count - 1]: a sample exactly on the top bound lands one
+// past the last row, and odd bounds can land further out.
+std::int32_t sourceIndex(double c, std::int32_t count) {
+    const double index = roundHalfEven(c - 0.5);
+    if (!(index > 0)) return 0;  // NaN included
+    if (index >= count - 1) return count - 1;
+    return static_cast<std::int32_t>(index);
+}
+
+// Longitudes far outside one turn (odd sizes and bounds only).
+[[gnu::noinline]] std::int32_t wrapColumn(std::int64_t column, std::int32_t width) {
+    column %= width;
+    return static_cast<std::int32_t>(column < 0 ? column + width : column);
+}
+
+// rint(c - 0.5) plus offset, wrapped around the 360 degrees of the source's width.
+inline std::int32_t sourceColumn(double c, std::int64_t offset, std::int32_t width) {
+    double index = roundHalfEven(c - 0.5);
+    if (!(std::fabs(index) < 1e15)) index = 0;
+    std::int64_t column = static_cast<std::int64_t>(index) + offset;
+    if (column >= width) column -= width;
+    if (column >= 0 && column < width) return static_cast<std::int32_t>(column);
+    return wrapColumn(column, width);
+}
+
+// Face-plane coordinate 2 c / n - 1 of the sub-sample at c pixels.
+double planeCoordinate(double c, std::int32_t n) { return 2.0 * c / n - 1.0; }
+
+// Per-channel sum of sub-samples in linear light.
+struct LinearSum {
+    std::uint32_t channel[3] = {0, 0, 0};
+
+    void add(const std::uint8_t* pixel) {
+        channel[0] += toLinear(pixel[0]);
+        channel[1] += toLinear(pixel[1]);
+        channel[2] += toLinear(pixel[2]);
+    }
+    // The average of four samples.
+    void store(std::uint8_t* pixel) const {
+        pixel[0] = toGamma(channel[0] / 4);
+        pixel[1] = toGamma(channel[1] / 4);
+        pixel[2] = toGamma(channel[2] / 4);
+    }
+};
+
+// The image's vertical coordinate (latitude or cylinder height) between its bounds, and
+// the source row it falls in.
+struct Extent {
+    double low;
+    double high;
+    double scale;  // 1 / (high - low)
+    std::int32_t rows;
+
+    std::int32_t row(double v) const { return sourceIndex(static_cast<double>(rows) * (v - low) * scale, rows); }
+};
+
+Extent clampedExtent(double bottom, double top, std::int32_t rows) {
+    bottom = std::clamp(bottom, -halfPi, halfPi);
+    top = std::clamp(top, -halfPi, halfPi);
+    return {bottom, top, 1.0 / (top - bottom), rows};
+}
+
+// Latitude on the sphere: the arc tangent of the tangent stepped up a side column, and
+// pi/2 - atan(r) at distance r from the centre of Up.
+struct SphereMapping {
+    static double side(double tangent) { return fastAtan(tangent); }
+    static double cap(float r) { return halfPi - fastAtan(r); }
+};
+
+// Height on the unit cylinder: the stepped tangent itself, and 1/r on Up.
+struct CylinderMapping {
+    static double side(double tangent) { return tangent; }
+    static double cap(float r) { return 1.0 / r; }
+};
+
+// The two sub-columns of a side-face column: the tangent of the vertical angle,
+// t / sqrt(s^2 + 1), stepped up from the bottom row by row, and where the column leaves
+// the top of the image.
+struct SideColumn {
+    double tangent[2];
+    double step[2];
+    bool stopped = false;
+
+    explicit SideColumn(const double (&s)[2], std::int32_t height) {
+        for (int i = 0; i < 2; ++i) {
+            const double d = std::sqrt(s[i] * s[i] + 1.0);
+            step[i] = 2.0 / (d * height);
+            tangent[i] = -1.0 / d + step[i] / 4;
+        }
+    }
+};
+
+// Front, Back, Left, Right: each spans a quarter of the width, starting that many
+// eighths of the way across.
+constexpr int sideFaces[4] = {Front, Back, Left, Right};
+constexpr int sideEighths[4] = {3, 7, 1, 5};
+
+bool hasPixels(const BGRImage* face) {
+    return face != nullptr && face->pixels != nullptr && face->width > 0 && face->height > 0;
+}
+
+// Runs work(begin, end) over [0, count) in contiguous ranges, one per thread; threads 0
+// means one per hardware thread. Ranges whose thread cannot be started run here.
+template <class Work>
+void splitRange(std::int32_t count, int threads, const Work& work) {
+    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const std::int64_t parts = std::clamp<std::int64_t>(threads, 1, std::max(count, 1));
+    const auto begin = [&](std::int64_t part) { return static_cast<std::int32_t>(count * part / parts); };
+    std::vector<std::jthread> workers;
+    std::int64_t part = 1;
+    try {
+        workers.reserve(static_cast<std::size_t>(parts - 1));
+        for (; part < parts; ++part)
+            workers.emplace_back([&work, from = begin(part), to = begin(part + 1)] { work(from, to); });
+    } catch (const std::exception&) {  // no thread or no memory for its handle
+        for (; part < parts; ++part) work(begin(part), begin(part + 1));
+    }
+    work(0, begin(1));
+}
+
+// Walks the faces row by row, so that neighbouring face pixels read neighbouring source
+// pixels; each column keeps its own tangent.
+template <class Mapping>
+void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent, int threads) {
+    bool done[4] = {false, false, false, false};
+    for (int first = 0; first < 4; ++first) {
+        if (done[first] || !hasPixels(panorama.faces[sideFaces[first]].get())) continue;
+        // Faces of one size share every row decision: only their longitudes differ.
+        const Size size = panorama.faces[sideFaces[first]]->size();
+        std::vector<BGRImage*> group;
+        std::vector<std::vector<std::int32_t>> columns;  // per face: two per face column
+        std::vector<SideColumn> sides;
+        sides.reserve(static_cast<std::size_t>(size.width));
+        for (std::int32_t k = 0; k < size.width; ++k) {
+            const double s[2] = {planeCoordinate(k + 0.25, size.width), planeCoordinate(k + 0.75, size.width)};
+            sides.emplace_back(s, size.height);
+        }
+        for (int f = first; f < 4; ++f) {
+            BGRImage* face = panorama.faces[sideFaces[f]].get();
+            if (done[f] || !hasPixels(face) || face->size() != size) continue;
+            done[f] = true;
+            group.push_back(face);
+            const std::int64_t offset = static_cast<std::int64_t>(source.width) * sideEighths[f] / 8;
+            std::vector<std::int32_t>& faceColumns = columns.emplace_back(2 * static_cast<std::size_t>(size.width));
+            for (std::int32_t k = 0; k < size.width; ++k)
+                for (int i = 0; i < 2; ++i) {
+                    const double s = planeCoordinate(k + (i ? 0.75 : 0.25), size.width);
+                    faceColumns[2 * k + i] =
+                        sourceColumn((fastAtan(s) / twoPi + 0.125) * source.width, offset, source.width);
+                }
+        }
+        splitRange(size.width, threads, [&](std::int32_t from, std::int32_t to) {
+            for (std::int32_t j = 0; j < size.height; ++j) {
+                for (std::int32_t k = from; k < to; ++k) {
+                    SideColumn& side = sides[k];
+                    if (side.stopped) continue;
+                    double lower[2], upper[2];
+                    for (int i = 0; i < 2; ++i) {
+                        lower[i] = Mapping::side(side.tangent[i]);
+                        upper[i] = Mapping::side(side.tangent[i] + side.step[i] / 2);
+                        side.tangent[i] += side.step[i];
+                    }
+                    if (lower[0] < extent.low || lower[1] < extent.low) continue;
+                    if (upper[0] > extent.high || upper[1] > extent.high) {
+                        side.stopped = true;
+                        continue;
+                    }
+                    const std::int32_t lowerRow[2] = {extent.row(lower[0]), extent.row(lower[1])};
+                    const std::int32_t upperRow[2] = {extent.row(upper[0]), extent.row(upper[1])};
+                    for (std::size_t g = 0; g < group.size(); ++g) {
+                        const std::int32_t* column = &columns[g][2 * static_cast<std::size_t>(k)];
+                        LinearSum sum;
+                        for (int i = 0; i < 2; ++i) {
+                            sum.add(source.at(lowerRow[i], column[i]));
+                            sum.add(source.at(upperRow[i], column[i]));
+                        }
+                        sum.store(group[g]->row(j) + 3 * static_cast<std::size_t>(k));
+                    }
+                }
+            }
+        });
+    }
+}
+
+// Up and Down: the vertical coordinate follows the distance r from the face's centre,
+// the longitude the direction from it.
+template <class Mapping>
+void capsToCube(SixImage& panorama, const Source& source, const Extent& extent, int threads) {
+    std::vector<float> across;
+    for (int face : {Up, Down}) {
+        BGRImage* target = panorama.faces[face].get();
+        if (!hasPixels(target)) continue;
+        const bool up = face == Up;
+        across.resize(2 * static_cast<std::size_t>(target->width));
+        for (std::int32_t k = 0; k < target->width; ++k) {
+            across[2 * k] = static_cast<float>(planeCoordinate(k + 0.25, target->width));
+            across[2 * k + 1] = static_cast<float>(planeCoordinate(k + 0.75, target->width));
+        }
+        splitRange(target->height, threads, [&](std::int32_t from, std::int32_t to) {
+            for (std::int32_t j = from; j < to; ++j) {
+                const float t[2] = {static_cast<float>(planeCoordinate(j + 0.25, target->height)),
+                                    static_cast<float>(planeCoordinate(j + 0.75, target->height))};
+                std::uint8_t* out = target->row(j);
+                for (std::int32_t k = 0; k < target->width; ++k, out += 3) {
+                    double vertical[4];
+                    bool outside = false;
+                    for (int n = 0; n < 4; ++n) {
+                        const float s = across[2 * k + (n & 1)], u = t[n >> 1];
+                        const double v = Mapping::cap(fastSqrt(s * s + u * u));
+                        vertical[n] = up ? v : -v;
+                        outside = outside || (up ? vertical[n] > extent.high : vertical[n] < extent.low);
+                    }
+                    if (outside) continue;
+                    LinearSum sum;
+                    for (int n = 0; n < 4; ++n) {
+                        const float s = across[2 * k + (n & 1)], u = t[n >> 1];
+                        const double longitude = std::atan2(static_cast<double>(s), static_cast<double>(up ? -u : u));
+                        const double c = source.width * (longitude / twoPi + 0.5);
+                        sum.add(source.at(extent.row(vertical[n]), sourceColumn(c, 0, source.width)));
+                    }
+                    sum.store(out);
+                }
+            }
+        });
+    }
+}
+
+template <class Mapping>
+void imageToCube(SixImage& panorama, const Source& source, const Extent& extent, int threads) {
+    // An empty or inverted extent (NaN bounds included) holds nothing to sample.
+    if (!source.empty() && extent.low < extent.high) {
+        sidesToCube<Mapping>(panorama, source, extent, threads);
+        capsToCube<Mapping>(panorama, source, extent, threads);
+    }
+    panorama.modified = 1;
+}
+
+}  // namespace
+
+void sphereToCube(SixImage& panorama, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                  std::uint32_t stride, double bottom, double top, int threads) {
+    imageToCube<SphereMapping>(panorama, {pixels, width, height, stride}, clampedExtent(bottom, top, height), threads);
+}
+
+void cylinderToCube(SixImage& panorama, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                    std::uint32_t stride, double bottom, double top, int threads) {
+    const Extent angles = clampedExtent(bottom, top, height);
+    const double low = std::tan(angles.low), high = std::tan(angles.high);
+    imageToCube<CylinderMapping>(panorama, {pixels, width, height, stride}, {low, high, 1.0 / (high - low), height},
+                                 threads);
+}
+
+void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                  std::uint32_t stride, std::int32_t bytesPerPixel, double bottom, double top, int threads) {
+    if (pixels == nullptr || width <= 0 || height <= 0 || bytesPerPixel < 3) return;
+    FaceSizes sizes;
+    for (int i = 0; i < faceCount; ++i) {
+        if (!hasPixels(panorama.faces[i].get())) return;
+        sizes[i] = panorama.faces[i]->size();
+    }
+    const Extent extent = clampedExtent(bottom, top, height);
+    const double span = extent.high - extent.low;
+
+    // Exact sines and cosines once per sub-column and once per sub-row.
+    std::vector<double> sinLongitude(2 * static_cast<std::size_t>(width));
+    std::vector<double> cosLongitude(sinLongitude.size());
+    for (std::size_t n = 0; n < sinLongitude.size(); ++n) {
+        const double longitude = ((n / 2 + (n % 2 ? 0.75 : 0.25)) / width - 0.5) * twoPi;
+        sinLongitude[n] = std::sin(longitude);
+        cosLongitude[n] = std::cos(longitude);
+    }
+    splitRange(height, threads, [&](std::int32_t from, std::int32_t to) {
+        for (std::int32_t i = from; i < to; ++i) {
+            double sinLatitude[2], cosLatitude[2];
+            for (int m = 0; m < 2; ++m) {
+                const double latitude = extent.low + (i + (m ? 0.75 : 0.25)) * span / height;
+                sinLatitude[m] = std::sin(latitude);
+                cosLatitude[m] = std::cos(latitude);
+            }
+            std::uint8_t* out = pixels + static_cast<std::size_t>(i) * stride;
+            for (std::int32_t j = 0; j < width; ++j, out += bytesPerPixel) {
+                LinearSum sum;
+                for (int m = 0; m < 2; ++m)
+                    for (int n = 2 * j; n < 2 * j + 2; ++n) {
+                        const Vector3 direction{static_cast<float>(sinLongitude[n] * cosLatitude[m]),
+                                                static_cast<float>(sinLatitude[m]),
+                                                static_cast<float>(-cosLatitude[m] * cosLongitude[n])};
+                        const FacePixel hit = directionToFacePixel(direction, sizes);
+                        sum.add(panorama.faces[hit.face]->row(hit.row) + 3 * static_cast<std::size_t>(hit.column));
+                    }
+                sum.store(out);
+            }
+        }
+    });
+}
+
+float sphereVerticalExtent(std::int32_t width, std::int32_t height) {
+    if (width <= 0) return 0.0f;
+    return static_cast<float>(height) * singlePi * 2.0f / static_cast<float>(width);
+}

@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+
+class SixImage;
+
+// Conversions between the cube and single images whose columns are longitude (0 at the
+// middle column, growing to the right, Back at both edges) and whose rows, bottom-up,
+// are latitude (spherical) or height on a unit cylinder (cylindrical). Pixels are blue,
+// green, red, rows stride bytes apart; every output pixel is the linear-light average of
+// 2 x 2 sub-samples. bottom and top are the image's vertical extent in radians, held to
+// +-90 degrees. The work is split over threads (0: one per hardware thread); the result
+// does not depend on how many.
+
+// Fills the faces from a width x height spherical image. Face pixels outside the extent
+// keep their colour; modified becomes 1.
+void sphereToCube(SixImage& panorama, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                  std::uint32_t stride, double bottom, double top, int threads = 0);
+
+// The same for a cylindrical image spanning bottom to top.
+void cylinderToCube(SixImage& panorama, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                    std::uint32_t stride, double bottom, double top, int threads = 0);
+
+// Writes the first three bytes of every pixel of a width x height spherical image from
+// the faces. Nothing is written unless all six faces have pixels.
+void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                  std::uint32_t stride, std::int32_t bytesPerPixel, double bottom, double top, int threads = 0);
+
+// The vertical extent v in radians of a spherical image whose width spans 360 degrees at
+// the same angular resolution, ((height x pi) x 2) / width in single precision; 0 for an
+// empty width. The image spans -v/2 to +v/2.
+float sphereVerticalExtent(std::int32_t width, std::int32_t height);

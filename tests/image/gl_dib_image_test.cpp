@@ -1,0 +1,145 @@
+#include "image/gl_dib_image.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/egl_context.h"  // FaceContext::isCurrent
+#include "platform/report.h"
+#include "support/message_recorder.h"
+
+namespace {
+
+// Distinct bytes everywhere, padding included.
+void fillPattern(BGRImage& image) {
+    for (int y = 0; y < image.height; ++y)
+        for (std::uint32_t i = 0; i < image.stride; ++i) image.row(y)[i] = static_cast<std::uint8_t>(7 * y + 3 * i + 1);
+}
+
+std::vector<std::uint8_t> bytesOf(const BGRImage& image) {
+    return {image.pixels, image.pixels + static_cast<std::size_t>(image.stride) * image.height};
+}
+
+TEST(GLDIBImage, NewFaceReadsBackWhite) {
+    GLDIBImage face({17, 9});  // 17 pixels: rows carry one padding byte
+    ASSERT_TRUE(face.hasContext());
+    ASSERT_TRUE(face.makeCurrent());
+    face.finishDrawing();
+    for (std::uint8_t byte : bytesOf(face)) ASSERT_EQ(byte, 0xFF);
+}
+
+TEST(GLDIBImage, DrawingChangesExactlyTheDrawnBytes) {
+    GLDIBImage face({13, 11});
+    fillPattern(face);
+    const std::vector<std::uint8_t> before = bytesOf(face);
+
+    ASSERT_TRUE(face.makeCurrent());
+    // Pure red over columns 3..7 of rows 2..4 (rows counted from the bottom).
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(3, 2, 5, 3);
+    glClearColor(1, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    face.finishDrawing();
+
+    for (int y = 0; y < face.height; ++y)
+        for (std::uint32_t i = 0; i < face.stride; ++i) {
+            const std::uint32_t x = i / 3;
+            const bool drawn = y >= 2 && y <= 4 && x >= 3 && x <= 7;
+            const std::uint8_t expected = drawn ? (i % 3 == 2 ? 0xFF : 0x00) : before[y * face.stride + i];
+            ASSERT_EQ(face.row(y)[i], expected) << "row " << y << " byte " << i;
+        }
+}
+
+TEST(GLDIBImage, FacesSharedWithAPartnerSeeItsTextures) {
+    GLDIBImage first({8, 8});
+    GLDIBImage shared({8, 8}, &first);
+    GLDIBImage alone({8, 8});
+    ASSERT_TRUE(first.makeCurrent());
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);  // the name becomes a texture object
+    glBindTexture(GL_TEXTURE_2D, 0);
+
+    ASSERT_TRUE(shared.makeCurrent());
+    EXPECT_EQ(glIsTexture(texture), GL_TRUE);
+    ASSERT_TRUE(alone.makeCurrent());
+    EXPECT_EQ(glIsTexture(texture), GL_FALSE);
+
+    ASSERT_TRUE(shared.makeCurrent());
+    glDeleteTextures(1, &texture);
+}
+
+TEST(GLDIBImage, PartnersOutliveTheFirstFace) {
+    auto first = std::make_unique<GLDIBImage>(Size{8, 8});
+    GLDIBImage second({8, 8}, first.get());
+    ASSERT_TRUE(first->makeCurrent());
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    first.reset();  // while current
+
+    ASSERT_TRUE(second.makeCurrent());
+    EXPECT_EQ(glIsTexture(texture), GL_TRUE);
+    glDeleteTextures(1, &texture);
+    glClearColor(0, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    second.finishDrawing();
+    EXPECT_EQ(second.row(7)[3 * 7 + 0], 0xFF);
+    EXPECT_EQ(second.row(7)[3 * 7 + 2], 0x00);
+}
+
+TEST(GLDIBImage, DestroyingAFaceKeepsAnotherCurrent) {
+    GLDIBImage kept({4, 4});
+    auto dropped = std::make_unique<GLDIBImage>(Size{4, 4}, &kept);
+    ASSERT_TRUE(kept.makeCurrent());
+    dropped.reset();
+    ASSERT_NE(kept.context(), nullptr);
+    EXPECT_TRUE(kept.context()->isCurrent());
+}
+
+TEST(GLDIBImage, FaceTooLargeForAContextStaysAnInMemoryFace) {
+    GLDIBImage probe({1, 1});
+    ASSERT_TRUE(probe.makeCurrent());
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
+    ASSERT_GT(largest, 0);
+
+    MessageRecorder recorder;
+    GLDIBImage face({largest + 1, 2}, &probe);
+    ASSERT_EQ(recorder.messages().size(), 1u);
+    EXPECT_EQ(recorder.texts()[0].rfind("GLDIBImage: couldn't create DIB", 0), 0u) << recorder.texts()[0];
+    EXPECT_FALSE(face.hasContext());
+    EXPECT_FALSE(face.makeCurrent());
+    face.finishDrawing();
+    for (std::uint8_t byte : bytesOf(face)) ASSERT_EQ(byte, 0xFF);
+}
+
+TEST(GLDIBImage, VersionNoticeIsShownOnceUnderRuntimeDebugging) {
+    GLDIBImage face({4, 4});
+    {
+        MessageRecorder quiet;
+        ASSERT_TRUE(face.makeCurrent());
+        EXPECT_TRUE(quiet.messages().empty());
+    }
+    setRuntimeDebugging(true);
+    MessageRecorder recorder;
+    ASSERT_TRUE(face.makeCurrent());
+    ASSERT_TRUE(face.makeCurrent());
+    GLDIBImage other({4, 4}, &face);
+    ASSERT_TRUE(other.makeCurrent());
+    setRuntimeDebugging(false);
+
+    ASSERT_EQ(recorder.messages().size(), 1u);
+    const auto& notice = recorder.messages()[0];
+    EXPECT_EQ(notice.caption, "OpenGL version");
+    const std::string expected = std::string("DIB: ") + reinterpret_cast<const char*>(glGetString(GL_VENDOR)) + " " +
+                                 reinterpret_cast<const char*>(glGetString(GL_VERSION)) + "\n(" +
+                                 reinterpret_cast<const char*>(glGetString(GL_RENDERER)) + ")";
+    EXPECT_EQ(notice.text, expected);
+}
+
+}  // namespace

@@ -1,0 +1,140 @@
+// Hostile PCX, JPEG and PNG files: fixtures named for their defect, and deterministic
+// mutations of valid files. Each must either load with a sane size or throw ioException;
+// the sanitizer build catches any read or write out of bounds.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "image/bgr_image.h"
+#include "image/jpeg.h"
+#include "image/pcx_read.h"
+#include "image/pcx_write.h"
+#include "image/png.h"
+#include "platform/io_exception.h"
+#include "support/hostile_input.h"
+#include "support/image_files.h"
+#include "support/message_recorder.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+constexpr std::int64_t pixelLimit = 1 << 22;
+
+const std::string crashers = std::string(DOMECAST_TEST_DATA) + "/crashers/";
+
+TEST(HostileFiles, CrasherFixturesThrowTheRightKind) {
+    struct Case { const char* file; ImageReader reader; int kind; };
+    const Case cases[] = {
+        {"rle-overrun.pcx", LoadPCX, ioException::reading},
+        {"short-bytes-per-line.pcx", LoadPCX, ioException::reading},
+        {"negative-bytes-per-line.pcx", LoadPCX, ioException::reading},
+        {"xmax-below-xmin.pcx", LoadPCX, ioException::reading},
+        {"huge-window.pcx", LoadPCX, ioException::reading},
+        {"no-palette-marker.pcx", LoadPCX, ioException::reading},
+        {"huge-width.png", LoadPNG, ioException::reading},
+        {"bad-header-crc.png", LoadPNG, ioException::opening},
+        {"truncated-data.png", LoadPNG, ioException::opening},
+        {"short-rows.png", LoadPNG, ioException::opening},
+    };
+    MessageRecorder recorder;
+    for (const Case& c : cases) {
+        const std::string path = crashers + c.file;
+        RawImage image(Size{0, 0});
+        try {
+            c.reader(path.c_str(), RawImage::sink, &image);
+            ADD_FAILURE() << c.file << " loaded";
+        } catch (const ioException& e) {
+            EXPECT_EQ(e.kind, c.kind) << c.file;
+            EXPECT_EQ(e.path, path) << c.file;
+        }
+    }
+}
+
+TEST(HostileFiles, JpegWithAZeroWidthFrame) {
+    TempDir dir;
+    const std::string path = dir.file("zero.jpg");
+    RawImage image(Size{8, 8});
+    SaveJPEG(path.c_str(), image.size(), image.stride, 3, image.pixels);
+    auto bytes = readBytes(path);
+    for (std::size_t i = 0; i + 8 < bytes.size(); ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) {
+            bytes[i + 7] = bytes[i + 8] = 0;  // SOF0 width
+            break;
+        }
+    writeBytes(path, bytes);
+    MessageRecorder recorder;
+    const ReadOutcome outcome = readWithLimit(LoadJPEG, path, pixelLimit);
+    EXPECT_TRUE(outcome.threwIoException);
+    EXPECT_EQ(recorder.messages().size(), 1u);
+}
+
+// A small picture with some structure, so the encoders produce varied streams.
+void fillPattern(RawImage& image) {
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            std::uint8_t* p = image.row(y) + 3 * x;
+            p[0] = static_cast<std::uint8_t>(x * 9);
+            p[1] = static_cast<std::uint8_t>(y * 13);
+            p[2] = static_cast<std::uint8_t>((x / 4 + y / 4) % 2 ? 250 : 10);
+        }
+}
+
+// Every variant either loads with a positive size within the limit, or throws
+// ioException, or asks the sink for a size the test refuses (a lying header that the
+// format itself allows).
+void mutate(ImageReader reader, const std::vector<std::uint8_t>& original, std::uint32_t seed, const char* name) {
+    TempDir dir;
+    const std::string path = dir.file(name);
+    MessageRecorder recorder;  // libjpeg and libpng warnings
+    int loaded = 0, thrown = 0;
+    for (const auto& variant : mutatedVariants(original, 2000, seed)) {
+        writeBytes(path, variant);
+        const ReadOutcome outcome = readWithLimit(reader, path, pixelLimit);
+        if (outcome.loaded) {
+            ++loaded;
+            ASSERT_GT(outcome.size.width, 0);
+            ASSERT_GT(outcome.size.height, 0);
+            ASSERT_LE(outcome.size.width, 32768);
+            ASSERT_LE(outcome.size.height, 32768);
+        } else if (outcome.threwIoException) {
+            ++thrown;
+        } else {
+            ASSERT_TRUE(outcome.sinkRefused);
+            ASSERT_GT(outcome.size.width, 0);
+            ASSERT_GT(outcome.size.height, 0);
+        }
+    }
+    // Both outcomes occur, so the variants reach past the first check.
+    EXPECT_GT(loaded, 0) << name;
+    EXPECT_GT(thrown, 0) << name;
+}
+
+TEST(HostileFiles, MutatedPcx) {
+    TempDir dir;
+    RawImage image(Size{40, 30});
+    fillPattern(image);
+    const std::string path = dir.file("valid.pcx");
+    writePCX(path.c_str(), image.size(), image.stride, image.pixels, {"", 160, 0});
+    mutate(LoadPCX, readBytes(path), 1, "eight-bit.pcx");
+
+    // A 24-bit file of 3 planes of 8 bits, with runs crossing the planes.
+    std::vector<std::uint8_t> planar(128, 0);
+    planar[0] = 0x0A, planar[1] = 5, planar[2] = 1, planar[3] = 8;
+    planar[8] = 19, planar[10] = 9, planar[65] = 3, planar[66] = 20;
+    for (int i = 0; i < 20; ++i) planar.insert(planar.end(), {0xC9, static_cast<std::uint8_t>(i * 12), 0x05, 0x06, 0xC1, 0xF0});
+    mutate(LoadPCX, planar, 2, "planar.pcx");
+}
+
+TEST(HostileFiles, MutatedJpegAndPng) {
+    struct Case { const char* name; ImageWriter writer; ImageReader reader; std::uint32_t seed; };
+    for (const Case& c : {Case{"mutant.jpg", SaveJPEG, LoadJPEG, 3}, Case{"mutant.png", SavePNG, LoadPNG, 4}}) {
+        TempDir dir;
+        RawImage image(Size{24, 20});
+        fillPattern(image);
+        const std::string path = dir.file(c.name);
+        c.writer(path.c_str(), image.size(), image.stride, 3, image.pixels);
+        mutate(c.reader, readBytes(path), c.seed, c.name);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,251 @@
+#include "image/jpeg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "image/bgr_image.h"
+#include "platform/io_exception.h"
+#include "support/hostile_input.h"
+#include "support/image_files.h"
+#include "support/message_recorder.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// An independent decode with libjpeg itself: the file's scanlines top first, RGB.
+struct Decoded {
+    int width = 0, height = 0, components = 0;
+    std::vector<std::vector<std::uint8_t>> scanlines;
+};
+
+Decoded decodeDirectly(const std::string& path) {
+    Decoded d;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return d;
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&info);
+    jpeg_stdio_src(&info, file);
+    jpeg_read_header(&info, TRUE);
+    jpeg_start_decompress(&info);
+    d.width = static_cast<int>(info.output_width);
+    d.height = static_cast<int>(info.output_height);
+    d.components = info.output_components;
+    while (info.output_scanline < info.output_height) {
+        std::vector<std::uint8_t> line(static_cast<std::size_t>(d.width * d.components));
+        JSAMPROW row = line.data();
+        jpeg_read_scanlines(&info, &row, 1);
+        d.scanlines.push_back(std::move(line));
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    std::fclose(file);
+    return d;
+}
+
+// A greyscale JPEG written by libjpeg itself: grey value 8 x + 4 y.
+void writeGreyDirectly(const std::string& path, int width, int height) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, file);
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = 1;
+    info.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 100, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<std::uint8_t> line(static_cast<std::size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) line[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>((8 * x + 4 * y) & 0xFF);
+        JSAMPROW row = line.data();
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::fclose(file);
+}
+
+// Bottom half red, top half blue (halves on 8-row block boundaries, so the colours do not
+// bleed into each other's first and last rows).
+void fillRedBottomBlueTop(RawImage& image) {
+    const int width = image.width, height = image.height;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = image.row(y) + 3 * x;
+            const bool top = y >= height / 2;
+            p[0] = top ? 255 : 0;
+            p[1] = 0;
+            p[2] = top ? 0 : 255;
+        }
+}
+
+TEST(SaveJPEG, WritesTheTopRowFirstInRGBAndLeavesTheBufferAlone) {
+    TempDir dir;
+    const std::string path = dir.file("face.jpg");
+    RawImage image(Size{21, 16});  // odd width: rows are padded
+    fillRedBottomBlueTop(image);
+    const std::vector<std::uint8_t> before(image.pixels, image.pixels + image.stride * image.height);
+    SaveJPEG(path.c_str(), image.size(), image.stride, 3, image.pixels);
+    EXPECT_EQ(std::vector<std::uint8_t>(image.pixels, image.pixels + image.stride * image.height), before);
+
+    const Decoded d = decodeDirectly(path);
+    ASSERT_EQ(d.width, 21);
+    ASSERT_EQ(d.height, 16);
+    ASSERT_EQ(d.components, 3);
+    const std::uint8_t* first = d.scanlines.front().data();
+    EXPECT_LT(first[0], 40);   // red
+    EXPECT_GT(first[2], 200);  // blue
+    const std::uint8_t* last = d.scanlines.back().data();
+    EXPECT_GT(last[0], 200);
+    EXPECT_LT(last[2], 40);
+}
+
+TEST(LoadJPEG, ReadsBackRowZeroAsRed) {
+    TempDir dir;
+    const std::string path = dir.file("face.jpg");
+    RawImage image(Size{16, 16});
+    fillRedBottomBlueTop(image);
+    SaveJPEG(path.c_str(), image.size(), image.stride, 3, image.pixels);
+
+    RawImage back(Size{0, 0});
+    LoadJPEG(path.c_str(), RawImage::sink, &back);
+    ASSERT_EQ(back.size(), (Size{16, 16}));
+    for (int x : {0, 7, 15}) {
+        const std::uint8_t* bottom = back.row(0) + 3 * x;
+        EXPECT_LT(bottom[0], 40);
+        EXPECT_GT(bottom[2], 200);
+        const std::uint8_t* top = back.row(15) + 3 * x;
+        EXPECT_GT(top[0], 200);
+        EXPECT_LT(top[2], 40);
+    }
+}
+
+TEST(LoadJPEG, GreyscaleReadsAsEqualTriplets) {
+    TempDir dir;
+    const std::string path = dir.file("grey.jpg");
+    writeGreyDirectly(path, 13, 9);
+    const Decoded d = decodeDirectly(path);
+    ASSERT_EQ(d.components, 1);
+
+    RawImage image(Size{0, 0});
+    LoadJPEG(path.c_str(), RawImage::sink, &image);
+    ASSERT_EQ(image.size(), (Size{13, 9}));
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 13; ++x) {
+            const std::uint8_t* p = image.row(y) + 3 * x;
+            const std::uint8_t grey = d.scanlines[static_cast<std::size_t>(8 - y)][static_cast<std::size_t>(x)];
+            ASSERT_EQ(p[0], grey) << x << "," << y;
+            ASSERT_EQ(p[1], grey);
+            ASSERT_EQ(p[2], grey);
+        }
+}
+
+TEST(JPEG, FilesThatCannotBeOpened) {
+    TempDir dir;
+    RawImage image(Size{4, 4});
+    const std::string missing = dir.file("missing.jpg");
+    try {
+        LoadJPEG(missing.c_str(), RawImage::sink, &image);
+        FAIL();
+    } catch (const ioException& e) {
+        EXPECT_EQ(e.path, missing);
+        EXPECT_EQ(e.kind, ioException::opening);
+    }
+    const std::string noFolder = dir.file("no/such/folder.jpg");
+    try {
+        SaveJPEG(noFolder.c_str(), image.size(), image.stride, 3, image.pixels);
+        FAIL();
+    } catch (const ioException& e) {
+        EXPECT_EQ(e.path, noFolder);
+        EXPECT_EQ(e.kind, ioException::opening);
+    }
+}
+
+TEST(LoadJPEG, TruncatedHeaderShowsLibjpegsMessageThenThrowsReading) {
+    TempDir dir;
+    const std::string path = dir.file("cut.jpg");
+    RawImage image(Size{16, 16});
+    fillRedBottomBlueTop(image);
+    SaveJPEG(path.c_str(), image.size(), image.stride, 3, image.pixels);
+    auto bytes = readBytes(path);
+    bytes.resize(100);  // inside the quantisation tables
+    writeBytes(path, bytes);
+
+    MessageRecorder recorder;
+    RawImage back(Size{0, 0});
+    try {
+        LoadJPEG(path.c_str(), RawImage::sink, &back);
+        FAIL();
+    } catch (const ioException& e) {
+        EXPECT_EQ(e.path, path);
+        EXPECT_EQ(e.kind, ioException::reading);
+    }
+    ASSERT_FALSE(recorder.messages().empty());
+    EXPECT_FALSE(recorder.messages().back().text.empty());
+}
+
+TEST(LoadJPEG, TruncatedDataIsAWarningAndTheImageStillLoads) {
+    TempDir dir;
+    const std::string path = dir.file("short.jpg");
+    RawImage image(Size{64, 64});
+    fillRedBottomBlueTop(image);
+    SaveJPEG(path.c_str(), image.size(), image.stride, 3, image.pixels);
+    auto bytes = readBytes(path);
+    bytes.resize(bytes.size() - 40);
+    writeBytes(path, bytes);
+
+    MessageRecorder recorder;
+    RawImage back(Size{0, 0});
+    LoadJPEG(path.c_str(), RawImage::sink, &back);
+    EXPECT_EQ(back.size(), (Size{64, 64}));
+    EXPECT_EQ(recorder.messages().size(), 1u);  // the first warning of the stream only
+}
+
+TEST(SaveJPEG, LibraryRefusalsBecomeWritingErrors) {
+    TempDir dir;
+    RawImage image(Size{4, 4});
+    struct Case { Size size; int bytesPerPixel; };
+    for (Case c : {Case{{0, 4}, 3}, {{4, 0}, 3}, {{4, 4}, 4}}) {
+        const std::string path = dir.file("bad.jpg");
+        MessageRecorder recorder;
+        try {
+            SaveJPEG(path.c_str(), c.size, image.stride, c.bytesPerPixel, image.pixels);
+            ADD_FAILURE() << c.size.width << "x" << c.size.height << " " << c.bytesPerPixel;
+        } catch (const ioException& e) {
+            EXPECT_EQ(e.kind, ioException::writing);
+            EXPECT_EQ(e.path, path);
+        }
+        EXPECT_EQ(recorder.messages().size(), 1u);
+    }
+}
+
+TEST(LoadJPEG, RefusesSidesAbove32767WithoutAskingForPixels) {
+    TempDir dir;
+    const std::string path = dir.file("wide.jpg");
+    writeGreyDirectly(path, 8, 8);
+    auto bytes = readBytes(path);
+    // The frame header (SOF0, FF C0): length 2, precision 1, height 2, width 2.
+    std::size_t sof = 0;
+    for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) { sof = i; break; }
+    ASSERT_NE(sof, 0u);
+    bytes[sof + 7] = 0x80;  // width 32768
+    bytes[sof + 8] = 0x00;
+    writeBytes(path, bytes);
+
+    const ReadOutcome outcome = readWithLimit(LoadJPEG, path, 1 << 20);
+    EXPECT_TRUE(outcome.threwIoException);
+    EXPECT_FALSE(outcome.sinkRefused);
+}
+
+}  // namespace

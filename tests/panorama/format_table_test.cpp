@@ -1,0 +1,142 @@
+#include "panorama/format_table.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace {
+
+TEST(MatchLength, CountsTheMatchingEndingOfTheFirstFittingAlternative) {
+    struct Case {
+        const char* name;
+        const char* pattern;
+        int expected;
+    } cases[] = {
+        {"pano_FR.tga", "*_FR.tga", 7},
+        {"pano_bk.TGA", "*_FR.tga", 7},  // another face's suffix, any case
+        {"pano_RT.png", "*_FR.png", 7},
+        {"pano_rt.png", "*_FR.jpg", 0},
+        {"x.tga", "*_FR.tga", 0},  // shorter than the alternative
+        {"skyup.pcx", "*ft.pcx;*ft.tga", 6},
+        {"skydn.tga", "*ft.pcx;*ft.tga", 6},  // the second alternative
+        {"pano.wrl", "*.wrl", 4},
+        {"pano.gif", "*.wrl", 0},
+        {"pano_XX.tga", "*_FR.tga", 0},
+        {"a.pcx", "*.pcx", 4},
+        {"a.PCX", "*.pcx", 4},
+        {"pano_FR.tga", "*.tga;*_FR.tga", 4},  // first fit, not longest
+        {"", "*.wrl", 0},
+        {"pano.wrl", "", 0},
+        {"pano.wrl", "***", 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(matchLength(c.name, c.pattern), c.expected) << c.name << " " << c.pattern;
+}
+
+TEST(FileNames, PartsAfterAndBeforeTheLastSlash) {
+    EXPECT_EQ(fileNamePart("/pics/pano.wrl"), "pano.wrl");
+    EXPECT_EQ(fileNamePart("pano.wrl"), "pano.wrl");
+    EXPECT_EQ(fileNamePart("/pics/"), "");
+    EXPECT_EQ(folderPart("/pics/pano.wrl"), "/pics");
+    EXPECT_EQ(folderPart("pano.wrl"), "");
+}
+
+TEST(FileNames, FindsAnEntryInAnotherCaseWhenTheNameDoesNotExist) {
+    TempDir dir;
+    std::ofstream(dir.file("Pano_FR.JPG")) << "x";
+    EXPECT_EQ(findFileName(dir.file("Pano_FR.JPG")), "Pano_FR.JPG");
+    EXPECT_EQ(findFileName(dir.file("pano_fr.jpg")), "Pano_FR.JPG");
+    EXPECT_EQ(resolveFileName(dir.file("pano_fr.jpg")), dir.file("Pano_FR.JPG"));
+    EXPECT_EQ(findFileName(dir.file("pano_bk.jpg")), std::nullopt);
+    EXPECT_EQ(resolveFileName(dir.file("pano_bk.jpg")), dir.file("pano_bk.jpg"));
+    EXPECT_EQ(findFileName(dir.file("missing/pano_fr.jpg")), std::nullopt);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> split(const std::string& filter) {
+    std::vector<std::string> parts;
+    std::size_t at = 0;
+    for (std::size_t bar; (bar = filter.find('|', at)) != std::string::npos; at = bar + 1)
+        parts.push_back(filter.substr(at, bar - at));
+    parts.push_back(filter.substr(at));
+    return parts;
+}
+
+TEST(FormatTable, TheDialogsListThirteenOpenAndElevenSaveTypesInOrder) {
+    const FormatTable& table = formatTable();
+    const std::vector<std::string> open = split(table.openFilter());
+    const std::vector<std::string> save = split(table.saveFilter());
+    const std::vector<std::string> names = {"3DStudio, Targa",
+                                            "QuakeII, Targa",
+                                            "QuakeII, Targa & PCX",
+                                            "VRML Background, PNG",
+                                            "VRML Background, JPEG",
+                                            "LivePicture Background, JPEG",
+                                            "LivePicture Background, BMP",
+                                            "LivePicture, SPHERE/CYLINDER, JPEG",
+                                            "LivePicture, SPHERE/CYLINDER, BMP",
+                                            "LivePicture, CUBE, JPEG",
+                                            "LivePicture, CUBE, BMP",
+                                            "Bryce/QTVR, BMP",
+                                            "QuickTimeVR, BMP"};
+    const std::vector<std::string> openPatterns = {"*_FR.tga", "*ft.tga", "*ft.pcx;*ft.tga", "*_FR.png",
+                                                   "*_FR.jpg", "*_FR.jpg", "*_FR.bmp", "*.jpg",
+                                                   "*.bmp",    "*.jpg",    "*.bmp",    "*.bmp", "*.bmp"};
+    const std::vector<std::string> savePatterns = {"*_FR.tga", "*ft.tga", "*ft.pcx;*ft.tga", "*.wrl",
+                                                   "*.wrl",    "*.ivr",   "*.ivr",           "*.ivr",
+                                                   "*.ivr",    "*.ivr",   "*.ivr"};
+    ASSERT_EQ(table.openCount(), 13);
+    ASSERT_EQ(table.saveCount(), 11);
+    ASSERT_EQ(open.size(), 26u);
+    ASSERT_EQ(save.size(), 22u);
+    for (int i = 0; i < 13; ++i) {
+        EXPECT_EQ(open[2 * i], names[i]);
+        EXPECT_EQ(open[2 * i + 1], openPatterns[i]);
+        EXPECT_EQ(table.openRow(i).openToSave, i < 11 ? i : -1);
+    }
+    for (int i = 0; i < 11; ++i) {
+        EXPECT_EQ(save[2 * i], names[i]);
+        EXPECT_EQ(save[2 * i + 1], savePatterns[i]);
+        EXPECT_EQ(table.saveRow(i).saveToOpen, i);
+        EXPECT_EQ(table.saveRow(i).optionsDialog != nullptr, i == 2);
+    }
+    EXPECT_EQ(&table.openFilter(), &formatTable().openFilter());
+}
+
+TEST(FormatTable, RecognisesTheLayoutOfAName) {
+    const FormatTable& table = formatTable();
+    struct Case {
+        const char* name;
+        int row;
+    } cases[] = {
+        {"/pics/pano_FR.jpg", 4}, {"/pics/pano.jpg", 7},  {"/pics/pano.bmp", 8},   {"/pics/pano.gif", -1},
+        {"/pics/pano_UP.tga", 0}, {"/pics/skydn.pcx", 2}, {"/pics/skyft.tga", 1}, {"pano_BK.png", 3},
+        {"", -1},
+    };
+    for (const Case& c : cases) EXPECT_EQ(table.bestOpenRow(c.name), c.row) << c.name;
+}
+
+TEST(FormatTable, BaseNamesCutWhatThePatternMatches) {
+    const FormatTable& table = formatTable();
+    EXPECT_EQ(table.saveBase("/pics/pano.wrl", 3), "/pics/pano");
+    EXPECT_EQ(table.saveBase("/pics/pano.gif", 3), "/pics/pano.gif");
+    EXPECT_EQ(table.saveBase("/pics/skyft.tga", -1), "/pics/sky");
+    EXPECT_EQ(table.saveBase("/pics/pano.wrl", 99), "/pics/pano.wrl");
+    EXPECT_EQ(table.openBase("/pics/skyft.tga", 2), "/pics/sky");
+    EXPECT_EQ(table.openBase("/pics/pano_RT.png", -1), "/pics/pano");
+    EXPECT_EQ(table.openBase("/pics/pano.bmp", 12), "/pics/pano");
+}
+
+TEST(FormatTable, OpenBaseTakesTheNameTheFileHasOnDisk) {
+    TempDir dir;
+    std::ofstream(dir.file("Pano_FR.png")) << "x";
+    EXPECT_EQ(formatTable().openBase(dir.file("pano_fr.png"), 3), dir.file("Pano"));
+    EXPECT_EQ(formatTable().bestOpenRow(dir.file("pano_fr.png")), 3);
+}
+
+}  // namespace

@@ -1,0 +1,569 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "image/bmp.h"
+#include "image/png.h"
+#include "image/tga.h"
+#include "panorama/format_table.h"
+#include "panorama/six_image.h"
+#include "platform/io_exception.h"
+#include "platform/settings.h"
+#include "support/message_recorder.h"
+#include "support/scoped_settings.h"
+#include "support/scripted_questions.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Save rows of the format table.
+enum SaveRowIndex : int {
+    studioTarga = 0,
+    quakeTarga = 1,
+    quakeTargaPcx = 2,
+    vrmlPng = 3,
+    vrmlJpeg = 4,
+    ivrBackgroundBmp = 6,
+    sphereBmp = 8,
+    stripBmp = 10,
+};
+constexpr int bryceOpenRow = 11;
+constexpr int quickTimeOpenRow = 12;
+
+std::string contents(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+std::set<std::string> filesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+// Every pixel of face i tells its face, column and row.
+void paint(BGRImage& face, int i) {
+    for (int y = 0; y < face.height; ++y)
+        for (int x = 0; x < face.width; ++x) {
+            std::uint8_t* p = face.row(y) + 3 * x;
+            p[0] = static_cast<std::uint8_t>(40 * i + 1);
+            p[1] = static_cast<std::uint8_t>(x);
+            p[2] = static_cast<std::uint8_t>(y);
+        }
+}
+
+void fill(BGRImage& face, std::uint8_t value) {
+    for (int y = 0; y < face.height; ++y) std::memset(face.row(y), value, 3 * static_cast<std::size_t>(face.width));
+}
+
+bool samePixels(const BGRImage& a, const BGRImage& b) {
+    if (a.size() != b.size()) return false;
+    for (int y = 0; y < a.height; ++y)
+        if (std::memcmp(a.row(y), b.row(y), 3 * static_cast<std::size_t>(a.width)) != 0) return false;
+    return true;
+}
+
+bool allWhite(const BGRImage& image) {
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < 3 * image.width; ++x)
+            if (image.row(y)[x] != 0xFF) return false;
+    return true;
+}
+
+std::unique_ptr<RawImage> readImage(ImageReader reader, const std::string& path) {
+    auto image = std::make_unique<RawImage>(Size{0, 0});
+    reader(path.c_str(), &RawImage::sink, image.get());
+    return image;
+}
+
+// A panorama whose faces carry their index; the caps may have another size.
+std::unique_ptr<SixImage> patterned(Size sides, Size caps) {
+    auto panorama = std::make_unique<SixImage>(sides, caps);
+    for (int i = 0; i < faceCount; ++i) paint(*panorama->faces[i], i);
+    return panorama;
+}
+
+class Documents : public ::testing::Test {
+protected:
+    void SetUp() override { fs::create_directories(dir.path() / "pics"); }
+
+    std::string pic(const std::string& name) const { return (dir.path() / "pics" / name).string(); }
+    std::set<std::string> pics() const { return filesIn(dir.path() / "pics"); }
+
+    // Writes the panorama under name in save row layout.
+    void writeAs(SixImage& panorama, const std::string& name, int layout) {
+        panorama.fileName = pic(name);
+        panorama.layout = layout;
+        ASSERT_EQ(panorama.write(), 0);
+    }
+
+    std::unique_ptr<SixImage> load(int openRow, const std::string& name) {
+        auto panorama = std::make_unique<SixImage>();
+        EXPECT_EQ(panorama->load(questions, openRow, pic(name)), 0);
+        return panorama;
+    }
+
+    TempDir dir;
+    ScopedSettings settings{dir.file("settings")};
+    ScriptedQuestions questions;
+    MessageRecorder messages;
+};
+
+TEST_F(Documents, VrmlBackgroundWritesSixFacesAndKeepsAnExistingSceneFile) {
+    auto panorama = patterned({16, 16}, {16, 16});
+    panorama->modified = 1;
+    writeAs(*panorama, "pano.wrl", vrmlJpeg);
+    EXPECT_EQ(pics(), (std::set<std::string>{"pano_FR.jpg", "pano_BK.jpg", "pano_LF.jpg", "pano_RT.jpg",
+                                             "pano_UP.jpg", "pano_DN.jpg", "pano.wrl"}));
+    EXPECT_NE(contents(pic("pano.wrl")).find("\tfrontUrl \"pano_FR.jpg\"\r\n"), std::string::npos);
+    EXPECT_EQ(panorama->modified, 0);
+    ASSERT_NE(panorama->title, nullptr);
+    EXPECT_STREQ(panorama->title.get(), "pano");
+
+    std::ofstream(pic("pano.wrl"), std::ios::binary) << "edited by hand";
+    const std::string front = contents(pic("pano_FR.jpg"));
+    paint(*panorama->faces[Front], 5);
+    writeAs(*panorama, "pano.wrl", vrmlJpeg);
+    EXPECT_EQ(contents(pic("pano.wrl")), "edited by hand");
+    EXPECT_NE(contents(pic("pano_FR.jpg")), front);
+}
+
+TEST_F(Documents, LivePictureBackgroundWritesTheBackgroundSceneUnderIvr) {
+    auto panorama = patterned({8, 8}, {8, 8});
+    writeAs(*panorama, "pano.ivr", ivrBackgroundBmp);
+    EXPECT_NE(contents(pic("pano.ivr")).find("Background {"), std::string::npos);
+    EXPECT_TRUE(fs::exists(pic("pano_DN.bmp")));
+    auto loaded = load(-1, "pano_FR.bmp");
+    for (int i = 0; i < faceCount; ++i) EXPECT_TRUE(samePixels(*loaded->faces[i], *panorama->faces[i])) << i;
+}
+
+TEST_F(Documents, ThreeDStudioExchangesFrontAndBack) {
+    auto panorama = patterned({8, 8}, {8, 8});
+    writeAs(*panorama, "pano_FR.tga", studioTarga);
+    EXPECT_TRUE(samePixels(*readImage(LoadTGA, pic("pano_FR.tga")), *panorama->faces[Back]));
+    EXPECT_TRUE(samePixels(*readImage(LoadTGA, pic("pano_BK.tga")), *panorama->faces[Front]));
+    EXPECT_TRUE(samePixels(*readImage(LoadTGA, pic("pano_LF.tga")), *panorama->faces[Left]));
+
+    auto loaded = load(0, "pano_UP.tga");  // any face file names the panorama
+    for (int i = 0; i < faceCount; ++i) EXPECT_TRUE(samePixels(*loaded->faces[i], *panorama->faces[i])) << i;
+    EXPECT_EQ(loaded->modified, 0);
+    EXPECT_TRUE(loaded->fileName.empty());
+    EXPECT_EQ(loaded->layout, -1);
+}
+
+TEST_F(Documents, QuakeSkyRoundTripReturnsEveryFace) {
+    auto panorama = patterned({8, 8}, {8, 8});
+    writeAs(*panorama, "skyft.tga", quakeTarga);
+    EXPECT_EQ(pics(), (std::set<std::string>{"skyft.tga", "skybk.tga", "skylf.tga", "skyrt.tga", "skyup.tga",
+                                             "skydn.tga"}));
+    // The caps are stored turned: Up clockwise, Down counter-clockwise.
+    auto up = readImage(LoadTGA, pic("skyup.tga"));
+    up->rotateQuarter(1);
+    EXPECT_TRUE(samePixels(*up, *panorama->faces[Up]));
+    auto down = readImage(LoadTGA, pic("skydn.tga"));
+    down->rotateQuarter(0);
+    EXPECT_TRUE(samePixels(*down, *panorama->faces[Down]));
+
+    auto loaded = load(-1, "skyft.tga");
+    for (int i = 0; i < faceCount; ++i) EXPECT_TRUE(samePixels(*loaded->faces[i], *panorama->faces[i])) << i;
+    // Writing turned the caps back.
+    EXPECT_TRUE(samePixels(*panorama->faces[Up], *patterned({8, 8}, {8, 8})->faces[Up]));
+}
+
+TEST_F(Documents, QuakeSkyCapsThatAreNotSquareComeBackSquare) {
+    auto panorama = patterned({8, 8}, {8, 4});
+    writeAs(*panorama, "skyft.tga", quakeTarga);
+    EXPECT_EQ(readImage(LoadTGA, pic("skyup.tga"))->size(), (Size{8, 8}));
+    auto loaded = load(1, "skyft.tga");
+    EXPECT_EQ(loaded->faceSize(Up), (Size{8, 8}));
+    EXPECT_EQ(loaded->faceSize(Down), (Size{8, 8}));
+    EXPECT_EQ(loaded->faceSize(Front), (Size{8, 8}));
+    // Each row of the square Up is a row of the old one doubled in height.
+    SixImage expected({8, 8}, {8, 8});
+    expected.faces[Up]->copyScaled(*panorama->faces[Up], {0, 0}, {8, 4}, {0, 0}, {8, 8});
+    EXPECT_TRUE(samePixels(*loaded->faces[Up], *expected.faces[Up]));
+}
+
+TEST_F(Documents, QuakeSkyCapsReadNotSquareAreSquaredBeforeTurning) {
+    auto panorama = patterned({8, 8}, {8, 8});
+    writeAs(*panorama, "skyft.tga", quakeTarga);
+    RawImage wide(Size{8, 4});
+    paint(wide, 4);
+    SaveTGA(pic("skyup.tga").c_str(), wide.size(), wide.stride, 3, wide.pixels);
+    auto loaded = load(1, "skyft.tga");
+    EXPECT_EQ(loaded->faceSize(Up), (Size{8, 8}));
+}
+
+TEST_F(Documents, QuakeTargaAndPcxWritesTwelveFiles) {
+    auto panorama = patterned({8, 8}, {8, 8});
+    writeAs(*panorama, "skyft.pcx", quakeTargaPcx);
+    std::set<std::string> expected;
+    for (const char* suffix : quakeSuffixes) {
+        expected.insert(std::string("sky") + suffix + ".pcx");
+        expected.insert(std::string("sky") + suffix + ".tga");
+    }
+    EXPECT_EQ(pics(), expected);
+    // Opened by its Targa files, the panorama comes back unchanged.
+    auto loaded = load(2, "skyft.tga");
+    for (int i = 0; i < faceCount; ++i) EXPECT_TRUE(samePixels(*loaded->faces[i], *panorama->faces[i])) << i;
+}
+
+TEST_F(Documents, CubeStripStacksTheFacesFrontOnTop) {
+    auto panorama = patterned({256, 256}, {256, 256});
+    writeAs(*panorama, "pano.ivr", stripBmp);
+    EXPECT_EQ(pics(), (std::set<std::string>{"pano.bmp", "pano.ivr"}));
+    EXPECT_NE(contents(pic("pano.ivr")).find("\t\turl \"pano.bmp\"\r\n\t}\r\n\ttype \"CUBE\""), std::string::npos);
+    const auto strip = readImage(LoadBMP, pic("pano.bmp"));
+    ASSERT_EQ(strip->size(), (Size{256, 1536}));
+    // Top to bottom: Front, Right, Back, Left, Up, Down.
+    const int fromTop[] = {Front, Right, Back, Left, Up, Down};
+    for (int cell = 0; cell < 6; ++cell) {
+        const int firstRow = 1536 - 256 * (cell + 1);
+        EXPECT_EQ(strip->row(firstRow)[0], 40 * fromTop[cell] + 1) << cell;
+        EXPECT_EQ(strip->row(firstRow + 255)[3 * 7 + 2], 255) << cell;  // row 255 of the face
+    }
+}
+
+TEST_F(Documents, CubeStripReadsBackEveryFace) {
+    auto panorama = patterned({8, 8}, {8, 8});
+    writeAs(*panorama, "pano.ivr", stripBmp);
+    auto loaded = load(10, "pano.bmp");
+    for (int i = 0; i < faceCount; ++i) EXPECT_TRUE(samePixels(*loaded->faces[i], *panorama->faces[i])) << i;
+}
+
+TEST_F(Documents, CubeStripOfAnOddHeightLosesItsLastRows) {
+    RawImage strip(Size{4, 6 * 3 + 2});
+    paint(strip, 0);
+    SaveBMP(pic("odd.bmp").c_str(), strip.size(), strip.stride, 3, strip.pixels);
+    auto loaded = load(10, "odd.bmp");
+    for (int i = 0; i < faceCount; ++i) ASSERT_EQ(loaded->faceSize(i), (Size{4, 3}));
+    // Cell i is rows 3i to 3i+2 of the strip; the two top rows of the picture are lost.
+    for (int i = 0; i < faceCount; ++i) {
+        const BGRImage& face = *loaded->faces[cubeStripOrder[i]];
+        for (int y = 0; y < 3; ++y) EXPECT_EQ(face.row(y)[2], 3 * i + y) << i;
+    }
+}
+
+TEST_F(Documents, APictureTooSmallForAFacePixelIsNotRead) {
+    struct Case {
+        int openRow;
+        Size size;
+    } cases[] = {{stripBmp, {4, 5}}, {sphereBmp, {3, 2}}, {quickTimeOpenRow, {3, 8}}};
+    for (const Case& c : cases) {
+        RawImage image(c.size);
+        SaveBMP(pic("small.bmp").c_str(), image.size(), image.stride, 3, image.pixels);
+        auto panorama = std::make_unique<SixImage>();
+        try {
+            panorama->load(questions, c.openRow, pic("small.bmp"));
+            ADD_FAILURE() << "no exception for row " << c.openRow;
+        } catch (const ioException& e) {
+            EXPECT_EQ(e.path, pic("small.bmp"));
+            EXPECT_EQ(e.kind, ioException::reading);
+        }
+    }
+    EXPECT_TRUE(questions.proposedFieldsOfView.empty());
+}
+
+TEST_F(Documents, MissingFaceFilesBecomeWhite) {
+    auto panorama = patterned({8, 8}, {8, 8});
+    writeAs(*panorama, "pano.wrl", vrmlPng);
+    fs::remove(pic("pano_UP.png"));
+    auto loaded = load(-1, "pano_FR.png");
+    EXPECT_TRUE(allWhite(*loaded->faces[Up]));
+    EXPECT_EQ(loaded->faceSize(Up), (Size{8, 8}));
+    EXPECT_TRUE(samePixels(*loaded->faces[Down], *panorama->faces[Down]));
+
+    for (const char* suffix : faceSuffixes) fs::remove(pic(std::string("pano") + suffix + ".png"));
+    auto empty = std::make_unique<SixImage>();
+    try {
+        empty->load(questions, 3, pic("pano_FR.png"));
+        FAIL() << "no exception";
+    } catch (const ioException& e) {
+        EXPECT_EQ(e.path, pic("pano_*.png"));
+        EXPECT_EQ(e.kind, ioException::reading);
+    }
+}
+
+TEST_F(Documents, AWhiteFaceTakesTheSizeOfTheFaceReadLast) {
+    auto panorama = patterned({8, 8}, {4, 4});
+    writeAs(*panorama, "pano.wrl", vrmlPng);
+    fs::remove(pic("pano_LF.png"));
+    auto loaded = load(3, "pano_FR.png");
+    EXPECT_EQ(loaded->faceSize(Left), (Size{4, 4}));  // Down, read last, is 4 x 4
+    EXPECT_TRUE(allWhite(*loaded->faces[Left]));
+}
+
+TEST_F(Documents, FaceFilesAreFoundInAnotherCase) {
+    auto panorama = patterned({8, 8}, {8, 8});
+    writeAs(*panorama, "pano.wrl", vrmlPng);
+    fs::rename(pic("pano_UP.png"), pic("PANO_up.PNG"));
+    auto loaded = load(3, "pano_FR.png");
+    EXPECT_TRUE(samePixels(*loaded->faces[Up], *panorama->faces[Up]));
+}
+
+TEST_F(Documents, ANameOfNoLayoutCannotBeLoaded) {
+    auto panorama = std::make_unique<SixImage>();
+    try {
+        panorama->load(questions, -1, pic("pano.gif"));
+        FAIL() << "no exception";
+    } catch (const ioException& e) {
+        EXPECT_EQ(e.path, pic("pano.gif"));
+        EXPECT_EQ(e.kind, ioException::opening);
+    }
+}
+
+TEST_F(Documents, TheWaitCursorShowsDuringLoadAndEndsOnFailure) {
+    auto panorama = std::make_unique<SixImage>();
+    EXPECT_THROW(panorama->load(questions, 3, pic("pano_FR.png")), ioException);
+    EXPECT_EQ(questions.waitsBegun, 1);
+    EXPECT_EQ(questions.waitDepth, 0);
+}
+
+TEST_F(Documents, ATurnedFaceWriteThatFailsKeepsTheOldFileAndTheFace) {
+    const std::string path = pic("skyup.tga");
+    std::ofstream(path, std::ios::binary) << "the good file";
+    auto panorama = patterned({8, 8}, {8, 8});
+    ImageWriter failing = [](const char* p, Size, std::uint32_t, int, const std::uint8_t*) {
+        std::ofstream(p, std::ios::binary) << "half";
+        throw ioException{p, ioException::writing};
+    };
+    try {
+        SixImage::writeTurnedFace(*panorama->faces[Up], failing, path, 0);
+        FAIL() << "no exception";
+    } catch (const ioException& e) {
+        EXPECT_EQ(e.path, path);
+    }
+    EXPECT_EQ(contents(path), "the good file");
+    EXPECT_EQ(pics(), std::set<std::string>{"skyup.tga"});
+    EXPECT_TRUE(samePixels(*panorama->faces[Up], *patterned({8, 8}, {8, 8})->faces[Up]));
+}
+
+TEST_F(Documents, SaveWithoutANameAsksForOneAndCancellingWritesNothing) {
+    auto panorama = patterned({8, 8}, {8, 8});
+    EXPECT_EQ(panorama->save(questions), 1);
+    EXPECT_EQ(questions.saveQuestions.size(), 1u);
+    EXPECT_TRUE(pics().empty());
+    EXPECT_TRUE(panorama->fileName.empty());
+    EXPECT_EQ(panorama->layout, -1);
+}
+
+TEST_F(Documents, SaveAsWritesTheChosenLayoutAndRemembersIt) {
+    auto panorama = patterned({8, 8}, {8, 8});
+    questions.saveAnswers.push_back(FileChoice{pic("pano.wrl"), vrmlPng});
+    EXPECT_EQ(panorama->saveAs(questions), 0);
+    EXPECT_EQ(panorama->layout, vrmlPng);
+    EXPECT_EQ(panorama->fileName, pic("pano.wrl"));
+    EXPECT_TRUE(fs::exists(pic("pano_FR.png")));
+    EXPECT_FALSE(questions.askedWhileWaiting);
+    EXPECT_EQ(questions.waitDepth, 0);
+    std::string folder;
+    std::uint32_t type = 0;
+    ASSERT_EQ(readStringSetting("LastFolder", folder, 0, 1), 1);
+    EXPECT_EQ(folder, (dir.path() / "pics").string());
+    ASSERT_EQ(readNumberSetting("LastType", type, 0, 1), 1);
+    EXPECT_EQ(type, static_cast<std::uint32_t>(vrmlPng));
+
+    // A new panorama's dialog starts where the last one ended.
+    auto next = patterned({8, 8}, {8, 8});
+    next->saveAs(questions);
+    ASSERT_EQ(questions.saveQuestions.size(), 2u);
+    EXPECT_EQ(questions.saveQuestions[1].folder, folder);
+    EXPECT_EQ(questions.saveQuestions[1].type, vrmlPng);
+}
+
+TEST_F(Documents, SaveAsTakesTheLayoutANameFitsBetter) {
+    struct Case {
+        const char* name;
+        int selected;
+        int expected;
+    } cases[] = {
+        {"pano_FR.tga", vrmlPng, studioTarga},  // only the 3DStudio row fits
+        {"pano.wrl", studioTarga, studioTarga},  // two rows end in .wrl
+        {"skyft.tga", vrmlPng, vrmlPng},         // the two Quake rows tie
+        {"pano.wrl", vrmlJpeg, vrmlJpeg},
+    };
+    for (const Case& c : cases) {
+        SixImage panorama({4, 4}, {4, 4});
+        questions.saveAnswers.push_back(FileChoice{pic(c.name), c.selected});
+        EXPECT_EQ(panorama.saveAs(questions), 0) << c.name;
+        EXPECT_EQ(panorama.layout, c.expected) << c.name;
+    }
+}
+
+TEST_F(Documents, SaveWithANameWritesUnderTheWaitCursorWithoutAsking) {
+    auto panorama = patterned({8, 8}, {8, 8});
+    panorama->fileName = pic("pano_FR.tga");
+    panorama->layout = studioTarga;
+    EXPECT_EQ(panorama->save(questions), 0);
+    EXPECT_TRUE(questions.saveQuestions.empty());
+    EXPECT_EQ(questions.waitsBegun, 1);
+    EXPECT_EQ(questions.waitDepth, 0);
+    EXPECT_TRUE(fs::exists(pic("pano_BK.tga")));
+}
+
+TEST_F(Documents, OpenNamesThePanoramaSoThatSaveWritesTheSameFiles) {
+    struct Case {
+        int saveRow;
+        const char* savedAs;
+        const char* picked;
+        const char* fileName;
+    } cases[] = {
+        {vrmlPng, "pano.wrl", "pano_RT.png", "pano.wrl"},
+        {studioTarga, "pano_FR.tga", "pano_DN.tga", "pano_FR.tga"},
+        {quakeTargaPcx, "skyft.pcx", "skybk.tga", "skyft.pcx"},
+        {stripBmp, "pano.ivr", "pano.bmp", "pano.ivr"},
+    };
+    for (const Case& c : cases) {
+        auto original = patterned({8, 8}, {8, 8});
+        writeAs(*original, c.savedAs, c.saveRow);
+        auto panorama = std::make_unique<SixImage>();
+        questions.openAnswers.push_back(FileChoice{pic(c.picked), c.saveRow});
+        ASSERT_EQ(panorama->open(questions), 0) << c.picked;
+        EXPECT_EQ(panorama->layout, c.saveRow) << c.picked;
+        EXPECT_EQ(panorama->fileName, pic(c.fileName)) << c.picked;
+        EXPECT_EQ(formatTable().saveBase(panorama->fileName, panorama->layout),
+                  formatTable().openBase(pic(c.picked), c.saveRow));
+        EXPECT_EQ(panorama->modified, 0);
+    }
+    std::uint32_t type = 0;
+    ASSERT_EQ(readNumberSetting("LastType", type, 0, 1), 1);
+    EXPECT_EQ(type, static_cast<std::uint32_t>(stripBmp));
+}
+
+TEST_F(Documents, OpenCancelledChangesNothing) {
+    auto panorama = std::make_unique<SixImage>();
+    EXPECT_EQ(panorama->open(questions), 1);
+    EXPECT_EQ(panorama->faces[0], nullptr);
+    ASSERT_EQ(questions.openQuestions.size(), 1u);
+    EXPECT_EQ(questions.openQuestions[0].type, 0);
+}
+
+TEST_F(Documents, OpenFromATemplateLeavesThePanoramaUnnamed) {
+    auto original = patterned({8, 8}, {8, 8});
+    writeAs(*original, "pano.wrl", vrmlPng);
+    writeStringSetting("TemplatePath", (dir.path() / "pics").string());
+    auto panorama = std::make_unique<SixImage>();
+    questions.openAnswers.push_back(FileChoice{pic("pano_FR.png"), vrmlPng});
+    EXPECT_EQ(panorama->open(questions, true), 0);
+    EXPECT_EQ(questions.openQuestions[0].folder, (dir.path() / "pics").string());
+    EXPECT_EQ(questions.openQuestions[0].type, vrmlPng);
+    EXPECT_TRUE(panorama->fileName.empty());
+    EXPECT_EQ(panorama->title, nullptr);
+    EXPECT_EQ(panorama->layout, -1);
+    EXPECT_TRUE(samePixels(*panorama->faces[Left], *original->faces[Left]));
+}
+
+TEST_F(Documents, OpenTemplateReadsFromTheTemplateFolder) {
+    writeStringSetting("TemplatePath", (dir.path() / "pics").string());
+    auto original = patterned({8, 8}, {8, 8});
+    writeAs(*original, "sky_FR.tga", studioTarga);
+    std::unique_ptr<PaintedSixImage> panorama = openTemplate(questions, "sky_FR.tga");
+    ASSERT_NE(panorama, nullptr);
+    EXPECT_TRUE(samePixels(*panorama->faces[Back], *original->faces[Back]));
+    EXPECT_TRUE(questions.messages.empty());
+
+    EXPECT_EQ(openTemplate(questions, "none_FR.tga"), nullptr);
+    EXPECT_EQ(questions.messages, std::vector<std::string>{"Could not open template \"none_FR.tga\""});
+}
+
+TEST_F(Documents, QuerySaveChangesAsksOnlyWhenModified) {
+    auto panorama = patterned({4, 4}, {4, 4});
+    EXPECT_EQ(panorama->querySaveChanges(questions), 0);
+    EXPECT_TRUE(questions.saveChangesTexts.empty());
+
+    panorama->modified = 1;
+    questions.saveChangesAnswers = {MessageAnswer::no, MessageAnswer::cancel, MessageAnswer::yes};
+    EXPECT_EQ(panorama->querySaveChanges(questions), 0);
+    EXPECT_EQ(panorama->querySaveChanges(questions), 1);
+    EXPECT_EQ(panorama->querySaveChanges(questions), 1);  // Yes, then the Save-as dialog is cancelled
+    EXPECT_EQ(questions.saveQuestions.size(), 1u);
+    EXPECT_EQ(questions.saveChangesTexts[0], "Save changes to Domecast file?");
+}
+
+TEST_F(Documents, QuerySaveChangesReportsAFailedSaveAndAsksAgain) {
+    auto panorama = patterned({4, 4}, {4, 4});
+    panorama->modified = 1;
+    panorama->title.reset(new char[5]{'p', 'a', 'n', 'o', 0});
+    const std::string unwritable = pic("missing/pano.wrl");
+    questions.saveChangesAnswers = {MessageAnswer::yes, MessageAnswer::yes};
+    questions.saveAnswers.push_back(FileChoice{unwritable, vrmlPng});
+    questions.saveAnswers.push_back(FileChoice{pic("pano.wrl"), vrmlPng});
+    EXPECT_EQ(panorama->querySaveChanges(questions), 0);
+    EXPECT_EQ(questions.saveChangesTexts, (std::vector<std::string>{"Save changes to pano?", "Save changes to pano?"}));
+    ASSERT_EQ(messages.texts().size(), 1u);
+    EXPECT_EQ(messages.texts()[0].rfind("IO Error opening " + pic("missing/pano_FR.png"), 0), 0u);
+    EXPECT_EQ(panorama->modified, 0);
+    EXPECT_TRUE(fs::exists(pic("pano_FR.png")));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Documents, SphereOfFaces512Is2048By1024) {
+    auto panorama = patterned({512, 512}, {512, 512});
+    for (int i = 0; i < faceCount; ++i) fill(*panorama->faces[i], 40 * i + 1);
+    writeAs(*panorama, "pano.ivr", sphereBmp);
+    EXPECT_EQ(pics(), (std::set<std::string>{"pano.bmp", "pano.ivr"}));
+    EXPECT_NE(contents(pic("pano.ivr")).find("\ttype \"SPHERE\"\r\n"), std::string::npos);
+    EXPECT_EQ(readImage(LoadBMP, pic("pano.bmp"))->size(), (Size{2048, 1024}));
+
+    auto loaded = load(-1, "pano.bmp");
+    for (int i = 0; i < faceCount; ++i) {
+        ASSERT_EQ(loaded->faceSize(i), (Size{512, 512}));
+        // Away from the edges each face comes back as it went out.
+        const std::uint8_t* centre = loaded->faces[i]->row(256) + 3 * 256;
+        EXPECT_NEAR(centre[0], 40 * i + 1, 2) << i;
+    }
+    EXPECT_EQ(loaded->modified, 1);  // converted, not yet saved
+}
+
+TEST_F(Documents, CylindersProposeTheirFieldOfViewWithTheNormalCursor) {
+    struct Case {
+        int openRow;
+        Size size;
+        int proposed;
+    } cases[] = {{quickTimeOpenRow, {2048, 512}, 90}, {bryceOpenRow, {2048, 512}, 60}, {quickTimeOpenRow, {400, 100}, 90}};
+    for (const Case& c : cases) {
+        RawImage image(c.size);
+        SaveBMP(pic("cylinder.bmp").c_str(), image.size(), image.stride, 3, image.pixels);
+        ScriptedQuestions asked;
+        asked.fieldOfViewAnswers.push_back(std::nullopt);  // the prompt was closed
+        auto panorama = std::make_unique<SixImage>();
+        EXPECT_EQ(panorama->load(asked, c.openRow, pic("cylinder.bmp")), 0);
+        EXPECT_EQ(asked.proposedFieldsOfView, std::vector<int>{c.proposed});
+        EXPECT_FALSE(asked.askedWhileWaiting);
+        EXPECT_EQ(asked.waitDepth, 0);
+        EXPECT_EQ(panorama->faceSize(Up), (Size{c.size.width / 4, c.size.width / 4}));
+        EXPECT_EQ(panorama->layout, -1);
+    }
+}
+
+TEST_F(Documents, ANarrowerCylinderAnswerLeavesMoreOfTheCubeWhite) {
+    RawImage image(Size{64, 16});  // black
+    SaveBMP(pic("cylinder.bmp").c_str(), image.size(), image.stride, 3, image.pixels);
+    auto whiteRows = [&](std::optional<int> answer) {
+        questions.fieldOfViewAnswers.push_back(answer);
+        auto panorama = std::make_unique<SixImage>();
+        panorama->load(questions, quickTimeOpenRow, pic("cylinder.bmp"));
+        int white = 0;
+        const BGRImage& front = *panorama->faces[Front];
+        for (int y = 0; y < front.height; ++y) white += front.row(y)[0] == 0xFF;
+        return white;
+    };
+    // The proposed 90 degrees cover the whole side face.
+    EXPECT_EQ(whiteRows(std::nullopt), 0);
+    EXPECT_EQ(proposedFov, 90);
+    const int at60 = whiteRows(60);
+    EXPECT_GT(at60, 0);
+    EXPECT_GT(whiteRows(30), at60);
+    EXPECT_EQ(proposedFov, 30);
+}
+
+}  // namespace

@@ -1,0 +1,21 @@
+#include "support/scoped_settings.h"
+
+#include <cstdlib>
+
+ScopedSettings::ScopedSettings(const std::string& folder) {
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"}) {
+        const char* old = std::getenv(name);
+        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    }
+    setenv("XDG_CONFIG_HOME", (folder + "/user").c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", (folder + "/machine").c_str(), 1);
+}
+
+ScopedSettings::~ScopedSettings() {
+    for (const auto& [name, value] : saved_) {
+        if (value)
+            setenv(name.c_str(), value->c_str(), 1);
+        else
+            unsetenv(name.c_str());
+    }
+}

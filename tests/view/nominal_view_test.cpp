@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "panorama/six_image.h"
+#include "patterned_panorama.h"
+#include "platform/report.h"
+#include "support/message_recorder.h"
+#include "view/geometry.h"
+
+namespace {
+
+class DebuggingSwitch {
+public:
+    explicit DebuggingSwitch(bool on) : previous_(runtimeDebugging()) { setRuntimeDebugging(on); }
+    ~DebuggingSwitch() { setRuntimeDebugging(previous_); }
+
+private:
+    bool previous_;
+};
+
+TEST(NominalView, SizeOfAFieldOfView) {
+    struct Case {
+        int faceSize;
+        float degreesX, degreesY;
+        Size expected;
+    };
+    const Case cases[] = {
+        {512, 90, 90, {512, 512}},
+        {256, 90, 75, {256, 196}},
+        {512, 0, 75, {0, 0}},
+        {512, 75, 0, {0, 0}},
+        {64, 60, 120, {36, 110}},  // trunc(64 tan 30) = trunc(36.95), trunc(64 tan 60) = trunc(110.85)
+        {512, 180, 90, {0, 0}},    // 512 tan(90 degrees) is no pixel count
+    };
+    for (const Case& c : cases) {
+        auto panorama = patternedPanorama(c.faceSize);
+        EXPECT_EQ(panorama->calculateNominalSize({c.degreesX * degToRad, c.degreesY * degToRad}), c.expected)
+            << c.faceSize << ": " << c.degreesX << " x " << c.degreesY;
+    }
+}
+
+TEST(NominalView, FieldOfViewOfASize) {
+    auto panorama = patternedPanorama(256);
+    const FieldOfView fov = panorama->calculateNominalFOV({256, 512});
+    EXPECT_EQ(fov[0], 2.0f * std::atan2(1.0f, 1.0f));
+    EXPECT_EQ(fov[1], 2.0f * std::atan2(2.0f, 1.0f));
+    EXPECT_EQ(panorama->calculateNominalSize(panorama->calculateNominalFOV({300, 200})), (Size{300, 200}));
+    EXPECT_EQ(panorama->calculateNominalFOV({0, 200}), (FieldOfView{0, 0}));
+    EXPECT_EQ(panorama->calculateNominalFOV({200, 0}), (FieldOfView{0, 0}));
+}
+
+TEST(NominalView, ZerosWarnOnlyWhileDebugging) {
+    PaintedSixImage empty;  // no face 0
+    for (const bool debugging : {false, true}) {
+        DebuggingSwitch debug(debugging);
+        MessageRecorder recorder;
+        EXPECT_EQ(empty.calculateNominalFOV({256, 256}), (FieldOfView{0, 0}));
+        auto panorama = patternedPanorama(512);
+        EXPECT_EQ(panorama->calculateNominalSize({0, 75 * degToRad}), (Size{0, 0}));
+        if (debugging)
+            EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"Warning: bg->calculateNominalFOV returning zero FOV",
+                                                                  "Warning: bg->calculateNominalSize returning zero"}));
+        else
+            EXPECT_TRUE(recorder.texts().empty());
+        panorama->calculateNominalSize({90 * degToRad, 90 * degToRad});
+        EXPECT_EQ(recorder.texts().size(), debugging ? 2u : 0u) << "no warning for a real size";
+    }
+}
+
+}  // namespace
