@@ -9,10 +9,12 @@
 #include "image/bmp.h"
 #include "image/jpeg.h"
 #include "image/pcx_read.h"
+#include "image/pcx_options.h"
 #include "image/pcx_write.h"
 #include "image/png.h"
 #include "image/tga.h"
 #include "panorama_io.h"
+#include "platform/io_exception.h"
 
 namespace {
 
@@ -79,14 +81,15 @@ int runImage(const CliOptions& options) {
     picture.keepAlpha = writer == SaveTGA || writer == SavePNG;
     reader(in.c_str(), pictureSink, &picture);
 
-    PcxWriteOptions pcx = pcxWriteOptionsFromSettings();
-    if (options.dither) pcx.dither = *options.dither;
-    if (options.resize) pcx.resize = *options.resize;
+    if (!picture.colour && !picture.withAlpha) throw ioException{in, ioException::reading};
+    PCXWriteOptions pcx = readPCXWriteOptions();
+    if (options.dither) pcx.dither = static_cast<std::uint32_t>(*options.dither);
+    if (options.resize) pcx.resize = static_cast<std::uint32_t>(*options.resize);
     if (options.colormap) pcx.colormap = *options.colormap;
 
     writeThroughTemporary(out, [&](const char* path) {
         if (writer == SavePCX && picture.colour) {
-            SavePCXWithOptions(path, picture.colour->size(), picture.colour->stride, 3, picture.colour->pixels, pcx);
+            writePCX(path, picture.colour->size(), picture.colour->stride, picture.colour->pixels, pcx);
         } else if (picture.withAlpha) {
             writer(path, {picture.withAlpha->width, picture.withAlpha->height}, picture.withAlpha->stride, 4,
                    picture.withAlpha->pixels);

@@ -1,0 +1,184 @@
+// domecast-cli run as a user runs it: real files, real exit statuses.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "image/bgr_image.h"
+#include "image/bmp.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// When domecast-cli starts this test program as the "paint program", it acts as one:
+// DOMECAST_TEST_PAINT=red paints a red 20 x 20 square in the middle of the picture and
+// saves it; =none exits without saving.
+struct PaintProgramMode {
+    PaintProgramMode() {
+        const char* mode = std::getenv("DOMECAST_TEST_PAINT");
+        if (mode == nullptr) return;
+        std::ifstream cmdline("/proc/self/cmdline", std::ios::binary);
+        std::string all((std::istreambuf_iterator<char>(cmdline)), {});
+        const std::string path = all.substr(all.find('\0') + 1).c_str();
+        if (std::string(mode) == "red") {
+            RawImage picture(path.c_str());
+            for (int y = picture.height / 2 - 10; y < picture.height / 2 + 10; ++y)
+                for (int x = picture.width / 2 - 10; x < picture.width / 2 + 10; ++x) {
+                    std::uint8_t* p = picture.row(y) + 3 * x;
+                    p[0] = 0;
+                    p[1] = 0;
+                    p[2] = 255;
+                }
+            SaveBMP(path.c_str(), picture.size(), picture.stride, 3, picture.pixels);
+        }
+        std::_Exit(0);
+    }
+} paintProgramMode;
+
+std::string cliPath() { return std::string(DOMECAST_BIN_DIR) + "/domecast-cli"; }
+
+int run(const std::vector<std::string>& args) {
+    std::string command = "'" + cliPath() + "'";
+    for (const auto& a : args) command += " '" + a + "'";
+    command += " 2>/dev/null >/dev/null";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+const char* const suffixes[] = {"_FR", "_BK", "_LF", "_RT", "_UP", "_DN"};
+
+class Cli : public testing::Test {
+protected:
+    void SetUp() override {
+        // A smooth 512 x 256 sphere, made into 3DStudio Targa faces of 128 pixels.
+        RawImage sphere({512, 256});
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 512; ++x) {
+                std::uint8_t* p = sphere.row(y) + 3 * x;
+                p[0] = static_cast<std::uint8_t>(x / 2);
+                p[1] = static_cast<std::uint8_t>(y);
+                p[2] = 128;
+            }
+        SaveBMP(dir.file("sphere.bmp").c_str(), sphere.size(), sphere.stride, 3, sphere.pixels);
+        ASSERT_EQ(run({"convert", dir.file("sphere.bmp"), dir.file("sky_FR.tga"), "--from", "8"}), 0);
+    }
+    std::string face(const std::string& base, int i) const { return dir.file(base + suffixes[i] + ".tga"); }
+
+    TempDir dir;
+};
+
+TEST_F(Cli, ConvertsThroughEverySaveLayoutAndBack) {
+    struct Case { const char* name; const char* to; bool lossless; };
+    const Case cases[] = {
+        {"a_FR.tga", "0", true},         {"bft.tga", "1", true},        {"cft.pcx", "2", false},
+        {"d.wrl", "3", true},            {"e.wrl", "4", false},         {"f.ivr", "5", false},
+        {"g.ivr", "6", true},            {"h.ivr", "7", false},         {"i.ivr", "8", false},
+        {"j.ivr", "9", false},           {"k.ivr", "LivePicture, CUBE, BMP", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(run({"convert", face("sky", 0), dir.file(c.name), "--to", c.to}), 0);
+        // Back through the image file the layout wrote, into 3DStudio faces again.
+        std::string written = dir.file(c.name);
+        const std::string stem = written.substr(0, written.rfind('.'));
+        const std::string back = std::string("back_") + c.name;
+        const std::string backBase = dir.file(back.substr(0, back.rfind('.')));
+        std::string openName;
+        if (std::string(c.to) == "3") openName = stem + "_FR.png";
+        else if (std::string(c.to) == "4" || std::string(c.to) == "5") openName = stem + "_FR.jpg";
+        else if (std::string(c.to) == "6") openName = stem + "_FR.bmp";
+        else if (std::string(c.to) == "7" || std::string(c.to) == "9") openName = stem + ".jpg";
+        else if (std::string(c.to) == "8" || std::string(c.name) == std::string("k.ivr")) openName = stem + ".bmp";
+        else openName = written;
+        std::vector<std::string> args = {"convert", openName, backBase + "_FR.tga", "--to", "0"};
+        if (std::string(c.to) == "9" || std::string(c.name) == std::string("k.ivr")) {
+            args.push_back("--from");
+            args.push_back(std::string(c.to) == "9" ? "9" : "10");
+        }
+        ASSERT_EQ(run(args), 0) << openName;
+        for (int i = 0; i < 6; ++i) {
+            ASSERT_TRUE(std::filesystem::exists(backBase + suffixes[i] + ".tga"));
+            if (c.lossless) {
+                EXPECT_EQ(contents(backBase + suffixes[i] + ".tga"), contents(face("sky", i))) << i;
+            }
+        }
+    }
+}
+
+TEST_F(Cli, ApplyingAnUnchangedRenderChangesNothing) {
+    ASSERT_EQ(run({"render", face("sky", 0), dir.file("v.bmp"), "--heading", "30", "--pitch", "10", "--size", "200x150"}), 0);
+    ASSERT_EQ(run({"apply", face("sky", 0), dir.file("v.bmp"), dir.file("out_FR.tga"), "--heading", "30", "--pitch", "10"}), 0);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(contents(face("out", i)), contents(face("sky", i))) << i;
+}
+
+TEST_F(Cli, PaintProjectsWhatWasSavedAndNothingElse) {
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    setenv("DOMECAST_TEST_PAINT", "red", 1);
+    ASSERT_EQ(run({"paint", face("sky", 0), dir.file("red_FR.tga"), "--heading", "0", "--pitch", "0", "--size",
+                   "128x128", "--program", self}),
+              0);
+    setenv("DOMECAST_TEST_PAINT", "none", 1);
+    ASSERT_EQ(run({"paint", face("sky", 0), dir.file("none_FR.tga"), "--heading", "0", "--pitch", "0", "--size",
+                   "128x128", "--program", self}),
+              0);
+    unsetenv("DOMECAST_TEST_PAINT");
+    // 3DStudio files: _BK holds Front. Only Front took the red square.
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(contents(face("none", i)), contents(face("sky", i))) << i;
+        if (i != 1) {
+            EXPECT_EQ(contents(face("red", i)), contents(face("sky", i))) << i;
+        }
+    }
+    ASSERT_NE(contents(face("red", 1)), contents(face("sky", 1)));
+    // The centre of Front is red now.
+    std::string tga = contents(face("red", 1));
+    const std::size_t centre = 18 + (64 * 128 + 64) * 3;
+    EXPECT_EQ(static_cast<unsigned char>(tga[centre + 2]), 255);
+    EXPECT_EQ(static_cast<unsigned char>(tga[centre + 1]), 0);
+}
+
+TEST_F(Cli, WrongCommandLinesAndUnreadableFilesGiveTheirStatuses) {
+    struct Case { std::vector<std::string> args; int status; };
+    const Case cases[] = {
+        {{}, 2},
+        {{"frobnicate"}, 2},
+        {{"render", face("sky", 0), dir.file("v.bmp"), "--pitch", "0", "--size", "10x10"}, 2},
+        {{"render", face("sky", 0), dir.file("v.bmp"), "--heading", "x", "--pitch", "0", "--size", "10x10"}, 2},
+        {{"view", face("sky", 0), dir.file("v.bmp"), "--heading", "0", "--pitch", "0", "--size", "0x10"}, 2},
+        {{"convert", face("sky", 0), dir.file("x.wrl")}, 2},  // fits two layouts
+        {{"convert", dir.file("missing_FR.tga"), dir.file("x_FR.tga")}, 1},
+        {{"image", dir.file("missing.bmp"), dir.file("x.png")}, 1},
+        {{"image", face("sky", 0), dir.file("x.gif")}, 2},
+        {{"--version"}, 0},
+        {{"formats"}, 0},
+        {{"paint", "--help"}, 0},
+    };
+    for (const Case& c : cases) {
+        std::string joined;
+        for (const auto& a : c.args) joined += a + " ";
+        EXPECT_EQ(run(c.args), c.status) << joined;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x_FR.tga")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.png")));
+}
+
+TEST_F(Cli, ImageConvertsBetweenTheCodecs) {
+    ASSERT_EQ(run({"image", face("sky", 0), dir.file("a.png")}), 0);
+    ASSERT_EQ(run({"image", dir.file("a.png"), dir.file("b.tga")}), 0);
+    EXPECT_EQ(contents(dir.file("b.tga")), contents(face("sky", 0)));
+    ASSERT_EQ(run({"image", face("sky", 0), dir.file("c.pcx"), "--dither", "0", "--resize", "0"}), 0);
+    EXPECT_GT(contents(dir.file("c.pcx")).size(), 128u + 769u);
+}
+
+}  // namespace
