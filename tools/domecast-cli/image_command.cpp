@@ -14,6 +14,7 @@
 #include "image/png.h"
 #include "image/tga.h"
 #include "panorama_io.h"
+#include "platform/staged_write.h"
 #include "platform/io_exception.h"
 
 namespace {
@@ -87,14 +88,14 @@ int runImage(const CliOptions& options) {
     if (options.resize) pcx.resize = static_cast<std::uint32_t>(*options.resize);
     if (options.colormap) pcx.colormap = *options.colormap;
 
-    writeThroughTemporary(out, [&](const char* path) {
+    writeReplacing(out, [&](const std::string& staged) {
         if (writer == SavePCX && picture.colour) {
-            writePCX(path, picture.colour->size(), picture.colour->stride, picture.colour->pixels, pcx);
+            writePCX(staged.c_str(), picture.colour->size(), picture.colour->stride, picture.colour->pixels, pcx);
         } else if (picture.withAlpha) {
-            writer(path, {picture.withAlpha->width, picture.withAlpha->height}, picture.withAlpha->stride, 4,
+            writer(staged.c_str(), {picture.withAlpha->width, picture.withAlpha->height}, picture.withAlpha->stride, 4,
                    picture.withAlpha->pixels);
         } else {
-            writer(path, picture.colour->size(), picture.colour->stride, 3, picture.colour->pixels);
+            writer(staged.c_str(), picture.colour->size(), picture.colour->stride, 3, picture.colour->pixels);
         }
     });
     return 0;

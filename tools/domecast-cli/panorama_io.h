@@ -12,22 +12,3 @@ std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const Cli
 // Writes the panorama as OUT in the layout its name gives (a unique best match) or --to,
 // with every file the layout writes. Throws ioException or UsageError.
 void writePanorama(PaintedSixImage& panorama, const std::string& path, const CliOptions& options);
-
-// Runs write(temporaryPath) and renames the result over path, so that a failure never
-// leaves a half-written or truncated file under the final name.
-template <typename Write>
-void writeThroughTemporary(const std::string& path, Write write);
-void renameOver(const std::string& temporary, const std::string& path);
-std::string temporaryNameBeside(const std::string& path);
-
-template <typename Write>
-void writeThroughTemporary(const std::string& path, Write write) {
-    const std::string temporary = temporaryNameBeside(path);
-    try {
-        write(temporary.c_str());
-    } catch (...) {
-        std::remove(temporary.c_str());
-        throw;
-    }
-    renameOver(temporary, path);
-}

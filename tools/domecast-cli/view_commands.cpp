@@ -7,6 +7,7 @@
 #include "image/bgr_image.h"
 #include "image/bmp.h"
 #include "panorama_io.h"
+#include "platform/staged_write.h"
 #include "platform/child_process.h"
 #include "platform/file_time.h"
 #include "platform/io_exception.h"
@@ -83,7 +84,7 @@ int runRender(const CliOptions& options) {
     auto panorama = openPanorama(options.positional[0], options);
     progress("Rendering the view...");
     renderPaintView(*panorama, camera, fieldOfView(options, *panorama, *options.size), *options.size);
-    writeThroughTemporary(options.positional[1], [&](const char* path) { panorama->saveViewFile(path); });
+    writeReplacing(options.positional[1], [&](const std::string& staged) { panorama->saveViewFile(staged.c_str()); });
     return 0;
 }
 
@@ -94,8 +95,8 @@ int runView(const CliOptions& options) {
     auto panorama = openPanorama(options.positional[0], options);
     RawImage image(*options.size);
     panorama->renderViewToImage(camera.heading, camera.pitch, fieldOfView(options, *panorama, *options.size), image);
-    writeThroughTemporary(options.positional[1], [&](const char* path) {
-        SaveBMP(path, image.size(), image.stride, 3, image.pixels);
+    writeReplacing(options.positional[1], [&](const std::string& staged) {
+        SaveBMP(staged.c_str(), image.size(), image.stride, 3, image.pixels);
     });
     return 0;
 }
