@@ -4,21 +4,12 @@
 
 #include <memory>
 
+#include "bench_panorama.h"
 #include "panorama/six_image.h"
 #include "view/display_images.h"
 #include "view/geometry.h"
 
 namespace {
-std::unique_ptr<PaintedSixImage> benchPanorama(int faceSize) {
-    auto panorama = std::make_unique<PaintedSixImage>();
-    for (int f = 0; f < faceCount; ++f) {
-        auto face = std::make_unique<RawImage>(Size{faceSize, faceSize});
-        for (int row = 0; row < faceSize; ++row)
-            for (int i = 0; i < 3 * faceSize; ++i) face->row(row)[i] = static_cast<std::uint8_t>(i * 5 + row * 3 + f * 40);
-        panorama->faces[f] = std::move(face);
-    }
-    return panorama;
-}
 
 constexpr Size viewArea{1280, 720};
 
