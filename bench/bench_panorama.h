@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "image/bgr_image.h"
-#include "panorama/six_image.h"
+#include "view/painted_six_image.h"
 
 // A panorama of in-memory faces filled with a busy pattern, for the renderers' benchmarks.
 inline std::unique_ptr<PaintedSixImage> benchPanorama(int faceSize) {

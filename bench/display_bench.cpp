@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "bench_panorama.h"
+#include "panorama/geometry.h"
 #include "panorama/six_image.h"
 #include "view/display_images.h"
-#include "view/geometry.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "panorama/six_image.h"
-#include "view/geometry.h"
+#include "panorama/geometry.h"
+#include "view/painted_six_image.h"
 
 namespace {
 

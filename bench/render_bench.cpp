@@ -3,10 +3,10 @@
 #include <memory>
 #include <vector>
 
-#include "image/bgr_image.h"
 #include "bench_panorama.h"
+#include "image/bgr_image.h"
+#include "panorama/geometry.h"
 #include "panorama/six_image.h"
-#include "view/geometry.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "image/bgr_image.h"
+#include "panorama/geometry.h"
 #include "panorama/six_image.h"
-#include "view/geometry.h"
-#include "view/sphere.h"
+#include "panorama/sphere.h"
 
 namespace {
 

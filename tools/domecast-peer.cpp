@@ -18,10 +18,10 @@
 #include "image/bgr_image.h"
 #include "image/bmp.h"
 #include "link/paint_link.h"
+#include "panorama/geometry.h"
 #include "platform/io_exception.h"
 #include "platform/message.h"
 #include "platform/report.h"
-#include "view/geometry.h"
 #include "view/view_marker.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "app/app_state.h"
 
 #include "app/main_window.h"
-#include "view/geometry.h"
+#include "panorama/geometry.h"
 #include "view/view_title.h"
 
 AppState& app() {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "link/paint_link.h"
-#include "panorama/six_image.h"
+#include "view/painted_six_image.h"
 
 class MainWindow;
 

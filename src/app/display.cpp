@@ -7,10 +7,10 @@
 #include <cmath>
 
 #include "panel/control_panel.h"
-#include "panorama/six_image.h"
+#include "panorama/geometry.h"
 #include "platform/message.h"
 #include "platform/report.h"
-#include "view/geometry.h"
+#include "view/painted_six_image.h"
 
 DisplayState& displayState() {
     static DisplayState state;

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "image/image_types.h"
+#include "platform/image_types.h"
 #include "view/display_images.h"
 #include "view/window_sizing.h"
 

@@ -18,12 +18,12 @@
 #include "app/program_icon.h"
 #include "app/termination_watch.h"
 #include "app/test_faces.h"
+#include "panorama/geometry.h"
 #include "platform/command_line.h"
 #include "platform/io_exception.h"
 #include "platform/message.h"
 #include "platform/report.h"
 #include "platform/settings.h"
-#include "view/geometry.h"
 
 namespace {
 int exitStatus = 0;

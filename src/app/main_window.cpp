@@ -12,9 +12,9 @@
 #include "app/gl_view.h"
 #include "app/main_menu.h"
 #include "app/open_document.h"
+#include "panorama/geometry.h"
 #include "platform/message.h"
 #include "platform/report.h"
-#include "view/geometry.h"
 #include "view/window_sizing.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 #include <wx/frame.h>
 
-#include "image/image_types.h"
+#include "platform/image_types.h"
 
 class GLView;
 

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "image/image_io.h"
-#include "image/image_types.h"
+#include "platform/image_types.h"
 
 // 24-bit picture: blue, green, red; rows bottom-up, each padded to a multiple of 4 bytes.
 // Byte for byte the pixel array of an uncompressed 24-bit BMP and of glReadPixels(GL_BGR)

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "image/image_io.h"
-#include "image/image_types.h"
+#include "platform/image_types.h"
 
 class BGRImage;
 class RawImage;

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "image/pixel_format.h"
 #include "platform/egl_context.h"
 #include "platform/message.h"
+#include "platform/pixel_format.h"
 #include "platform/report.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "image/image_types.h"
+#include "platform/image_types.h"
 
 // How a reader obtains its destination once it knows the picture's size: the sink
 // allocates and answers with the destination's stride, bytes per pixel (3 or 4) and row 0.

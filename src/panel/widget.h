@@ -1,5 +1,5 @@
 #pragma once
-#include "image/image_types.h"
+#include "platform/image_types.h"
 
 // A piece of the control panel drawn with OpenGL into the main window. Coordinates are
 // window pixels, origin bottom-left, y upwards; a negative position counts from the far

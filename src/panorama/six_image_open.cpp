@@ -1,6 +1,5 @@
 // Reading a panorama in the layout of an open row, and the questions that lead there.
 #include <algorithm>
-#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,11 +9,11 @@
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
 #include "panorama/format_table.h"
+#include "panorama/geometry.h"
 #include "panorama/six_image.h"
+#include "panorama/sphere.h"
 #include "platform/io_exception.h"
 #include "platform/settings.h"
-#include "view/geometry.h"
-#include "view/sphere.h"
 
 namespace {
 
@@ -213,23 +212,4 @@ int SixImage::open(DocumentQuestions& questions, bool fromTemplate) {
     fileName = layout == -1 ? std::string() : nameInSaveLayout(base, table.saveRow(layout).savePattern);
     modified = 0;
     return 0;
-}
-
-std::unique_ptr<PaintedSixImage> openTemplate(DocumentQuestions& questions, const std::string& templateName) {
-    std::string folder;
-    if (readStringSetting("TemplatePath", folder, 1, 1)) {
-        const std::string path = folder + "/" + templateName;
-        if (canOpenForReading(path)) {
-            auto panorama = std::make_unique<PaintedSixImage>();
-            const int row = formatTable().bestOpenRow(templateName);
-            try {
-                panorama->load(questions, row == -1 ? 0 : row, path);
-                return panorama;
-            } catch (const ioException&) {
-            } catch (const std::exception&) {
-            }
-        }
-    }
-    questions.showMessage("Could not open template \"" + templateName + "\"");
-    return nullptr;
 }

@@ -5,14 +5,14 @@
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
 #include "panorama/format_table.h"
+#include "panorama/geometry.h"
 #include "panorama/scene_files.h"
 #include "panorama/six_image.h"
+#include "panorama/sphere.h"
 #include "platform/io_exception.h"
 #include "platform/report.h"
 #include "platform/settings.h"
 #include "platform/staged_write.h"
-#include "view/geometry.h"
-#include "view/sphere.h"
 
 namespace {
 

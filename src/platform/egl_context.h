@@ -2,8 +2,8 @@
 #include <memory>
 #include <vector>
 
-#include "image/image_types.h"
-#include "image/pixel_format.h"
+#include "platform/image_types.h"
+#include "platform/pixel_format.h"
 
 // The off-screen OpenGL context of one face: a desktop OpenGL compatibility-profile
 // context on the process's EGL display (Mesa's surfaceless platform when there is one,

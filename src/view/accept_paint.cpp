@@ -1,7 +1,7 @@
 #include <cstdint>
 
-#include "panorama/six_image.h"
 #include "view/accept_pixel.h"
+#include "view/painted_six_image.h"
 
 void PaintedSixImage::maskFirstRow() {
     if (viewPixels == nullptr || viewWidth <= 0 || viewHeight <= 0) return;

@@ -2,9 +2,9 @@
 
 #include "image/bgr_image.h"
 #include "image/bmp.h"
-#include "panorama/six_image.h"
 #include "platform/io_exception.h"
 #include "view/accept_pixel.h"
+#include "view/painted_six_image.h"
 
 void PaintedSixImage::acceptPaintedFile(const char* path) {
     RawImage picture(Size{0, 0});

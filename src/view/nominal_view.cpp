@@ -1,8 +1,8 @@
 #include <cmath>
 
-#include "panorama/six_image.h"
 #include "platform/message.h"
 #include "platform/report.h"
+#include "view/painted_six_image.h"
 
 namespace {
 

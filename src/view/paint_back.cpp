@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "image/gl_dib_image.h"
-#include "panorama/six_image.h"
+#include "panorama/geometry.h"
 #include "platform/message.h"
 #include "platform/report.h"
-#include "view/geometry.h"
+#include "view/painted_six_image.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "view/geometry.h"
+#include "panorama/geometry.h"
 
 class SixImage;
 

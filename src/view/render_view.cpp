@@ -3,9 +3,9 @@
 #include <memory>
 #include <utility>
 
-#include "panorama/six_image.h"
-#include "view/gamma.h"
-#include "view/geometry.h"
+#include "image/gamma.h"
+#include "panorama/geometry.h"
+#include "view/painted_six_image.h"
 #include "view/render_row.h"
 
 namespace {

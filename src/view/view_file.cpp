@@ -4,8 +4,8 @@
 
 #include "image/bgr_image.h"
 #include "image/bmp.h"
-#include "panorama/six_image.h"
 #include "platform/io_exception.h"
+#include "view/painted_six_image.h"
 #include "view/view_marker.h"
 
 void PaintedSixImage::saveViewFile(const char* path) const {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "view/geometry.h"
+#include "panorama/geometry.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "view/geometry.h"
+#include "panorama/geometry.h"
 
 int shownHeading(float heading) {
     const double degrees = std::floor(0.5 - static_cast<double>(heading * radToDeg));

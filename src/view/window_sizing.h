@@ -1,5 +1,5 @@
 #pragma once
-#include "image/image_types.h"
+#include "platform/image_types.h"
 
 // The client-area limits of the main window and the space its control panel takes.
 struct WindowLimits {

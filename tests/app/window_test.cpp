@@ -13,10 +13,10 @@
 
 #include "image/bgr_image.h"
 #include "image/bmp.h"
-#include "panorama/six_image.h"
+#include "panorama/geometry.h"
 #include "support/temp_dir.h"
 #include "support/x_session.h"
-#include "view/geometry.h"
+#include "view/painted_six_image.h"
 
 using namespace std::chrono_literals;
 

@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "image/image_types.h"
 #include "platform/debug_print_listener.h"
+#include "platform/image_types.h"
 #include "support/link_environment.h"
 
 namespace {

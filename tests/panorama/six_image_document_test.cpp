@@ -459,19 +459,6 @@ TEST_F(Documents, OpenFromATemplateLeavesThePanoramaUnnamed) {
     EXPECT_TRUE(samePixels(*panorama->faces[Left], *original->faces[Left]));
 }
 
-TEST_F(Documents, OpenTemplateReadsFromTheTemplateFolder) {
-    writeStringSetting("TemplatePath", (dir.path() / "pics").string());
-    auto original = patterned({8, 8}, {8, 8});
-    writeAs(*original, "sky_FR.tga", studioTarga);
-    std::unique_ptr<PaintedSixImage> panorama = openTemplate(questions, "sky_FR.tga");
-    ASSERT_NE(panorama, nullptr);
-    EXPECT_TRUE(samePixels(*panorama->faces[Back], *original->faces[Back]));
-    EXPECT_TRUE(questions.messages.empty());
-
-    EXPECT_EQ(openTemplate(questions, "none_FR.tga"), nullptr);
-    EXPECT_EQ(questions.messages, std::vector<std::string>{"Could not open template \"none_FR.tga\""});
-}
-
 TEST_F(Documents, QuerySaveChangesAsksOnlyWhenModified) {
     auto panorama = patterned({4, 4}, {4, 4});
     EXPECT_EQ(panorama->querySaveChanges(questions), 0);

@@ -6,45 +6,12 @@
 
 namespace {
 
-bool allBytesAre(const BGRImage& image, std::uint8_t value) {
-    for (int y = 0; y < image.height; ++y) {
-        const std::uint8_t* row = image.row(y);
-        if (!std::all_of(row, row + 3 * image.width, [value](std::uint8_t b) { return b == value; })) return false;
-    }
-    return true;
-}
-
-TEST(SixImage, NewPanoramaHasSixWhiteFacesAndNoDocument) {
-    PaintedSixImage panorama({64, 64}, {64, 64});
-    for (int i = 0; i < faceCount; ++i) {
-        ASSERT_NE(panorama.faces[i], nullptr);
-        EXPECT_EQ(panorama.faceSize(i), (Size{64, 64}));
-        EXPECT_TRUE(allBytesAre(*panorama.faces[i], 0xFF)) << "face " << i;
-    }
-    EXPECT_EQ(panorama.modified, 0);
-    EXPECT_EQ(panorama.layout, -1);
-    EXPECT_TRUE(panorama.fileName.empty());
-    EXPECT_EQ(panorama.title, nullptr);
-    EXPECT_EQ(panorama.viewPixels, nullptr);
-    EXPECT_EQ(panorama.viewWidth, 0);
-    EXPECT_EQ(panorama.faceSetupNeeded, 1);
-    EXPECT_EQ(panorama.paintPending, 0);
-    EXPECT_EQ(panorama.fovX, 0.0f);
-}
-
 TEST(SixImage, SidesAndCapsTakeTheirOwnSizes) {
     SixImage panorama({32, 32}, {16, 16});
     EXPECT_EQ(panorama.faceSize(Right), (Size{32, 32}));
     EXPECT_EQ(panorama.faceSize(Up), (Size{16, 16}));
     EXPECT_EQ(panorama.faceSize(Down), (Size{16, 16}));
     EXPECT_EQ(panorama.faceSize(6), (Size{0, 0}));
-}
-
-TEST(SixImage, EmptyPanoramaHasNoFaces) {
-    PaintedSixImage panorama;
-    for (int i = 0; i < faceCount; ++i) EXPECT_EQ(panorama.faces[i], nullptr);
-    EXPECT_EQ(panorama.faceSize(0), (Size{0, 0}));
-    EXPECT_EQ(panorama.layout, -1);
 }
 
 TEST(ResizeFaces, CurrentSizeKeepsEveryFaceObject) {

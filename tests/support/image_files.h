@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "image/image_types.h"
+#include "platform/image_types.h"
 
 // A BMP file built byte by byte, independently of the reader under test.
 struct BmpFile {

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "panorama/six_image.h"
 #include "patterned_panorama.h"
+#include "view/painted_six_image.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "panorama/six_image.h"
+#include "panorama/geometry.h"
 #include "patterned_panorama.h"
 #include "platform/report.h"
 #include "support/message_recorder.h"
-#include "view/geometry.h"
+#include "view/painted_six_image.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "image/gl_dib_image.h"
-#include "panorama/six_image.h"
+#include "panorama/geometry.h"
 #include "support/temp_dir.h"
-#include "view/geometry.h"
+#include "view/painted_six_image.h"
 
 namespace {
 

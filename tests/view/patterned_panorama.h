@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "image/bgr_image.h"
-#include "panorama/six_image.h"
+#include "view/painted_six_image.h"
 
 // A panorama whose face pixels say where they are: blue = column, green = row (both
 // modulo 256), red = 40 x (face + 1). Faces are in-memory images, no GL contexts.

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "image/bgr_image.h"
-#include "panorama/six_image.h"
+#include "image/gamma.h"
+#include "panorama/geometry.h"
 #include "patterned_panorama.h"
-#include "view/gamma.h"
-#include "view/geometry.h"
+#include "view/painted_six_image.h"
 
 namespace {
 

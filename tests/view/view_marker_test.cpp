@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "view/geometry.h"
+#include "panorama/geometry.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The main window's title: name, modified mark, shown heading and pitch.
 #include <gtest/gtest.h>
 
-#include "view/geometry.h"
+#include "panorama/geometry.h"
 #include "view/view_title.h"
 
 TEST(ViewTitle, ShownHeadingGrowsToTheRightWithinAFullTurn) {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "image/image_types.h"
+#include "platform/image_types.h"
 
 // A command line that is wrong: the program prints the message and a usage line and
 // exits with status 2.

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "options.h"
-#include "panorama/six_image.h"
+#include "view/painted_six_image.h"
 
 // Opens IN in the layout its name gives (or --from), answering a cylinder's field-of-view
 // question with --vfov or the proposed value. Throws ioException or UsageError.

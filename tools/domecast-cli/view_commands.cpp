@@ -6,14 +6,14 @@
 #include "commands.h"
 #include "image/bgr_image.h"
 #include "image/bmp.h"
+#include "panorama/geometry.h"
 #include "panorama_io.h"
-#include "platform/staged_write.h"
 #include "platform/child_process.h"
 #include "platform/file_time.h"
 #include "platform/io_exception.h"
 #include "platform/report.h"
+#include "platform/staged_write.h"
 #include "platform/temp_file.h"
-#include "view/geometry.h"
 
 namespace {
 

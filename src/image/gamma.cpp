@@ -1,4 +1,4 @@
-#include "view/gamma.h"
+#include "image/gamma.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "view/geometry.h"
+#include "panorama/geometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "view/sphere.h"
+#include "panorama/sphere.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "image/bgr_image.h"
+#include "image/gamma.h"
+#include "panorama/geometry.h"
 #include "panorama/six_image.h"
-#include "view/gamma.h"
-#include "view/geometry.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <cmath>
 
-#include "image/image_types.h"
+#include "platform/image_types.h"
 
 // The cube frame: right-handed, +X right, +Y up, the front face along -Z. Angles are
 // radians in single precision; positive heading turns left, positive pitch looks up.

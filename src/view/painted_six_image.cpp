@@ -1,4 +1,4 @@
-#include "panorama/six_image.h"
+#include "view/painted_six_image.h"
 
 PaintedSixImage::PaintedSixImage(Size sideSize, Size capSize) : SixImage(sideSize, capSize) {}
 

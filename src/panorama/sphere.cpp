@@ -1,4 +1,4 @@
-#include "view/sphere.h"
+#include "panorama/sphere.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "image/fast_math.h"
+#include "image/gamma.h"
+#include "panorama/geometry.h"
 #include "panorama/six_image.h"
-#include "view/gamma.h"
-#include "view/geometry.h"
 
 namespace {
 

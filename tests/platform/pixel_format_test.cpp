@@ -1,4 +1,4 @@
-#include "image/pixel_format.h"
+#include "platform/pixel_format.h"
 
 #include <gtest/gtest.h>
 

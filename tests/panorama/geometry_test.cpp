@@ -1,10 +1,10 @@
-#include "view/geometry.h"
+#include "panorama/geometry.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "view/gamma.h"
+#include "image/gamma.h"
 
 namespace {
 
