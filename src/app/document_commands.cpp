@@ -1,6 +1,5 @@
 #include "app/document_commands.h"
 
-#if defined(DOMECAST_DOCUMENT_DIALOGS)
 #include <memory>
 
 #include "app/app_state.h"
@@ -76,13 +75,3 @@ void loadDocument(MainWindow* window, PaintedSixImage& panorama, const std::stri
     WindowQuestions questions(window);
     panorama.load(questions, -1, path);
 }
-
-#else
-#include "panorama/six_image.h"
-
-// Without the document operations' questions the window offers no Open or Save.
-bool documentCommandsAvailable() { return false; }
-void documentCommand(MainWindow*, int) {}
-bool confirmDiscard(MainWindow*) { return true; }
-void loadDocument(MainWindow*, PaintedSixImage& panorama, const std::string& path) { panorama.load(path.c_str(), -1); }
-#endif
