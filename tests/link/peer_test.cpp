@@ -17,6 +17,7 @@
 #include "image/bgr_image.h"
 #include "image/bmp.h"
 #include "link/paint_link.h"
+#include "link/tile_transfer.h"
 #include "support/link_environment.h"
 #include "support/temp_dir.h"
 
@@ -91,14 +92,8 @@ protected:
     void streamView(int width, int height, float heading, float pitch) {
         for (int i = 0; i < 500 && app->record().pluginProcessId == 0; ++i) usleep(10000);
         app->setImageSize(width, height);
-        app->firstTile();
-        for (bool more = true; more;) {
-            ASSERT_TRUE(app->waitToWrite());
-            fillTile(app->record(), app->record().tileRect);
-            more = app->nextTile();
-            if (!more) app->setViewAngles(heading, pitch);
-            app->doneWriting();
-        }
+        TileSender sender(*app, heading, pitch, patternSource());
+        ASSERT_EQ(sender.run(), TransferStatus::done);
     }
 
     // The peer's end, noticed by the next wait, returns the link to idle.
@@ -141,19 +136,17 @@ TEST(Peer, HelpAndUsage) {
 TEST_F(PeerTest, SendsAPictureInTiles) {
     PeerRun peer({"send", "--command", "18", "--pattern", "300x200", "--heading", "30", "--pitch", "-10"});
     std::vector<std::int16_t> lefts;
-    for (bool last = false; !last;) {
-        ASSERT_TRUE(app->waitToRead());
-        const LinkRecord& r = app->received();
+    TileReceiver receiver(*app, [&](const ReceivedTile& t) {
+        const LinkRecord& r = t.record;
         EXPECT_EQ(r.command, 18);
         EXPECT_EQ(r.hasImage, 1);
         EXPECT_EQ(r.maskMode, 0);
         EXPECT_EQ(r.heading, 30.0f * degree);
         EXPECT_EQ(r.pitch, -10.0f * degree);
-        EXPECT_TRUE(tileHoldsPattern(r.tilePixels, r.tileRect));
-        lefts.push_back(r.tileRect.left);
-        last = isLastTile(r.imageWidth, r.imageHeight, r.tileRect);
-        app->doneReading();
-    }
+        EXPECT_TRUE(tileHoldsPattern(r.tilePixels, t.tile));
+        lefts.push_back(t.tile.left);
+    });
+    ASSERT_EQ(receiver.run(), TransferStatus::done);
     EXPECT_EQ(lefts, (std::vector<std::int16_t>{0, 256}));
     EXPECT_EQ(peer.exitCode(), 0);
 }
@@ -261,13 +254,13 @@ TEST_F(PeerTest, SendsABMPFileAndReportsItsMarker) {
         writePatternBMP(path, 300, 257, c.corner);
         PeerRun peer({"send", "--command", "20", "--image", path, "--heading", "90"});
         int tiles = 0;
-        for (bool last = false; !last; ++tiles) {
-            ASSERT_TRUE(app->waitToRead());
-            const LinkRecord& r = app->received();
+        TileReceiver receiver(*app, [&](const ReceivedTile& received) {
+            ++tiles;
+            const LinkRecord& r = received.record;
             EXPECT_EQ(r.maskMode, c.maskMode);
             EXPECT_EQ(r.imageWidth, 300);
             EXPECT_EQ(r.imageHeight, 257);
-            const TileRect t = r.tileRect;
+            const TileRect t = received.tile;
             // Every pixel arrives as the file holds it, corners included.
             bool same = true;
             const std::uint8_t* p = r.tilePixels;
@@ -278,9 +271,8 @@ TEST_F(PeerTest, SendsABMPFileAndReportsItsMarker) {
                         same = same && p[k] == (c.corner && isCorner ? c.corner[k] : patternByte(x, y, k));
                 }
             EXPECT_TRUE(same);
-            last = isLastTile(r.imageWidth, r.imageHeight, t);
-            app->doneReading();
-        }
+        });
+        ASSERT_EQ(receiver.run(), TransferStatus::done);
         EXPECT_EQ(tiles, 4);
         EXPECT_EQ(peer.exitCode(), 0) << peer.err();
         settle();

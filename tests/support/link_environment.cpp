@@ -5,6 +5,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+
+#include "platform/local_socket.h"
 
 namespace {
 constexpr unsigned testAlarmSeconds = 60;
@@ -23,6 +26,11 @@ LinkEnvironment::LinkEnvironment() {
 LinkEnvironment::~LinkEnvironment() {
     ::alarm(0);
     ::unsetenv("DOMECAST_LINK_NAME");
+    const std::string folder = localSocketFolder();
+    std::error_code error;
+    if (folder.empty()) return;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        if (entry.path().filename().string().starts_with(name_ + "_bell.")) std::filesystem::remove(entry.path(), error);
 }
 
 Beacon::Beacon() {
@@ -69,11 +77,12 @@ std::uint8_t patternByte(int x, int y, int channel) {
     }
 }
 
-void fillTile(LinkRecord& record, const TileRect& tile) {
-    std::uint8_t* p = record.tilePixels;
-    for (int y = tile.top; y < tile.bottom; ++y)
-        for (int x = tile.left; x < tile.right; ++x)
-            for (int c = 0; c < 3; ++c) *p++ = patternByte(x, y, c);
+TileSource patternSource() {
+    return [](const TileRect& tile, std::uint8_t* p) {
+        for (int y = tile.top; y < tile.bottom; ++y)
+            for (int x = tile.left; x < tile.right; ++x)
+                for (int c = 0; c < 3; ++c) *p++ = patternByte(x, y, c);
+    };
 }
 
 bool tileHoldsPattern(const std::uint8_t* pixels, const TileRect& tile) {

@@ -6,10 +6,13 @@
 #include <string>
 
 #include "link/link_record.h"
+#include "link/tile_transfer.h"
 #include "platform/unique_fd.h"
 
 // Every test gets a link of its own name (children inherit it), no trace switch, no
-// diagnostic viewer, and an alarm that ends a hung test instead of letting it wait.
+// diagnostic viewer, and an alarm that ends a hung test instead of letting it wait. Door
+// bells that processes of the test left behind (killed, or ended with _exit) are removed
+// at its end.
 class LinkEnvironment {
 public:
     LinkEnvironment();
@@ -42,7 +45,7 @@ int exitCodeOf(pid_t child);
 
 // A recognisable pixel of a picture: red, green, blue of column x, row y (top row 0).
 std::uint8_t patternByte(int x, int y, int channel);
-// Fills the record's tile area with the pattern for tile (top row first, unpadded).
-void fillTile(LinkRecord& record, const TileRect& tile);
+// A tile source of the pattern, for TileSender.
+TileSource patternSource();
 // Whether pixels hold the pattern for tile.
 bool tileHoldsPattern(const std::uint8_t* pixels, const TileRect& tile);
