@@ -90,7 +90,8 @@ TransferStatus TileSender::advance(bool ready) {
     return more ? TransferStatus::progressed : TransferStatus::done;
 }
 
-TileReceiver::TileReceiver(PaintLink& link, TileSink sink) : link_(link), sink_(std::move(sink)) {}
+TileReceiver::TileReceiver(PaintLink& link, TileSink sink, bool assemble)
+    : link_(link), sink_(std::move(sink)), assemble_(assemble || !sink_) {}
 
 TransferStatus TileReceiver::step() { return advance(link_.tryToRead()); }
 
@@ -126,9 +127,8 @@ TransferStatus TileReceiver::advance(bool ready) {
     heading_ = r.heading;
     pitch_ = r.pitch;
 
-    if (sink_) {
-        sink_(ReceivedTile{r, tile_, first, last});
-    } else {
+    if (sink_) sink_(ReceivedTile{r, tile_, first, last});
+    if (assemble_) {
         if (first) {
             picture_.width = r.imageWidth;
             picture_.height = r.imageHeight;

@@ -93,8 +93,8 @@ using TileSink = std::function<void(const ReceivedTile&)>;
 // is done the next step begins a new one.
 class TileReceiver {
 public:
-    // Without a sink the tiles are assembled into picture().
-    explicit TileReceiver(PaintLink& link, TileSink sink = nullptr);
+    // The tiles are assembled into picture() without a sink, or when assemble is set.
+    explicit TileReceiver(PaintLink& link, TileSink sink = nullptr, bool assemble = false);
 
     TransferStatus step();
     TransferStatus run(int inputFd = -1);
@@ -110,6 +110,7 @@ private:
 
     PaintLink& link_;
     TileSink sink_;
+    bool assemble_;
     LinkPicture picture_;
     TileRect tile_{};
     bool first_ = true;

@@ -1,6 +1,5 @@
 // The command-line peer against the application end of the link in this process.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -27,60 +26,11 @@ std::string peerPath() {
     return std::string(dir != nullptr ? dir : DOMECAST_BIN_DIR) + "/domecast-peer";
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // One run of the peer program, its output caught in files.
-class PeerRun {
+class PeerRun : public ProgramRun {
 public:
-    explicit PeerRun(std::vector<std::string> arguments) {
-        const std::string out = folder_.file("out"), err = folder_.file("err");
-        arguments.insert(arguments.begin(), peerPath());
-        pid_ = runChild([&] {
-            const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (outFd < 0 || errFd < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0) return 120;
-            std::vector<char*> argv;
-            for (std::string& a : arguments) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            return 121;
-        });
-    }
-    // Waits for the peer to end.
-    int exitCode() {
-        if (exit_ < 0) exit_ = exitCodeOf(pid_);
-        return exit_;
-    }
-    std::string out() { return exitCode(), readFile(folder_.file("out")); }
-    std::string err() { return exitCode(), readFile(folder_.file("err")); }
-
-private:
-    TempDir folder_;
-    pid_t pid_ = -1;
-    int exit_ = -1;
+    explicit PeerRun(std::vector<std::string> arguments) : ProgramRun(peerPath(), std::move(arguments)) {}
 };
-
-std::uint64_t fnv1a(const std::vector<std::uint8_t>& bytes) {
-    std::uint64_t hash = 0xcbf29ce484222325ull;
-    for (std::uint8_t b : bytes) hash = (hash ^ b) * 0x100000001b3ull;
-    return hash;
-}
-
-// The pattern picture, red, green, blue, top row first, with its corners set to rgb.
-std::vector<std::uint8_t> patternWithCorners(int width, int height, const std::uint8_t rgb[3]) {
-    std::vector<std::uint8_t> bytes;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const bool corner = (x == 0 || x == width - 1) && (y == 0 || y == height - 1);
-            for (int c = 0; c < 3; ++c) bytes.push_back(corner ? rgb[c] : patternByte(x, y, c));
-        }
-    return bytes;
-}
 
 constexpr float degree = 3.14159274f * (1.0f / 180.0f);  // degToRad
 
