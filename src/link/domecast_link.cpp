@@ -19,6 +19,7 @@ struct DomecastLink {
 namespace {
 
 const char* const outOfMemory = "Domecast: not enough memory for the link.";
+const char* const noLink = "Domecast: no place was given for the link.";
 
 DomecastResult resultOf(TransferStatus status) {
     switch (status) {
@@ -44,7 +45,7 @@ PictureLayout layoutOf(const DomecastPicture& p) {
 extern "C" {
 
 const char* domecast_link_open(DomecastLink** link, uint32_t peer_process_id) {
-    if (link == nullptr) return outOfMemory;
+    if (link == nullptr) return noLink;
     *link = nullptr;
     try {
         auto made = std::make_unique<DomecastLink>();
