@@ -59,8 +59,8 @@ int main(int argc, char** argv) {
         std::fprintf(help ? stdout : stderr,
                      "usage: domecast-debugview\n"
                      "Prints each DebugPrint line of the Domecast programs with its time of arrival,\n"
-                     "until interrupted. Listens on \"DebugPrint.<uid>\", or on the name in\n"
-                     "DOMECAST_DEBUGPRINT_SOCKET.\n");
+                     "until interrupted. Listens on the socket \"DebugPrint.<uid>\", or on the name in\n"
+                     "DOMECAST_DEBUGPRINT_SOCKET, in $XDG_RUNTIME_DIR (else /tmp/domecast-<uid>).\n");
         return help ? 0 : 2;
     }
 

@@ -18,11 +18,12 @@
 #include "image/bgr_image.h"
 #include "image/bmp.h"
 #include "link/paint_link.h"
-#include "panorama/geometry.h"
+#include "link/tile_transfer.h"
+#include "link/view_marker.h"
 #include "platform/io_exception.h"
 #include "platform/message.h"
 #include "platform/report.h"
-#include "view/view_marker.h"
+#include "panorama/geometry.h"
 
 namespace {
 
@@ -64,17 +65,15 @@ const char* const help =
 
 enum Exit { done = 0, fileError = 1, badUsage = 2, notConnected = 3, abandoned = 4 };
 
-// A picture as the link carries it: red, green, blue, top row first, unpadded.
-struct Picture {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::vector<std::uint8_t> rgb;
-    std::size_t offset(std::int32_t x, std::int32_t y) const {
-        return (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
-    }
-    std::uint8_t* pixel(std::int32_t x, std::int32_t y) { return rgb.data() + offset(x, y); }
-    const std::uint8_t* pixel(std::int32_t x, std::int32_t y) const { return rgb.data() + offset(x, y); }
-};
+using Picture = LinkPicture;
+
+std::uint8_t* pixel(Picture& picture, std::int32_t x, std::int32_t y) {
+    return picture.rgb.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) + static_cast<std::size_t>(x)) * 3;
+}
+
+PictureLayout layoutOf(const Picture& picture) {
+    return PictureLayout{picture.width, picture.height, 3, static_cast<std::size_t>(picture.width) * 3, ChannelOrder::rgb};
+}
 
 // BMP rows hold blue, green, red; the link's red, green, blue.
 void copyRowSwapped(std::uint8_t* target, const std::uint8_t* source, std::int32_t width) {
@@ -98,25 +97,6 @@ struct Options {
     unsigned timeout = 0;
 };
 
-bool isMarker(const std::uint8_t* rgb, std::uint32_t marker) {
-    return rgb[0] == (marker & 0xFF) && rgb[1] == ((marker >> 8) & 0xFF) && rgb[2] == (marker >> 16);
-}
-
-std::vector<std::uint8_t*> corners(Picture& picture) {
-    if (picture.width <= 0 || picture.height <= 0) return {};
-    const std::int32_t right = picture.width - 1, bottom = picture.height - 1;
-    return {picture.pixel(0, 0), picture.pixel(right, 0), picture.pixel(0, bottom),
-            picture.pixel(right, bottom)};
-}
-
-void stampMarker(Picture& picture, std::uint32_t marker) {
-    for (std::uint8_t* p : corners(picture)) {
-        p[0] = static_cast<std::uint8_t>(marker);
-        p[1] = static_cast<std::uint8_t>(marker >> 8);
-        p[2] = static_cast<std::uint8_t>(marker >> 16);
-    }
-}
-
 std::uint64_t fnv1a(const std::vector<std::uint8_t>& bytes) {
     std::uint64_t hash = 0xcbf29ce484222325ull;
     for (std::uint8_t b : bytes) hash = (hash ^ b) * 0x100000001b3ull;
@@ -127,7 +107,7 @@ Picture makePattern(std::int32_t width, std::int32_t height) {
     Picture picture{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3)};
     for (std::int32_t y = 0; y < height; ++y)
         for (std::int32_t x = 0; x < width; ++x) {
-            std::uint8_t* p = picture.pixel(x, y);
+            std::uint8_t* p = pixel(picture, x, y);
             p[0] = static_cast<std::uint8_t>(x * 7 + y);
             p[1] = static_cast<std::uint8_t>(x + y * 3);
             p[2] = static_cast<std::uint8_t>((x ^ y) + 11);
@@ -224,7 +204,7 @@ std::optional<Picture> pictureToSend(const Options& o, int& exitCode) {
         Picture picture{image.width, image.height,
                         std::vector<std::uint8_t>(static_cast<std::size_t>(image.width) * image.height * 3)};
         for (std::int32_t y = 0; y < image.height; ++y)
-            copyRowSwapped(picture.pixel(0, y), image.row(image.height - 1 - y), image.width);
+            copyRowSwapped(pixel(picture, 0, y), image.row(image.height - 1 - y), image.width);
         return picture;
     } catch (const ioException& e) {
         reportIoException(e);
@@ -233,10 +213,10 @@ std::optional<Picture> pictureToSend(const Options& o, int& exitCode) {
     }
 }
 
-bool writePicture(const std::string& path, const Picture& picture) {
+bool writePicture(const std::string& path, Picture& picture) {
     RawImage image(Size{picture.width, picture.height});
     for (std::int32_t y = 0; y < picture.height; ++y)
-        copyRowSwapped(image.row(y), picture.pixel(0, picture.height - 1 - y), picture.width);
+        copyRowSwapped(image.row(y), pixel(picture, 0, picture.height - 1 - y), picture.width);
     try {
         SaveBMP(path.c_str(), image.size(), image.stride, 3, image.pixels);
         return true;
@@ -256,49 +236,28 @@ std::unique_ptr<PaintLink> connect() {
     return link;
 }
 
-// The reason a wait came back false, as the record's command tells it.
-int abandonedBy(const PaintLink& link) {
-    const std::int32_t code = link.record().command;
-    showMessage(code == LinkCommand::peerEnded ? "Domecast ended during the transfer."
-                                               : "The transfer was cancelled.",
+// Why a transfer ended early, told to the user.
+int abandonedBy(TransferStatus status) {
+    showMessage(status == TransferStatus::peerGone ? "Domecast ended during the transfer."
+                                                   : "The transfer was cancelled.",
                 MessageStyle::okError);
     return abandoned;
 }
 
 int receiveView(PaintLink& link, const std::string& output) {
-    Picture view;
-    TileRect tile{};
-    bool first = true;
-    for (;;) {
-        if (!link.waitToRead()) return abandonedBy(link);
-        // Checked and copied out of the shared record by the link.
-        const LinkRecord& r = link.received();
-        if (first) {
-            view.width = r.imageWidth;
-            view.height = r.imageHeight;
-            view.rgb.assign(static_cast<std::size_t>(view.width) * view.height * 3, 0);
-            // The application moves tileRect on before it signals a tile, so the order
-            // is followed here rather than read from the record.
-            firstTile(view.width, view.height, tile);
-            first = false;
-        }
-        const std::size_t rowBytes = static_cast<std::size_t>(tile.right - tile.left) * 3;
-        for (std::int32_t y = tile.top; y < tile.bottom; ++y)
-            std::memcpy(view.pixel(tile.left, y), r.tilePixels + (y - tile.top) * rowBytes, rowBytes);
-        const bool more = nextTile(view.width, view.height, tile);
-        const float heading = r.heading, pitch = r.pitch;
-        link.doneReading();
-        if (more) continue;
-
-        const std::uint32_t marker = viewMarker(heading, pitch);
-        stampMarker(view, marker);
-        std::printf("view %d x %d heading %.9g pitch %.9g marker 0x%06" PRIx32 " fnv1a 0x%016" PRIx64 "\n",
-                    view.width, view.height, static_cast<double>(heading), static_cast<double>(pitch),
-                    marker, fnv1a(view.rgb));
-        std::fflush(stdout);
-        if (!output.empty() && !writePicture(output, view)) return fileError;
-        return done;
-    }
+    TileReceiver receiver(link);
+    const TransferStatus status = receiver.run();
+    if (status != TransferStatus::done) return abandonedBy(status);
+    Picture view = receiver.picture();
+    const float heading = receiver.heading(), pitch = receiver.pitch();
+    const std::uint32_t marker = viewMarker(heading, pitch);
+    stampViewMarker(view.rgb.data(), layoutOf(view), marker);
+    std::printf("view %d x %d heading %.9g pitch %.9g marker 0x%06" PRIx32 " fnv1a 0x%016" PRIx64 "\n",
+                view.width, view.height, static_cast<double>(heading), static_cast<double>(pitch),
+                marker, fnv1a(view.rgb));
+    std::fflush(stdout);
+    if (!output.empty() && !writePicture(output, view)) return fileError;
+    return done;
 }
 
 int send(const Options& o) {
@@ -308,39 +267,24 @@ int send(const Options& o) {
     std::unique_ptr<PaintLink> link = connect();
     if (!link) return notConnected;
 
-    const std::int32_t width = picture ? picture->width : o.width;
-    const std::int32_t height = picture ? picture->height : o.height;
-    std::int32_t maskMode = 0;
-    if (picture && (o.command == LinkCommand::newFromTemplate || o.command == LinkCommand::newEmpty))
-        maskMode = 1;
-    else if (picture)
-        for (std::uint8_t* corner : corners(*picture))
-            if (isMarker(corner, viewMarker(o.heading, o.pitch))) maskMode = 2;
-    if (o.maskMode) maskMode = *o.maskMode;
-
-    TileRect tile;
-    firstTile(picture ? width : 0, picture ? height : 0, tile);
-    do {
-        if (!link->waitToWrite()) return abandonedBy(*link);
-        LinkRecord& r = link->record();
-        r.command = o.command;
-        r.hasImage = picture ? 1 : 0;
-        r.maskMode = maskMode;
-        r.heading = o.heading;
-        r.pitch = o.pitch;
-        r.stepX = o.stepX;
-        r.stepY = o.stepY;
-        r.newFaceSize = o.newFaceSize;
-        link->setTemplatePath(o.templatePath.c_str());
-        link->setImageSize(width, height);
-        r.tileRect = tile;
-        if (picture) {
-            const std::size_t rowBytes = static_cast<std::size_t>(tile.right - tile.left) * 3;
-            for (std::int32_t y = tile.top; y < tile.bottom; ++y)
-                std::memcpy(r.tilePixels + (y - tile.top) * rowBytes, picture->pixel(tile.left, y), rowBytes);
-        }
-        link->doneWriting();
-    } while (picture && nextTile(width, height, tile));
+    PluginCommand command;
+    command.command = o.command;
+    command.heading = o.heading;
+    command.pitch = o.pitch;
+    command.stepX = o.stepX;
+    command.stepY = o.stepY;
+    command.newFaceSize = o.newFaceSize;
+    command.templatePath = o.templatePath;
+    command.width = picture ? picture->width : o.width;
+    command.height = picture ? picture->height : o.height;
+    command.maskMode = o.maskMode ? *o.maskMode
+                                  : maskModeFor(o.command, picture.has_value(), picture ? picture->rgb.data() : nullptr,
+                                                picture ? layoutOf(*picture) : PictureLayout{}, o.heading, o.pitch);
+    TileSource source;
+    if (picture) source = pictureSource(picture->rgb.data(), static_cast<std::size_t>(picture->width) * 3, 3);
+    TileSender sender(*link, command, source);
+    const TransferStatus status = sender.run();
+    if (status != TransferStatus::done) return abandonedBy(status);
 
     if (o.command == LinkCommand::rotate) return receiveView(*link, o.output);
     link->close();

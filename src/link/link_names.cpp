@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 namespace {
-// Shared-memory names take no slash after the first; the abstract socket name must fit
-// its 107 bytes with the suffixes.
+// Shared-memory names take no slash after the first; a door bell's name, with its suffixes
+// and the socket folder in front, must fit a socket address's 107 bytes.
 std::string baseName() {
     const char* name = std::getenv("DOMECAST_LINK_NAME");
     if (name == nullptr || *name == 0) return "Domecast";

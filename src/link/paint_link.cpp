@@ -82,7 +82,8 @@ const char* PaintLink::openAsApplication(std::unique_ptr<PaintLink>& link) {
     made->record_->version = LinkRecord::currentVersion;
     for (std::size_t i = 0; i < names.events.size(); ++i)
         if (!made->events_[i].create(names.events[i])) return cannotCreate;
-    if (!made->bell_.bind(names.bell(ownProcessId()))) return cannotCreate;
+    made->ownId_ = ownProcessId();
+    if (!made->bell_.bind(names.bell(made->ownId_))) return cannotCreate;
     made->record_->readDone = 0;
     shared(made->record_->appProcessId).store(ownProcessId());
     made->signal(LinkEvent::appRead);
@@ -92,7 +93,7 @@ const char* PaintLink::openAsApplication(std::unique_ptr<PaintLink>& link) {
     return nullptr;
 }
 
-const char* PaintLink::openAsPlugin(std::unique_ptr<PaintLink>& link) {
+const char* PaintLink::openAsPlugin(std::unique_ptr<PaintLink>& link, std::uint32_t peerProcessId) {
     link.reset();
     std::unique_ptr<PaintLink> made(new PaintLink(LinkSide::plugin));
     const LinkNames& names = made->names_;
@@ -112,8 +113,9 @@ const char* PaintLink::openAsPlugin(std::unique_ptr<PaintLink>& link) {
     if (!processIsAlive(shared(made->record_->appProcessId).load())) return notRunning;
     for (std::size_t i = 0; i < names.events.size(); ++i)
         if (!made->events_[i].open(names.events[i])) return notRunning;
-    if (!made->bell_.bind(names.bell(ownProcessId()))) return notRunning;
-    shared(made->record_->pluginProcessId).store(ownProcessId());
+    made->ownId_ = peerProcessId != 0 ? peerProcessId : ownProcessId();
+    if (!made->bell_.bind(names.bell(made->ownId_))) return notRunning;
+    shared(made->record_->pluginProcessId).store(made->ownId_);
     made->signal(LinkEvent::pluginRead);
     link = std::move(made);
     return nullptr;
@@ -154,7 +156,7 @@ void PaintLink::signal(LinkEvent e) {
     event(e).set();
     if (record_ == nullptr) return;
     const std::uint32_t peer = peerId();
-    if (peer != 0 && peer != ownProcessId()) bell_.ring(names_.bell(peer));
+    if (peer != 0 && peer != ownId_) bell_.ring(names_.bell(peer));
 }
 
 bool PaintLink::isSignalled(LinkEvent e) const { return events_[static_cast<int>(e)].isSet(); }
@@ -298,6 +300,7 @@ bool PaintLink::finishWait(Ready ready, LinkEvent awaited, const char* what) {
     const std::string done = std::string(what) + " done";
     const std::string aborted = std::string(what) + " aborted";
     const bool reading = awaited == LinkEvent::pluginWrite || awaited == LinkEvent::appWrite;
+    abandonedWith_ = LinkCommand::idle;
     switch (ready) {
         case Ready::awaited:
             event(awaited).reset();
@@ -306,7 +309,7 @@ bool PaintLink::finishWait(Ready ready, LinkEvent awaited, const char* what) {
                 std::memcpy(received_.get(), record_, offsetof(LinkRecord, tilePixels));
                 if (!transferIsSound(*received_, side_)) {
                     resetEvents();
-                    record_->command = LinkCommand::cancelled;
+                    record_->command = abandonedWith_ = LinkCommand::cancelled;
                     trace(aborted.c_str());
                     return false;
                 }
@@ -318,11 +321,12 @@ bool PaintLink::finishWait(Ready ready, LinkEvent awaited, const char* what) {
             return true;
         case Ready::cancelled:
             resetEvents();
-            record_->command = LinkCommand::cancelled;
+            record_->command = abandonedWith_ = LinkCommand::cancelled;
             trace(aborted.c_str());
             return false;
         case Ready::peerEnded:
             peerGone();
+            abandonedWith_ = LinkCommand::peerEnded;
             trace(aborted.c_str());
             return false;
         case Ready::nothing:

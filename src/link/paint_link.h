@@ -19,7 +19,10 @@ class PaintLink {
 public:
     // Null on success (link set), else the text of the message to show (link left empty).
     static const char* openAsApplication(std::unique_ptr<PaintLink>& link);
-    static const char* openAsPlugin(std::unique_ptr<PaintLink>& link);
+    // peerProcessId is the process recorded as the application's peer, and names this
+    // end's door bell: 0 for this process; a plug-in that runs as a process of its own
+    // names its paint program, whose end the application then watches.
+    static const char* openAsPlugin(std::unique_ptr<PaintLink>& link, std::uint32_t peerProcessId = 0);
 
     ~PaintLink();
     PaintLink(const PaintLink&) = delete;
@@ -45,6 +48,10 @@ public:
     // Readable when the peer process has ended; -1 while no peer is known, or when the
     // kernel offers no pidfd (the loop then has to call tryTo... now and then).
     int peerDescriptor();
+
+    // Why the last wait came back false: LinkCommand::cancelled (the peer cancelled, or its
+    // transfer was refused), LinkCommand::peerEnded, or idle (input, or it did not).
+    std::int32_t abandonedWith() const { return abandonedWith_; }
 
     void doneWriting();
     void doneReading();
@@ -99,4 +106,6 @@ private:
     DoorBell bell_;
     LinkNames names_;
     bool ownsObjects_ = false;
+    std::uint32_t ownId_ = 0;  // this end's id in the record
+    std::int32_t abandonedWith_ = LinkCommand::idle;
 };

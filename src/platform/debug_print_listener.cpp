@@ -1,7 +1,6 @@
 #include "platform/debug_print_listener.h"
 
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,24 +10,22 @@
 #include "platform/debug_print.h"
 
 DebugPrintListener::DebugPrintListener(const std::string& name) {
-    socket_.reset(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!socket_) {
+    if (!socket_.open(SOCK_NONBLOCK)) {
         error_ = errno;
         return;
     }
     // The kernel then attaches each sender's credentials, checked in receive().
     const int on = 1;
-    if (::setsockopt(socket_.get(), SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0) {
+    if (::setsockopt(socket_.descriptor(), SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0) {
         error_ = errno;
-        socket_.reset();
+        socket_.close();
         return;
     }
-    sockaddr_un address;
-    const socklen_t length = abstractSocketAddress(name, address);
-    if (::bind(socket_.get(), reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    const LocalSocket::BindResult bound = socket_.bind(name);
+    if (bound != LocalSocket::BindResult::bound) {
         error_ = errno;
-        status_ = error_ == EADDRINUSE ? Status::taken : Status::failed;
-        socket_.reset();
+        status_ = bound == LocalSocket::BindResult::taken ? Status::taken : Status::failed;
+        socket_.close();
         return;
     }
     status_ = Status::listening;
@@ -46,7 +43,7 @@ std::optional<std::string> DebugPrintListener::receive() {
         message.msg_iovlen = 1;
         message.msg_control = control;
         message.msg_controllen = sizeof control;
-        const ssize_t n = ::recvmsg(socket_.get(), &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
+        const ssize_t n = ::recvmsg(socket_.descriptor(), &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
         if (n < 0) {
             if (errno == EINTR) continue;
             return std::nullopt;

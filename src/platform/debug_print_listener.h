@@ -2,9 +2,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/unique_fd.h"
+#include "platform/local_socket.h"
 
-// The viewer's end of DebugPrint: a datagram socket bound to an abstract name.
+// The viewer's end of DebugPrint: a datagram socket bound in this user's socket folder.
 class DebugPrintListener {
 public:
     enum class Status { listening, taken, failed };
@@ -15,14 +15,14 @@ public:
     // errno of the failure, for Status::failed.
     int error() const { return error_; }
     // Readable when lines are waiting; for poll().
-    int fd() const { return socket_.get(); }
+    int fd() const { return socket_.descriptor(); }
 
-    // The next waiting line, without waiting. Lines from other users, who share the
-    // abstract namespace, are dropped unread.
+    // The next waiting line, without waiting. Lines from other users (who can reach the
+    // socket only through a folder left open to them) are dropped unread.
     std::optional<std::string> receive();
 
 private:
-    UniqueFd socket_;
+    LocalSocket socket_;
     Status status_ = Status::failed;
     int error_ = 0;
 };

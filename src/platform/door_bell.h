@@ -1,20 +1,22 @@
 #pragma once
 #include <string>
 
-#include "platform/unique_fd.h"
+#include "platform/local_socket.h"
 
-// A process's door bell: an abstract-namespace UNIX datagram socket that other processes
-// ring with one byte after they change shared state. A ring that arrives before the owner
-// polls stays queued, so a waiter that checks the state and then polls misses nothing.
+// A process's door bell: a UNIX datagram socket in this user's socket folder that other
+// processes ring with one byte after they change shared state. A ring that arrives before
+// the owner polls stays queued, so a waiter that checks the state and then polls misses
+// nothing.
 class DoorBell {
 public:
-    // Binds the bell under name; false when the name is taken or sockets are unavailable.
+    // Binds the bell under name; false when a living process holds the name or sockets are
+    // unavailable.
     bool bind(const std::string& name);
     explicit operator bool() const { return static_cast<bool>(socket_); }
-    void close() { socket_.reset(); }
+    void close() { socket_.close(); }
 
     // Readable while a ring is queued.
-    int descriptor() const { return socket_.get(); }
+    int descriptor() const { return socket_.descriptor(); }
     // Rings the bell bound under name. Never blocks: a bell whose queue is full has been
     // rung already, and a name nobody binds is simply not answered.
     void ring(const std::string& name) const;
@@ -22,5 +24,5 @@ public:
     void drain() const;
 
 private:
-    UniqueFd socket_;
+    LocalSocket socket_;
 };

@@ -5,8 +5,8 @@
 #include "image/bgr_image.h"
 #include "image/bmp.h"
 #include "platform/io_exception.h"
+#include "link/view_marker.h"
 #include "view/painted_six_image.h"
-#include "view/view_marker.h"
 
 void PaintedSixImage::saveViewFile(const char* path) const {
     if (viewPixels == nullptr || viewWidth <= 0 || viewHeight <= 0)
@@ -25,13 +25,8 @@ void PaintedSixImage::saveViewFile(const char* path) const {
         }
     }
 
-    const std::uint32_t marker = viewMarker(heading, pitch);
-    const std::uint8_t corner[3] = {static_cast<std::uint8_t>(marker >> 16), static_cast<std::uint8_t>(marker >> 8),
-                                    static_cast<std::uint8_t>(marker)};
-    const std::size_t lastColumn = 3 * static_cast<std::size_t>(viewWidth - 1);
-    const std::size_t topRow = static_cast<std::size_t>(viewHeight - 1) * stride;
-    for (std::size_t offset : {std::size_t{0}, lastColumn, topRow, topRow + lastColumn})
-        std::memcpy(file.get() + offset, corner, 3);
+    stampViewMarker(file.get(), PictureLayout{viewWidth, viewHeight, 3, stride, ChannelOrder::bgr},
+                    viewMarker(heading, pitch));
 
     SaveBMP(path, {viewWidth, viewHeight}, stride, 3, file.get());
 }

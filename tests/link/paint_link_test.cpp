@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/debug_print_listener.h"
+#include "link/tile_transfer.h"
 #include "platform/image_types.h"
 #include "support/link_environment.h"
 
@@ -39,22 +40,15 @@ struct Rect {
 int sendPattern(std::int32_t command, int width, int height) {
     std::unique_ptr<PaintLink> link;
     if (PaintLink::openAsPlugin(link) != nullptr) return 2;
-    TileRect tile;
-    firstTile(width, height, tile);
-    do {
-        if (!link->waitToWrite()) return 3;
-        LinkRecord& r = link->record();
-        r.command = command;
-        r.hasImage = width > 0 && height > 0;
-        r.maskMode = 2;
-        r.heading = 0.5f;
-        r.pitch = -0.25f;
-        r.imageWidth = width;
-        r.imageHeight = height;
-        r.tileRect = tile;
-        fillTile(r, tile);
-        link->doneWriting();
-    } while (nextTile(width, height, tile));
+    PluginCommand header;
+    header.command = command;
+    header.maskMode = 2;
+    header.heading = 0.5f;
+    header.pitch = -0.25f;
+    header.width = width;
+    header.height = height;
+    TileSender sender(*link, header, width > 0 && height > 0 ? patternSource() : nullptr);
+    if (sender.run() != TransferStatus::done) return 3;
     link->close();
     return 0;
 }
@@ -65,23 +59,15 @@ int receivePattern(float heading, float pitch, const Beacon& opened) {
     std::unique_ptr<PaintLink> link;
     if (PaintLink::openAsPlugin(link) != nullptr) return 2;
     if (!opened.send()) return 7;
-    TileRect tile;
-    bool first = true;
-    for (;;) {
-        if (!link->waitToRead()) return 3;
-        const LinkRecord& r = link->received();
-        if (first) firstTile(r.imageWidth, r.imageHeight, tile);
-        first = false;
-        if (!tileHoldsPattern(r.tilePixels, tile)) return 4;
-        const TileRect current = tile;
-        const bool more = nextTile(r.imageWidth, r.imageHeight, tile);
-        link->doneReading();
-        if (!more) {
-            if (r.heading != heading || r.pitch != pitch) return 5;
-            if (current.right != r.imageWidth || current.bottom != r.imageHeight) return 6;
-            return 0;
-        }
-    }
+    int failure = 0;
+    TileReceiver receiver(*link, [&](const ReceivedTile& t) {
+        if (failure == 0 && !tileHoldsPattern(t.record.tilePixels, t.tile)) failure = 4;
+        if (!t.last || failure != 0) return;
+        if (t.record.heading != heading || t.record.pitch != pitch) failure = 5;
+        else if (t.tile.right != t.record.imageWidth || t.tile.bottom != t.record.imageHeight) failure = 6;
+    });
+    if (receiver.run() != TransferStatus::done) return 3;
+    return failure;
 }
 
 void expectIdle(const PaintLink& link) {
@@ -136,21 +122,20 @@ TEST_F(PaintLinkTest, PluginSendsTilesToTheApplication) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
         const pid_t plugin = runChild([&] { return sendPattern(20, c.width, c.height); });
         std::vector<Rect> tiles;
-        bool last = false;
-        while (!last && tiles.size() < 10) {
-            ASSERT_TRUE(app->waitToRead());
-            const LinkRecord& r = app->received();
-            const TileRect t = r.tileRect;
+        TileReceiver receiver(*app, [&](const ReceivedTile& received) {
+            const LinkRecord& r = received.record;
+            const TileRect t = received.tile;
             tiles.push_back({t.top, t.left, t.bottom, t.right});
             EXPECT_EQ(r.command, 20);
             EXPECT_EQ(r.maskMode, 2);
             EXPECT_EQ(r.heading, 0.5f);
             EXPECT_EQ(r.pitch, -0.25f);
             EXPECT_TRUE(tileHoldsPattern(r.tilePixels, t));
-            last = isLastTile(r.imageWidth, r.imageHeight, t);
+            EXPECT_EQ(received.last, isLastTile(r.imageWidth, r.imageHeight, t));
             EXPECT_EQ(isFirstTile(t), tiles.size() == 1);
-            app->doneReading();
-        }
+            EXPECT_EQ(received.first, tiles.size() == 1);
+        });
+        ASSERT_EQ(receiver.run(), TransferStatus::done);
         EXPECT_EQ(tiles, c.tiles);
         EXPECT_EQ(app->record().readDone, 1);
         EXPECT_EQ(exitCodeOf(plugin), 0);
@@ -186,15 +171,9 @@ TEST_F(PaintLinkTest, ApplicationStreamsAViewToThePlugin) {
         const Beacon opened;
         const pid_t plugin = runChild([&] { return receivePattern(1.25f, -0.5f, opened); });
         ASSERT_TRUE(opened.await());
-        int tiles = 0;
-        for (bool more = true; more && tiles < 10; ++tiles) {
-            ASSERT_TRUE(app->waitToWrite());
-            fillTile(app->record(), app->record().tileRect);
-            // Moved on before the tile is signalled, as the application's main loop does.
-            more = app->nextTile();
-            if (!more) app->setViewAngles(1.25f, -0.5f);
-            app->doneWriting();
-        }
+        TileSender sender(*app, 1.25f, -0.5f, patternSource());
+        ASSERT_EQ(sender.run(), TransferStatus::done);
+        const int tiles = sender.tilesSent();
         EXPECT_EQ(tiles, size.width == 256 || size.width == 300 ? 2 : 1);
         EXPECT_EQ(exitCodeOf(plugin), 0);
         // The plug-in's death, noticed by the next wait, returns the link to idle.

@@ -1,6 +1,5 @@
 // The command-line peer against the application end of the link in this process.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -17,6 +16,7 @@
 #include "image/bgr_image.h"
 #include "image/bmp.h"
 #include "link/paint_link.h"
+#include "link/tile_transfer.h"
 #include "support/link_environment.h"
 #include "support/temp_dir.h"
 
@@ -26,60 +26,11 @@ std::string peerPath() {
     return std::string(dir != nullptr ? dir : DOMECAST_BIN_DIR) + "/domecast-peer";
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // One run of the peer program, its output caught in files.
-class PeerRun {
+class PeerRun : public ProgramRun {
 public:
-    explicit PeerRun(std::vector<std::string> arguments) {
-        const std::string out = folder_.file("out"), err = folder_.file("err");
-        arguments.insert(arguments.begin(), peerPath());
-        pid_ = runChild([&] {
-            const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (outFd < 0 || errFd < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0) return 120;
-            std::vector<char*> argv;
-            for (std::string& a : arguments) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            return 121;
-        });
-    }
-    // Waits for the peer to end.
-    int exitCode() {
-        if (exit_ < 0) exit_ = exitCodeOf(pid_);
-        return exit_;
-    }
-    std::string out() { return exitCode(), readFile(folder_.file("out")); }
-    std::string err() { return exitCode(), readFile(folder_.file("err")); }
-
-private:
-    TempDir folder_;
-    pid_t pid_ = -1;
-    int exit_ = -1;
+    explicit PeerRun(std::vector<std::string> arguments) : ProgramRun(peerPath(), std::move(arguments)) {}
 };
-
-std::uint64_t fnv1a(const std::vector<std::uint8_t>& bytes) {
-    std::uint64_t hash = 0xcbf29ce484222325ull;
-    for (std::uint8_t b : bytes) hash = (hash ^ b) * 0x100000001b3ull;
-    return hash;
-}
-
-// The pattern picture, red, green, blue, top row first, with its corners set to rgb.
-std::vector<std::uint8_t> patternWithCorners(int width, int height, const std::uint8_t rgb[3]) {
-    std::vector<std::uint8_t> bytes;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const bool corner = (x == 0 || x == width - 1) && (y == 0 || y == height - 1);
-            for (int c = 0; c < 3; ++c) bytes.push_back(corner ? rgb[c] : patternByte(x, y, c));
-        }
-    return bytes;
-}
 
 constexpr float degree = 3.14159274f * (1.0f / 180.0f);  // degToRad
 
@@ -91,14 +42,8 @@ protected:
     void streamView(int width, int height, float heading, float pitch) {
         for (int i = 0; i < 500 && app->record().pluginProcessId == 0; ++i) usleep(10000);
         app->setImageSize(width, height);
-        app->firstTile();
-        for (bool more = true; more;) {
-            ASSERT_TRUE(app->waitToWrite());
-            fillTile(app->record(), app->record().tileRect);
-            more = app->nextTile();
-            if (!more) app->setViewAngles(heading, pitch);
-            app->doneWriting();
-        }
+        TileSender sender(*app, heading, pitch, patternSource());
+        ASSERT_EQ(sender.run(), TransferStatus::done);
     }
 
     // The peer's end, noticed by the next wait, returns the link to idle.
@@ -141,19 +86,17 @@ TEST(Peer, HelpAndUsage) {
 TEST_F(PeerTest, SendsAPictureInTiles) {
     PeerRun peer({"send", "--command", "18", "--pattern", "300x200", "--heading", "30", "--pitch", "-10"});
     std::vector<std::int16_t> lefts;
-    for (bool last = false; !last;) {
-        ASSERT_TRUE(app->waitToRead());
-        const LinkRecord& r = app->received();
+    TileReceiver receiver(*app, [&](const ReceivedTile& t) {
+        const LinkRecord& r = t.record;
         EXPECT_EQ(r.command, 18);
         EXPECT_EQ(r.hasImage, 1);
         EXPECT_EQ(r.maskMode, 0);
         EXPECT_EQ(r.heading, 30.0f * degree);
         EXPECT_EQ(r.pitch, -10.0f * degree);
-        EXPECT_TRUE(tileHoldsPattern(r.tilePixels, r.tileRect));
-        lefts.push_back(r.tileRect.left);
-        last = isLastTile(r.imageWidth, r.imageHeight, r.tileRect);
-        app->doneReading();
-    }
+        EXPECT_TRUE(tileHoldsPattern(r.tilePixels, t.tile));
+        lefts.push_back(t.tile.left);
+    });
+    ASSERT_EQ(receiver.run(), TransferStatus::done);
     EXPECT_EQ(lefts, (std::vector<std::int16_t>{0, 256}));
     EXPECT_EQ(peer.exitCode(), 0);
 }
@@ -261,13 +204,13 @@ TEST_F(PeerTest, SendsABMPFileAndReportsItsMarker) {
         writePatternBMP(path, 300, 257, c.corner);
         PeerRun peer({"send", "--command", "20", "--image", path, "--heading", "90"});
         int tiles = 0;
-        for (bool last = false; !last; ++tiles) {
-            ASSERT_TRUE(app->waitToRead());
-            const LinkRecord& r = app->received();
+        TileReceiver receiver(*app, [&](const ReceivedTile& received) {
+            ++tiles;
+            const LinkRecord& r = received.record;
             EXPECT_EQ(r.maskMode, c.maskMode);
             EXPECT_EQ(r.imageWidth, 300);
             EXPECT_EQ(r.imageHeight, 257);
-            const TileRect t = r.tileRect;
+            const TileRect t = received.tile;
             // Every pixel arrives as the file holds it, corners included.
             bool same = true;
             const std::uint8_t* p = r.tilePixels;
@@ -278,9 +221,8 @@ TEST_F(PeerTest, SendsABMPFileAndReportsItsMarker) {
                         same = same && p[k] == (c.corner && isCorner ? c.corner[k] : patternByte(x, y, k));
                 }
             EXPECT_TRUE(same);
-            last = isLastTile(r.imageWidth, r.imageHeight, t);
-            app->doneReading();
-        }
+        });
+        ASSERT_EQ(receiver.run(), TransferStatus::done);
         EXPECT_EQ(tiles, 4);
         EXPECT_EQ(peer.exitCode(), 0) << peer.err();
         settle();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -10,13 +11,16 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <regex>
 #include <thread>
 
 #include "platform/debug_print_listener.h"
+#include "platform/local_socket.h"
 #include "platform/unique_fd.h"
 #include "support/message_recorder.h"
+#include "support/temp_dir.h"
 
 extern char** environ;
 
@@ -181,6 +185,138 @@ TEST(DebugView, PrintsWhatAnotherProcessSends) {
     EXPECT_EQ(second.wait(), 1);
 
     EXPECT_EQ(viewer.wait(SIGTERM), 0);
+}
+
+// Sets or unsets XDG_RUNTIME_DIR for one test; restores the old value.
+class ScopedRuntimeDir {
+public:
+    explicit ScopedRuntimeDir(const char* value) {
+        if (const char* old = getenv("XDG_RUNTIME_DIR")) old_ = old;
+        if (value != nullptr) setenv("XDG_RUNTIME_DIR", value, 1);
+        else unsetenv("XDG_RUNTIME_DIR");
+    }
+    ~ScopedRuntimeDir() {
+        if (old_) setenv("XDG_RUNTIME_DIR", old_->c_str(), 1);
+        else unsetenv("XDG_RUNTIME_DIR");
+    }
+
+private:
+    std::optional<std::string> old_;
+};
+
+TEST(LocalSocketFolder, RuntimeDirOrAPrivateFolderUnderTmp) {
+    TempDir parent;
+    const std::string fallback = parent.file("domecast-" + std::to_string(getuid()));
+    EXPECT_EQ(localSocketFolder("/run/user/77", parent.path().string()), "/run/user/77");
+    // Not absolute, or empty: as if unset.
+    for (const char* runtimeDir : {static_cast<const char*>(nullptr), "", "run/user/77"}) {
+        EXPECT_EQ(localSocketFolder(runtimeDir, parent.path().string()), fallback) << (runtimeDir ? runtimeDir : "unset");
+        struct stat status;
+        ASSERT_EQ(lstat(fallback.c_str(), &status), 0);
+        EXPECT_TRUE(S_ISDIR(status.st_mode));
+        EXPECT_EQ(status.st_mode & 0777, 0700u);
+    }
+}
+
+// Whoever can write into the fallback folder could bind this user's socket names first.
+TEST(LocalSocketFolder, RefusesAFallbackOthersCouldUse) {
+    struct Case {
+        const char* what;
+        void (*plant)(const std::string& folder);
+        bool needsRoot;
+    };
+    const Case cases[] = {
+        {"open to the group", [](const std::string& f) { mkdir(f.c_str(), 0770), chmod(f.c_str(), 0770); }, false},
+        {"open to others", [](const std::string& f) { mkdir(f.c_str(), 0701), chmod(f.c_str(), 0701); }, false},
+        {"a symbolic link", [](const std::string& f) { ASSERT_EQ(symlink("/tmp", f.c_str()), 0); }, false},
+        {"a plain file", [](const std::string& f) { UniqueFd(open(f.c_str(), O_CREAT | O_WRONLY, 0600)); }, false},
+        // Only root can give a folder away to another user.
+        {"owned by another user", [](const std::string& f) {
+             mkdir(f.c_str(), 0700);
+             ASSERT_EQ(chown(f.c_str(), getuid() + 1, static_cast<gid_t>(-1)), 0);
+         }, true},
+    };
+    for (const Case& c : cases) {
+        if (c.needsRoot && geteuid() != 0) {
+            std::printf("skipped \"%s\": needs root\n", c.what);
+            continue;
+        }
+        TempDir parent;
+        const std::string folder = parent.file("domecast-" + std::to_string(getuid()));
+        c.plant(folder);
+        EXPECT_EQ(localSocketFolder(nullptr, parent.path().string()), "") << c.what;
+    }
+}
+
+TEST(LocalSocket, ListenerSocketIsAFileOfTheUsersFolderUntilClosed) {
+    TempDir runtime;
+    struct Case {
+        const char* runtimeDir;
+        std::string folder;
+    };
+    const Case cases[] = {{runtime.path().c_str(), runtime.path().string()},
+                          {nullptr, "/tmp/domecast-" + std::to_string(getuid())}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        ScopedRuntimeDir runtimeDir(c.runtimeDir);
+        const std::string socketName = uniqueName("file");
+        ScopedSocketName name(socketName);
+        const std::string path = c.folder + "/" + socketName;
+        {
+            DebugPrintListener listener(socketName);
+            ASSERT_EQ(listener.status(), DebugPrintListener::Status::listening);
+            struct stat status;
+            ASSERT_EQ(lstat(path.c_str(), &status), 0);
+            EXPECT_TRUE(S_ISSOCK(status.st_mode));
+            MessageRecorder recorder;
+            DebugPrint("through the folder");
+            EXPECT_EQ(listener.receive(), "through the folder");
+            EXPECT_TRUE(recorder.messages().empty());
+        }
+        EXPECT_FALSE(std::filesystem::exists(path));
+    }
+}
+
+TEST(LocalSocket, ASocketLeftByAProcessThatEndedIsReplaced) {
+    TempDir runtime;
+    ScopedRuntimeDir runtimeDir(runtime.path().c_str());
+    const std::string socketName = uniqueName("stale");
+    const pid_t child = fork();
+    if (child == 0) {
+        LocalSocket socket;
+        _exit(socket.bind(socketName) == LocalSocket::BindResult::bound ? 0 : 1);  // never closed
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(std::filesystem::exists(runtime.file(socketName)));
+
+    LocalSocket socket;
+    EXPECT_EQ(socket.bind(socketName), LocalSocket::BindResult::bound);
+    LocalSocket second;
+    EXPECT_EQ(second.bind(socketName), LocalSocket::BindResult::taken);
+    second.close();
+    // The refused second socket leaves the owner's file alone.
+    EXPECT_TRUE(std::filesystem::exists(runtime.file(socketName)));
+
+    // A child that inherited the bound socket does not remove its file on closing it.
+    const pid_t heir = fork();
+    if (heir == 0) {
+        socket.close();
+        _exit(0);
+    }
+    ASSERT_EQ(waitpid(heir, &status, 0), heir);
+    EXPECT_TRUE(std::filesystem::exists(runtime.file(socketName)));
+    socket.close();
+    EXPECT_FALSE(std::filesystem::exists(runtime.file(socketName)));
+}
+
+TEST(LocalSocket, NameTooLongForASocketAddressFails) {
+    TempDir runtime;
+    ScopedRuntimeDir runtimeDir(runtime.path().c_str());
+    LocalSocket socket;
+    EXPECT_EQ(socket.bind(std::string(120, 'n')), LocalSocket::BindResult::failed);
+    EXPECT_EQ(localSocketPath(std::string(120, 'n')), "");
 }
 
 }  // namespace

@@ -1,10 +1,16 @@
 #include "support/link_environment.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/local_socket.h"
 
 namespace {
 constexpr unsigned testAlarmSeconds = 60;
@@ -23,6 +29,11 @@ LinkEnvironment::LinkEnvironment() {
 LinkEnvironment::~LinkEnvironment() {
     ::alarm(0);
     ::unsetenv("DOMECAST_LINK_NAME");
+    const std::string folder = localSocketFolder();
+    std::error_code error;
+    if (folder.empty()) return;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        if (entry.path().filename().string().starts_with(name_ + "_bell.")) std::filesystem::remove(entry.path(), error);
 }
 
 Beacon::Beacon() {
@@ -61,6 +72,38 @@ int exitCodeOf(pid_t child) {
     return 128 + WTERMSIG(status);
 }
 
+namespace {
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+}  // namespace
+
+ProgramRun::ProgramRun(const std::string& program, std::vector<std::string> arguments) {
+    const std::string out = folder_.file("out"), err = folder_.file("err");
+    arguments.insert(arguments.begin(), program);
+    pid_ = runChild([&] {
+        const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (outFd < 0 || errFd < 0 || ::dup2(outFd, 1) < 0 || ::dup2(errFd, 2) < 0) return 120;
+        std::vector<char*> argv;
+        for (std::string& a : arguments) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        return 121;
+    });
+}
+
+int ProgramRun::exitCode() {
+    if (exit_ < 0) exit_ = exitCodeOf(pid_);
+    return exit_;
+}
+
+std::string ProgramRun::out() { return exitCode(), readFile(folder_.file("out")); }
+std::string ProgramRun::err() { return exitCode(), readFile(folder_.file("err")); }
+
 std::uint8_t patternByte(int x, int y, int channel) {
     switch (channel) {
         case 0: return static_cast<std::uint8_t>(x * 7 + y);
@@ -69,11 +112,28 @@ std::uint8_t patternByte(int x, int y, int channel) {
     }
 }
 
-void fillTile(LinkRecord& record, const TileRect& tile) {
-    std::uint8_t* p = record.tilePixels;
-    for (int y = tile.top; y < tile.bottom; ++y)
-        for (int x = tile.left; x < tile.right; ++x)
-            for (int c = 0; c < 3; ++c) *p++ = patternByte(x, y, c);
+std::vector<std::uint8_t> patternWithCorners(int width, int height, const std::uint8_t* corner) {
+    std::vector<std::uint8_t> bytes;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool isCorner = (x == 0 || x == width - 1) && (y == 0 || y == height - 1);
+            for (int c = 0; c < 3; ++c) bytes.push_back(corner != nullptr && isCorner ? corner[c] : patternByte(x, y, c));
+        }
+    return bytes;
+}
+
+std::uint64_t fnv1a(const std::vector<std::uint8_t>& bytes) {
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (std::uint8_t b : bytes) hash = (hash ^ b) * 0x100000001b3ull;
+    return hash;
+}
+
+TileSource patternSource() {
+    return [](const TileRect& tile, std::uint8_t* p) {
+        for (int y = tile.top; y < tile.bottom; ++y)
+            for (int x = tile.left; x < tile.right; ++x)
+                for (int c = 0; c < 3; ++c) *p++ = patternByte(x, y, c);
+    };
 }
 
 bool tileHoldsPattern(const std::uint8_t* pixels, const TileRect& tile) {

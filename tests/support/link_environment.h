@@ -4,12 +4,17 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "link/link_record.h"
+#include "link/tile_transfer.h"
 #include "platform/unique_fd.h"
+#include "support/temp_dir.h"
 
 // Every test gets a link of its own name (children inherit it), no trace switch, no
-// diagnostic viewer, and an alarm that ends a hung test instead of letting it wait.
+// diagnostic viewer, and an alarm that ends a hung test instead of letting it wait. Door
+// bells that processes of the test left behind (killed, or ended with _exit) are removed
+// at its end.
 class LinkEnvironment {
 public:
     LinkEnvironment();
@@ -40,9 +45,29 @@ pid_t runChild(const std::function<int()>& body);
 // Exit code of the child, or 128 + the signal that ended it.
 int exitCodeOf(pid_t child);
 
+// One run of a program in a forked child, its standard output and error caught in files.
+class ProgramRun {
+public:
+    ProgramRun(const std::string& program, std::vector<std::string> arguments);
+    // Waits for the program to end.
+    int exitCode();
+    std::string out();
+    std::string err();
+
+private:
+    TempDir folder_;
+    pid_t pid_ = -1;
+    int exit_ = -1;
+};
+
 // A recognisable pixel of a picture: red, green, blue of column x, row y (top row 0).
 std::uint8_t patternByte(int x, int y, int channel);
-// Fills the record's tile area with the pattern for tile (top row first, unpadded).
-void fillTile(LinkRecord& record, const TileRect& tile);
+// The whole pattern, red, green, blue, top row first, its four corners set to corner
+// (red, green, blue) unless that is null.
+std::vector<std::uint8_t> patternWithCorners(int width, int height, const std::uint8_t* corner);
+// FNV-1a of bytes, as domecast-peer sums up a view.
+std::uint64_t fnv1a(const std::vector<std::uint8_t>& bytes);
+// A tile source of the pattern, for TileSender.
+TileSource patternSource();
 // Whether pixels hold the pattern for tile.
 bool tileHoldsPattern(const std::uint8_t* pixels, const TileRect& tile);

@@ -1,0 +1,128 @@
+#include "platform/local_socket.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// False (errno ENAMETOOLONG) when path does not fit.
+bool fillAddress(const std::string& path, sockaddr_un& address) {
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof address.sun_path) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    std::memcpy(address.sun_path, path.data(), path.size());
+    return true;
+}
+
+// Whether somebody is bound to the socket file at path: a datagram connect is refused
+// when the file's socket has no owner any more.
+bool socketIsAnswered(const sockaddr_un& address) {
+    UniqueFd probe(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    if (!probe) return true;
+    return ::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
+           errno != ECONNREFUSED;
+}
+
+}  // namespace
+
+std::string localSocketFolder(const char* runtimeDir, const std::string& fallbackParent) {
+    if (runtimeDir != nullptr && runtimeDir[0] == '/') return runtimeDir;
+    const uid_t user = ::getuid();
+    const std::string folder = fallbackParent + "/domecast-" + std::to_string(user);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+    // lstat: a symbolic link planted under that name is refused, not followed.
+    struct stat status;
+    if (::lstat(folder.c_str(), &status) != 0) return {};
+    if (!S_ISDIR(status.st_mode) || status.st_uid != user || (status.st_mode & 077) != 0) {
+        errno = EACCES;
+        return {};
+    }
+    return folder;
+}
+
+std::string localSocketFolder() { return localSocketFolder(std::getenv("XDG_RUNTIME_DIR"), "/tmp"); }
+
+std::string localSocketPath(const std::string& name) {
+    std::string folder = localSocketFolder();
+    if (folder.empty()) return {};
+    if (folder.back() != '/') folder += '/';
+    std::string path = folder + name;
+    sockaddr_un address;
+    if (!fillAddress(path, address)) return {};
+    return path;
+}
+
+LocalSocket& LocalSocket::operator=(LocalSocket&& other) noexcept {
+    if (this != &other) {
+        close();
+        socket_ = std::move(other.socket_);
+        path_ = std::move(other.path_);
+        other.path_.clear();
+        owner_ = other.owner_;
+        device_ = other.device_;
+        inode_ = other.inode_;
+    }
+    return *this;
+}
+
+bool LocalSocket::open(int typeFlags) {
+    close();
+    socket_.reset(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | typeFlags, 0));
+    return static_cast<bool>(socket_);
+}
+
+LocalSocket::BindResult LocalSocket::bind(const std::string& name) {
+    if (!socket_ && !open(SOCK_NONBLOCK)) return BindResult::failed;
+    const std::string path = localSocketPath(name);
+    sockaddr_un address;
+    if (path.empty() || !fillAddress(path, address)) return BindResult::failed;
+    const auto* raw = reinterpret_cast<const sockaddr*>(&address);
+
+    // Two tries: the second follows the removal of a socket file nobody owns any more.
+    for (int attempt = 0;; ++attempt) {
+        if (::bind(socket_.get(), raw, sizeof address) == 0) break;
+        if (errno != EADDRINUSE || attempt > 0) return BindResult::failed;
+        struct stat status;
+        if (::lstat(path.c_str(), &status) == 0 && !S_ISSOCK(status.st_mode)) return BindResult::failed;
+        if (socketIsAnswered(address)) {
+            errno = EADDRINUSE;
+            return BindResult::taken;
+        }
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) return BindResult::failed;
+    }
+    struct stat status;
+    if (::lstat(path.c_str(), &status) == 0) {
+        device_ = status.st_dev;
+        inode_ = status.st_ino;
+    }
+    path_ = path;
+    owner_ = ::getpid();
+    return BindResult::bound;
+}
+
+ssize_t LocalSocket::sendTo(const std::string& name, const void* data, std::size_t size, int flags) const {
+    const std::string path = localSocketPath(name);
+    sockaddr_un address;
+    if (path.empty() || !fillAddress(path, address)) return -1;
+    return ::sendto(socket_.get(), data, size, flags, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+}
+
+void LocalSocket::close() {
+    if (!path_.empty() && owner_ == ::getpid()) {
+        struct stat status;
+        if (::lstat(path_.c_str(), &status) == 0 && status.st_dev == device_ && status.st_ino == inode_)
+            ::unlink(path_.c_str());
+    }
+    path_.clear();
+    socket_.reset();
+}

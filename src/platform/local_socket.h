@@ -1,0 +1,57 @@
+#pragma once
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+#include <utility>
+
+#include "platform/unique_fd.h"
+
+// This user's folder for local sockets: $XDG_RUNTIME_DIR when it holds an absolute path,
+// else "domecast-<uid>" under /tmp, made with mode 0700 when missing. Empty (errno set)
+// when the fallback is not a folder of this user's that only this user may enter: whoever
+// can write there could bind this user's socket names first.
+std::string localSocketFolder();
+// The same choice with the environment given; runtimeDir may be null.
+std::string localSocketFolder(const char* runtimeDir, const std::string& fallbackParent);
+
+// Where the socket called name lives; empty (errno set) when there is no safe folder or
+// the path does not fit a socket address.
+std::string localSocketPath(const std::string& name);
+
+// A UNIX datagram socket between this user's processes. A bound socket is a file in
+// localSocketFolder(), removed again when the process that bound it closes it.
+class LocalSocket {
+public:
+    enum class BindResult { bound, taken, failed };
+
+    LocalSocket() = default;
+    ~LocalSocket() { close(); }
+    LocalSocket(LocalSocket&& other) noexcept { *this = std::move(other); }
+    LocalSocket& operator=(LocalSocket&& other) noexcept;
+    LocalSocket(const LocalSocket&) = delete;
+    LocalSocket& operator=(const LocalSocket&) = delete;
+
+    // Makes the socket, unbound; typeFlags may add SOCK_NONBLOCK. False with errno set.
+    bool open(int typeFlags = 0);
+    // Binds under name (opening a non-blocking socket first if none is open). A socket file
+    // left behind by a process that has ended is replaced; a live one is taken.
+    BindResult bind(const std::string& name);
+    // sendto() to the socket bound under name; -1 with errno set on failure.
+    ssize_t sendTo(const std::string& name, const void* data, std::size_t size, int flags) const;
+
+    explicit operator bool() const { return static_cast<bool>(socket_); }
+    int descriptor() const { return socket_.get(); }
+    // The file of a bound socket; empty otherwise.
+    const std::string& path() const { return path_; }
+    void close();
+
+private:
+    UniqueFd socket_;
+    std::string path_;
+    // The bound file's identity: a child that inherited the socket, or a later owner of
+    // the same name, keeps its file when this one closes.
+    pid_t owner_ = 0;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+};
