@@ -1,4 +1,3 @@
-#if defined(DOMECAST_DOCUMENT_DIALOGS)
 #include "app/document_dialogs.h"
 
 #include <wx/button.h>
@@ -123,4 +122,3 @@ void WindowQuestions::endWait() {
     --waitDepth_;
     wxEndBusyCursor();
 }
-#endif
