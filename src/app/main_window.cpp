@@ -26,7 +26,7 @@ MainWindow::MainWindow()
 }
 
 MainWindow::~MainWindow() {
-    DestroyChildren();
+    delete view_;
     view_ = nullptr;
 }
 
@@ -35,7 +35,7 @@ void MainWindow::titleChanged() { SetTitle(wxString::FromUTF8(shell_.title())); 
 void MainWindow::commandsChanged() {
     wxMenuBar* menus = GetMenuBar();
     if (menus == nullptr) return;
-    for (const CommandInfo& command : commandTable)
+    for (const CommandInfo& command : commandTable())
         if (menus->FindItem(menuId(command.id)) != nullptr) menus->Enable(menuId(command.id), shell_.commandEnabled(command.id));
 }
 

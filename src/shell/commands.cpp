@@ -1,8 +1,7 @@
 #include "shell/commands.h"
 
-#include <iterator>
-
-const CommandInfo commandTable[17] = {
+namespace {
+constexpr CommandInfo commands[] = {
     {cmdNew, CommandGroup::dialogs, false},
     {cmdOpen, CommandGroup::documents, false},
     {cmdSave, CommandGroup::documents, true},
@@ -21,9 +20,12 @@ const CommandInfo commandTable[17] = {
     {cmdResize, CommandGroup::dialogs, true},
     {cmdRuntimeDebugging, CommandGroup::program, false},
 };
+}  // namespace
+
+std::span<const CommandInfo> commandTable() { return commands; }
 
 const CommandInfo* findCommand(int id) {
-    for (const CommandInfo& command : commandTable)
+    for (const CommandInfo& command : commands)
         if (command.id == id) return &command;
     return nullptr;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <span>
 
 // The menu and accelerator command ids.
 enum Command : int {
@@ -32,8 +33,8 @@ struct CommandInfo {
     bool needsPanorama;  // grey while there is no current panorama
 };
 
-// Every command of the menus and accelerators.
-extern const CommandInfo commandTable[17];
+// Every command of the menus and accelerators, one row each.
+std::span<const CommandInfo> commandTable();
 
 // The row of id, or null for an id that is no command.
 const CommandInfo* findCommand(int id);

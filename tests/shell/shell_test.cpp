@@ -78,7 +78,7 @@ TEST_F(ShellTest, CommandsAreEnabledByWhatThisBuildOffersAndWhetherThereIsAPanor
 }
 
 TEST_F(ShellTest, EveryMenuCommandHasOneRowInTheTable) {
-    for (const CommandInfo& command : commandTable) EXPECT_EQ(findCommand(command.id), &command) << command.id;
+    for (const CommandInfo& command : commandTable()) EXPECT_EQ(findCommand(command.id), &command) << command.id;
     EXPECT_EQ(findCommand(cmdPaintView)->group, CommandGroup::paint);
     EXPECT_EQ(findCommand(40015), nullptr);
 }
