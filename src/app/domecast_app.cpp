@@ -8,45 +8,23 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/display.h"
-#include "app/document_commands.h"
+#include "app/document_dialogs.h"
 #include "app/gl_view.h"
 #include "app/main_menu.h"
 #include "app/main_window.h"
 #include "app/message_dialog.h"
 #include "app/program_icon.h"
 #include "app/termination_watch.h"
-#include "app/test_faces.h"
-#include "panorama/geometry.h"
 #include "platform/command_line.h"
-#include "platform/io_exception.h"
 #include "platform/message.h"
 #include "platform/report.h"
-#include "platform/settings.h"
+#include "shell/shell.h"
+#include "panorama/geometry.h"
 
 namespace {
 int exitStatus = 0;
 std::vector<std::string> files;  // the panorama named on the command line
-
-// A panorama whose load left faces missing cannot be shown.
-bool complete(const PaintedSixImage& panorama) {
-    for (const auto& face : panorama.faces)
-        if (!face || face->pixels == nullptr) return false;
-    return true;
-}
-
-std::unique_ptr<PaintedSixImage> loadPanorama(const std::string& path, bool report) {
-    auto panorama = std::make_unique<PaintedSixImage>();
-    try {
-        loadDocument(app().window, *panorama, path);
-    } catch (const ioException& e) {
-        if (report) reportIoException(e);
-        return nullptr;
-    }
-    if (!complete(*panorama)) return nullptr;
-    return panorama;
-}
+MainWindow* mainWindow = nullptr;
 
 class DomecastApp : public wxApp {
 public:
@@ -69,7 +47,7 @@ bool DomecastApp::OnInit() {
     if (messages == nullptr || std::string(messages) != "stderr") installMessageDialogs();
 
     auto* window = new MainWindow();
-    app().window = window;
+    mainWindow = window;
     setProgramIcon(window);
     if (!window->view()->initScene()) {
         showMessage("WM_CREATE: InitScene failed. Abort.");
@@ -77,41 +55,33 @@ bool DomecastApp::OnInit() {
         return fail(1);
     }
 
-    if (const char* refusal = PaintLink::openAsApplication(app().link); refusal != nullptr) {
+    Shell& shell = window->shell();
+    if (const char* refusal = shell.openLink(); refusal != nullptr) {
         showMessage(refusal);
         window->Destroy();
         return fail(1);
     }
 
-    if (!files.empty()) app().panorama = loadPanorama(files.front(), true);
-    if (!app().panorama) {
-        std::string defaultFile;
-        if (readStringSetting("DefaultFile", defaultFile, 1, 1) != 0) app().panorama = loadPanorama(defaultFile, false);
-    }
-    if (!app().panorama) {
-        app().panorama = std::make_unique<PaintedSixImage>(Size{256, 256}, Size{256, 256});
-        fillTestFaces(*app().panorama);
+    {
+        WindowQuestions questions(window);
+        shell.startWith(questions, files);
     }
 
-    window->sizeForView(app().panorama->calculateNominalSize({90 * degToRad, 75 * degToRad}));
+    window->sizeForView(shell.panorama()->calculateNominalSize({90 * degToRad, 75 * degToRad}));
     window->SetAcceleratorTable(createAccelerators());
-    updateMenus(window);
-    window->showTitle();
     window->Show(true);
     window->view()->SetFocus();
 
     watchTermination([] {
-        if (app().window != nullptr) app().window->Close(false);
+        if (mainWindow != nullptr) mainWindow->Close(false);
     });
     return true;
 }
 
 int DomecastApp::OnExit() {
     unwatchTermination();
-    if (app().link) app().link->close();
-    app().link.reset();
-    app().panorama.reset();
-    app().window = nullptr;
+    // The shell, its link and its panorama went with the main window when it was deleted.
+    mainWindow = nullptr;
     // Nothing may open a dialog once the toolkit is gone.
     setMessageHandler({});
     return 0;

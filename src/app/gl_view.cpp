@@ -10,12 +10,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/app_state.h"
-#include "app/display.h"
 #include "image/bmp.h"
 #include "panel/control_panel.h"
 #include "platform/io_exception.h"
 #include "platform/message.h"
+#include "shell/display.h"
+#include "shell/shell.h"
 
 wxDEFINE_EVENT(DOMECAST_REFRESH_VIEW, wxCommandEvent);
 
@@ -31,8 +31,9 @@ wxGLAttributes GLView::requestedAttributes() {
     return attributes;
 }
 
-GLView::GLView(wxWindow* parent, const wxGLAttributes& attributes)
+GLView::GLView(wxWindow* parent, Shell& shell, const wxGLAttributes& attributes)
     : wxGLCanvas(parent, attributes, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxWANTS_CHARS | wxFULL_REPAINT_ON_RESIZE),
+      shell_(shell),
       redrawTimer_(this, redrawTimerId) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     Bind(wxEVT_PAINT, &GLView::onPaint, this);
@@ -129,8 +130,8 @@ void GLView::onPaint(wxPaintEvent&) {
     if (d.surfaceStale) setUpSurface(d.clientSize);
     if (full == 1) clearWindow();
     bool rendered = false;
-    if (app().panorama) {
-        rendered = drawScene(full, *app().panorama, app().windowHeading, app().windowPitch,
+    if (const PaintedSixImage* panorama = shell_.panorama(); panorama != nullptr) {
+        rendered = drawScene(full, *panorama, shell_.windowHeading(), shell_.windowPitch(),
                              [](const std::string& text, const std::string& caption) {
                                  // A modal box inside the paint handler would paint again beneath it.
                                  wxTheApp->CallAfter([text, caption] { showMessage(text, caption); });

@@ -4,11 +4,13 @@
 
 #include <memory>
 
+class Shell;
+
 // The main window's client area: one OpenGL surface showing the live view and the panel.
 class GLView : public wxGLCanvas {
 public:
-    // The canvas with the requested pixel format; check isUsable().
-    GLView(wxWindow* parent, const wxGLAttributes& attributes);
+    // The canvas with the requested pixel format, showing the shell's panorama and view.
+    GLView(wxWindow* parent, Shell& shell, const wxGLAttributes& attributes);
     ~GLView() override;
 
     // The window's attributes: RGBA, 24 colour bits, double-buffered, nothing else.
@@ -31,6 +33,7 @@ private:
     void releaseCurrent();
     void writeSnapshot();
 
+    Shell& shell_;
     std::unique_ptr<wxGLContext> context_;
     wxTimer redrawTimer_;
 };

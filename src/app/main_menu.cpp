@@ -1,6 +1,6 @@
 #include "app/main_menu.h"
 
-#include "app/commands.h"
+#include "shell/commands.h"
 
 namespace {
 struct Item {

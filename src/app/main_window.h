@@ -2,30 +2,35 @@
 #include <wx/frame.h>
 
 #include "platform/image_types.h"
+#include "shell/shell.h"
 
 class GLView;
 
-// The one top-level window: menus, title, keys and commands around the GL view.
-class MainWindow : public wxFrame {
+// The one top-level window: menus, title, keys and commands around the GL view. It owns
+// the shell and shows what the shell tells it.
+class MainWindow : public wxFrame, private ShellListener {
 public:
     MainWindow();
+    // The view goes before the shell it draws.
+    ~MainWindow() override;
 
+    Shell& shell() { return shell_; }
     GLView* view() const { return view_; }
-    // Sets the window text from refreshTitle.
-    void showTitle();
-    void enablePanoramaCommands(bool enable);
     // Sizes the window so that its view area has viewSize, within the panel's limits.
     void sizeForView(Size viewSize);
     // The exit sequence; false when the user chose to stay.
     bool exitSequence();
 
 private:
+    void titleChanged() override;
+    void commandsChanged() override;
+    void viewChanged() override;
+
     void onCommand(wxCommandEvent& event);
     void command(int id);
     void onCharHook(wxKeyEvent& event);
     void onClose(wxCloseEvent& event);
-    void viewCommand(float heading, float pitch);
-    void turnBy(float headingStep, float pitchStep);
 
+    Shell shell_;
     GLView* view_ = nullptr;
 };

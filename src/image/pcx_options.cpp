@@ -4,93 +4,15 @@
 
 #include "platform/settings.h"
 
-namespace {
-
-constexpr const char* colormapSetting = "PCXColormap";
-constexpr const char* ditherSetting = "PCXDither";
-constexpr const char* resizeSetting = "PCXResize";
-
-// The text as a decimal number, or -1 when it is not one or exceeds 255.
-int smallDecimal(const std::string& text) {
-    if (text.empty()) return -1;
-    int value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return -1;
-        value = std::min(10 * value + (c - '0'), 1000);  // long numbers stay out of range
-    }
-    return value <= PCXOptionsModel::highest ? value : -1;
-}
-
-}  // namespace
-
 PCXWriteOptions readPCXWriteOptions() {
     PCXWriteOptions options;
-    readStringSetting(colormapSetting, options.colormap, 0, 1);
-    readNumberSetting(ditherSetting, options.dither, 0, 1);
-    readNumberSetting(resizeSetting, options.resize, 0, 1);
-    options.dither = std::min<std::uint32_t>(options.dither, PCXOptionsModel::highest);
+    readStringSetting(pcxColormapSetting, options.colormap, 0, 1);
+    readNumberSetting(pcxDitherSetting, options.dither, 0, 1);
+    readNumberSetting(pcxResizeSetting, options.resize, 0, 1);
+    options.dither = std::min<std::uint32_t>(options.dither, pcxDitherHighest);
     return options;
 }
 
 void SavePCX(const char* path, Size size, std::uint32_t stride, int, const std::uint8_t* pixels) {
     writePCX(path, size, stride, pixels, readPCXWriteOptions());
-}
-
-PCXOptionsModel::PCXOptionsModel() {
-    const PCXWriteOptions options = readPCXWriteOptions();
-    colormap_ = options.colormap;
-    showColormap();
-    setDither(static_cast<int>(options.dither));
-    resize_ = options.resize != 0;
-}
-
-std::string PCXOptionsModel::browseFolder() const {
-    const std::size_t slash = colormap_.rfind('/');
-    return slash == std::string::npos ? std::string() : colormap_.substr(0, slash);
-}
-
-void PCXOptionsModel::colormapChosen(const std::string& path) {
-    colormap_ = path;
-    writeStringSetting(colormapSetting, colormap_);
-    showColormap();
-}
-
-void PCXOptionsModel::useBuiltinColormap() {
-    colormap_.clear();
-    writeStringSetting(colormapSetting, colormap_);
-    showColormap();
-}
-
-void PCXOptionsModel::sliderMoved(int position) {
-    slider_ = std::clamp(position, lowest, highest);
-    if (smallDecimal(ditherText_) != slider_) ditherText_ = std::to_string(slider_);
-}
-
-void PCXOptionsModel::ditherTextEdited(const std::string& text) {
-    const int value = smallDecimal(text);
-    if (value >= 0) {
-        ditherText_ = text;
-        slider_ = value;
-    } else {
-        ditherText_ = std::to_string(slider_);
-    }
-}
-
-void PCXOptionsModel::ok() const {
-    writeNumberSetting(ditherSetting, static_cast<std::uint32_t>(slider_));
-    writeNumberSetting(resizeSetting, resize_ ? 1 : 0);
-}
-
-void PCXOptionsModel::setDither(int value) {
-    slider_ = std::clamp(value, lowest, highest);
-    ditherText_ = std::to_string(slider_);
-}
-
-void PCXOptionsModel::showColormap() {
-    if (colormap_.empty()) {
-        colormapLabel_ = builtinName;
-        return;
-    }
-    const std::size_t slash = colormap_.rfind('/');
-    colormapLabel_ = slash == std::string::npos ? colormap_ : colormap_.substr(slash + 1);
 }

@@ -10,6 +10,7 @@
 #include "panel/bevel_widget.h"
 #include "panel/image_widget.h"
 #include "panel/push_button.h"
+#include "shell/display.h"
 
 namespace {
 constexpr Size surfaceSize{37, 29};  // 37 pixels: rows carry padding
@@ -22,14 +23,10 @@ protected:
     void SetUp() override {
         paint(0);
         ASSERT_TRUE(surface.makeCurrent());
-        glViewport(0, 0, surfaceSize.width, surfaceSize.height);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, surfaceSize.width, 0, surfaceSize.height, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glTranslatef(0.375f, 0.375f, 0.375f);
-        glDisable(GL_DITHER);
+        // The window's own projection and state, so that what is drawn here is what the
+        // window shows.
+        prepareContext();
+        setUpSurface(surfaceSize);
     }
 
     // Fills the surface with the background picture, shifted by offset, through OpenGL.

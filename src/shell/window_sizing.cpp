@@ -1,4 +1,4 @@
-#include "view/window_sizing.h"
+#include "shell/window_sizing.h"
 
 namespace {
 // The factor that brings value into [low, high].

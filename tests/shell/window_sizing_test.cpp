@@ -1,7 +1,7 @@
 // Sizing the main window for a view within its client-area limits.
 #include <gtest/gtest.h>
 
-#include "view/window_sizing.h"
+#include "shell/window_sizing.h"
 
 TEST(WindowSizing, ClientSizeForView) {
     const WindowLimits limits{{439, 141}, {1280, 1000}, {92, 111}};

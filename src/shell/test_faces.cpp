@@ -1,4 +1,4 @@
-#include "app/test_faces.h"
+#include "shell/test_faces.h"
 
 #include <cstdlib>
 #include <string>

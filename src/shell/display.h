@@ -5,7 +5,7 @@
 
 #include "platform/image_types.h"
 #include "view/display_images.h"
-#include "view/window_sizing.h"
+#include "shell/window_sizing.h"
 
 class PaintedSixImage;
 

@@ -1,4 +1,4 @@
-#include "app/display.h"
+#include "shell/display.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

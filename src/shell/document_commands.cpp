@@ -1,0 +1,107 @@
+// The document group: Open, Save, Save As, and the panorama the editor starts with and
+// gives up at exit.
+#include <cstdio>
+
+#include "panorama/document_questions.h"
+#include "platform/io_exception.h"
+#include "platform/report.h"
+#include "platform/settings.h"
+#include "shell/commands.h"
+#include "shell/shell.h"
+#include "shell/test_faces.h"
+
+bool documentCommandOffered(int id) { return id == cmdOpen || id == cmdSave || id == cmdSaveAs; }
+
+namespace {
+// A panorama whose load left faces missing cannot be shown.
+bool complete(const PaintedSixImage& panorama) {
+    for (const auto& face : panorama.faces)
+        if (!face || face->pixels == nullptr) return false;
+    return true;
+}
+
+std::unique_ptr<PaintedSixImage> loadPanorama(DocumentQuestions& questions, const std::string& path, bool report) {
+    auto panorama = std::make_unique<PaintedSixImage>();
+    try {
+        // The layout is recognised from the name.
+        panorama->load(questions, -1, path);
+    } catch (const ioException& e) {
+        if (report) reportIoException(e);
+        return nullptr;
+    }
+    if (!complete(*panorama)) return nullptr;
+    return panorama;
+}
+}  // namespace
+
+void Shell::replacePanorama(std::unique_ptr<PaintedSixImage> next) {
+    if (panorama_) next->setFOV(panorama_->getFOV());
+    panorama_ = std::move(next);
+    windowPitch_ = 0;
+    windowHeading_ = 0;
+    notifyTitle();
+    notifyCommands();
+    notifyView();
+}
+
+void Shell::openPanorama(DocumentQuestions& questions) {
+    if (!confirmDiscard(questions)) return;
+    auto opened = std::make_unique<PaintedSixImage>();
+    try {
+        if (opened->open(questions) != 0) return;  // cancelled
+    } catch (const ioException& e) {
+        reportIoException(e);
+        return;
+    }
+    replacePanorama(std::move(opened));
+}
+
+void Shell::savePanorama(DocumentQuestions& questions, bool saveAs) {
+    if (!panorama_) return;
+    for (bool first = true;; first = false) {
+        try {
+            if (first && !saveAs)
+                panorama_->save(questions);
+            else
+                panorama_->saveAs(questions);
+            break;
+        } catch (const ioException& e) {
+            reportIoException(e);
+        }
+    }
+    notifyTitle();
+}
+
+bool Shell::confirmDiscard(DocumentQuestions& questions) {
+    if (!panorama_) return true;
+    return panorama_->querySaveChanges(questions) == 0;
+}
+
+void Shell::startWith(DocumentQuestions& questions, const std::vector<std::string>& files) {
+    if (!files.empty()) panorama_ = loadPanorama(questions, files.front(), true);
+    if (!panorama_) {
+        std::string defaultFile;
+        if (readStringSetting("DefaultFile", defaultFile, 1, 1) != 0) panorama_ = loadPanorama(questions, defaultFile, false);
+    }
+    if (!panorama_) {
+        panorama_ = std::make_unique<PaintedSixImage>(Size{256, 256}, Size{256, 256});
+        fillTestFaces(*panorama_);
+    }
+    // Nothing was drawn yet: the window's first paint draws everything.
+    notifyTitle();
+    notifyCommands();
+}
+
+bool Shell::exitSequence(DocumentQuestions& questions) {
+    if (!confirmDiscard(questions)) return false;
+    if (!tempViewPath_.empty()) {
+        if (std::remove(tempViewPath_.c_str()) != 0) {
+            char text[1024];
+            std::snprintf(text, sizeof text, "Error deleting temporary file \"%.260s\"", tempViewPath_.c_str());
+            reportSystemError(text);
+        }
+        tempViewPath_.clear();
+    }
+    quitRequested_ = 1;
+    return true;
+}

@@ -1,0 +1,101 @@
+#pragma once
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/paint_link.h"
+#include "panorama/six_image.h"
+
+class DocumentQuestions;
+
+// What the window showing the shell hears from it.
+class ShellListener {
+public:
+    virtual ~ShellListener() = default;
+    // The title text changed (Shell::title).
+    virtual void titleChanged() = 0;
+    // Commands may have become enabled or grey (Shell::commandEnabled).
+    virtual void commandsChanged() = 0;
+    // The view must be drawn again: other angles or another panorama.
+    virtual void viewChanged() = 0;
+};
+
+// The editor's state while it runs, and its commands, without a window: the current
+// panorama, the view shown, the link to the paint program and the temporary view file.
+// Each command group is carried out in a file of its own (document_commands.cpp,
+// view_commands.cpp, paint_commands.cpp, ...).
+class Shell {
+public:
+    explicit Shell(ShellListener* listener = nullptr);
+    // Closes the link, so that its shared objects are gone when the editor ends.
+    ~Shell();
+    Shell(const Shell&) = delete;
+    Shell& operator=(const Shell&) = delete;
+
+    void setListener(ShellListener* listener) { listener_ = listener; }
+
+    // Never null once start-up has chosen a panorama.
+    PaintedSixImage* panorama() const { return panorama_.get(); }
+    float windowHeading() const { return windowHeading_; }  // radians, positive turns left, unbounded
+    float windowPitch() const { return windowPitch_; }      // radians, within [-pi/2, pi/2]
+
+    // "name [h=H° v=V°] - Domecast" for the current panorama and view (UTF-8).
+    std::string title() const;
+    // Whether the command can be carried out now: offered by this build, and with a
+    // panorama when it needs one. Ids that are no command are not enabled.
+    bool commandEnabled(int id) const;
+
+    // --- The view (view_commands.cpp)
+    // The heading as given, the pitch clamped to +-90 degrees; the title and the view follow.
+    void setView(float heading, float pitch);
+    void turnBy(float headingStep, float pitchStep);
+    // Forward, Left, Right, Back, Up or Down; false for any other id.
+    bool viewCommand(int id);
+
+    // --- Documents (document_commands.cpp)
+    // Makes next the current panorama with the field of view the old one had, looking
+    // straight ahead.
+    void replacePanorama(std::unique_ptr<PaintedSixImage> next);
+    // Open: the save-changes prompt for the current panorama, then the Open dialog; read
+    // failures are reported and leave everything as it was.
+    void openPanorama(DocumentQuestions& questions);
+    // Save, or Save As when saveAs; a failed write is reported and asks for another name
+    // until one works or the user cancels.
+    void savePanorama(DocumentQuestions& questions, bool saveAs);
+    // The save-changes prompt before the panorama is given up; false to keep it.
+    bool confirmDiscard(DocumentQuestions& questions);
+    // The start-up panorama: the first file named, else the "DefaultFile" setting, else
+    // 256-pixel white faces (test runs may fill them, see fillTestFaces). Only a named
+    // file that cannot be read is reported. The title and the commands follow.
+    void startWith(DocumentQuestions& questions, const std::vector<std::string>& files);
+    // The exit sequence's part without a window: the save-changes prompt, then the
+    // temporary view file removed; false when the user chose to stay.
+    bool exitSequence(DocumentQuestions& questions);
+
+    // --- The link and the paint round trip (paint_commands.cpp)
+    // Opens the link as the application; null on success, else the message to show.
+    const char* openLink();
+    PaintLink* link() const { return link_.get(); }
+    const std::string& tempViewPath() const { return tempViewPath_; }
+    std::time_t tempViewTime() const { return tempViewTime_; }
+    // The file just written for the paint program and its modification time.
+    void setTempView(const std::string& path, std::time_t time);
+    int sendingView() const { return sendingView_; }
+    int quitRequested() const { return quitRequested_; }
+
+private:
+    void notifyTitle();
+    void notifyCommands();
+    void notifyView();
+
+    ShellListener* listener_;
+    std::unique_ptr<PaintedSixImage> panorama_;
+    std::unique_ptr<PaintLink> link_;
+    float windowHeading_ = 0;
+    float windowPitch_ = 0;
+    int sendingView_ = 0;
+    int quitRequested_ = 0;
+    std::string tempViewPath_;
+    std::time_t tempViewTime_ = 0;
+};

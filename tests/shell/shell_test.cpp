@@ -1,0 +1,262 @@
+// The application shell without a display: title, enabled commands, the view commands,
+// replacing, opening and saving the panorama, start-up and the exit sequence.
+#include "shell/shell.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "panorama/document_questions.h"
+#include "platform/settings.h"
+#include "shell/commands.h"
+#include "support/message_recorder.h"
+#include "support/scoped_settings.h"
+#include "support/scripted_questions.h"
+#include "support/temp_dir.h"
+#include "panorama/geometry.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int vrmlPngRow = 3;  // the format table's "VRML, PNG" row
+
+// What the window would hear.
+struct RecordingListener : ShellListener {
+    int titles = 0, commands = 0, views = 0;
+    void titleChanged() override { ++titles; }
+    void commandsChanged() override { ++commands; }
+    void viewChanged() override { ++views; }
+    void clear() { titles = commands = views = 0; }
+};
+
+class ShellTest : public ::testing::Test {
+protected:
+    // A missing "DefaultFile" setting is reported; one naming no file is not.
+    void SetUp() override { writeStringSetting("DefaultFile", dir.file("none_FR.bmp")); }
+
+    // The shell with the start-up panorama of a user without settings.
+    void start() {
+        shell.startWith(questions, {});
+        ASSERT_NE(shell.panorama(), nullptr);
+        listener.clear();
+    }
+
+    // A two-face-colour panorama written as "VRML, PNG" under name; the path to open.
+    std::string writePanorama(const std::string& name, int faceSize) {
+        PaintedSixImage panorama(Size{faceSize, faceSize}, Size{faceSize, faceSize});
+        panorama.faces[2]->row(0)[0] = 7;
+        panorama.fileName = dir.file(name + ".wrl");
+        panorama.layout = vrmlPngRow;
+        EXPECT_EQ(panorama.write(), 0);
+        return dir.file(name + "_RT.png");
+    }
+
+    TempDir dir;
+    ScopedSettings settings{dir.file("settings")};
+    MessageRecorder messages;
+    ScriptedQuestions questions;
+    RecordingListener listener;
+    Shell shell{&listener};
+};
+
+TEST_F(ShellTest, CommandsAreEnabledByWhatThisBuildOffersAndWhetherThereIsAPanorama) {
+    struct Case {
+        int id;
+        bool withoutPanorama, withPanorama;
+    } cases[] = {
+        {cmdOpen, true, true},        {cmdSave, false, true},     {cmdSaveAs, false, true},
+        {cmdForward, false, true},    {cmdDown, false, true},     {cmdExit, true, true},
+        {cmdAbout, true, true},       {cmdHelp, true, true},      {cmdRuntimeDebugging, true, true},
+        {cmdNew, false, false},       {cmdResize, false, false},  {cmdPreferences, false, false},
+        {cmdPaintView, false, false}, {40015, false, false},      {0, false, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(shell.commandEnabled(c.id), c.withoutPanorama) << c.id;
+    start();
+    for (const Case& c : cases) EXPECT_EQ(shell.commandEnabled(c.id), c.withPanorama) << c.id;
+}
+
+TEST_F(ShellTest, EveryMenuCommandHasOneRowInTheTable) {
+    for (const CommandInfo& command : commandTable()) EXPECT_EQ(findCommand(command.id), &command) << command.id;
+    EXPECT_EQ(findCommand(cmdPaintView)->group, CommandGroup::paint);
+    EXPECT_EQ(findCommand(40015), nullptr);
+}
+
+TEST_F(ShellTest, StartUpWithoutAFileShowsWhiteFacesAndTellsTheWindow) {
+    shell.startWith(questions, {});
+    ASSERT_NE(shell.panorama(), nullptr);
+    EXPECT_EQ(shell.panorama()->faces[0]->size(), (Size{256, 256}));
+    EXPECT_EQ(shell.title(), "Untitled [h=0\u00b0 v=0\u00b0] - Domecast");
+    EXPECT_EQ(listener.titles, 1);
+    EXPECT_EQ(listener.commands, 1);
+    EXPECT_TRUE(messages.texts().empty());
+}
+
+TEST_F(ShellTest, StartUpReportsANamedFileThatCannotBeReadButNotAMissingDefaultFile) {
+    shell.startWith(questions, {});
+    EXPECT_TRUE(messages.texts().empty());
+    EXPECT_EQ(shell.panorama()->faces[0]->size(), (Size{256, 256}));
+
+    Shell named;
+    named.startWith(questions, {dir.file("missing pano_FR.bmp")});
+    EXPECT_EQ(messages.texts().size(), 1u);
+    EXPECT_EQ(named.panorama()->faces[0]->size(), (Size{256, 256}));
+}
+
+TEST_F(ShellTest, StartUpReadsTheNamedFileElseTheDefaultFile) {
+    const std::string named = writePanorama("named", 16);
+    const std::string fallback = writePanorama("fallback", 8);
+    writeStringSetting("DefaultFile", fallback);
+    shell.startWith(questions, {named});
+    EXPECT_EQ(shell.panorama()->faces[0]->size(), (Size{16, 16}));
+
+    Shell withDefault;
+    withDefault.startWith(questions, {});
+    EXPECT_EQ(withDefault.panorama()->faces[0]->size(), (Size{8, 8}));
+    EXPECT_TRUE(messages.texts().empty());
+}
+
+TEST_F(ShellTest, ViewCommandsAndTurnsSetTheViewWithThePitchClamped) {
+    start();
+    struct Step {
+        const char* what;
+        void (*act)(Shell&);
+        const char* shown;
+    } steps[] = {
+        {"left", [](Shell& s) { s.viewCommand(cmdLeft); }, "[h=270\u00b0 v=0\u00b0]"},
+        {"turn right 10", [](Shell& s) { s.turnBy(-10 * degToRad, 0); }, "[h=280\u00b0 v=0\u00b0]"},
+        {"right", [](Shell& s) { s.viewCommand(cmdRight); }, "[h=90\u00b0 v=0\u00b0]"},
+        {"back", [](Shell& s) { s.viewCommand(cmdBack); }, "[h=180\u00b0 v=0\u00b0]"},
+        {"up", [](Shell& s) { s.viewCommand(cmdUp); }, "[h=0\u00b0 v=90\u00b0]"},
+        {"further up stays at 90", [](Shell& s) { s.turnBy(0, 10 * degToRad); }, "[h=0\u00b0 v=90\u00b0]"},
+        {"down", [](Shell& s) { s.viewCommand(cmdDown); }, "[h=0\u00b0 v=-90\u00b0]"},
+        {"far below stays at -90", [](Shell& s) { s.setView(0, -3); }, "[h=0\u00b0 v=-90\u00b0]"},
+        {"forward", [](Shell& s) { s.viewCommand(cmdForward); }, "[h=0\u00b0 v=0\u00b0]"},
+    };
+    for (const Step& step : steps) {
+        step.act(shell);
+        EXPECT_NE(shell.title().find(step.shown), std::string::npos) << step.what << ": " << shell.title();
+    }
+    EXPECT_EQ(shell.windowPitch(), 0.0f);
+    EXPECT_EQ(listener.titles, static_cast<int>(std::size(steps)));
+    EXPECT_EQ(listener.views, static_cast<int>(std::size(steps)));
+    EXPECT_EQ(listener.commands, 0);
+}
+
+TEST_F(ShellTest, TheHeadingAccumulatesAndOnlyTheTitleWrapsIt) {
+    start();
+    for (int i = 0; i < 40; ++i) shell.turnBy(10 * degToRad, 0);
+    EXPECT_NEAR(shell.windowHeading(), 400 * degToRad, 1e-4);
+    EXPECT_NE(shell.title().find("[h=320\u00b0 v=0\u00b0]"), std::string::npos) << shell.title();
+}
+
+TEST_F(ShellTest, AnIdThatIsNoViewCommandChangesNothing) {
+    start();
+    shell.setView(1, 0.5f);
+    listener.clear();
+    EXPECT_FALSE(shell.viewCommand(cmdSave));
+    EXPECT_EQ(shell.windowHeading(), 1.0f);
+    EXPECT_EQ(shell.windowPitch(), 0.5f);
+    EXPECT_EQ(listener.titles + listener.views + listener.commands, 0);
+}
+
+TEST_F(ShellTest, ReplacingThePanoramaKeepsTheFieldOfViewAndLooksAhead) {
+    start();
+    shell.panorama()->setFOV({1.25f, 0.75f});
+    shell.setView(2, 0.5f);
+    listener.clear();
+    auto next = std::make_unique<PaintedSixImage>(Size{8, 8}, Size{8, 8});
+    const PaintedSixImage* raw = next.get();
+    shell.replacePanorama(std::move(next));
+    EXPECT_EQ(shell.panorama(), raw);
+    EXPECT_EQ(raw->getFOV(), (FieldOfView{1.25f, 0.75f}));
+    EXPECT_EQ(shell.windowHeading(), 0.0f);
+    EXPECT_EQ(shell.windowPitch(), 0.0f);
+    EXPECT_EQ(listener.titles, 1);
+    EXPECT_EQ(listener.commands, 1);
+    EXPECT_EQ(listener.views, 1);
+}
+
+TEST_F(ShellTest, OpenReplacesThePanoramaAndNamesIt) {
+    const std::string path = writePanorama("pano", 16);
+    start();
+    shell.panorama()->setFOV({1.25f, 0.75f});
+    shell.setView(2, 0.5f);
+    questions.openAnswers.push_back(FileChoice{path, vrmlPngRow});
+    shell.openPanorama(questions);
+    ASSERT_EQ(shell.panorama()->faces[2]->size(), (Size{16, 16}));
+    EXPECT_EQ(shell.panorama()->faces[2]->row(0)[0], 7);
+    EXPECT_EQ(shell.panorama()->getFOV(), (FieldOfView{1.25f, 0.75f}));
+    EXPECT_EQ(shell.title(), "pano [h=0\u00b0 v=0\u00b0] - Domecast");
+    EXPECT_TRUE(messages.texts().empty());
+}
+
+TEST_F(ShellTest, OpenThatIsCancelledOrFailsKeepsThePanorama) {
+    start();
+    const PaintedSixImage* before = shell.panorama();
+    shell.openPanorama(questions);  // the Open dialog cancelled
+    ASSERT_EQ(questions.openQuestions.size(), 1u);
+
+    questions.openAnswers.push_back(FileChoice{dir.file("absent_RT.png"), vrmlPngRow});
+    shell.openPanorama(questions);
+    EXPECT_EQ(messages.texts().size(), 1u);
+
+    // Cancel in the save-changes prompt asks no file at all.
+    shell.panorama()->modified = 1;
+    shell.openPanorama(questions);
+    EXPECT_EQ(questions.saveChangesTexts.size(), 1u);
+    EXPECT_EQ(questions.openQuestions.size(), 2u);
+
+    EXPECT_EQ(shell.panorama(), before);
+    EXPECT_EQ(listener.commands + listener.views, 0);
+}
+
+TEST_F(ShellTest, SaveAsAsksAgainAfterAFailedWriteAndTheTitleTakesTheName) {
+    start();
+    shell.panorama()->modified = 1;
+    EXPECT_NE(shell.title().find("Untitled *  [h="), std::string::npos) << shell.title();
+    questions.saveAnswers.push_back(FileChoice{dir.file("missing/pano.wrl"), vrmlPngRow});
+    questions.saveAnswers.push_back(FileChoice{dir.file("pano.wrl"), vrmlPngRow});
+    shell.savePanorama(questions, false);  // unnamed: Save asks for a name
+    EXPECT_EQ(questions.saveQuestions.size(), 2u);
+    EXPECT_EQ(messages.texts().size(), 1u);
+    EXPECT_TRUE(fs::exists(dir.file("pano_FR.png")));
+    EXPECT_EQ(shell.title(), "pano [h=0\u00b0 v=0\u00b0] - Domecast");
+    EXPECT_EQ(listener.titles, 1);
+
+    // Save with a name writes without asking.
+    shell.savePanorama(questions, false);
+    EXPECT_EQ(questions.saveQuestions.size(), 2u);
+}
+
+TEST_F(ShellTest, TheExitSequenceRemovesTheTemporaryViewFileUnlessTheUserStays) {
+    start();
+    const std::string view = dir.file("T_DC1.bmp");
+    std::ofstream(view) << "view";
+    shell.setTempView(view, 1234);
+    shell.panorama()->modified = 1;
+
+    questions.saveChangesAnswers.push_back(MessageAnswer::cancel);
+    EXPECT_FALSE(shell.exitSequence(questions));
+    EXPECT_TRUE(fs::exists(view));
+    EXPECT_EQ(shell.quitRequested(), 0);
+
+    questions.saveChangesAnswers.push_back(MessageAnswer::no);
+    EXPECT_TRUE(shell.exitSequence(questions));
+    EXPECT_FALSE(fs::exists(view));
+    EXPECT_TRUE(shell.tempViewPath().empty());
+    EXPECT_EQ(shell.quitRequested(), 1);
+    EXPECT_TRUE(messages.texts().empty());
+}
+
+TEST_F(ShellTest, ATemporaryViewFileThatCannotBeDeletedIsReported) {
+    start();
+    shell.setTempView(dir.file("already gone.bmp"), 1234);
+    EXPECT_TRUE(shell.exitSequence(questions));
+    ASSERT_EQ(messages.texts().size(), 1u);
+    EXPECT_EQ(messages.texts()[0].rfind("Error deleting temporary file \"" + dir.file("already gone.bmp") + "\"", 0), 0u);
+    EXPECT_TRUE(shell.tempViewPath().empty());
+}
+
+}  // namespace
