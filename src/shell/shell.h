@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "link/paint_link.h"
-#include "panorama/six_image.h"
+#include "view/painted_six_image.h"
 
 class DocumentQuestions;
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "image/bgr_image.h"
-#include "panorama/six_image.h"
+#include "view/painted_six_image.h"
 #include "support/temp_dir.h"
 #include "support/x_session.h"
 
