@@ -25,9 +25,9 @@ int smallDecimal(const std::string& text) {
 
 PCXWriteOptions readPCXWriteOptions() {
     PCXWriteOptions options;
-    readStringSetting(colormapSetting, options.colormap, 0, 1);
-    readNumberSetting(ditherSetting, options.dither, 0, 1);
-    readNumberSetting(resizeSetting, options.resize, 0, 1);
+    readStringSetting(colormapSetting, options.colormap, false, true);
+    readNumberSetting(ditherSetting, options.dither, false, true);
+    readNumberSetting(resizeSetting, options.resize, false, true);
     options.dither = std::min<std::uint32_t>(options.dither, PCXOptionsModel::highest);
     return options;
 }

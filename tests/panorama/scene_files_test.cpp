@@ -8,6 +8,7 @@
 
 #include "platform/io_exception.h"
 #include "support/temp_dir.h"
+#include "support/io_exception_expect.h"
 
 namespace {
 
@@ -79,24 +80,14 @@ TEST(SceneFiles, ImageNamesAreTheBaseNameWrittenUnchanged) {
 TEST(SceneFiles, AFileThatCannotBeMadeIsAnErrorOpeningIt) {
     TempDir dir;
     const std::string path = dir.file("missing/pano.wrl");
-    try {
-        writeBackgroundScene(path, dir.file("missing/pano"), ".png");
-        FAIL() << "no exception";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, path);
-        EXPECT_EQ(e.kind, ioException::opening);
-    }
+    ASSERT_IO_EXCEPTION(writeBackgroundScene(path, dir.file("missing/pano"), ".png"), ioException::opening, path,
+                        "cannot create the file");
 }
 
 TEST(SceneFiles, AFullDiskIsAnErrorWritingIt) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    try {
-        writeVistaScene("/dev/full", "pano", ".jpg", "CUBE");
-        FAIL() << "no exception";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, "/dev/full");
-        EXPECT_EQ(e.kind, ioException::writing);
-    }
+    ASSERT_IO_EXCEPTION(writeVistaScene("/dev/full", "pano", ".jpg", "CUBE"), ioException::writing, "/dev/full",
+                        "write failed");
 }
 
 }  // namespace

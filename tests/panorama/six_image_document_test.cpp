@@ -17,6 +17,7 @@
 #include "support/scoped_settings.h"
 #include "support/scripted_questions.h"
 #include "support/temp_dir.h"
+#include "support/io_exception_expect.h"
 
 namespace {
 
@@ -259,13 +260,9 @@ TEST_F(Documents, APictureTooSmallForAFacePixelIsNotRead) {
         RawImage image(c.size);
         SaveBMP(pic("small.bmp").c_str(), image.size(), image.stride, 3, image.pixels);
         auto panorama = std::make_unique<SixImage>();
-        try {
-            panorama->load(questions, c.openRow, pic("small.bmp"));
-            ADD_FAILURE() << "no exception for row " << c.openRow;
-        } catch (const ioException& e) {
-            EXPECT_EQ(e.path, pic("small.bmp"));
-            EXPECT_EQ(e.kind, ioException::reading);
-        }
+        EXPECT_IO_EXCEPTION(panorama->load(questions, c.openRow, pic("small.bmp")), ioException::reading,
+                            pic("small.bmp"), anyReason)
+            << "no exception for row " << c.openRow;
     }
     EXPECT_TRUE(questions.proposedFieldsOfView.empty());
 }
@@ -281,13 +278,8 @@ TEST_F(Documents, MissingFaceFilesBecomeWhite) {
 
     for (const char* suffix : faceSuffixes) fs::remove(pic(std::string("pano") + suffix + ".png"));
     auto empty = std::make_unique<SixImage>();
-    try {
-        empty->load(questions, 3, pic("pano_FR.png"));
-        FAIL() << "no exception";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, pic("pano_*.png"));
-        EXPECT_EQ(e.kind, ioException::reading);
-    }
+    ASSERT_IO_EXCEPTION(empty->load(questions, 3, pic("pano_FR.png")), ioException::reading, pic("pano_*.png"),
+                        "no face could be read");
 }
 
 TEST_F(Documents, AWhiteFaceTakesTheSizeOfTheFaceReadLast) {
@@ -309,13 +301,8 @@ TEST_F(Documents, FaceFilesAreFoundInAnotherCase) {
 
 TEST_F(Documents, ANameOfNoLayoutCannotBeLoaded) {
     auto panorama = std::make_unique<SixImage>();
-    try {
-        panorama->load(questions, -1, pic("pano.gif"));
-        FAIL() << "no exception";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, pic("pano.gif"));
-        EXPECT_EQ(e.kind, ioException::opening);
-    }
+    ASSERT_IO_EXCEPTION(panorama->load(questions, -1, pic("pano.gif")), ioException::opening, pic("pano.gif"),
+                        "no such open layout");
 }
 
 TEST_F(Documents, TheWaitCursorShowsDuringLoadAndEndsOnFailure) {
@@ -331,14 +318,11 @@ TEST_F(Documents, ATurnedFaceWriteThatFailsKeepsTheOldFileAndTheFace) {
     auto panorama = patterned({8, 8}, {8, 8});
     ImageWriter failing = [](const char* p, Size, std::uint32_t, int, const std::uint8_t*) {
         std::ofstream(p, std::ios::binary) << "half";
-        throw ioException{p, ioException::writing};
+        throw ioException{p, ioException::writing, "disk full"};
     };
-    try {
-        SixImage::writeTurnedFace(*panorama->faces[Up], failing, path, 0);
-        FAIL() << "no exception";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, path);
-    }
+    ASSERT_IO_EXCEPTION(
+        SixImage::writeTurnedFace(*panorama->faces[Up], failing, path, SixImage::QuarterTurn::clockwise),
+        ioException::writing, path, "disk full");
     EXPECT_EQ(contents(path), "the good file");
     EXPECT_EQ(pics(), std::set<std::string>{"skyup.tga"});
     EXPECT_TRUE(samePixels(*panorama->faces[Up], *patterned({8, 8}, {8, 8})->faces[Up]));

@@ -8,6 +8,7 @@
 
 #include "platform/io_exception.h"
 #include "support/temp_dir.h"
+#include "support/io_exception_expect.h"
 
 namespace {
 
@@ -41,16 +42,12 @@ TEST(WriteReplacing, AFailedWriteKeepsTheOldFileWhole) {
     TempDir dir;
     const std::string path = dir.file("face.tga");
     put(path, "old picture");
-    try {
-        writeReplacing(path, [&](const std::string& staged) {
-            put(staged, "half a pic");
-            throw ioException{staged, ioException::writing};
-        });
-        FAIL() << "no exception";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, path);  // the real name, not the staged one
-        EXPECT_EQ(e.kind, ioException::writing);
-    }
+    const auto failingWrite = [&](const std::string& staged) {
+        put(staged, "half a pic");
+        throw ioException{staged, ioException::writing, "disk full"};
+    };
+    // The real name, not the staged one, and the writer's reason.
+    EXPECT_IO_EXCEPTION(writeReplacing(path, failingWrite), ioException::writing, path, "disk full");
     EXPECT_EQ(contents(path), "old picture");
     EXPECT_EQ(entries(dir.path()), 1u);
 }
@@ -71,13 +68,8 @@ TEST(WriteReplacing, AMissingFolderIsAnErrorOpeningTheFile) {
     TempDir dir;
     const std::string path = dir.file("missing/face.tga");
     bool called = false;
-    try {
-        writeReplacing(path, [&](const std::string&) { called = true; });
-        FAIL() << "no exception";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, path);
-        EXPECT_EQ(e.kind, ioException::opening);
-    }
+    ASSERT_IO_EXCEPTION(writeReplacing(path, [&](const std::string&) { called = true; }), ioException::opening, path,
+                        "cannot make a staging folder beside the file");
     EXPECT_FALSE(called);
 }
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/bgr_image.h"
@@ -49,6 +50,16 @@ int run(const std::vector<std::string>& args) {
     command += " 2>/dev/null >/dev/null";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The command's stderr, with its exit status.
+std::pair<int, std::string> runForErrors(const std::vector<std::string>& args, const std::string& errorsPath) {
+    std::string command = "'" + cliPath() + "'";
+    for (const auto& a : args) command += " '" + a + "'";
+    command += " 2>'" + errorsPath + "' >/dev/null";
+    const int status = std::system(command.c_str());
+    std::ifstream in(errorsPath, std::ios::binary);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(std::istreambuf_iterator<char>(in), {})};
 }
 
 std::string contents(const std::string& path) {
@@ -171,6 +182,13 @@ TEST_F(Cli, WrongCommandLinesAndUnreadableFilesGiveTheirStatuses) {
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("x_FR.tga")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.png")));
+}
+
+TEST_F(Cli, AFileFailureNamesItsReasonAfterTheIoErrorLine) {
+    const std::string hostile = std::string(DOMECAST_TEST_DATA) + "/crashers/index-outside-colour-map.tga";
+    const auto [status, errors] = runForErrors({"image", hostile, dir.file("x.bmp")}, dir.file("errors.txt"));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(errors, "IO Error reading " + hostile + "\nReason: colour-map index outside the map\n");
 }
 
 TEST_F(Cli, ImageConvertsBetweenTheCodecs) {

@@ -11,6 +11,7 @@
 #include "platform/io_exception.h"
 #include "support/message_recorder.h"
 #include "support/temp_dir.h"
+#include "support/io_exception_expect.h"
 
 namespace {
 
@@ -63,13 +64,8 @@ TEST_F(ViewFile, HoldsTheViewBottomUpWithTheMarkerInItsCorners) {
 
 TEST_F(ViewFile, WithoutAViewNothingIsWritten) {
     PaintedSixImage empty;
-    try {
-        empty.saveViewFile(path.c_str());
-        FAIL() << "no view buffer, no file";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, path);
-        EXPECT_EQ(e.kind, ioException::writing);
-    }
+    ASSERT_IO_EXCEPTION(empty.saveViewFile(path.c_str()), ioException::writing, path, "no view to write")
+        << "no view buffer, no file";
 }
 
 TEST_F(ViewFile, AnUnchangedPaintedFileChangesNothing) {
