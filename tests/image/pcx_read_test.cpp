@@ -9,8 +9,8 @@
 #include "platform/io_exception.h"
 #include "support/hostile_input.h"
 #include "support/image_files.h"
-#include "support/temp_dir.h"
 #include "support/io_exception_expect.h"
+#include "support/temp_dir.h"
 
 namespace {
 

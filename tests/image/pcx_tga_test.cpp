@@ -9,9 +9,9 @@
 #include "image/tga.h"
 #include "platform/io_exception.h"
 
+#include "support/io_exception_expect.h"
 #include "support/scoped_settings.h"
 #include "support/temp_dir.h"
-#include "support/io_exception_expect.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include "image/pcx_read.h"
 #include "platform/io_exception.h"
 #include "support/image_files.h"
+#include "support/io_exception_expect.h"
 #include "support/message_recorder.h"
 #include "support/temp_dir.h"
-#include "support/io_exception_expect.h"
 
 namespace {
 

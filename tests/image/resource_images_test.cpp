@@ -9,8 +9,8 @@
 #include "image/bmp.h"
 #include "image/tga.h"
 #include "platform/io_exception.h"
-#include "support/message_recorder.h"
 #include "support/io_exception_expect.h"
+#include "support/message_recorder.h"
 
 namespace {
 

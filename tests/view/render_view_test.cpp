@@ -5,7 +5,7 @@
 
 #include "image/bgr_image.h"
 #include "panorama/six_image.h"
-#include "patterned_panorama.h"
+#include "support/patterned_panorama.h"
 #include "view/gamma.h"
 #include "view/geometry.h"
 

@@ -7,11 +7,11 @@
 #include "image/bgr_image.h"
 #include "image/bmp.h"
 #include "panorama/six_image.h"
-#include "patterned_panorama.h"
 #include "platform/io_exception.h"
-#include "support/message_recorder.h"
-#include "support/temp_dir.h"
 #include "support/io_exception_expect.h"
+#include "support/message_recorder.h"
+#include "support/patterned_panorama.h"
+#include "support/temp_dir.h"
 
 namespace {
 
