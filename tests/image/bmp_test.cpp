@@ -11,6 +11,7 @@
 #include "image/bgr_image.h"
 #include "image/bgra_image.h"
 #include "platform/io_exception.h"
+#include "support/hostile_input.h"
 #include "support/image_files.h"
 #include "support/io_exception_expect.h"
 #include "support/message_recorder.h"
@@ -170,21 +171,7 @@ TEST(LoadBMP, RefusesHostileFilesForTheDefectTheirNameTells) {
         {"data-offset-beyond-file.bmp", "pixel data offset past the end of the file"},
         {"data-offset-inside-header.bmp", "pixel data offset inside the headers"},
     };
-    const std::filesystem::path folder = std::filesystem::path(DOMECAST_TEST_DATA) / "crashers";
-    int seen = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        if (entry.path().extension() != ".bmp") continue;
-        ++seen;
-        const std::string path = entry.path().string();
-        const auto reason = reasons.find(entry.path().filename().string());
-        ASSERT_NE(reason, reasons.end()) << path << " has no expected reason here";
-        SinkPicture picture;
-        MessageRecorder recorder;
-        EXPECT_IO_EXCEPTION(LoadBMP(path.c_str(), SinkPicture::sink, &picture), ioException::reading, path,
-                            reason->second);
-        EXPECT_TRUE(recorder.texts().empty()) << path;
-    }
-    EXPECT_EQ(seen, static_cast<int>(reasons.size())) << "BMP fixtures missing from " << folder;
+    expectCrashersRefused("bmp", LoadBMP, reasons);
 }
 
 TEST(DecodeBMPPixels, RefusesBlocksThatLie) {

@@ -12,6 +12,7 @@
 #include "image/bgr_image.h"
 #include "image/bgra_image.h"
 #include "platform/io_exception.h"
+#include "support/hostile_input.h"
 #include "support/image_files.h"
 #include "support/io_exception_expect.h"
 #include "support/temp_dir.h"
@@ -186,19 +187,7 @@ TEST(LoadTGA, RefusesHostileFilesForTheDefectTheirNameTells) {
         {"negative-width.tga", "negative width"},
         {"negative-height.tga", "negative height"},
     };
-    const std::filesystem::path folder = std::filesystem::path(DOMECAST_TEST_DATA) / "crashers";
-    int seen = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        if (entry.path().extension() != ".tga") continue;
-        ++seen;
-        const std::string path = entry.path().string();
-        const auto reason = reasons.find(entry.path().filename().string());
-        ASSERT_NE(reason, reasons.end()) << path << " has no expected reason here";
-        SinkPicture picture;
-        EXPECT_IO_EXCEPTION(LoadTGA(path.c_str(), SinkPicture::sink, &picture), ioException::reading, path,
-                            reason->second);
-    }
-    EXPECT_EQ(seen, static_cast<int>(reasons.size())) << "Targa fixtures missing from " << folder;
+    expectCrashersRefused("tga", LoadTGA, reasons);
 }
 
 TEST(LoadTGA, RefusesDestinationsThatCannotHoldThePicture) {
