@@ -4,9 +4,10 @@
 
 #include <memory>
 
-#include "bench_panorama.h"
 #include "panorama/geometry.h"
+#include "support/patterned_panorama.h"
 #include "panorama/six_image.h"
+#include "support/patterned_panorama.h"
 #include "view/display_images.h"
 
 namespace {
@@ -14,7 +15,7 @@ namespace {
 constexpr Size viewArea{1280, 720};
 
 void BM_LiveViewFull(benchmark::State& state) {
-    auto panorama = benchPanorama(1024);
+    auto panorama = patternedPanorama(1024);
     DisplayImages images(viewArea);
     const FieldOfView fov = panorama->calculateNominalFOV(viewArea);
     for (auto _ : state) {
@@ -25,7 +26,7 @@ void BM_LiveViewFull(benchmark::State& state) {
 BENCHMARK(BM_LiveViewFull)->Unit(benchmark::kMillisecond);
 
 void BM_LiveViewTurning(benchmark::State& state) {
-    auto panorama = benchPanorama(1024);
+    auto panorama = patternedPanorama(1024);
     DisplayImages images(viewArea);
     const FieldOfView fov = panorama->calculateNominalFOV(viewArea);
     for (auto _ : state) {

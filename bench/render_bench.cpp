@@ -3,17 +3,17 @@
 #include <memory>
 #include <vector>
 
-#include "bench_panorama.h"
 #include "image/bgr_image.h"
 #include "panorama/geometry.h"
 #include "panorama/six_image.h"
+#include "support/patterned_panorama.h"
 
 namespace {
 
 
 // The live display: 1280 x 720 from 1024-pixel faces, looking across a cube edge.
 void BM_RenderViewToImage(benchmark::State& state) {
-    auto panorama = benchPanorama(1024);
+    auto panorama = patternedPanorama(1024);
     RawImage image(Size{1280, 720});
     const FieldOfView fov = panorama->calculateNominalFOV(image.size());
     for (auto _ : state) {
@@ -25,7 +25,7 @@ BENCHMARK(BM_RenderViewToImage)->Unit(benchmark::kMillisecond);
 
 // The paint picture: 1920 x 1080, 2 x 2 samples per pixel, into the view buffer.
 void BM_RenderView(benchmark::State& state) {
-    auto panorama = benchPanorama(1024);
+    auto panorama = patternedPanorama(1024);
     const Size size{1920, 1080};
     panorama->setFOV(panorama->calculateNominalFOV(size));
     panorama->setHeading(30 * degToRad);

@@ -2,7 +2,6 @@
 // it arrived, until interrupted (SIGINT or SIGTERM).
 
 #include <poll.h>
-#include <sys/signalfd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -14,7 +13,7 @@
 
 #include "platform/debug_print.h"
 #include "platform/debug_print_listener.h"
-#include "platform/unique_fd.h"
+#include "platform/signal_descriptor.h"
 
 namespace {
 
@@ -66,15 +65,7 @@ int main(int argc, char** argv) {
 
     // The signals are taken through a descriptor, so one arriving just before poll()
     // still ends the loop.
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    if (sigprocmask(SIG_BLOCK, &stop, nullptr) != 0) {
-        std::perror("domecast-debugview: sigprocmask");
-        return 1;
-    }
-    UniqueFd signals(signalfd(-1, &stop, SFD_CLOEXEC));
+    const SignalDescriptor signals{SIGINT, SIGTERM};
     if (!signals) {
         std::perror("domecast-debugview: signalfd");
         return 1;
@@ -100,7 +91,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     for (;;) {
-        pollfd watched[2] = {{listener.fd(), POLLIN, 0}, {signals.get(), POLLIN, 0}};
+        pollfd watched[2] = {{listener.fd(), POLLIN, 0}, {signals.fd(), POLLIN, 0}};
         if (poll(watched, 2, -1) < 0) {
             if (errno == EINTR) continue;
             std::perror("domecast-debugview: poll");

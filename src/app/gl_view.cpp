@@ -14,6 +14,7 @@
 #include "panel/control_panel.h"
 #include "platform/io_exception.h"
 #include "platform/message.h"
+#include "platform/staged_write.h"
 #include "shell/display.h"
 #include "shell/shell.h"
 
@@ -155,11 +156,11 @@ void GLView::writeSnapshot() {
     RawImage shot(size);
     glReadBuffer(GL_BACK);
     glReadPixels(p.x, p.y, size.width, size.height, GL_BGR_EXT, GL_UNSIGNED_BYTE, shot.pixels);
-    const std::string partial = std::string(path) + ".part";
     try {
-        SaveBMP(partial.c_str(), size, shot.stride, 3, shot.pixels);
-        std::rename(partial.c_str(), path);
+        writeReplacing(path, [&](const std::string& staged) {
+            SaveBMP(staged.c_str(), size, shot.stride, 3, shot.pixels);
+        });
     } catch (const ioException&) {
-        std::remove(partial.c_str());
+        // A snapshot that cannot be written is simply missing; the test that asked reports it.
     }
 }

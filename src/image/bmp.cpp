@@ -62,10 +62,14 @@ InfoHeader readInfoHeader(const std::uint8_t* header) {
 }
 
 // The header fields every reader relies on before it allocates: a whole information
-// header and a size the destination can take. A negative height is a top-down file.
-bool headerUsable(const InfoHeader& info) {
-    return info.size >= infoHeaderSize && info.width >= 0 && info.width <= maxDimension &&
-           info.height >= 0 && info.height <= maxDimension;
+// header and a size the destination can take. Null when usable, else the defect.
+const char* headerDefect(const InfoHeader& info) {
+    if (info.size < infoHeaderSize) return "information header size too small";
+    if (info.width < 0) return "negative width";
+    // A negative height is a top-down file.
+    if (info.height < 0) return "negative height (top-down rows)";
+    if (info.width > maxDimension || info.height > maxDimension) return "picture too large";
+    return nullptr;
 }
 
 bool formatSupported(const InfoHeader& info) {
@@ -81,9 +85,9 @@ struct PixelLayout {
 };
 
 // Checks that palette and pixel rows lie within the available bytes. dataOffset is empty
-// when the pixels follow the palette.
+// when the pixels follow the palette. When they do not, defect tells why.
 std::optional<PixelLayout> layoutFor(const InfoHeader& info, std::optional<std::uint64_t> dataOffset,
-                                     std::uint64_t available) {
+                                     std::uint64_t available, const char*& defect) {
     const std::uint64_t width = static_cast<std::uint64_t>(info.width);
     PixelLayout layout{info.size, 0, 0, 0};
     std::uint64_t skipped = 0;  // palette bytes before the default pixel data
@@ -91,10 +95,17 @@ std::optional<PixelLayout> layoutFor(const InfoHeader& info, std::optional<std::
     case 4:
     case 8: {
         const std::uint32_t full = info.bitCount == 4 ? 16 : 256;
-        if (info.coloursUsed > full) return std::nullopt;
+        if (info.coloursUsed > full) {
+            defect = "colours used above the bit depth's palette";
+            return std::nullopt;
+        }
         layout.paletteEntries = info.coloursUsed == 0 ? full : info.coloursUsed;
         skipped = 4 * static_cast<std::uint64_t>(layout.paletteEntries);
-        if (layout.palette + skipped > available) return std::nullopt;
+        if (layout.palette + skipped > available) {
+            defect = info.size > available ? "information header size past the end of the file"
+                                           : "palette past the end of the file";
+            return std::nullopt;
+        }
         layout.rowBytes = info.bitCount == 4 ? ((width + 1) / 2 + 3) / 4 * 4 : (width + 3) / 4 * 4;
         break;
     }
@@ -106,13 +117,24 @@ std::optional<PixelLayout> layoutFor(const InfoHeader& info, std::optional<std::
     }
     if (dataOffset) {
         // Pixels overlapping the information header mean the offset lies.
-        if (*dataOffset < info.size) return std::nullopt;
+        if (*dataOffset < info.size) {
+            defect = "pixel data offset inside the headers";
+            return std::nullopt;
+        }
         layout.data = *dataOffset;
     } else {
         layout.data = layout.palette + skipped;
     }
     const std::uint64_t dataBytes = layout.rowBytes * static_cast<std::uint64_t>(info.height);
-    if (layout.data > available || dataBytes > available - layout.data) return std::nullopt;
+    if (layout.data > available) {
+        defect = info.size > available ? "information header size past the end of the file"
+                                       : "pixel data offset past the end of the file";
+        return std::nullopt;
+    }
+    if (dataBytes > available - layout.data) {
+        defect = "pixel rows past the end of the file";
+        return std::nullopt;
+    }
     return layout;
 }
 
@@ -170,56 +192,63 @@ bool decodePixels(const std::uint8_t* header, const InfoHeader& info, const Pixe
 
 void LoadBMP(const char* path, PixelSink sink, void* userData) {
     const std::string name = path != nullptr ? path : "";
-    auto fail = [&name](std::int32_t kind) { return ioException{name, kind}; };
+    auto fail = [&name](std::int32_t kind, const char* reason) { return ioException{name, kind, reason}; };
 
     UniqueFd file = openFileForReading(path);
-    if (!file) throw fail(ioException::opening);
+    if (!file) throw fail(ioException::opening, "cannot open the file");
     const std::int64_t realSize = fileSize(file.get());
     // Both headers must be whole before any field of them is read.
-    if (realSize < static_cast<std::int64_t>(fileHeaderSize + infoHeaderSize)) throw fail(ioException::reading);
+    if (realSize < static_cast<std::int64_t>(fileHeaderSize))
+        throw fail(ioException::reading, "shorter than the file header");
+    if (realSize < static_cast<std::int64_t>(fileHeaderSize + infoHeaderSize))
+        throw fail(ioException::reading, "shorter than the information header");
     if (static_cast<std::uint64_t>(realSize) > std::numeric_limits<std::size_t>::max())
-        throw fail(ioException::reading);
+        throw fail(ioException::reading, "file too large to map");
     FileMapping mapping(file.get(), static_cast<std::size_t>(realSize));
-    if (!mapping.valid()) throw fail(ioException::reading);
+    if (!mapping.valid()) throw fail(ioException::reading, "cannot map the file");
     const std::uint8_t* bytes = mapping.bytes().data();
     const std::uint64_t size = mapping.bytes().size();
 
-    if (getLE32(bytes + fileSizeField) > size) throw fail(ioException::reading);
+    if (getLE32(bytes + fileSizeField) > size)
+        throw fail(ioException::reading, "file size field past the end of the file");
     const std::uint32_t dataOffset = getLE32(bytes + dataOffsetField);
     const std::uint8_t* header = bytes + fileHeaderSize;
     const std::uint64_t available = size - fileHeaderSize;
     const InfoHeader info = readInfoHeader(header);
-    if (!headerUsable(info)) throw fail(ioException::reading);
+    if (const char* defect = headerDefect(info)) throw fail(ioException::reading, defect);
     const Size pictureSize{info.width, info.height};
 
     if (!formatSupported(info)) {
         // The destination keeps the header's size; nothing is decoded into it.
-        if (!requestDestination(sink, pictureSize, 3, userData)) throw fail(ioException::reading);
+        if (!requestDestination(sink, pictureSize, 3, userData))
+            throw fail(ioException::reading, "no destination for the picture");
         showMessage(unsupportedText);
     } else {
         std::optional<std::uint64_t> pixelStart;
         if (dataOffset != 0) {
             // The field counts from the file's start; the layout from the information header.
-            if (dataOffset < fileHeaderSize) throw fail(ioException::reading);
+            if (dataOffset < fileHeaderSize) throw fail(ioException::reading, "pixel data offset inside the headers");
             pixelStart = dataOffset - fileHeaderSize;
         }
-        const std::optional<PixelLayout> layout = layoutFor(info, pixelStart, available);
-        if (!layout) throw fail(ioException::reading);
+        const char* defect = nullptr;
+        const std::optional<PixelLayout> layout = layoutFor(info, pixelStart, available, defect);
+        if (!layout) throw fail(ioException::reading, defect);
         const std::optional<PixelDestination> destination = requestDestination(sink, pictureSize, 3, userData);
-        if (!destination) throw fail(ioException::reading);
-        if (!decodePixels(header, info, *layout, *destination)) throw fail(ioException::reading);
+        if (!destination) throw fail(ioException::reading, "no destination for the picture");
+        if (!decodePixels(header, info, *layout, *destination))
+            throw fail(ioException::reading, "colour index beyond the colours used");
     }
 
     const bool unmapped = mapping.unmap();
     const bool closed = file.close();
-    if (!unmapped || !closed) throw fail(ioException::closing);
+    if (!unmapped || !closed) throw fail(ioException::closing, "cannot close the file");
 }
 
 bool DecodeBMPPixels(const std::uint8_t* infoHeader, const std::uint8_t* pixelData, std::uint8_t* destination,
                      std::size_t available) {
     if (infoHeader == nullptr || available < infoHeaderSize) return false;
     const InfoHeader info = readInfoHeader(infoHeader);
-    if (!headerUsable(info)) return false;
+    if (headerDefect(info) != nullptr) return false;
     if (!formatSupported(info)) {
         showMessage(unsupportedText);
         return false;
@@ -229,7 +258,8 @@ bool DecodeBMPPixels(const std::uint8_t* infoHeader, const std::uint8_t* pixelDa
         if (std::less<const std::uint8_t*>()(pixelData, infoHeader)) return false;
         pixelStart = static_cast<std::uint64_t>(pixelData - infoHeader);
     }
-    const std::optional<PixelLayout> layout = layoutFor(info, pixelStart, available);
+    const char* defect = nullptr;
+    const std::optional<PixelLayout> layout = layoutFor(info, pixelStart, available, defect);
     if (!layout) return false;
     if (destination == nullptr && info.width > 0 && info.height > 0) return false;
     const PixelDestination to{destination, BGRImage::strideFor(info.width), 3};
@@ -238,7 +268,7 @@ bool DecodeBMPPixels(const std::uint8_t* infoHeader, const std::uint8_t* pixelDa
 
 void SaveBMP(const char* path, Size size, std::uint32_t stride, int, const std::uint8_t* pixels) {
     const std::string name = path != nullptr ? path : "";
-    auto fail = [&name](std::int32_t kind) { return ioException{name, kind}; };
+    auto fail = [&name](std::int32_t kind, const char* reason) { return ioException{name, kind, reason}; };
 
     // The file's rows have exactly the buffer's layout, so the buffer must have the
     // 24-bit stride, and every size must fit the header's 32-bit fields.
@@ -246,7 +276,7 @@ void SaveBMP(const char* path, Size size, std::uint32_t stride, int, const std::
     if (size.width < 0 || size.height < 0 || stride != BGRImage::strideFor(size.width) ||
         fileHeaderSize + infoHeaderSize + pixelBytes > std::numeric_limits<std::uint32_t>::max() ||
         (pixels == nullptr && pixelBytes > 0))
-        throw fail(ioException::writing);
+        throw fail(ioException::writing, "picture does not fit the file's header fields");
 
     std::array<std::uint8_t, fileHeaderSize> fileHeader{};
     fileHeader[0] = 'B';
@@ -263,10 +293,10 @@ void SaveBMP(const char* path, Size size, std::uint32_t stride, int, const std::
     putLE32(&infoHeader[imageSizeField], static_cast<std::uint32_t>(pixelBytes));
 
     UniqueFd file = createFileForWriting(path);
-    if (!file) throw fail(ioException::opening);
+    if (!file) throw fail(ioException::opening, "cannot create the file");
     if (!writeAll(file.get(), fileHeader.data(), fileHeader.size()) ||
         !writeAll(file.get(), infoHeader.data(), infoHeader.size()) ||
         !writeAll(file.get(), pixels, static_cast<std::size_t>(pixelBytes)))
-        throw fail(ioException::writing);
-    if (!file.close()) throw fail(ioException::closing);
+        throw fail(ioException::writing, "write failed");
+    if (!file.close()) throw fail(ioException::closing, "cannot close the file");
 }

@@ -68,7 +68,7 @@ enum class Outcome { done, failed };
 
 // Holds every libjpeg call of a read; a library error jumps back here. Nothing in this
 // frame has a destructor, so the jump skips no clean-up.
-Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData) {
+Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData, const char*& refusal) {
     if (setjmp(d.errors.jump)) return Outcome::failed;
     jpeg_create_decompress(&d.info);
     jpeg_stdio_src(&d.info, file);
@@ -78,22 +78,34 @@ Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData)
         d.info.out_color_space = JCS_RGB;
     const JDIMENSION width = d.info.image_width;
     const JDIMENSION height = d.info.image_height;
-    if (width > largestSide || height > largestSide) return Outcome::failed;
+    if (width > largestSide || height > largestSide) {
+        refusal = "picture too large";
+        return Outcome::failed;
+    }
 
     std::uint32_t stride = 0;
     int bytesPerPixel = 0;
     std::uint8_t* pixels = nullptr;
     sink({static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)}, 3, userData, stride,
          bytesPerPixel, pixels);
-    if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * width) return Outcome::failed;
+    if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * width) {
+        refusal = "no destination for the picture";
+        return Outcome::failed;
+    }
 
     jpeg_start_decompress(&d.info);
     const int components = d.info.output_components;
-    if (d.info.output_width != width || (components != 1 && components != 3)) return Outcome::failed;
+    if (d.info.output_width != width || (components != 1 && components != 3)) {
+        refusal = "decoded rows unlike the header";
+        return Outcome::failed;
+    }
     for (JDIMENSION n = height; n-- > 0;) {
         std::uint8_t* row = pixels + static_cast<std::size_t>(n) * stride;
         JSAMPROW rows[1] = {row};
-        if (jpeg_read_scanlines(&d.info, rows, 1) != 1) return Outcome::failed;
+        if (jpeg_read_scanlines(&d.info, rows, 1) != 1) {
+            refusal = "scan lines missing";
+            return Outcome::failed;
+        }
         if (components == 3) {
             for (JDIMENSION x = 0; x < width; ++x) std::swap(row[3 * x], row[3 * x + 2]);
         } else {
@@ -141,19 +153,21 @@ Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, 
 
 void LoadJPEG(const char* path, PixelSink sink, void* userData) {
     StdioFile file(path, "rb");
-    if (!file) throw ioException{path, ioException::opening};
+    if (!file) throw ioException{path, ioException::opening, "cannot open the file"};
     Outcome outcome;
+    // A library error leaves this text: the decoder refused the stream.
+    const char* refusal = "JPEG stream refused by the decoder";
     {
         auto decompressor = std::make_unique<Decompressor>();
-        outcome = decode(*decompressor, file.get(), sink, userData);
+        outcome = decode(*decompressor, file.get(), sink, userData, refusal);
     }
     file.close();  // a failed close of a file only read loses nothing
-    if (outcome != Outcome::done) throw ioException{path, ioException::reading};
+    if (outcome != Outcome::done) throw ioException{path, ioException::reading, refusal};
 }
 
 void SaveJPEG(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels) {
     StdioFile file(path, "wb");
-    if (!file) throw ioException{path, ioException::opening};
+    if (!file) throw ioException{path, ioException::opening, "cannot create the file"};
     std::vector<std::uint8_t> scratch;
     if (size.width > 0 && bytesPerPixel == 3) scratch.resize(3 * static_cast<std::size_t>(size.width));
     Outcome outcome;
@@ -163,5 +177,6 @@ void SaveJPEG(const char* path, Size size, std::uint32_t stride, int bytesPerPix
     }
     // The close flushes the last bytes: its failure loses the end of the file.
     const bool closed = file.close();
-    if (outcome != Outcome::done || !closed) throw ioException{path, ioException::writing};
+    if (outcome != Outcome::done) throw ioException{path, ioException::writing, "picture refused by the JPEG encoder"};
+    if (!closed) throw ioException{path, ioException::writing, "cannot close the file"};
 }

@@ -6,9 +6,9 @@
 
 PCXWriteOptions readPCXWriteOptions() {
     PCXWriteOptions options;
-    readStringSetting(pcxColormapSetting, options.colormap, 0, 1);
-    readNumberSetting(pcxDitherSetting, options.dither, 0, 1);
-    readNumberSetting(pcxResizeSetting, options.resize, 0, 1);
+    readStringSetting(pcxColormapSetting, options.colormap, false, true);
+    readNumberSetting(pcxDitherSetting, options.dither, false, true);
+    readNumberSetting(pcxResizeSetting, options.resize, false, true);
     options.dither = std::min<std::uint32_t>(options.dither, pcxDitherHighest);
     return options;
 }

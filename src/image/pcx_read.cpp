@@ -51,35 +51,37 @@ struct Header {
     std::int32_t bytesPerLine;        // per plane, in the decoded data
 };
 
-// The fields in file order; the first refused value ends the read.
-bool readHeader(ByteReader& in, Header& h) {
-    if (in.next() != 0x0A) return false;  // manufacturer
-    if (in.next() > 5) return false;      // version
-    if (in.next() != 1) return false;     // encoding: run-length
+// The fields in file order; the first refused value ends the read with its defect. Null
+// when the header is usable.
+const char* readHeader(ByteReader& in, Header& h) {
+    if (in.next() != 0x0A) return "manufacturer byte not 0x0A";
+    if (in.next() > 5) return "version unknown";
+    if (in.next() != 1) return "encoding not run-length";
     h.bitsPerPixel = in.next();
-    if (h.bitsPerPixel != 1 && h.bitsPerPixel != 2 && h.bitsPerPixel != 4 && h.bitsPerPixel != 8) return false;
+    if (h.bitsPerPixel != 1 && h.bitsPerPixel != 2 && h.bitsPerPixel != 4 && h.bitsPerPixel != 8)
+        return "bits per pixel unsupported";
     const std::int32_t xMin = in.nextSigned16();
-    if (xMin < 0) return false;
+    if (xMin < 0) return "negative window minimum";
     const std::int32_t yMin = in.nextSigned16();
-    if (yMin < 0) return false;
+    if (yMin < 0) return "negative window minimum";
     const std::int32_t xMax = in.nextSigned16();
-    if (xMax < xMin) return false;
+    if (xMax < xMin) return "window maximum below its minimum";
     const std::int32_t yMax = in.nextSigned16();
-    if (yMax < yMin) return false;
+    if (yMax < yMin) return "window maximum below its minimum";
     h.width = xMax - xMin + 1;
     h.height = yMax - yMin + 1;
     in.skip(4);  // resolutions
     for (auto& byte : h.palette16) byte = in.next();
     in.skip(1);  // reserved
     h.planes = in.next();
-    if (h.planes != 1 && h.planes != 3 && h.planes != 4) return false;
+    if (h.planes != 1 && h.planes != 3 && h.planes != 4) return "plane count unsupported";
     h.bytesPerLine = in.nextSigned16();
+    if (h.bytesPerLine <= 0) return "bytes per line not positive";
     // Each plane's line must hold the whole width, or decoding would read past the line.
-    if (h.bytesPerLine <= 0 ||
-        8 * static_cast<std::int64_t>(h.bytesPerLine) < static_cast<std::int64_t>(h.width) * h.bitsPerPixel)
-        return false;
+    if (8 * static_cast<std::int64_t>(h.bytesPerLine) < static_cast<std::int64_t>(h.width) * h.bitsPerPixel)
+        return "bytes per line shorter than the width";
     in.skip(headerBytes - 68);  // palette information and filler
-    return true;
+    return nullptr;
 }
 
 // Fills decoded with the run-length stream; runs may cross line and plane ends.
@@ -130,37 +132,39 @@ std::int64_t fileSize(std::FILE* file) {
 
 void LoadPCX(const char* path, PixelSink sink, void* userData) {
     StdioFile file(path, "rb");
-    if (!file) throw ioException{path, ioException::opening};
+    if (!file) throw ioException{path, ioException::opening, "cannot open the file"};
     const std::int64_t size = fileSize(file.get());
-    if (size < 0) throw ioException{path, ioException::reading};
+    if (size < 0) throw ioException{path, ioException::reading, "cannot tell the file's size"};
     auto in = std::make_unique<ByteReader>(file.get());
     Header h{};
-    if (!readHeader(*in, h)) throw ioException{path, ioException::reading};
+    if (const char* defect = readHeader(*in, h)) throw ioException{path, ioException::reading, defect};
 
     const std::int64_t lineBytes = static_cast<std::int64_t>(h.planes) * h.bytesPerLine;
     const std::int64_t total = lineBytes * h.height;
     const std::int64_t encodedBytes = std::max<std::int64_t>(size - static_cast<std::int64_t>(headerBytes), 0);
     // A header claiming more than the file could hold is refused before anything is allocated.
-    if (total > mostDecodedPerByte * encodedBytes) throw ioException{path, ioException::reading};
+    if (total > mostDecodedPerByte * encodedBytes)
+        throw ioException{path, ioException::reading, "window larger than the file could hold"};
     std::vector<std::uint8_t> decoded(static_cast<std::size_t>(total));
-    if (!decodeRuns(*in, decoded)) throw ioException{path, ioException::reading};
+    if (!decodeRuns(*in, decoded)) throw ioException{path, ioException::reading, "run past the end of the picture"};
 
     const bool indexed256 = h.bitsPerPixel == 8 && h.planes == 1;
     std::array<std::uint8_t, 768> palette256{};
     if (indexed256) {
-        if (in->next() != paletteMarker) throw ioException{path, ioException::reading};
+        if (in->next() != paletteMarker)
+            throw ioException{path, ioException::reading, "256-colour palette marker missing"};
         for (auto& byte : palette256) byte = in->next();
     }
-    if (in->failed()) throw ioException{path, ioException::reading};
+    if (in->failed()) throw ioException{path, ioException::reading, "pixel data past the end of the file"};
     in.reset();
-    if (!file.close()) throw ioException{path, ioException::closing};
+    if (!file.close()) throw ioException{path, ioException::closing, "cannot close the file"};
 
     std::uint32_t stride = 0;
     int bytesPerPixel = 0;
     std::uint8_t* pixels = nullptr;
     sink({h.width, h.height}, 3, userData, stride, bytesPerPixel, pixels);
     if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * static_cast<std::uint32_t>(h.width))
-        throw ioException{path, ioException::reading};
+        throw ioException{path, ioException::reading, "no destination for the picture"};
 
     for (std::int32_t j = 0; j < h.height; ++j) {
         // The file's first line is the top of the picture: the last buffer row.

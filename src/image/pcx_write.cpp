@@ -175,7 +175,8 @@ void ditherIndices(const BGRImage& image, const Colormap& colormap, std::int32_t
 void writePCX(const char* path, Size size, std::uint32_t stride, const std::uint8_t* pixels,
               const PCXWriteOptions& options) {
     const Colormap& colormap = colormapForSetting(options.colormap);
-    if (size.width <= 0 || size.height <= 0 || pixels == nullptr) throw ioException{path, ioException::writing};
+    if (size.width <= 0 || size.height <= 0 || pixels == nullptr)
+        throw ioException{path, ioException::writing, "empty picture"};
 
     RawImage given(size, const_cast<std::uint8_t*>(pixels));  // only read
     given.stride = stride;
@@ -185,7 +186,8 @@ void writePCX(const char* path, Size size, std::uint32_t stride, const std::uint
         resized->copyScaled(given, {0, 0}, size, {0, 0}, {quakeSide, quakeSide});
     }
     const BGRImage& image = resized ? *resized : given;
-    if (image.width > largestSide || image.height > largestSide) throw ioException{path, ioException::writing};
+    if (image.width > largestSide || image.height > largestSide)
+        throw ioException{path, ioException::writing, "picture too large for the window fields"};
 
     const auto threshold = static_cast<std::int32_t>(std::min<std::uint32_t>(options.dither, 255));
     const std::size_t width = static_cast<std::size_t>(image.width);
@@ -201,7 +203,7 @@ void writePCX(const char* path, Size size, std::uint32_t stride, const std::uint
     }
 
     StdioFile file(path, "wb");
-    if (!file) throw ioException{path, ioException::writing};
+    if (!file) throw ioException{path, ioException::writing, "cannot create the file"};
     std::vector<std::uint8_t> out;
     out.reserve(field::end + indices.size() + indices.size() / 8 + 769);
     appendHeader(out, image.size(), colormap);
@@ -209,5 +211,5 @@ void writePCX(const char* path, Size size, std::uint32_t stride, const std::uint
         appendRow(out, indices.data() + static_cast<std::size_t>(y) * width, image.width);
     appendTrailer(out, colormap);
     const bool written = std::fwrite(out.data(), 1, out.size(), file.get()) == out.size();
-    if (!file.close() || !written) throw ioException{path, ioException::writing};
+    if (!file.close() || !written) throw ioException{path, ioException::writing, "write failed"};
 }

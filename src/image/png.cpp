@@ -2,6 +2,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include <png.h>
@@ -14,7 +15,18 @@ namespace {
 
 constexpr png_uint_32 largestSide = 32767;
 
-[[noreturn]] void errorHook(png_structp png, png_const_charp) {
+// libpng's message, which may live in a buffer of its frame, as one of our static texts.
+const char* libraryDefect(png_const_charp message) {
+    const std::string_view text = message != nullptr ? message : "";
+    if (text.find("CRC") != std::string_view::npos) return "chunk CRC mismatch";
+    if (text.find("Not enough image data") != std::string_view::npos) return "image data shorter than the rows";
+    if (text.find("Read Error") != std::string_view::npos || text.find("EOF") != std::string_view::npos)
+        return "file ends inside a chunk";
+    return "PNG stream refused by the decoder";
+}
+
+[[noreturn]] void errorHook(png_structp png, png_const_charp message) {
+    if (auto* reason = static_cast<const char**>(png_get_error_ptr(png))) *reason = libraryDefect(message);
     // Back to the entry point, which destroys the structures, closes the file and throws.
     png_longjmp(png, 1);
 }
@@ -28,13 +40,15 @@ void warningHook(png_structp, png_const_charp text) noexcept {
 }
 
 struct Reader {
-    Reader() : png(png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, errorHook, warningHook)) {
+    // A library error leaves its defect in libraryReason.
+    Reader() : png(png_create_read_struct(PNG_LIBPNG_VER_STRING, &libraryReason, errorHook, warningHook)) {
         if (png) info = png_create_info_struct(png);
     }
     ~Reader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
 
+    const char* libraryReason = "PNG stream refused by the decoder";
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::vector<png_bytep> rows;
@@ -56,8 +70,8 @@ struct Writer {
 enum class Outcome { done, libraryError, refused };
 
 // Holds every libpng call of a read; a library error jumps back here. Nothing in this
-// frame has a destructor, so the jump skips no clean-up.
-Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData) {
+// frame has a destructor, so the jump skips no clean-up. refusal names what was refused.
+Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const char*& refusal) {
     if (setjmp(png_jmpbuf(r.png))) return Outcome::libraryError;
     png_init_io(r.png, file);
     png_read_info(r.png, r.info);
@@ -87,18 +101,27 @@ Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData) {
             break;
     }
     png_set_bgr(r.png);
-    if (width > largestSide || height > largestSide) return Outcome::refused;
+    if (width > largestSide || height > largestSide) {
+        refusal = "picture too large";
+        return Outcome::refused;
+    }
     png_set_interlace_handling(r.png);
     png_read_update_info(r.png, r.info);
     // Whatever the file claimed, the rows must now be exactly 3 bytes a pixel.
-    if (png_get_rowbytes(r.png, r.info) != 3 * static_cast<std::size_t>(width)) return Outcome::refused;
+    if (png_get_rowbytes(r.png, r.info) != 3 * static_cast<std::size_t>(width)) {
+        refusal = "rows not 3 bytes a pixel after conversion";
+        return Outcome::refused;
+    }
 
     std::uint32_t stride = 0;
     int bytesPerPixel = 0;
     std::uint8_t* pixels = nullptr;
     sink({static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)}, 3, userData, stride,
          bytesPerPixel, pixels);
-    if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * width) return Outcome::refused;
+    if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * width) {
+        refusal = "no destination for the picture";
+        return Outcome::refused;
+    }
     r.rows.resize(height);
     for (png_uint_32 i = 0; i < height; ++i) r.rows[i] = pixels + static_cast<std::size_t>(height - 1 - i) * stride;
     png_read_image(r.png, r.rows.data());
@@ -137,32 +160,35 @@ Outcome encode(Writer& w, std::FILE* file, Size size, std::uint32_t stride, int 
 
 void LoadPNG(const char* path, PixelSink sink, void* userData) {
     StdioFile file(path, "rb");
-    if (!file) throw ioException{path, ioException::opening};
+    if (!file) throw ioException{path, ioException::opening, "cannot open the file"};
     Outcome outcome;
+    const char* refusal = "";
     {
         Reader reader;
-        if (!reader.png || !reader.info) throw ioException{path, ioException::opening};
-        outcome = decode(reader, file.get(), sink, userData);
+        if (!reader.png || !reader.info) throw ioException{path, ioException::opening, "cannot start the PNG decoder"};
+        outcome = decode(reader, file.get(), sink, userData, refusal);
+        if (outcome == Outcome::libraryError) refusal = reader.libraryReason;
     }
     const bool closed = file.close();
-    if (outcome == Outcome::libraryError) throw ioException{path, ioException::opening};
-    if (outcome == Outcome::refused) throw ioException{path, ioException::reading};
-    if (!closed) throw ioException{path, ioException::closing};
+    if (outcome == Outcome::libraryError) throw ioException{path, ioException::opening, refusal};
+    if (outcome == Outcome::refused) throw ioException{path, ioException::reading, refusal};
+    if (!closed) throw ioException{path, ioException::closing, "cannot close the file"};
 }
 
 void SavePNG(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels) {
     // Rows are read as 3 or 4 bytes a pixel; any other size would read past them.
-    if (bytesPerPixel != 3 && bytesPerPixel != 4) throw ioException{path, ioException::opening};
+    if (bytesPerPixel != 3 && bytesPerPixel != 4)
+        throw ioException{path, ioException::opening, "pixel size neither 3 nor 4 bytes"};
     StdioFile file(path, "wb");
-    if (!file) throw ioException{path, ioException::opening};
+    if (!file) throw ioException{path, ioException::opening, "cannot create the file"};
     Outcome outcome;
     {
         Writer writer;
-        if (!writer.png || !writer.info) throw ioException{path, ioException::opening};
+        if (!writer.png || !writer.info) throw ioException{path, ioException::opening, "cannot start the PNG encoder"};
         outcome = encode(writer, file.get(), size, stride, bytesPerPixel, pixels);
     }
     // The close flushes the last bytes: its failure loses the end of the file.
     const bool closed = file.close();
-    if (outcome != Outcome::done) throw ioException{path, ioException::opening};
-    if (!closed) throw ioException{path, ioException::writing};
+    if (outcome != Outcome::done) throw ioException{path, ioException::opening, "picture refused by the PNG encoder"};
+    if (!closed) throw ioException{path, ioException::writing, "cannot close the file"};
 }

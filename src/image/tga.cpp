@@ -9,7 +9,7 @@
 #include "image/pixel_destination.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
-#include "platform/unique_file.h"
+#include "platform/stdio_file.h"
 
 namespace {
 
@@ -102,6 +102,20 @@ std::optional<PixelKind> pixelKind(const TargaHeader& h) {
     return std::nullopt;
 }
 
+// Why pixelKind refused the header.
+const char* pixelKindDefect(const TargaHeader& h) {
+    switch (h.imageType & ~runLengthBit) {
+    case 1:
+        return h.colourMapType != 1 ? "colour-mapped picture without a colour map"
+                                    : "colour-mapped pixel depth unsupported";
+    case 2:
+        return "true-colour pixel depth unsupported";
+    case 3:
+        return "greyscale pixel depth unsupported";
+    }
+    return "image type unknown";
+}
+
 // The picture line of stored row i under an interleave factor.
 std::int64_t pictureLine(std::int64_t i, std::int64_t factor, std::int64_t height) {
     return (i * factor) % height + (i * factor) / height;
@@ -184,24 +198,28 @@ void setTargaMemory(const std::uint8_t* data, std::size_t size) {
 }
 
 void DecodeTGA(const char* name, std::FILE* file, PixelSink sink, void* userData) {
-    const auto fail = [name] { return ioException{name != nullptr ? name : "", ioException::reading}; };
+    const auto fail = [name](const char* reason) {
+        return ioException{name != nullptr ? name : "", ioException::reading, reason};
+    };
     ByteReader in(file);
     const TargaHeader h = readHeader(in);
-    if (h.colourMapType > 1) throw fail();
+    if (h.colourMapType > 1) throw fail("colour-map type unknown");
     const std::optional<PixelKind> kind = pixelKind(h);
-    if (!kind) throw fail();
-    if (h.width < 0 || h.height < 0) throw fail();
+    if (!kind) throw fail(pixelKindDefect(h));
+    if (h.width < 0) throw fail("negative width");
+    if (h.height < 0) throw fail("negative height");
     const int interleaveCode = (h.descriptor >> 6) & 0x03;
-    if (interleaveCode == 3) throw fail();
+    if (interleaveCode == 3) throw fail("interleave factor unknown");
     const std::int64_t factor = std::int64_t{1} << interleaveCode;
     // When the height is not a multiple of the factor a stored row can map below the picture.
     for (std::int64_t i = 0; i < h.height; ++i)
-        if (pictureLine(i, factor, h.height) >= h.height) throw fail();
+        if (pictureLine(i, factor, h.height) >= h.height) throw fail("interleaved row past the last line");
     if (h.colourMapType == 1) {
-        if (h.firstIndex < 0 || h.mapLength < 0) throw fail();
+        if (h.firstIndex < 0) throw fail("negative first colour-map index");
+        if (h.mapLength < 0) throw fail("negative colour-map length");
         // An empty map decodes no entry, so its entry size does not matter.
         if (h.mapLength > 0 && h.entrySize != 15 && h.entrySize != 16 && h.entrySize != 24 && h.entrySize != 32)
-            throw fail();
+            throw fail("colour-map entry size unsupported");
     }
 
     in.skip(h.idLength);
@@ -221,7 +239,7 @@ void DecodeTGA(const char* name, std::FILE* file, PixelSink sink, void* userData
 
     const Size size{h.width, h.height};
     const std::optional<PixelDestination> to = requestDestination(sink, size, h.depth == 32 ? 4 : 3, userData);
-    if (!to) throw fail();
+    if (!to) throw fail("no destination for the picture");
 
     PixelDecoder decoder(in, *kind, h.depth, map);
     const bool runLength = (h.imageType & runLengthBit) != 0;
@@ -247,7 +265,7 @@ void DecodeTGA(const char* name, std::FILE* file, PixelSink sink, void* userData
                 if (!repeating) decoded = decoder.decode(last);
                 --left;
             }
-            if (!decoded) throw fail();
+            if (!decoded) throw fail("colour-map index outside the map");
             out[0] = last[0];
             out[1] = last[1];
             out[2] = last[2];
@@ -259,24 +277,25 @@ void DecodeTGA(const char* name, std::FILE* file, PixelSink sink, void* userData
 void LoadTGA(const char* path, PixelSink sink, void* userData) {
     const std::string name = path != nullptr ? path : "";
     UniqueFd fd = openFileForReading(path);
-    if (!fd) throw ioException{name, ioException::opening};
-    UniqueFile file(fdopen(fd.get(), "rb"));
-    if (!file) throw ioException{name, ioException::opening};
+    if (!fd) throw ioException{name, ioException::opening, "cannot open the file"};
+    StdioFile file(fdopen(fd.get(), "rb"));
+    if (!file) throw ioException{name, ioException::opening, "cannot open the file as a stream"};
     fd.release();  // the stream owns the descriptor now
     DecodeTGA(path, file.get(), sink, userData);
-    if (!file.close()) throw ioException{name, ioException::closing};
+    if (!file.close()) throw ioException{name, ioException::closing, "cannot close the file"};
 }
 
 void SaveTGA(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels) {
     const std::string name = path != nullptr ? path : "";
-    const auto fail = [&name](std::int32_t kind) { return ioException{name, kind}; };
+    const auto fail = [&name](std::int32_t kind, const char* reason) { return ioException{name, kind, reason}; };
 
     // Readers take width and height as signed 16-bit values.
     if (path == nullptr || size.width < 0 || size.width > 32767 || size.height < 0 || size.height > 32767 ||
         (bytesPerPixel != 3 && bytesPerPixel != 4))
-        throw fail(ioException::writing);
+        throw fail(ioException::writing, "picture does not fit the file's header fields");
     const std::size_t rowBytes = static_cast<std::size_t>(size.width) * static_cast<std::size_t>(bytesPerPixel);
-    if (stride < rowBytes || (pixels == nullptr && rowBytes > 0 && size.height > 0)) throw fail(ioException::writing);
+    if (stride < rowBytes || (pixels == nullptr && rowBytes > 0 && size.height > 0))
+        throw fail(ioException::writing, "rows shorter than the picture");
 
     std::array<std::uint8_t, headerSize> header{};
     header[imageTypeField] = 2;  // uncompressed true colour, no colour map, no image ID
@@ -285,11 +304,11 @@ void SaveTGA(const char* path, Size size, std::uint32_t stride, int bytesPerPixe
     header[depthField] = bytesPerPixel == 3 ? 24 : 32;
     header[descriptorField] = 0;  // bottom-left origin; no alpha bits declared
 
-    UniqueFile file(std::fopen(path, "wbe"));
-    if (!file) throw fail(ioException::writing);
+    StdioFile file(std::fopen(path, "wbe"));
+    if (!file) throw fail(ioException::writing, "cannot create the file");
     bool written = std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();
     for (std::int32_t y = 0; written && y < size.height && rowBytes > 0; ++y)
         written = std::fwrite(pixels + static_cast<std::size_t>(y) * stride, 1, rowBytes, file.get()) == rowBytes;
-    if (!written || std::fflush(file.get()) != 0) throw fail(ioException::writing);
-    if (!file.close()) throw fail(ioException::closing);
+    if (!written || std::fflush(file.get()) != 0) throw fail(ioException::writing, "write failed");
+    if (!file.close()) throw fail(ioException::closing, "cannot close the file");
 }

@@ -5,15 +5,10 @@
 #include <cstring>
 
 #include "platform/settings.h"
-
-std::string extensionOf(std::string_view text) {
-    const std::size_t dot = text.rfind('.');
-    return dot == std::string_view::npos ? std::string() : std::string(text.substr(dot));
-}
+#include "platform/stdio_file.h"
 
 bool canOpenForReading(const std::string& path) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    return file != nullptr;
+    return static_cast<bool>(StdioFile(path.c_str(), "rb"));
 }
 
 std::unique_ptr<char[]> makeTitle(std::string_view text) {
@@ -23,14 +18,14 @@ std::unique_ptr<char[]> makeTitle(std::string_view text) {
     return title;
 }
 
-std::string readFolderSetting(const char* name, int report) {
+std::string readFolderSetting(const char* name, bool report) {
     std::string folder;
-    if (!readStringSetting(name, folder, report, 1)) folder.clear();
+    if (!readStringSetting(name, folder, report, true)) folder.clear();
     return folder;
 }
 
 int readLastType() {
     std::uint32_t value = 0;
-    if (!readNumberSetting("LastType", value, 0, 1)) return -1;
+    if (!readNumberSetting("LastType", value, false, true)) return -1;
     return static_cast<std::int32_t>(value);
 }

@@ -5,12 +5,10 @@
 
 // Small pieces the saving and the opening of a panorama share.
 
-// The text from the last '.', or empty.
-std::string extensionOf(std::string_view text);
 bool canOpenForReading(const std::string& path);
 // A heap copy of text for a panorama's title.
 std::unique_ptr<char[]> makeTitle(std::string_view text);
 // A folder setting, empty when absent ("registry missing" message when report is set).
-std::string readFolderSetting(const char* name, int report);
+std::string readFolderSetting(const char* name, bool report);
 // "LastType", -1 when absent.
 int readLastType();

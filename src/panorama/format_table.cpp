@@ -1,10 +1,11 @@
 #include "panorama/format_table.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 #include <vector>
+
+#include "platform/ascii.h"
 
 const std::array<const char*, 6> faceSuffixes = {"_FR", "_BK", "_LF", "_RT", "_UP", "_DN"};
 const std::array<const char*, 6> quakeSuffixes = {"ft", "bk", "lf", "rt", "up", "dn"};
@@ -16,23 +17,13 @@ OptionsDialog pcxOptionsDialog = nullptr;
 
 namespace {
 
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && equalIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
-
 // The name's ending equals one of the other five faces' suffixes followed by the rest of
 // an alternative that begins with the front suffix.
 bool matchesOtherFace(std::string_view ending, std::string_view rest, const std::array<const char*, 6>& suffixes) {
     for (std::size_t i = 1; i < suffixes.size(); ++i) {
         const std::string_view suffix = suffixes[i];
-        if (ending.size() == suffix.size() + rest.size() && startsWithIgnoringCase(ending, suffix) &&
-            equalIgnoringCase(ending.substr(suffix.size()), rest))
+        if (ending.size() == suffix.size() + rest.size() && startsWithIgnoringAsciiCase(ending, suffix) &&
+            equalIgnoringAsciiCase(ending.substr(suffix.size()), rest))
             return true;
     }
     return false;
@@ -55,13 +46,13 @@ int matchLength(std::string_view name, std::string_view pattern) {
         const std::size_t n = alternative.size();
         if (n > 0 && n <= name.size()) {
             const std::string_view ending = name.substr(name.size() - n);
-            if (equalIgnoringCase(ending, alternative)) return static_cast<int>(n);
+            if (equalIgnoringAsciiCase(ending, alternative)) return static_cast<int>(n);
             const std::string_view front = faceSuffixes[0];
             const std::string_view quakeFront = quakeSuffixes[0];
-            if (startsWithIgnoringCase(alternative, front)) {
+            if (startsWithIgnoringAsciiCase(alternative, front)) {
                 if (matchesOtherFace(ending, alternative.substr(front.size()), faceSuffixes))
                     return static_cast<int>(n);
-            } else if (startsWithIgnoringCase(alternative, quakeFront)) {
+            } else if (startsWithIgnoringAsciiCase(alternative, quakeFront)) {
                 if (matchesOtherFace(ending, alternative.substr(quakeFront.size()), quakeSuffixes))
                     return static_cast<int>(n);
             }
@@ -93,7 +84,7 @@ std::optional<std::string> findFileName(const std::string& path) {
     if (error) return std::nullopt;
     for (const auto& entry : entries) {
         std::string name = entry.path().filename().string();
-        if (equalIgnoringCase(name, wanted)) matches.push_back(std::move(name));
+        if (equalIgnoringAsciiCase(name, wanted)) matches.push_back(std::move(name));
     }
     if (matches.empty()) return std::nullopt;
     // Directory order is arbitrary; the smallest name keeps the choice repeatable.
@@ -157,13 +148,13 @@ int FormatTable::bestOpenRow(const std::string& name) const {
     return bestMatch(found ? *found : name, openCount_, [this](int i) { return openRows_[i].openPattern; }).row;
 }
 
-int FormatTable::bestSaveRow(const std::string& name, bool unique) const {
+FormatTable::RowMatch FormatTable::bestSaveRow(const std::string& name) const {
     const BestMatch best = bestMatch(name, saveCount_, [this](int i) { return saveRows_[i].savePattern; });
-    return unique && best.tie ? -1 : best.row;
+    return {best.row, best.tie};
 }
 
 std::string FormatTable::saveBase(const std::string& name, int saveIndex) const {
-    if (saveIndex == -1) saveIndex = bestSaveRow(name);
+    if (saveIndex == -1) saveIndex = bestSaveRow(name).row;
     std::string base = name;
     if (validSaveRow(saveIndex)) base.resize(base.size() - matchLength(base, saveRows_[saveIndex].savePattern));
     return base;

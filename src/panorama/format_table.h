@@ -87,9 +87,15 @@ public:
     // The open row whose pattern matches the name (or the directory entry it stands for)
     // longest, the first of equals; -1 for none.
     int bestOpenRow(const std::string& name) const;
-    // The save row whose pattern matches longest, the first of equals; -1 for none, and
-    // with unique also when another row matches as long.
-    int bestSaveRow(const std::string& name, bool unique = false) const;
+    // The save row whose pattern matches longest: the first of equals, with tie telling
+    // that another row matches as long; row -1 when none matches.
+    struct RowMatch {
+        int row = -1;
+        bool tie = false;
+        bool none() const { return row < 0; }
+        bool unique() const { return row >= 0 && !tie; }
+    };
+    RowMatch bestSaveRow(const std::string& name) const;
     // name without the part the save row's pattern matches; saveIndex -1 picks the row.
     std::string saveBase(const std::string& name, int saveIndex) const;
     // The picked file's base name for an open row; openIndex -1 picks the row.

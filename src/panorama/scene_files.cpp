@@ -1,40 +1,36 @@
 #include "panorama/scene_files.h"
 
 #include <cstdio>
-#include <memory>
 
 #include "panorama/format_table.h"
 #include "platform/io_exception.h"
+#include "platform/stdio_file.h"
 
 namespace {
 
 constexpr char vistaPrototype[] = "http://www.livepicture.com/proto/vistaproto15.wrl#Vista";
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // Writes lines ending in CR LF; a failed write or close is an ioException writing.
 class SceneWriter {
 public:
-    explicit SceneWriter(const std::string& path) : path_(path), file_(std::fopen(path.c_str(), "wb")) {
-        if (!file_) throw ioException{path_, ioException::opening};
+    explicit SceneWriter(const std::string& path) : path_(path), file_(path.c_str(), "wb") {
+        if (!file_) throw ioException{path_, ioException::opening, "cannot create the file"};
     }
 
     void line(const std::string& text) {
         const std::string bytes = text + "\r\n";
         if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size())
-            throw ioException{path_, ioException::writing};
+            throw ioException{path_, ioException::writing, "write failed"};
     }
 
     void close() {
         const bool failed = std::ferror(file_.get()) != 0;
-        if (std::fclose(file_.release()) != 0 || failed) throw ioException{path_, ioException::writing};
+        if (!file_.close() || failed) throw ioException{path_, ioException::writing, "write failed"};
     }
 
 private:
     std::string path_;
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    StdioFile file_;
 };
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }

@@ -53,10 +53,10 @@ public:
     // The sink of single panorama images: user data is a std::unique_ptr<RawImage> to fill.
     static void rawSink(Size size, int bytesPerPixelHint, void* userData, std::uint32_t& stride,
                         int& bytesPerPixel, std::uint8_t*& pixels);
-    // Writes face turned a quarter (counter-clockwise when non-zero, as seen with row 0 at
-    // the bottom); a face that is not square is first scaled to a square.
-    static void writeTurnedFace(BGRImage& face, ImageWriter writer, const std::string& path,
-                                int counterClockwise);
+    // Writes face turned a quarter (as seen with row 0 at the bottom) and turns it back; a
+    // face that is not square is first scaled to a square.
+    enum class QuarterTurn { clockwise, counterClockwise };
+    static void writeTurnedFace(BGRImage& face, ImageWriter writer, const std::string& path, QuarterTurn turn);
 
     // Where faceSink puts the face it makes.
     struct FaceSlot {

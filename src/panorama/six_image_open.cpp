@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "image/codecs.h"
 #include "image/gl_dib_image.h"
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
@@ -87,7 +88,7 @@ void SixImage::rawSink(Size size, int, void* userData, std::uint32_t& stride, in
 int SixImage::load(DocumentQuestions& questions, int openRow, const std::string& path) {
     const FormatTable& table = formatTable();
     if (openRow == -1) openRow = table.bestOpenRow(path);
-    if (!table.validOpenRow(openRow)) throw ioException{path, ioException::opening};
+    if (!table.validOpenRow(openRow)) throw ioException{path, ioException::opening, "no such open layout"};
     WaitCursor wait(questions);
     const FormatTable::OpenRow& row = table.openRow(openRow);
     std::string extension = extensionOf(fileNamePart(path));
@@ -100,7 +101,7 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
         row.reader(path.c_str(), &SixImage::rawSink, &image);
         if (!image || image->width < minWidth || image->height < minHeight ||
             image->width / facesAcross > maxFaceSide)
-            throw ioException{path, ioException::reading};
+            throw ioException{path, ioException::reading, "picture too small or too large for the layout"};
         return image;
     };
 
@@ -125,7 +126,7 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
             else
                 faces[i].reset();
         }
-        if (lastRead < 0) throw ioException{base + "_*" + extension, ioException::reading};
+        if (lastRead < 0) throw ioException{base + "_*" + extension, ioException::reading, "no face could be read"};
         for (auto& face : faces)
             if (!face) face = std::make_unique<GLDIBImage>(faces[lastRead]->size(), asPartner(faces[lastRead]));
         if (row.kind == ThreeDStudio || row.kind == QuakeSky) std::swap(faces[Front], faces[Back]);
@@ -179,10 +180,10 @@ int SixImage::open(DocumentQuestions& questions, bool fromTemplate) {
     std::string folder;
     int initialType = -1;
     if (fromTemplate) {
-        folder = readFolderSetting("TemplatePath", 1);
+        folder = readFolderSetting("TemplatePath", true);
         initialType = table.bestOpenRow("_FR.png");
     } else {
-        folder = readFolderSetting("LastFolder", 0);
+        folder = readFolderSetting("LastFolder", false);
         initialType = readLastType();
     }
     const std::optional<FileChoice> choice =
@@ -195,7 +196,7 @@ int SixImage::open(DocumentQuestions& questions, bool fromTemplate) {
         const int best = table.bestOpenRow(name);
         if (best != -1) row = best;
     }
-    if (row == -1) throw ioException{name, ioException::opening};
+    if (row == -1) throw ioException{name, ioException::opening, "no layout fits the name"};
 
     if (const int result = load(questions, row, name); result != 0) return result;
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <string>
 
+#include "image/codecs.h"
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
 #include "panorama/format_table.h"
@@ -26,9 +27,9 @@ void writeImage(ImageWriter writer, const std::string& path, const BGRImage& ima
 
 int SixImage::write() {
     const FormatTable& table = formatTable();
-    if (!table.validSaveRow(layout)) throw ioException{fileName, ioException::opening};
+    if (!table.validSaveRow(layout)) throw ioException{fileName, ioException::opening, "no such save layout"};
     for (const auto& face : faces)
-        if (!face || face->pixels == nullptr) throw ioException{fileName, ioException::writing};
+        if (!face || face->pixels == nullptr) throw ioException{fileName, ioException::writing, "a face has no pixels"};
     const FormatTable::SaveRow& row = table.saveRow(layout);
     const std::string base = table.saveBase(fileName, layout);
     const std::string imageExtension = extensionOf(row.savePattern);
@@ -70,7 +71,8 @@ int SixImage::write() {
             const int face = i == 0 ? Back : i == 1 ? Front : i;
             const std::string name = base + suffixes[i] + imageExtension;
             if (row.kind == QuakeSky && (i == Up || i == Down))
-                writeTurnedFace(*faces[face], row.writer, name, i == Down ? 1 : 0);
+                writeTurnedFace(*faces[face], row.writer, name,
+                                i == Down ? QuarterTurn::counterClockwise : QuarterTurn::clockwise);
             else
                 writeImage(row.writer, name, *faces[face]);
         }
@@ -78,7 +80,7 @@ int SixImage::write() {
     }
     case BryceCylinder:
     case QtvrCylinder:
-        throw ioException{fileName, ioException::opening};
+        throw ioException{fileName, ioException::opening, "layout cannot be written"};
     }
 
     title = makeTitle(fileNamePart(base));
@@ -86,7 +88,8 @@ int SixImage::write() {
     return 0;
 }
 
-void SixImage::writeTurnedFace(BGRImage& face, ImageWriter writer, const std::string& path, int counterClockwise) {
+void SixImage::writeTurnedFace(BGRImage& face, ImageWriter writer, const std::string& path, QuarterTurn turn) {
+    const int counterClockwise = turn == QuarterTurn::counterClockwise ? 1 : 0;
     if (face.width == face.height) {
         face.rotateQuarter(counterClockwise);
         struct TurnBack {
@@ -112,7 +115,7 @@ int SixImage::save(DocumentQuestions& questions) {
 
 int SixImage::saveAs(DocumentQuestions& questions) {
     const FormatTable& table = formatTable();
-    const std::string folder = readFolderSetting("LastFolder", 0);
+    const std::string folder = readFolderSetting("LastFolder", false);
     const int preferred = layout == -1 ? readLastType() : layout;
     const int initialType = table.validSaveRow(preferred) ? preferred : 0;
 
@@ -123,7 +126,7 @@ int SixImage::saveAs(DocumentQuestions& questions) {
     // several layouts fit it equally well.
     int row = choice->row;
     if (matchLength(choice->path, table.saveRow(row).savePattern) <= 0) {
-        if (const int best = table.bestSaveRow(choice->path, true); best != -1) row = best;
+        if (const FormatTable::RowMatch best = table.bestSaveRow(choice->path); best.unique()) row = best.row;
     }
     layout = row;
     fileName = choice->path;

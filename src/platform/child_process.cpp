@@ -6,9 +6,30 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <utility>
 
 extern char** environ;
+
+namespace {
+
+struct SpawnAttributes {
+    SpawnAttributes() {
+        const int error = ::posix_spawnattr_init(&value);
+        made = error == 0;
+        if (!made) errno = error;
+    }
+    ~SpawnAttributes() {
+        if (made) ::posix_spawnattr_destroy(&value);
+    }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+
+    posix_spawnattr_t value;
+    bool made = false;
+};
+
+}  // namespace
 
 ChildProcess::~ChildProcess() {
     if (pid_ > 0) running();  // reap if it has already ended
@@ -26,8 +47,16 @@ bool ChildProcess::start(const std::string& program, const std::string& argument
     // check first so that the caller can report it as a failed start.
     if (::access(program.c_str(), X_OK) != 0) return false;
     char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument.c_str()), nullptr};
+    // The program starts with no signal blocked, whatever this process blocks to receive
+    // its own through a signal descriptor.
+    SpawnAttributes attributes;
+    if (!attributes.made) return false;
+    sigset_t none;
+    sigemptyset(&none);
+    ::posix_spawnattr_setsigmask(&attributes.value, &none);
+    ::posix_spawnattr_setflags(&attributes.value, POSIX_SPAWN_SETSIGMASK);
     pid_t pid = -1;
-    const int error = ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ);
+    const int error = ::posix_spawn(&pid, program.c_str(), nullptr, &attributes.value, argv, environ);
     if (error != 0) {
         errno = error;
         return false;

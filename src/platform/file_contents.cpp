@@ -7,39 +7,10 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/file_io.h"
+#include "platform/io_exception.h"
+#include "platform/staged_write.h"
 #include "platform/unique_fd.h"
-
-namespace {
-
-// Removes the temporary file unless the rename has made it the real one.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-    ~TemporaryFile() {
-        if (!kept_) ::unlink(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    void keep() { kept_ = true; }
-
-private:
-    std::string path_;
-    bool kept_ = false;
-};
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-}  // namespace
 
 FileRead readFileContents(const std::string& path, std::size_t limit, std::string& contents) {
     contents.clear();
@@ -69,17 +40,20 @@ FileRead readFileContents(const std::string& path, std::size_t limit, std::strin
 }
 
 bool replaceFileContents(const std::string& path, std::string_view contents) {
-    std::string temporaryPath = path + ".XXXXXX";
-    UniqueFd fd(::mkostemp(temporaryPath.data(), O_CLOEXEC));
-    if (!fd) return false;
-    TemporaryFile temporary(temporaryPath);
-
-    struct stat existing;
-    if (::stat(path.c_str(), &existing) == 0 && ::fchmod(fd.get(), existing.st_mode & 07777) != 0)
+    try {
+        writeReplacing(path, [&](const std::string& staged) {
+            UniqueFd fd(::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+            if (!fd) throw ioException{staged, ioException::opening, "cannot create the file"};
+            struct stat existing;
+            if (::stat(path.c_str(), &existing) == 0 && ::fchmod(fd.get(), existing.st_mode & 07777) != 0)
+                throw ioException{staged, ioException::writing, "cannot keep the permissions"};
+            if (!writeAll(fd.get(), contents.data(), contents.size()) || ::fsync(fd.get()) != 0)
+                throw ioException{staged, ioException::writing, "write failed"};
+            if (!fd.close()) throw ioException{staged, ioException::closing, "cannot close the file"};
+        });
+    } catch (const ioException&) {
         return false;
-    if (!writeAll(fd.get(), contents) || ::fsync(fd.get()) != 0 || !fd.close()) return false;
-    if (::rename(temporaryPath.c_str(), path.c_str()) != 0) return false;
-    temporary.keep();
+    }
     return true;
 }
 

@@ -9,8 +9,8 @@ enum class FileRead { ok, missing, failed };
 // readable, not a regular file, or larger than limit (contents then left empty).
 FileRead readFileContents(const std::string& path, std::size_t limit, std::string& contents);
 
-// Replaces path with contents through a temporary file in the same folder renamed over
-// it, so a failed write never leaves a half-written file. An existing file keeps its
+// Replaces path with contents through writeReplacing, so a failed write never leaves a
+// half-written file. An existing file keeps its
 // permissions; a new one is private to the user. Returns false on any failure, with
 // the temporary file removed.
 bool replaceFileContents(const std::string& path, std::string_view contents);

@@ -9,4 +9,7 @@ struct ioException {
 
     std::string path;
     std::int32_t kind = opening;
+    // The defect found ("colour-map index outside the map"), a static text for diagnostics
+    // and tests; the editor's message boxes never show it.
+    const char* reason = "";
 };

@@ -75,7 +75,7 @@ std::optional<SettingLine> findInFile(const std::string& path, std::string_view 
     return found;
 }
 
-std::optional<SettingLine> findSetting(const char* name, SettingLine::Type type, int report, int userFirst) {
+std::optional<SettingLine> findSetting(const char* name, SettingLine::Type type, bool report, bool userFirst) {
     std::optional<SettingLine> found;
     if (name != nullptr) {
         if (userFirst) found = findInFile(userSettingsPath(), name, type);
@@ -161,18 +161,18 @@ std::string machineSettingsPath() {
     return folder + "/" + settingsFile;
 }
 
-int readStringSetting(const char* name, std::string& value, int report, int userFirst) {
+bool readStringSetting(const char* name, std::string& value, bool report, bool userFirst) {
     std::optional<SettingLine> found = findSetting(name, SettingLine::Type::string, report, userFirst);
-    if (!found) return 0;
+    if (!found) return false;
     value = capped(found->text);
-    return 1;
+    return true;
 }
 
-int readNumberSetting(const char* name, std::uint32_t& value, int report, int userFirst) {
+bool readNumberSetting(const char* name, std::uint32_t& value, bool report, bool userFirst) {
     std::optional<SettingLine> found = findSetting(name, SettingLine::Type::number, report, userFirst);
-    if (!found) return 0;
+    if (!found) return false;
     value = found->number;
-    return 1;
+    return true;
 }
 
 void writeStringSetting(const char* name, const std::string& value) {

@@ -8,11 +8,11 @@
 // Maximum bytes of a string value, terminator included.
 constexpr std::size_t settingStringCapacity = 260;
 
-// 1 when the value exists as a string in the branches searched (the user branch first
-// when userFirst, then the machine branch); on 0 with report set, shows the
+// True when the value exists as a string in the branches searched (the user branch first
+// when userFirst, then the machine branch); when not found and report is set, shows the
 // "registry information missing" message. value is left alone when nothing is found.
-int readStringSetting(const char* name, std::string& value, int report, int userFirst);
-int readNumberSetting(const char* name, std::uint32_t& value, int report, int userFirst);
+bool readStringSetting(const char* name, std::string& value, bool report, bool userFirst);
+bool readNumberSetting(const char* name, std::uint32_t& value, bool report, bool userFirst);
 
 // Writes into the user branch only; failures are silent.
 void writeStringSetting(const char* name, const std::string& value);

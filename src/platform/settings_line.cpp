@@ -2,15 +2,15 @@
 
 #include <cstdio>
 
+#include "platform/ascii.h"
+
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
-    c = lower(c);
+    c = asciiLower(c);
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
@@ -33,10 +33,9 @@ std::optional<std::string> takeQuoted(std::string_view& rest) {
     return std::nullopt;
 }
 
+// prefix is lower case.
 bool takePrefix(std::string_view& rest, std::string_view prefix) {
-    if (rest.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (lower(rest[i]) != prefix[i]) return false;
+    if (!startsWithIgnoringAsciiCase(rest, prefix)) return false;
     rest.remove_prefix(prefix.size());
     return true;
 }
@@ -100,9 +99,4 @@ std::string formatNumberSetting(std::string_view name, std::uint32_t number) {
     return quoted(name) + "=dword:" + digits;
 }
 
-bool sameSettingName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
-}
+bool sameSettingName(std::string_view a, std::string_view b) { return equalIgnoringAsciiCase(a, b); }

@@ -42,7 +42,7 @@ void writeReplacing(const std::string& path, const std::function<void(const std:
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     StagingFolder staging(slash == 0 ? std::string("/") : folder);
-    if (!staging.made()) throw ioException{path, ioException::opening};
+    if (!staging.made()) throw ioException{path, ioException::opening, "cannot make a staging folder beside the file"};
     const std::string stagedPrefix = staging.path() + "/";
     const std::string realPrefix = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     try {
@@ -55,10 +55,10 @@ void writeReplacing(const std::string& path, const std::function<void(const std:
     std::vector<std::string> made;
     for (const auto& entry : fs::directory_iterator(staging.path(), error))
         made.push_back(entry.path().filename().string());
-    if (error) throw ioException{path, ioException::writing};
+    if (error) throw ioException{path, ioException::writing, "cannot list the staging folder"};
     for (const std::string& file : made) {
         const std::string target = realPrefix + file;
         if (std::rename((stagedPrefix + file).c_str(), target.c_str()) != 0)
-            throw ioException{target, ioException::writing};
+            throw ioException{target, ioException::writing, "cannot rename the written file into place"};
     }
 }

@@ -2,11 +2,13 @@
 #include <cstdio>
 #include <utility>
 
-// Owns one C stream; closes it quietly when destroyed.
+// The one owner of a C stream in the program; closes it quietly when destroyed.
 class StdioFile {
 public:
     StdioFile() = default;
     StdioFile(const char* path, const char* mode) : file_(std::fopen(path, mode)) {}
+    // Takes over a stream opened elsewhere (fdopen); null stays empty.
+    explicit StdioFile(std::FILE* file) : file_(file) {}
     ~StdioFile() {
         if (file_) std::fclose(file_);
     }

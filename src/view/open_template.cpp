@@ -12,7 +12,7 @@
 
 std::unique_ptr<PaintedSixImage> openTemplate(DocumentQuestions& questions, const std::string& templateName) {
     std::string folder;
-    if (readStringSetting("TemplatePath", folder, 1, 1)) {
+    if (readStringSetting("TemplatePath", folder, true, true)) {
         const std::string path = folder + "/" + templateName;
         if (canOpenForReading(path)) {
             auto panorama = std::make_unique<PaintedSixImage>();

@@ -10,7 +10,7 @@
 
 void PaintedSixImage::saveViewFile(const char* path) const {
     if (viewPixels == nullptr || viewWidth <= 0 || viewHeight <= 0)
-        throw ioException{path != nullptr ? path : "", ioException::writing};
+        throw ioException{path != nullptr ? path : "", ioException::writing, "no view to write"};
 
     const std::uint32_t stride = BGRImage::strideFor(viewWidth);
     const std::size_t bytes = static_cast<std::size_t>(stride) * viewHeight;

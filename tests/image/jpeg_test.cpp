@@ -11,6 +11,7 @@
 #include "platform/io_exception.h"
 #include "support/hostile_input.h"
 #include "support/image_files.h"
+#include "support/io_exception_expect.h"
 #include "support/message_recorder.h"
 #include "support/temp_dir.h"
 
@@ -154,21 +155,11 @@ TEST(JPEG, FilesThatCannotBeOpened) {
     TempDir dir;
     RawImage image(Size{4, 4});
     const std::string missing = dir.file("missing.jpg");
-    try {
-        LoadJPEG(missing.c_str(), RawImage::sink, &image);
-        FAIL();
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, missing);
-        EXPECT_EQ(e.kind, ioException::opening);
-    }
+    ASSERT_IO_EXCEPTION(LoadJPEG(missing.c_str(), RawImage::sink, &image), ioException::opening, missing,
+                        "cannot open the file");
     const std::string noFolder = dir.file("no/such/folder.jpg");
-    try {
-        SaveJPEG(noFolder.c_str(), image.size(), image.stride, 3, image.pixels);
-        FAIL();
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, noFolder);
-        EXPECT_EQ(e.kind, ioException::opening);
-    }
+    ASSERT_IO_EXCEPTION(SaveJPEG(noFolder.c_str(), image.size(), image.stride, 3, image.pixels), ioException::opening,
+                        noFolder, "cannot create the file");
 }
 
 TEST(LoadJPEG, TruncatedHeaderShowsLibjpegsMessageThenThrowsReading) {
@@ -183,13 +174,8 @@ TEST(LoadJPEG, TruncatedHeaderShowsLibjpegsMessageThenThrowsReading) {
 
     MessageRecorder recorder;
     RawImage back(Size{0, 0});
-    try {
-        LoadJPEG(path.c_str(), RawImage::sink, &back);
-        FAIL();
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, path);
-        EXPECT_EQ(e.kind, ioException::reading);
-    }
+    ASSERT_IO_EXCEPTION(LoadJPEG(path.c_str(), RawImage::sink, &back), ioException::reading, path,
+                        "JPEG stream refused by the decoder");
     ASSERT_FALSE(recorder.messages().empty());
     EXPECT_FALSE(recorder.messages().back().text.empty());
 }
@@ -218,13 +204,9 @@ TEST(SaveJPEG, LibraryRefusalsBecomeWritingErrors) {
     for (Case c : {Case{{0, 4}, 3}, {{4, 0}, 3}, {{4, 4}, 4}}) {
         const std::string path = dir.file("bad.jpg");
         MessageRecorder recorder;
-        try {
-            SaveJPEG(path.c_str(), c.size, image.stride, c.bytesPerPixel, image.pixels);
-            ADD_FAILURE() << c.size.width << "x" << c.size.height << " " << c.bytesPerPixel;
-        } catch (const ioException& e) {
-            EXPECT_EQ(e.kind, ioException::writing);
-            EXPECT_EQ(e.path, path);
-        }
+        EXPECT_IO_EXCEPTION(SaveJPEG(path.c_str(), c.size, image.stride, c.bytesPerPixel, image.pixels),
+                            ioException::writing, path, "picture refused by the JPEG encoder")
+            << c.size.width << "x" << c.size.height << " " << c.bytesPerPixel;
         EXPECT_EQ(recorder.messages().size(), 1u);
     }
 }

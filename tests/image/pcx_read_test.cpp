@@ -9,6 +9,7 @@
 #include "platform/io_exception.h"
 #include "support/hostile_input.h"
 #include "support/image_files.h"
+#include "support/io_exception_expect.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -198,51 +199,41 @@ TEST_F(PcxReadTest, AFileEndingEarlyReadsTheMissingBytesAs255) {
 }
 
 TEST_F(PcxReadTest, RefusedFilesThrowReading) {
-    struct Case { const char* what; PcxHeader header; Bytes data; };
+    struct Case { const char* what; PcxHeader header; Bytes data; const char* reason; };
     auto with = [](auto change) { PcxHeader h; h.xMax = 1; h.bytesPerLine = 2; change(h); return h; };
     const Bytes eightBitData = concat({{1, 2, 0x0C}, Bytes(768, 0)});
     const Case cases[] = {
-        {"manufacturer", with([](PcxHeader& h) { h.manufacturer = 0x0B; }), eightBitData},
-        {"version 6", with([](PcxHeader& h) { h.version = 6; }), eightBitData},
-        {"encoding 0", with([](PcxHeader& h) { h.encoding = 0; }), eightBitData},
-        {"3 bits", with([](PcxHeader& h) { h.bits = 3; }), eightBitData},
-        {"2 planes", with([](PcxHeader& h) { h.planes = 2; }), eightBitData},
-        {"negative x minimum", with([](PcxHeader& h) { h.xMin = -1; }), eightBitData},
-        {"negative y minimum", with([](PcxHeader& h) { h.yMin = -5; h.yMax = 0; }), eightBitData},
-        {"x maximum below minimum", with([](PcxHeader& h) { h.xMin = 5; h.xMax = 4; }), eightBitData},
-        {"y maximum below minimum", with([](PcxHeader& h) { h.yMin = 1; }), eightBitData},
-        {"no bytes per line", with([](PcxHeader& h) { h.bytesPerLine = 0; }), eightBitData},
-        {"negative bytes per line", with([](PcxHeader& h) { h.bytesPerLine = -2; }), eightBitData},
-        {"line shorter than the width", with([](PcxHeader& h) { h.bytesPerLine = 1; }), eightBitData},
-        {"1-bit line shorter than the width", with([](PcxHeader& h) { h.bits = 1; h.xMax = 8; h.bytesPerLine = 1; }), {0, 0}},
-        {"run past the end", with([](PcxHeader&) {}), concat({{0xC3, 9, 0x0C}, Bytes(768, 0)})},
-        {"no palette marker", with([](PcxHeader&) {}), concat({{1, 2, 0x0B}, Bytes(768, 0)})},
-        {"header only", with([](PcxHeader&) {}), {}},
-        {"huge claim, small file", with([](PcxHeader& h) { h.xMax = 32000; h.yMax = 32000; h.bytesPerLine = 32001; h.planes = 4; }), eightBitData},
+        {"manufacturer", with([](PcxHeader& h) { h.manufacturer = 0x0B; }), eightBitData, "manufacturer byte not 0x0A"},
+        {"version 6", with([](PcxHeader& h) { h.version = 6; }), eightBitData, "version unknown"},
+        {"encoding 0", with([](PcxHeader& h) { h.encoding = 0; }), eightBitData, "encoding not run-length"},
+        {"3 bits", with([](PcxHeader& h) { h.bits = 3; }), eightBitData, "bits per pixel unsupported"},
+        {"2 planes", with([](PcxHeader& h) { h.planes = 2; }), eightBitData, "plane count unsupported"},
+        {"negative x minimum", with([](PcxHeader& h) { h.xMin = -1; }), eightBitData, "negative window minimum"},
+        {"negative y minimum", with([](PcxHeader& h) { h.yMin = -5; h.yMax = 0; }), eightBitData, "negative window minimum"},
+        {"x maximum below minimum", with([](PcxHeader& h) { h.xMin = 5; h.xMax = 4; }), eightBitData, "window maximum below its minimum"},
+        {"y maximum below minimum", with([](PcxHeader& h) { h.yMin = 1; }), eightBitData, "window maximum below its minimum"},
+        {"no bytes per line", with([](PcxHeader& h) { h.bytesPerLine = 0; }), eightBitData, "bytes per line not positive"},
+        {"negative bytes per line", with([](PcxHeader& h) { h.bytesPerLine = -2; }), eightBitData, "bytes per line not positive"},
+        {"line shorter than the width", with([](PcxHeader& h) { h.bytesPerLine = 1; }), eightBitData, "bytes per line shorter than the width"},
+        {"1-bit line shorter than the width", with([](PcxHeader& h) { h.bits = 1; h.xMax = 8; h.bytesPerLine = 1; }), {0, 0}, "bytes per line shorter than the width"},
+        {"run past the end", with([](PcxHeader&) {}), concat({{0xC3, 9, 0x0C}, Bytes(768, 0)}), "run past the end of the picture"},
+        {"no palette marker", with([](PcxHeader&) {}), concat({{1, 2, 0x0B}, Bytes(768, 0)}), "256-colour palette marker missing"},
+        {"header only", with([](PcxHeader&) {}), {}, "window larger than the file could hold"},
+        {"huge claim, small file", with([](PcxHeader& h) { h.xMax = 32000; h.yMax = 32000; h.bytesPerLine = 32001; h.planes = 4; }), eightBitData, "window larger than the file could hold"},
     };
     for (const Case& c : cases) {
         writeBytes(path, concat({c.header.bytes(), c.data}));
         const ReadOutcome outcome = readWithLimit(LoadPCX, path, 1 << 16);
         EXPECT_TRUE(outcome.threwIoException) << c.what;
         EXPECT_FALSE(outcome.sinkRefused) << c.what;
-        try {
-            LoadPCX(path.c_str(), RawImage::sink, &image);
-        } catch (const ioException& e) {
-            EXPECT_EQ(e.kind, ioException::reading) << c.what;
-            EXPECT_EQ(e.path, path) << c.what;
-        }
+        EXPECT_IO_EXCEPTION(LoadPCX(path.c_str(), RawImage::sink, &image), ioException::reading, path, c.reason)
+            << c.what;
     }
 }
 
 TEST_F(PcxReadTest, MissingFileThrowsOpening) {
     const std::string missing = dir.file("none.pcx");
-    try {
-        LoadPCX(missing.c_str(), RawImage::sink, &image);
-        FAIL();
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.kind, ioException::opening);
-        EXPECT_EQ(e.path, missing);
-    }
+    ASSERT_IO_EXCEPTION(LoadPCX(missing.c_str(), RawImage::sink, &image), ioException::opening, missing, "cannot open the file");
     // A folder opens but reads nothing.
     EXPECT_TRUE(readWithLimit(LoadPCX, dir.path().string(), 1 << 16).threwIoException);
 }

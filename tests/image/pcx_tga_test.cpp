@@ -9,6 +9,7 @@
 #include "image/tga.h"
 #include "platform/io_exception.h"
 
+#include "support/io_exception_expect.h"
 #include "support/scoped_settings.h"
 #include "support/temp_dir.h"
 
@@ -54,13 +55,9 @@ TEST_F(PcxTgaTest, ThePcxReaderTakesNamesEndingInPcxInAnyCase) {
 
 TEST_F(PcxTgaTest, NoExtensionOrAFailedPcxWritesNothing) {
     for (const std::string& path : {dir.file("noext"), dir.file("my.folder") + "/face"}) {
-        try {
-            SavePCXAndTGA(path.c_str(), image.size(), image.stride, 3, image.pixels);
-            ADD_FAILURE() << path;
-        } catch (const ioException& e) {
-            EXPECT_EQ(e.kind, ioException::opening);
-            EXPECT_EQ(e.path, path);
-        }
+        EXPECT_IO_EXCEPTION(SavePCXAndTGA(path.c_str(), image.size(), image.stride, 3, image.pixels),
+                            ioException::opening, path, "file name without an extension")
+            << path;
     }
     // face.pcx is a folder: the PCX write fails and no Targa appears.
     std::filesystem::create_directory(dir.file("face.pcx"));

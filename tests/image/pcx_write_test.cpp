@@ -12,6 +12,7 @@
 #include "image/pcx_read.h"
 #include "platform/io_exception.h"
 #include "support/image_files.h"
+#include "support/io_exception_expect.h"
 #include "support/message_recorder.h"
 #include "support/temp_dir.h"
 
@@ -289,13 +290,9 @@ TEST_F(PcxWriteTest, FailuresThrowWriting) {
     struct Case { std::string path; Size size; };
     for (const Case& c : {Case{dir.file("no/folder.pcx"), {4, 4}}, Case{dir.path().string(), {4, 4}},
                           Case{dir.file("empty.pcx"), {0, 4}}, Case{dir.file("empty.pcx"), {4, -1}}}) {
-        try {
-            writePCX(c.path.c_str(), c.size, image.stride, image.pixels, plain());
-            ADD_FAILURE() << c.path;
-        } catch (const ioException& e) {
-            EXPECT_EQ(e.kind, ioException::writing);
-            EXPECT_EQ(e.path, c.path);
-        }
+        EXPECT_IO_EXCEPTION(writePCX(c.path.c_str(), c.size, image.stride, image.pixels, plain()), ioException::writing,
+                            c.path, anyReason)
+            << c.path;
     }
 }
 

@@ -12,6 +12,7 @@
 #include "platform/io_exception.h"
 #include "support/hostile_input.h"
 #include "support/image_files.h"
+#include "support/io_exception_expect.h"
 #include "support/message_recorder.h"
 #include "support/temp_dir.h"
 
@@ -227,42 +228,21 @@ TEST(PNG, Failures) {
                           Case{"truncated", truncated, ioException::opening},
                           Case{"not a PNG", notPng, ioException::opening}}) {
         RawImage back(Size{0, 0});
-        try {
-            LoadPNG(c.path.c_str(), RawImage::sink, &back);
-            ADD_FAILURE() << c.what;
-        } catch (const ioException& e) {
-            EXPECT_EQ(e.path, c.path) << c.what;
-            EXPECT_EQ(e.kind, c.kind) << c.what;
-        }
+        EXPECT_IO_EXCEPTION(LoadPNG(c.path.c_str(), RawImage::sink, &back), c.kind, c.path, anyReason) << c.what;
     }
     const std::string noFolder = dir.file("no/folder.png");
-    try {
-        SavePNG(noFolder.c_str(), image.size(), image.stride, 3, image.pixels);
-        ADD_FAILURE();
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, noFolder);
-        EXPECT_EQ(e.kind, ioException::opening);
-    }
+    EXPECT_IO_EXCEPTION(SavePNG(noFolder.c_str(), image.size(), image.stride, 3, image.pixels), ioException::opening,
+                        noFolder, "cannot create the file");
     // A size libpng refuses is a libpng error: opening, naming the file. libpng warns first.
     const std::string empty = dir.file("empty.png");
     MessageRecorder recorder;
-    try {
-        SavePNG(empty.c_str(), {0, 4}, image.stride, 3, image.pixels);
-        ADD_FAILURE();
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, empty);
-        EXPECT_EQ(e.kind, ioException::opening);
-    }
+    EXPECT_IO_EXCEPTION(SavePNG(empty.c_str(), {0, 4}, image.stride, 3, image.pixels), ioException::opening, empty,
+                        "picture refused by the PNG encoder");
     EXPECT_EQ(recorder.texts(), std::vector<std::string>{"Image width is zero in IHDR"});
     // Neither 3 nor 4 bytes a pixel: refused before anything is read from the pixels.
     const std::string onePerPixel = dir.file("grey.png");
-    try {
-        SavePNG(onePerPixel.c_str(), image.size(), image.stride, 1, image.pixels);
-        ADD_FAILURE();
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, onePerPixel);
-        EXPECT_EQ(e.kind, ioException::opening);
-    }
+    EXPECT_IO_EXCEPTION(SavePNG(onePerPixel.c_str(), image.size(), image.stride, 1, image.pixels), ioException::opening,
+                        onePerPixel, "pixel size neither 3 nor 4 bytes");
 }
 
 TEST(LoadPNG, RefusesSidesAbove32767WithoutAskingForPixels) {

@@ -9,6 +9,7 @@
 #include "image/bmp.h"
 #include "image/tga.h"
 #include "platform/io_exception.h"
+#include "support/io_exception_expect.h"
 #include "support/message_recorder.h"
 
 namespace {
@@ -88,13 +89,8 @@ TEST(BGRAImageFromResource, MissingOrUnknownTypeLeavesNoPixels) {
 
 TEST(RawImageFromFile, ThrowsWhatTheReaderThrows) {
     const std::string path = resourceFolder + "no-such-picture.bmp";
-    try {
-        const RawImage image(path.c_str());
-        ADD_FAILURE() << "a missing file was read";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.kind, ioException::opening);
-        EXPECT_EQ(e.path, path);
-    }
+    EXPECT_IO_EXCEPTION(const RawImage image(path.c_str()), ioException::opening, path, anyReason)
+        << "a missing file was read";
 }
 
 }  // namespace

@@ -121,6 +121,25 @@ TEST(FormatTable, RecognisesTheLayoutOfAName) {
     for (const Case& c : cases) EXPECT_EQ(table.bestOpenRow(c.name), c.row) << c.name;
 }
 
+TEST(FormatTable, BestSaveRowTellsNoMatchFromATie) {
+    const FormatTable& table = formatTable();
+    struct Case {
+        const char* name;
+        int row;
+        bool tie;
+    } cases[] = {
+        {"/pics/pano_FR.tga", 0, false}, {"/pics/skyft.pcx", 2, false},
+        {"/pics/skyft.tga", 1, true},  // both Quake rows write Targa faces
+        {"/pics/pano.wrl", 3, true},     {"/pics/pano.gif", -1, false},
+    };
+    for (const Case& c : cases) {
+        const FormatTable::RowMatch match = table.bestSaveRow(c.name);
+        EXPECT_EQ(match.row, c.row) << c.name;
+        EXPECT_EQ(match.tie, c.tie) << c.name;
+        EXPECT_EQ(match.none(), c.row == -1) << c.name;
+    }
+}
+
 TEST(FormatTable, BaseNamesCutWhatThePatternMatches) {
     const FormatTable& table = formatTable();
     EXPECT_EQ(table.saveBase("/pics/pano.wrl", 3), "/pics/pano");

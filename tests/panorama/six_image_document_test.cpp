@@ -13,6 +13,8 @@
 #include "panorama/six_image.h"
 #include "platform/io_exception.h"
 #include "platform/settings.h"
+#include "support/image_files.h"
+#include "support/io_exception_expect.h"
 #include "support/message_recorder.h"
 #include "support/scoped_settings.h"
 #include "support/scripted_questions.h"
@@ -35,11 +37,6 @@ enum SaveRowIndex : int {
 };
 constexpr int bryceOpenRow = 11;
 constexpr int quickTimeOpenRow = 12;
-
-std::string contents(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
 
 std::set<std::string> filesIn(const fs::path& folder) {
     std::set<std::string> names;
@@ -121,23 +118,23 @@ TEST_F(Documents, VrmlBackgroundWritesSixFacesAndKeepsAnExistingSceneFile) {
     writeAs(*panorama, "pano.wrl", vrmlJpeg);
     EXPECT_EQ(pics(), (std::set<std::string>{"pano_FR.jpg", "pano_BK.jpg", "pano_LF.jpg", "pano_RT.jpg",
                                              "pano_UP.jpg", "pano_DN.jpg", "pano.wrl"}));
-    EXPECT_NE(contents(pic("pano.wrl")).find("\tfrontUrl \"pano_FR.jpg\"\r\n"), std::string::npos);
+    EXPECT_NE(fileText(pic("pano.wrl")).find("\tfrontUrl \"pano_FR.jpg\"\r\n"), std::string::npos);
     EXPECT_EQ(panorama->modified, 0);
     ASSERT_NE(panorama->title, nullptr);
     EXPECT_STREQ(panorama->title.get(), "pano");
 
     std::ofstream(pic("pano.wrl"), std::ios::binary) << "edited by hand";
-    const std::string front = contents(pic("pano_FR.jpg"));
+    const std::string front = fileText(pic("pano_FR.jpg"));
     paint(*panorama->faces[Front], 5);
     writeAs(*panorama, "pano.wrl", vrmlJpeg);
-    EXPECT_EQ(contents(pic("pano.wrl")), "edited by hand");
-    EXPECT_NE(contents(pic("pano_FR.jpg")), front);
+    EXPECT_EQ(fileText(pic("pano.wrl")), "edited by hand");
+    EXPECT_NE(fileText(pic("pano_FR.jpg")), front);
 }
 
 TEST_F(Documents, LivePictureBackgroundWritesTheBackgroundSceneUnderIvr) {
     auto panorama = patterned({8, 8}, {8, 8});
     writeAs(*panorama, "pano.ivr", ivrBackgroundBmp);
-    EXPECT_NE(contents(pic("pano.ivr")).find("Background {"), std::string::npos);
+    EXPECT_NE(fileText(pic("pano.ivr")).find("Background {"), std::string::npos);
     EXPECT_TRUE(fs::exists(pic("pano_DN.bmp")));
     auto loaded = load(-1, "pano_FR.bmp");
     for (int i = 0; i < faceCount; ++i) EXPECT_TRUE(samePixels(*loaded->faces[i], *panorama->faces[i])) << i;
@@ -218,7 +215,7 @@ TEST_F(Documents, CubeStripStacksTheFacesFrontOnTop) {
     auto panorama = patterned({256, 256}, {256, 256});
     writeAs(*panorama, "pano.ivr", stripBmp);
     EXPECT_EQ(pics(), (std::set<std::string>{"pano.bmp", "pano.ivr"}));
-    EXPECT_NE(contents(pic("pano.ivr")).find("\t\turl \"pano.bmp\"\r\n\t}\r\n\ttype \"CUBE\""), std::string::npos);
+    EXPECT_NE(fileText(pic("pano.ivr")).find("\t\turl \"pano.bmp\"\r\n\t}\r\n\ttype \"CUBE\""), std::string::npos);
     const auto strip = readImage(LoadBMP, pic("pano.bmp"));
     ASSERT_EQ(strip->size(), (Size{256, 1536}));
     // Top to bottom: Front, Right, Back, Left, Up, Down.
@@ -259,13 +256,9 @@ TEST_F(Documents, APictureTooSmallForAFacePixelIsNotRead) {
         RawImage image(c.size);
         SaveBMP(pic("small.bmp").c_str(), image.size(), image.stride, 3, image.pixels);
         auto panorama = std::make_unique<SixImage>();
-        try {
-            panorama->load(questions, c.openRow, pic("small.bmp"));
-            ADD_FAILURE() << "no exception for row " << c.openRow;
-        } catch (const ioException& e) {
-            EXPECT_EQ(e.path, pic("small.bmp"));
-            EXPECT_EQ(e.kind, ioException::reading);
-        }
+        EXPECT_IO_EXCEPTION(panorama->load(questions, c.openRow, pic("small.bmp")), ioException::reading,
+                            pic("small.bmp"), anyReason)
+            << "no exception for row " << c.openRow;
     }
     EXPECT_TRUE(questions.proposedFieldsOfView.empty());
 }
@@ -281,13 +274,8 @@ TEST_F(Documents, MissingFaceFilesBecomeWhite) {
 
     for (const char* suffix : faceSuffixes) fs::remove(pic(std::string("pano") + suffix + ".png"));
     auto empty = std::make_unique<SixImage>();
-    try {
-        empty->load(questions, 3, pic("pano_FR.png"));
-        FAIL() << "no exception";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, pic("pano_*.png"));
-        EXPECT_EQ(e.kind, ioException::reading);
-    }
+    ASSERT_IO_EXCEPTION(empty->load(questions, 3, pic("pano_FR.png")), ioException::reading, pic("pano_*.png"),
+                        "no face could be read");
 }
 
 TEST_F(Documents, AWhiteFaceTakesTheSizeOfTheFaceReadLast) {
@@ -309,13 +297,8 @@ TEST_F(Documents, FaceFilesAreFoundInAnotherCase) {
 
 TEST_F(Documents, ANameOfNoLayoutCannotBeLoaded) {
     auto panorama = std::make_unique<SixImage>();
-    try {
-        panorama->load(questions, -1, pic("pano.gif"));
-        FAIL() << "no exception";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, pic("pano.gif"));
-        EXPECT_EQ(e.kind, ioException::opening);
-    }
+    ASSERT_IO_EXCEPTION(panorama->load(questions, -1, pic("pano.gif")), ioException::opening, pic("pano.gif"),
+                        "no such open layout");
 }
 
 TEST_F(Documents, TheWaitCursorShowsDuringLoadAndEndsOnFailure) {
@@ -331,15 +314,12 @@ TEST_F(Documents, ATurnedFaceWriteThatFailsKeepsTheOldFileAndTheFace) {
     auto panorama = patterned({8, 8}, {8, 8});
     ImageWriter failing = [](const char* p, Size, std::uint32_t, int, const std::uint8_t*) {
         std::ofstream(p, std::ios::binary) << "half";
-        throw ioException{p, ioException::writing};
+        throw ioException{p, ioException::writing, "disk full"};
     };
-    try {
-        SixImage::writeTurnedFace(*panorama->faces[Up], failing, path, 0);
-        FAIL() << "no exception";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, path);
-    }
-    EXPECT_EQ(contents(path), "the good file");
+    ASSERT_IO_EXCEPTION(
+        SixImage::writeTurnedFace(*panorama->faces[Up], failing, path, SixImage::QuarterTurn::clockwise),
+        ioException::writing, path, "disk full");
+    EXPECT_EQ(fileText(path), "the good file");
     EXPECT_EQ(pics(), std::set<std::string>{"skyup.tga"});
     EXPECT_TRUE(samePixels(*panorama->faces[Up], *patterned({8, 8}, {8, 8})->faces[Up]));
 }
@@ -498,7 +478,7 @@ TEST_F(Documents, SphereOfFaces512Is2048By1024) {
     for (int i = 0; i < faceCount; ++i) fill(*panorama->faces[i], 40 * i + 1);
     writeAs(*panorama, "pano.ivr", sphereBmp);
     EXPECT_EQ(pics(), (std::set<std::string>{"pano.bmp", "pano.ivr"}));
-    EXPECT_NE(contents(pic("pano.ivr")).find("\ttype \"SPHERE\"\r\n"), std::string::npos);
+    EXPECT_NE(fileText(pic("pano.ivr")).find("\ttype \"SPHERE\"\r\n"), std::string::npos);
     EXPECT_EQ(readImage(LoadBMP, pic("pano.bmp"))->size(), (Size{2048, 1024}));
 
     auto loaded = load(-1, "pano.bmp");

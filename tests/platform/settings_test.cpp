@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 
+#include "support/image_files.h"
 #include "support/message_recorder.h"
 #include "support/temp_dir.h"
 
@@ -31,13 +31,6 @@ private:
     const char* name_;
     std::optional<std::string> old_;
 };
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void writeText(const std::string& path, const std::string& text) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
@@ -96,7 +89,7 @@ TEST_F(SettingsTest, UserBranchShadowsMachineBranchUntilDeleted) {
     // The plug-in installation reads the machine branch alone.
     EXPECT_EQ(readString("PaintApp", 0), "/usr/bin/gimp");
     EXPECT_EQ(readNumber("shiftAmount", 0), 45u);
-    EXPECT_EQ(readText(machineFile), "\"PaintApp\"=\"/usr/bin/gimp\"\n\"shiftAmount\"=dword:0000002d\n");
+    EXPECT_EQ(fileText(machineFile), "\"PaintApp\"=\"/usr/bin/gimp\"\n\"shiftAmount\"=dword:0000002d\n");
 
     deleteUserSetting("PaintApp");
     EXPECT_EQ(readString("PaintApp"), "/usr/bin/gimp");
@@ -181,7 +174,7 @@ TEST_F(SettingsTest, WriteKeepsEveryOtherLine) {
     writeText(userFile, before);
     writeStringSetting("PaintApp", "/opt/krita");
     writeNumberSetting("PCXDither", 160);
-    EXPECT_EQ(readText(userFile),
+    EXPECT_EQ(fileText(userFile),
               "Windows Registry Editor Version 5.00\n"
               "\n"
               "[HKEY_CURRENT_USER\\Software\\Quorla\\Domecast]\n"
@@ -194,16 +187,16 @@ TEST_F(SettingsTest, WriteKeepsEveryOtherLine) {
 
     // Deleting what is not there leaves the file untouched.
     const auto stamp = std::filesystem::last_write_time(userFile);
-    const std::string after = readText(userFile);
+    const std::string after = fileText(userFile);
     deleteUserSetting("DocPath");
-    EXPECT_EQ(readText(userFile), after);
+    EXPECT_EQ(fileText(userFile), after);
     EXPECT_EQ(std::filesystem::last_write_time(userFile), stamp);
 }
 
 TEST_F(SettingsTest, WriteCreatesTheFolderAndLeavesNoTemporaryFile) {
     writeNumberSetting("shiftAmount", 45);
     writeStringSetting("LastFolder", "/home/me/panoramas");
-    EXPECT_EQ(readText(userFile), "\"shiftAmount\"=dword:0000002d\n\"LastFolder\"=\"/home/me/panoramas\"\n");
+    EXPECT_EQ(fileText(userFile), "\"shiftAmount\"=dword:0000002d\n\"LastFolder\"=\"/home/me/panoramas\"\n");
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir.file("user/Quorla")))
         names.push_back(entry.path().filename().string());
@@ -219,7 +212,7 @@ TEST_F(SettingsTest, WriteThroughALinkKeepsTheLink) {
     std::filesystem::create_symlink(target, userFile);
     writeStringSetting("PaintApp", "/opt/krita");
     EXPECT_TRUE(std::filesystem::is_symlink(userFile));
-    EXPECT_EQ(readText(target), "\"DocPath\"=\"/doc\"\n\"PaintApp\"=\"/opt/krita\"\n");
+    EXPECT_EQ(fileText(target), "\"DocPath\"=\"/doc\"\n\"PaintApp\"=\"/opt/krita\"\n");
 }
 
 TEST_F(SettingsTest, StringsRoundTripThroughEscaping) {
@@ -236,7 +229,7 @@ TEST_F(SettingsTest, StringsRoundTripThroughEscaping) {
         EXPECT_EQ(readString("LastFolder"), value);
     }
     writeStringSetting("PaintApp", "a\\b\"c");
-    EXPECT_NE(readText(userFile).find("\"PaintApp\"=\"a\\\\b\\\"c\"\n"), std::string::npos);
+    EXPECT_NE(fileText(userFile).find("\"PaintApp\"=\"a\\\\b\\\"c\"\n"), std::string::npos);
 }
 
 TEST_F(SettingsTest, LineBreaksCannotForgeOtherValues) {
@@ -244,7 +237,7 @@ TEST_F(SettingsTest, LineBreaksCannotForgeOtherValues) {
     writeStringSetting("LastFolder", "x\"\n\"PaintApp\"=\"/tmp/evil");
     writeStringSetting("Bad\nName", "y");
     EXPECT_EQ(readString("PaintApp"), "/usr/bin/gimp");
-    EXPECT_EQ(readText(userFile), "\"PaintApp\"=\"/usr/bin/gimp\"\n");
+    EXPECT_EQ(fileText(userFile), "\"PaintApp\"=\"/usr/bin/gimp\"\n");
 }
 
 TEST_F(SettingsTest, NamesMatchWithoutCase) {
@@ -252,7 +245,7 @@ TEST_F(SettingsTest, NamesMatchWithoutCase) {
     EXPECT_EQ(readString("PaintApp"), "/usr/bin/gimp");
     writeStringSetting("paintapp", "/opt/krita");
     writeStringSetting("PaintApp", "/opt/krita2");
-    EXPECT_EQ(readText(userFile), "\"PaintApp\"=\"/opt/krita2\"\n");
+    EXPECT_EQ(fileText(userFile), "\"PaintApp\"=\"/opt/krita2\"\n");
 }
 
 TEST_F(SettingsTest, StringsKeepAtMost259Bytes) {

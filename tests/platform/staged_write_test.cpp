@@ -7,14 +7,11 @@
 #include <iterator>
 
 #include "platform/io_exception.h"
+#include "support/image_files.h"
+#include "support/io_exception_expect.h"
 #include "support/temp_dir.h"
 
 namespace {
-
-std::string contents(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
 
 void put(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
@@ -30,10 +27,10 @@ TEST(WriteReplacing, ReplacesTheFileWhenTheWriteCompletes) {
         EXPECT_NE(staged, path);
         EXPECT_EQ(std::filesystem::path(staged).filename(), "face.tga");
         EXPECT_EQ(std::filesystem::path(staged).parent_path().parent_path(), dir.path());
-        EXPECT_EQ(contents(path), "old picture");  // untouched while writing
+        EXPECT_EQ(fileText(path), "old picture");  // untouched while writing
         put(staged, "new picture");
     });
-    EXPECT_EQ(contents(path), "new picture");
+    EXPECT_EQ(fileText(path), "new picture");
     EXPECT_EQ(entries(dir.path()), 1u);  // no staging folder left
 }
 
@@ -41,17 +38,13 @@ TEST(WriteReplacing, AFailedWriteKeepsTheOldFileWhole) {
     TempDir dir;
     const std::string path = dir.file("face.tga");
     put(path, "old picture");
-    try {
-        writeReplacing(path, [&](const std::string& staged) {
-            put(staged, "half a pic");
-            throw ioException{staged, ioException::writing};
-        });
-        FAIL() << "no exception";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, path);  // the real name, not the staged one
-        EXPECT_EQ(e.kind, ioException::writing);
-    }
-    EXPECT_EQ(contents(path), "old picture");
+    const auto failingWrite = [&](const std::string& staged) {
+        put(staged, "half a pic");
+        throw ioException{staged, ioException::writing, "disk full"};
+    };
+    // The real name, not the staged one, and the writer's reason.
+    EXPECT_IO_EXCEPTION(writeReplacing(path, failingWrite), ioException::writing, path, "disk full");
+    EXPECT_EQ(fileText(path), "old picture");
     EXPECT_EQ(entries(dir.path()), 1u);
 }
 
@@ -62,8 +55,8 @@ TEST(WriteReplacing, EveryFileAWriterMakesMovesBeside) {
         put(staged, "pcx");
         put(staged.substr(0, staged.size() - 4) + ".tga", "tga");
     });
-    EXPECT_EQ(contents(dir.file("skyft.pcx")), "pcx");
-    EXPECT_EQ(contents(dir.file("skyft.tga")), "tga");
+    EXPECT_EQ(fileText(dir.file("skyft.pcx")), "pcx");
+    EXPECT_EQ(fileText(dir.file("skyft.tga")), "tga");
     EXPECT_EQ(entries(dir.path()), 2u);
 }
 
@@ -71,13 +64,8 @@ TEST(WriteReplacing, AMissingFolderIsAnErrorOpeningTheFile) {
     TempDir dir;
     const std::string path = dir.file("missing/face.tga");
     bool called = false;
-    try {
-        writeReplacing(path, [&](const std::string&) { called = true; });
-        FAIL() << "no exception";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, path);
-        EXPECT_EQ(e.kind, ioException::opening);
-    }
+    ASSERT_IO_EXCEPTION(writeReplacing(path, [&](const std::string&) { called = true; }), ioException::opening, path,
+                        "cannot make a staging folder beside the file");
     EXPECT_FALSE(called);
 }
 

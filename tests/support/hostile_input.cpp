@@ -1,10 +1,16 @@
 #include "support/hostile_input.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <random>
 
 #include "image/bgr_image.h"
 #include "platform/io_exception.h"
+#include "support/image_files.h"
+#include "support/io_exception_expect.h"
+#include "support/message_recorder.h"
 
 std::vector<std::vector<std::uint8_t>> mutatedVariants(const std::vector<std::uint8_t>& original, int count,
                                                        std::uint32_t seed) {
@@ -73,4 +79,26 @@ ReadOutcome readWithLimit(ImageReader reader, const std::string& path, std::int6
         outcome.size = sink.asked;
     }
     return outcome;
+}
+
+void expectCrashersRefused(const std::string& extension, ImageReader reader,
+                           const std::map<std::string, const char*>& reasons) {
+    const std::filesystem::path folder = std::filesystem::path(DOMECAST_TEST_DATA) / "crashers";
+    std::size_t seen = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() != "." + extension) continue;
+        ++seen;
+        const std::string path = entry.path().string();
+        const auto reason = reasons.find(entry.path().filename().string());
+        if (reason == reasons.end()) {
+            ADD_FAILURE() << path << " has no expected reason";
+            continue;
+        }
+        SinkPicture picture;
+        MessageRecorder recorder;
+        EXPECT_IO_EXCEPTION(reader(path.c_str(), SinkPicture::sink, &picture), ioException::reading, path,
+                            reason->second);
+        EXPECT_TRUE(recorder.texts().empty()) << path;
+    }
+    EXPECT_EQ(seen, reasons.size()) << extension << " fixtures missing from " << folder;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,3 +25,10 @@ struct ReadOutcome {
 // Runs a reader on a file with a sink that allocates a RawImage-like buffer, refusing
 // (by throwing) sizes of more than maxPixels so hostile headers cannot exhaust memory.
 ReadOutcome readWithLimit(ImageReader reader, const std::string& path, std::int64_t maxPixels);
+
+// Loads every file with this extension ("bmp") in tests/data/crashers, where each file's
+// name tells its one defect, and expects each refused as a read failure whose reason is
+// the one reasons gives for its name, with no message shown. A fixture missing from
+// reasons, or a name in reasons with no fixture, fails too.
+void expectCrashersRefused(const std::string& extension, ImageReader reader,
+                           const std::map<std::string, const char*>& reasons);

@@ -99,6 +99,11 @@ std::vector<std::uint8_t> readBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 void SinkPicture::sink(Size size, int hint, void* userData, std::uint32_t& stride, int& bytesPerPixel,
                        std::uint8_t*& pixels) {
     auto* picture = static_cast<SinkPicture*>(userData);

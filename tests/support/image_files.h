@@ -34,6 +34,8 @@ std::vector<std::uint8_t> targaHeader(std::uint8_t imageType, std::uint8_t colou
 
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> readBytes(const std::string& path);
+// The whole file as text; empty when it cannot be read.
+std::string fileText(const std::string& path);
 
 // A destination filled through the PixelSink protocol, with the answers it gives
 // configurable so that tests can hand readers unusable destinations.

@@ -8,10 +8,13 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/bgr_image.h"
 #include "image/bmp.h"
+#include "support/image_files.h"
+#include "support/programs.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -41,19 +44,22 @@ struct PaintProgramMode {
     }
 } paintProgramMode;
 
-std::string cliPath() { return std::string(DOMECAST_BIN_DIR) + "/domecast-cli"; }
-
-int run(const std::vector<std::string>& args) {
-    std::string command = "'" + cliPath() + "'";
+// The command line that runs domecast-cli with args, its output going nowhere and its
+// errors to errorsPath.
+std::string commandLine(const std::vector<std::string>& args, const std::string& errorsPath) {
+    std::string command = "'" + programPath("domecast-cli") + "'";
     for (const auto& a : args) command += " '" + a + "'";
-    command += " 2>/dev/null >/dev/null";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return command + " 2>'" + errorsPath + "' >/dev/null";
 }
 
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+int exitStatus(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+int run(const std::vector<std::string>& args) { return exitStatus(std::system(commandLine(args, "/dev/null").c_str())); }
+
+// The command's exit status and what it wrote to stderr.
+std::pair<int, std::string> runForErrors(const std::vector<std::string>& args, const std::string& errorsPath) {
+    const int status = std::system(commandLine(args, errorsPath).c_str());
+    return {exitStatus(status), fileText(errorsPath)};
 }
 
 const char* const suffixes[] = {"_FR", "_BK", "_LF", "_RT", "_UP", "_DN"};
@@ -110,7 +116,7 @@ TEST_F(Cli, ConvertsThroughEverySaveLayoutAndBack) {
         for (int i = 0; i < 6; ++i) {
             ASSERT_TRUE(std::filesystem::exists(backBase + suffixes[i] + ".tga"));
             if (c.lossless) {
-                EXPECT_EQ(contents(backBase + suffixes[i] + ".tga"), contents(face("sky", i))) << i;
+                EXPECT_EQ(fileText(backBase + suffixes[i] + ".tga"), fileText(face("sky", i))) << i;
             }
         }
     }
@@ -119,7 +125,7 @@ TEST_F(Cli, ConvertsThroughEverySaveLayoutAndBack) {
 TEST_F(Cli, ApplyingAnUnchangedRenderChangesNothing) {
     ASSERT_EQ(run({"render", face("sky", 0), dir.file("v.bmp"), "--heading", "30", "--pitch", "10", "--size", "200x150"}), 0);
     ASSERT_EQ(run({"apply", face("sky", 0), dir.file("v.bmp"), dir.file("out_FR.tga"), "--heading", "30", "--pitch", "10"}), 0);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(contents(face("out", i)), contents(face("sky", i))) << i;
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(fileText(face("out", i)), fileText(face("sky", i))) << i;
 }
 
 TEST_F(Cli, PaintProjectsWhatWasSavedAndNothingElse) {
@@ -135,14 +141,14 @@ TEST_F(Cli, PaintProjectsWhatWasSavedAndNothingElse) {
     unsetenv("DOMECAST_TEST_PAINT");
     // 3DStudio files: _BK holds Front. Only Front took the red square.
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(contents(face("none", i)), contents(face("sky", i))) << i;
+        EXPECT_EQ(fileText(face("none", i)), fileText(face("sky", i))) << i;
         if (i != 1) {
-            EXPECT_EQ(contents(face("red", i)), contents(face("sky", i))) << i;
+            EXPECT_EQ(fileText(face("red", i)), fileText(face("sky", i))) << i;
         }
     }
-    ASSERT_NE(contents(face("red", 1)), contents(face("sky", 1)));
+    ASSERT_NE(fileText(face("red", 1)), fileText(face("sky", 1)));
     // The centre of Front is red now.
-    std::string tga = contents(face("red", 1));
+    std::string tga = fileText(face("red", 1));
     const std::size_t centre = 18 + (64 * 128 + 64) * 3;
     EXPECT_EQ(static_cast<unsigned char>(tga[centre + 2]), 255);
     EXPECT_EQ(static_cast<unsigned char>(tga[centre + 1]), 0);
@@ -173,12 +179,19 @@ TEST_F(Cli, WrongCommandLinesAndUnreadableFilesGiveTheirStatuses) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.png")));
 }
 
+TEST_F(Cli, AFileFailureNamesItsReasonAfterTheIoErrorLine) {
+    const std::string hostile = std::string(DOMECAST_TEST_DATA) + "/crashers/index-outside-colour-map.tga";
+    const auto [status, errors] = runForErrors({"image", hostile, dir.file("x.bmp")}, dir.file("errors.txt"));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(errors, "IO Error reading " + hostile + "\nReason: colour-map index outside the map\n");
+}
+
 TEST_F(Cli, ImageConvertsBetweenTheCodecs) {
     ASSERT_EQ(run({"image", face("sky", 0), dir.file("a.png")}), 0);
     ASSERT_EQ(run({"image", dir.file("a.png"), dir.file("b.tga")}), 0);
-    EXPECT_EQ(contents(dir.file("b.tga")), contents(face("sky", 0)));
+    EXPECT_EQ(fileText(dir.file("b.tga")), fileText(face("sky", 0)));
     ASSERT_EQ(run({"image", face("sky", 0), dir.file("c.pcx"), "--dither", "0", "--resize", "0"}), 0);
-    EXPECT_GT(contents(dir.file("c.pcx")).size(), 128u + 769u);
+    EXPECT_GT(fileText(dir.file("c.pcx")).size(), 128u + 769u);
 }
 
 }  // namespace

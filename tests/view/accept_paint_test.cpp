@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "patterned_panorama.h"
+#include "support/patterned_panorama.h"
 #include "view/painted_six_image.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "panorama/geometry.h"
-#include "patterned_panorama.h"
 #include "platform/report.h"
 #include "support/message_recorder.h"
+#include "support/patterned_panorama.h"
 #include "view/painted_six_image.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "patterned_panorama.h"
+#include "support/patterned_panorama.h"
 
 namespace {
 

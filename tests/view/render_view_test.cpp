@@ -6,7 +6,7 @@
 #include "image/bgr_image.h"
 #include "image/gamma.h"
 #include "panorama/geometry.h"
-#include "patterned_panorama.h"
+#include "support/patterned_panorama.h"
 #include "view/painted_six_image.h"
 
 namespace {

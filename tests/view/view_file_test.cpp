@@ -6,9 +6,12 @@
 
 #include "image/bgr_image.h"
 #include "image/bmp.h"
-#include "patterned_panorama.h"
+#include "panorama/six_image.h"
+#include "support/patterned_panorama.h"
 #include "platform/io_exception.h"
+#include "support/io_exception_expect.h"
 #include "support/message_recorder.h"
+#include "support/patterned_panorama.h"
 #include "support/temp_dir.h"
 #include "view/painted_six_image.h"
 
@@ -63,13 +66,8 @@ TEST_F(ViewFile, HoldsTheViewBottomUpWithTheMarkerInItsCorners) {
 
 TEST_F(ViewFile, WithoutAViewNothingIsWritten) {
     PaintedSixImage empty;
-    try {
-        empty.saveViewFile(path.c_str());
-        FAIL() << "no view buffer, no file";
-    } catch (const ioException& e) {
-        EXPECT_EQ(e.path, path);
-        EXPECT_EQ(e.kind, ioException::writing);
-    }
+    ASSERT_IO_EXCEPTION(empty.saveViewFile(path.c_str()), ioException::writing, path, "no view to write")
+        << "no view buffer, no file";
 }
 
 TEST_F(ViewFile, AnUnchangedPaintedFileChangesNothing) {

@@ -1,14 +1,10 @@
 // image: one picture through Domecast's own readers and writers.
-#include <algorithm>
-#include <cctype>
 #include <memory>
 
 #include "commands.h"
 #include "image/bgr_image.h"
 #include "image/bgra_image.h"
-#include "image/bmp.h"
-#include "image/jpeg.h"
-#include "image/pcx_read.h"
+#include "image/codecs.h"
 #include "image/pcx_options.h"
 #include "image/pcx_write.h"
 #include "image/png.h"
@@ -18,34 +14,6 @@
 #include "platform/io_exception.h"
 
 namespace {
-
-std::string extensionOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    const auto dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string extension = path.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
-}
-
-ImageReader readerFor(const std::string& extension) {
-    if (extension == ".bmp") return LoadBMP;
-    if (extension == ".tga") return LoadTGA;
-    if (extension == ".pcx") return LoadPCX;
-    if (extension == ".jpg" || extension == ".jpeg") return LoadJPEG;
-    if (extension == ".png") return LoadPNG;
-    return nullptr;
-}
-
-ImageWriter writerFor(const std::string& extension) {
-    if (extension == ".bmp") return SaveBMP;
-    if (extension == ".tga") return SaveTGA;
-    if (extension == ".pcx") return SavePCX;
-    if (extension == ".jpg" || extension == ".jpeg") return SaveJPEG;
-    if (extension == ".png") return SavePNG;
-    return nullptr;
-}
 
 // The picture as read: 3 bytes per pixel, or 4 when the file carries alpha and the
 // output keeps it.
@@ -82,7 +50,7 @@ int runImage(const CliOptions& options) {
     picture.keepAlpha = writer == SaveTGA || writer == SavePNG;
     reader(in.c_str(), pictureSink, &picture);
 
-    if (!picture.colour && !picture.withAlpha) throw ioException{in, ioException::reading};
+    if (!picture.colour && !picture.withAlpha) throw ioException{in, ioException::reading, "no picture read"};
     PCXWriteOptions pcx = readPCXWriteOptions();
     if (options.dither) pcx.dither = static_cast<std::uint32_t>(*options.dither);
     if (options.resize) pcx.resize = static_cast<std::uint32_t>(*options.resize);

@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
             return 2;
         } catch (const ioException& e) {
             reportIoException(e);
+            if (e.reason != nullptr && *e.reason != '\0') std::fprintf(stderr, "Reason: %s\n", e.reason);
             return 1;
         }
     }

@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "panorama/document_questions.h"
 #include "panorama/format_table.h"
+#include "platform/ascii.h"
 #include "platform/message.h"
 
 namespace {
@@ -32,14 +33,6 @@ private:
     const CliOptions& options_;
 };
 
-bool caseInsensitiveEqual(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != 0; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return i == a.size() && b[i] == 0;
-}
-
 // A layout given as its index in the list or its display name.
 template <typename DisplayName>
 int resolveRow(const std::string& text, int count, DisplayName displayName, const char* option) {
@@ -48,7 +41,7 @@ int resolveRow(const std::string& text, int count, DisplayName displayName, cons
         if (index < count) return static_cast<int>(index);
     }
     for (int i = 0; i < count; ++i)
-        if (caseInsensitiveEqual(text, displayName(i))) return i;
+        if (equalIgnoringAsciiCase(text, displayName(i))) return i;
     throw UsageError(std::string("--") + option + ": no such layout '" + text + "' (see 'domecast-cli formats')");
 }
 
@@ -78,20 +71,10 @@ void writePanorama(PaintedSixImage& panorama, const std::string& path, const Cli
     if (options.to) {
         row = resolveRow(*options.to, table.saveCount(), [&](int i) { return table.saveRow(i).displayName; }, "to");
     } else {
-        int best = 0, matches = 0;
-        for (int i = 0; i < table.saveCount(); ++i) {
-            const int length = matchLength(path, table.saveRow(i).savePattern);
-            if (length > best) {
-                best = length;
-                row = i;
-                matches = 1;
-            } else if (length == best && length > 0) {
-                ++matches;
-            }
-        }
-        if (row < 0) throw UsageError("cannot tell the layout to write '" + path + "' from its name; use --to ROW");
-        if (matches > 1)
-            throw UsageError("the name '" + path + "' fits several layouts; choose one with --to ROW");
+        const FormatTable::RowMatch best = table.bestSaveRow(path);
+        if (best.none()) throw UsageError("cannot tell the layout to write '" + path + "' from its name; use --to ROW");
+        if (best.tie) throw UsageError("the name '" + path + "' fits several layouts; choose one with --to ROW");
+        row = best.row;
     }
     progress("Writing the panorama...");
     panorama.fileName = path;

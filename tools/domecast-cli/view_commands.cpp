@@ -12,6 +12,7 @@
 #include "platform/file_time.h"
 #include "platform/io_exception.h"
 #include "platform/report.h"
+#include "platform/signal_descriptor.h"
 #include "platform/staged_write.h"
 #include "platform/temp_file.h"
 
@@ -52,27 +53,14 @@ void renderPaintView(PaintedSixImage& panorama, Camera camera, FieldOfView fov, 
     panorama.refreshView(size);
 }
 
-volatile std::sig_atomic_t interrupted = 0;
-extern "C" void onInterrupt(int) { interrupted = 1; }
-
-// Catches SIGINT and SIGTERM while it lives, so that the paint command can clean up.
+// SIGINT and SIGTERM arrive on a descriptor while the paint command waits, so that it can
+// clean up.
 class InterruptGuard {
 public:
-    InterruptGuard() {
-        struct sigaction action {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previousInt_);
-        sigaction(SIGTERM, &action, &previousTerm_);
-    }
-    ~InterruptGuard() {
-        sigaction(SIGINT, &previousInt_, nullptr);
-        sigaction(SIGTERM, &previousTerm_, nullptr);
-    }
+    bool interrupted() { return signals_.take() != 0; }
 
 private:
-    struct sigaction previousInt_ {};
-    struct sigaction previousTerm_ {};
+    SignalDescriptor signals_{SIGINT, SIGTERM};
 };
 
 }  // namespace
@@ -128,7 +116,8 @@ int runPaint(const CliOptions& options) {
 
     InterruptGuard interruptGuard;
     TempFileGuard viewFile(makeTempViewPath());
-    if (viewFile.path().empty()) throw ioException{"T_DC*.bmp", ioException::opening};
+    if (viewFile.path().empty())
+        throw ioException{"T_DC*.bmp", ioException::opening, "cannot make a temporary view file"};
     panorama->saveViewFile(viewFile.path().c_str());
     const FileTime written = modificationTime(viewFile.path().c_str());
 
@@ -140,7 +129,7 @@ int runPaint(const CliOptions& options) {
     }
     progress("Waiting for the paint program to end...");
     while (paintProgram.running()) {
-        if (interrupted) {
+        if (interruptGuard.interrupted()) {
             std::fprintf(stderr, "domecast-cli paint: interrupted; nothing written\n");
             return 130;
         }
