@@ -87,6 +87,44 @@ TEST(BGRAImageFromResource, MissingOrUnknownTypeLeavesNoPixels) {
     }
 }
 
+// The program's own pictures: the panel lays itself out from their sizes, and the buttons'
+// hover and pressed looks rely on a transparent surround around an opaque face.
+TEST(ProgramPictures, DecodeAtTheirSizesWithAlphaWhereNeeded) {
+    struct Case {
+        const char* name;
+        const char* type;
+        Size size;
+    };
+    const Case cases[] = {
+        {"BUTTON_FILE", "TARGA32", {64, 40}},       {"BUTTON_PAINT", "TARGA32", {64, 40}},
+        {"BUTTON_HELP", "TARGA32", {52, 40}},       {"BUTTON_ARROWLEFT", "TARGA32", {40, 55}},
+        {"BUTTON_ARROWRIGHT", "TARGA32", {40, 45}}, {"BUTTON_ARROWFLBR", "TARGA32", {44, 45}},
+        {"BUTTON_ARROWUP", "TARGA32", {45, 42}},    {"BUTTON_ARROWUHD", "TARGA32", {45, 44}},
+        {"BUTTON_ARROWDOWN", "TARGA32", {45, 42}},  {"BUTTON_LOGO", "TARGA32", {153, 47}},
+        {"DomecastIcon", "TARGA32", {32, 32}},      {"DomecastIcon16", "TARGA32", {16, 16}},
+    };
+    MessageRecorder recorder;
+    for (const Case& c : cases) {
+        const BGRAImage image(c.name, c.type);
+        ASSERT_NE(image.pixels, nullptr) << c.name;
+        EXPECT_EQ((Size{image.width, image.height}), c.size) << c.name;
+        int transparent = 0, opaque = 0;
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x) {
+                const std::uint8_t alpha = image.pixels[y * image.stride + 4 * x + 3];
+                transparent += alpha == 0;
+                opaque += alpha == 255;
+            }
+        EXPECT_GT(transparent, 0) << c.name;
+        EXPECT_GT(opaque, 0) << c.name;
+    }
+    const RawImage background("BACKGROUND", "BITMAP24");
+    EXPECT_EQ(background.size(), (Size{320, 240}));
+    const RawImage aboutLogo("161", "BITMAP24");
+    EXPECT_NE(aboutLogo.pixels, nullptr);
+    EXPECT_TRUE(recorder.texts().empty());
+}
+
 TEST(RawImageFromFile, ThrowsWhatTheReaderThrows) {
     const std::string path = resourceFolder + "no-such-picture.bmp";
     EXPECT_IO_EXCEPTION(const RawImage image(path.c_str()), ioException::opening, path, anyReason)
