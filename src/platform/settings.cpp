@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -75,11 +76,30 @@ std::optional<SettingLine> findInFile(const std::string& path, std::string_view 
     return found;
 }
 
+// A relative path in the defaults file, made absolute against that file's folder.
+void resolveDefault(SettingLine& line, const std::string& defaultsFile) {
+    if (line.type != SettingLine::Type::string) return;
+    const std::string_view text = std::string_view(line.text).substr(0, line.text.find('\0'));
+    if (text.empty() || text.front() == '/' || text.find('/') == std::string_view::npos) return;
+    const std::filesystem::path folder = std::filesystem::path(defaultsFile).parent_path();
+    line.text = (folder / std::filesystem::path(text)).lexically_normal().string();
+    // "folder/." normalises to a trailing separator; the folder is meant.
+    if (line.text.size() > 1 && line.text.back() == '/') line.text.pop_back();
+}
+
 std::optional<SettingLine> findSetting(const char* name, SettingLine::Type type, bool report, bool userFirst) {
     std::optional<SettingLine> found;
     if (name != nullptr) {
         if (userFirst) found = findInFile(userSettingsPath(), name, type);
-        if (!found) found = findInFile(machineSettingsPath(), name, type);
+        for (const std::string& path : machineSettingsPaths()) {
+            if (found) break;
+            found = findInFile(path, name, type);
+        }
+        if (!found) {
+            const std::string defaults = defaultSettingsPath();
+            found = findInFile(defaults, name, type);
+            if (found) resolveDefault(*found, defaults);
+        }
     }
     if (!found && report)
         showMessage("Error: Domecast registry information missing;\nremove and then reinstall Domecast.",
@@ -144,21 +164,32 @@ std::string userSettingsPath() {
     return folder + "/" + settingsFile;
 }
 
-std::string machineSettingsPath() {
-    std::string folder = "/etc/xdg";
+std::vector<std::string> machineSettingsPaths() {
+    std::vector<std::string> paths;
     if (const char* dirs = std::getenv("XDG_CONFIG_DIRS"); dirs != nullptr) {
         std::string_view list = dirs;
-        // The first absolute folder of the colon-separated list.
         while (!list.empty()) {
             const std::string_view entry = list.substr(0, list.find(':'));
-            if (!entry.empty() && entry.front() == '/') {
-                folder = entry;
-                break;
-            }
+            // Relative entries are invalid and ignored.
+            if (!entry.empty() && entry.front() == '/') paths.push_back(std::string(entry) + "/" + settingsFile);
             list.remove_prefix(std::min(list.size(), entry.size() + 1));
         }
     }
-    return folder + "/" + settingsFile;
+    if (paths.empty()) paths.push_back(std::string("/etc/xdg/") + settingsFile);
+    return paths;
+}
+
+std::string machineSettingsPath() { return machineSettingsPaths().front(); }
+
+std::string defaultSettingsPath() {
+    if (const char* chosen = std::getenv("DOMECAST_DEFAULTS"); chosen != nullptr) {
+        if (std::string_view(chosen) == "none") return {};
+        return chosen;
+    }
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || !program.is_absolute()) return {};
+    return (program.parent_path().parent_path() / "share/domecast/Domecast.reg").string();
 }
 
 bool readStringSetting(const char* name, std::string& value, bool report, bool userFirst) {

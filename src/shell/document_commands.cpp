@@ -2,7 +2,9 @@
 // gives up at exit.
 #include <cstdio>
 
+#include "panorama/document_files.h"
 #include "panorama/document_questions.h"
+#include "panorama/format_table.h"
 #include "platform/io_exception.h"
 #include "platform/report.h"
 #include "platform/settings.h"
@@ -82,6 +84,9 @@ void Shell::startWith(DocumentQuestions& questions, const std::vector<std::strin
     if (!panorama_) {
         std::string defaultFile;
         if (readStringSetting("DefaultFile", defaultFile, 1, 1) != 0) panorama_ = loadPanorama(questions, defaultFile, false);
+        // The title names the start-up panorama so a new user sees what is open; the file
+        // name stays empty, so Save asks for a name instead of writing into the installation.
+        if (panorama_) panorama_->title = makeTitle(fileNamePart(formatTable().openBase(defaultFile, -1)));
     }
     if (!panorama_) {
         panorama_ = std::make_unique<PaintedSixImage>(Size{256, 256}, Size{256, 256});

@@ -43,8 +43,11 @@ protected:
     TempDir dir;
     ScopedEnv home{"XDG_CONFIG_HOME", dir.file("user")};
     ScopedEnv dirs{"XDG_CONFIG_DIRS", dir.file("machine") + ":" + dir.file("other")};
+    ScopedEnv defaults{"DOMECAST_DEFAULTS", dir.file("prefix/share/domecast/Domecast.reg")};
     const std::string userFile = dir.file("user/Quorla/Domecast.reg");
     const std::string machineFile = dir.file("machine/Quorla/Domecast.reg");
+    const std::string otherFile = dir.file("other/Quorla/Domecast.reg");
+    const std::string defaultsFile = dir.file("prefix/share/domecast/Domecast.reg");
 
     std::optional<std::string> readString(const char* name, int userFirst = 1) {
         std::string value = "untouched";
@@ -67,15 +70,106 @@ protected:
 TEST_F(SettingsTest, BranchFilesFollowTheEnvironment) {
     EXPECT_EQ(userSettingsPath(), userFile);
     EXPECT_EQ(machineSettingsPath(), machineFile);
+    EXPECT_EQ(machineSettingsPaths(), (std::vector<std::string>{machineFile, otherFile}));
+    EXPECT_EQ(defaultSettingsPath(), defaultsFile);
     {
         ScopedEnv relative("XDG_CONFIG_HOME", "relative/folder");
         ScopedEnv home("HOME", dir.file("home"));
-        ScopedEnv firstRelative("XDG_CONFIG_DIRS", "relative:" + dir.file("second"));
+        ScopedEnv firstRelative("XDG_CONFIG_DIRS", "relative:" + dir.file("second") + "::" + dir.file("third"));
         EXPECT_EQ(userSettingsPath(), dir.file("home/.config/Quorla/Domecast.reg"));
         EXPECT_EQ(machineSettingsPath(), dir.file("second/Quorla/Domecast.reg"));
+        EXPECT_EQ(machineSettingsPaths(), (std::vector<std::string>{dir.file("second/Quorla/Domecast.reg"),
+                                                                    dir.file("third/Quorla/Domecast.reg")}));
     }
     ScopedEnv empty("XDG_CONFIG_DIRS", "");
     EXPECT_EQ(machineSettingsPath(), "/etc/xdg/Quorla/Domecast.reg");
+    EXPECT_EQ(machineSettingsPaths(), std::vector<std::string>{"/etc/xdg/Quorla/Domecast.reg"});
+
+    ScopedEnv none("DOMECAST_DEFAULTS", "none");
+    EXPECT_EQ(defaultSettingsPath(), "");
+}
+
+TEST_F(SettingsTest, DefaultsAreFoundBesideTheProgram) {
+    ::unsetenv("DOMECAST_DEFAULTS");
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe");
+    EXPECT_EQ(defaultSettingsPath(), (program.parent_path().parent_path() / "share/domecast/Domecast.reg").string());
+}
+
+// Each value is looked up on its own: the user file, every XDG folder in order, then the
+// defaults; the first file that defines it wins, whatever the others hold.
+TEST_F(SettingsTest, EachValueComesFromTheFirstFileDefiningIt) {
+    writeText(userFile, "\"PaintApp\"=\"user\"\n");
+    writeText(machineFile, "\"PaintApp\"=\"/first\"\n\"DocPath\"=\"/first\"\n");
+    writeText(otherFile, "\"PaintApp\"=\"/later\"\n\"DocPath\"=\"/later\"\n\"DefaultFile\"=\"/later\"\n");
+    writeText(defaultsFile,
+              "\"PaintApp\"=\"/defaults\"\n\"DocPath\"=\"/defaults\"\n\"DefaultFile\"=\"/defaults\"\n"
+              "\"TemplatePath\"=\"/defaults\"\n\"shiftAmount\"=dword:0000001e\n");
+    struct Case {
+        const char* name;
+        bool userFirst;
+        std::optional<std::string> expected;
+    };
+    const Case cases[] = {
+        {"PaintApp", true, "user"},
+        {"PaintApp", false, "/first"},
+        {"DocPath", true, "/first"},
+        {"DefaultFile", true, "/later"},
+        {"TemplatePath", true, "/defaults"},
+        {"PluginPath", true, std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(readString(c.name, c.userFirst), c.expected) << c.name;
+    EXPECT_EQ(readNumber("shiftAmount"), 30u);
+
+    // With no defaults the later files still answer; a folder without the file is skipped.
+    ScopedEnv none("DOMECAST_DEFAULTS", "none");
+    std::filesystem::remove(machineFile);
+    EXPECT_EQ(readString("DocPath"), "/later");
+    EXPECT_EQ(readString("TemplatePath"), std::nullopt);
+    EXPECT_EQ(readNumber("shiftAmount"), std::nullopt);
+}
+
+TEST_F(SettingsTest, RelativeDefaultsAreMadeAbsolute) {
+    const std::string folder = dir.file("prefix/share/domecast");
+    writeText(defaultsFile,
+              "\"DomecastPath\"=\"../../bin\"\n"
+              "\"TemplatePath\"=\"./templates\"\n"
+              "\"DefaultFile\"=\"sample/sample_FR.png\"\n"
+              "\"DocPath\"=\"/usr/share/doc/domecast/manual\"\n"
+              "\"LastFolder\"=\".\"\n"
+              "\"PaintApp\"=\"gimp\"\n");
+    struct Case {
+        const char* name;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"DomecastPath", dir.file("prefix/bin")},
+        {"TemplatePath", folder + "/templates"},
+        {"DefaultFile", folder + "/sample/sample_FR.png"},
+        {"DocPath", "/usr/share/doc/domecast/manual"},
+        // A bare name is a program looked up in PATH, not a file beside the defaults.
+        {"PaintApp", "gimp"},
+        {"LastFolder", "."},
+    };
+    for (const Case& c : cases) EXPECT_EQ(readString(c.name), c.expected) << c.name;
+
+    // The same relative text in a user or XDG file is taken as written.
+    writeText(machineFile, "\"TemplatePath\"=\"./templates\"\n");
+    EXPECT_EQ(readString("TemplatePath"), "./templates");
+}
+
+TEST_F(SettingsTest, BrokenDefaultsAreAnEmptyBranch) {
+    MessageRecorder recorder;
+    std::string value = "kept";
+    for (const std::string& contents : {std::string("\x01\x02 garbage\n\"DocPath\"=\"unterminated\n"),
+                                        std::string(2 << 20, 'x')}) {
+        writeText(defaultsFile, contents);
+        EXPECT_EQ(readStringSetting("DocPath", value, 1, 1), 0);
+    }
+    std::filesystem::remove(defaultsFile);
+    std::filesystem::create_directories(defaultsFile);  // a folder where the file belongs
+    EXPECT_EQ(readStringSetting("DocPath", value, 1, 1), 0);
+    EXPECT_EQ(value, "kept");
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>(3, missingMessage));
 }
 
 TEST_F(SettingsTest, UserBranchShadowsMachineBranchUntilDeleted) {

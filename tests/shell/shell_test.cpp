@@ -115,6 +115,9 @@ TEST_F(ShellTest, StartUpReadsTheNamedFileElseTheDefaultFile) {
     withDefault.startWith(questions, {});
     EXPECT_EQ(withDefault.panorama()->faces[0]->size(), (Size{8, 8}));
     EXPECT_TRUE(messages.texts().empty());
+    // The default file is named in the title, but Save must not write over it.
+    EXPECT_EQ(withDefault.title(), "fallback [h=0\u00b0 v=0\u00b0] - Domecast");
+    EXPECT_EQ(withDefault.panorama()->fileName, "");
 }
 
 TEST_F(ShellTest, ViewCommandsAndTurnsSetTheViewWithThePitchClamped) {

@@ -87,6 +87,7 @@ std::unique_ptr<TestProcess> EditorWindow::start(const std::string& output, cons
         domecastPath(), arguments,
         std::map<std::string, std::string>{{"DISPLAY", server_.display()},
                                            {"XDG_CONFIG_HOME", config_.path().string()},
+                                           {"DOMECAST_DEFAULTS", "none"},
                                            {"DOMECAST_LINK_NAME", linkName_},
                                            {"GDK_BACKEND", "x11"}},
         config_.file(output));

@@ -4,7 +4,8 @@
 #include <utility>
 #include <vector>
 
-// Points the user and machine settings branches into a folder while it lives, then
+// Points the user and machine settings branches into a folder, with no installed
+// defaults, while it lives, then
 // restores the environment as it was.
 class ScopedSettings {
 public:
