@@ -210,9 +210,16 @@ bool PreferencesModel::ok() {
                     MessageStyle::okExclamation);
         return false;
     }
+    const bool pluginChanged = pluginPath != pluginPathRead_;
+    // A relative folder would be made wherever the editor happened to be started.
+    if (pluginChanged && !pluginPath.empty() && pluginPath.front() != '/') {
+        showMessage("The plug-in folder\n" + pluginPath + "\nis not a full path; it must start with \"/\".",
+                    MessageStyle::okExclamation);
+        return false;
+    }
     if (paintChanged) writeStringSetting("PaintApp", paintApp);
 
-    if (pluginPath != pluginPathRead_) {
+    if (pluginChanged) {
         // The installed folder is the machine's alone: a user's own value is no source.
         std::string source;
         readStringSetting("PluginPath", source, true, false);

@@ -29,7 +29,8 @@ public:
 
     // OK: writes what changed and installs the plug-ins when the folder changed (or the
     // installed ones are out of date). false when the paint program named cannot be
-    // started: refused with a message, nothing written, the dialog stays.
+    // started or the plug-in folder is not a full path: refused with a message, nothing
+    // written, the dialog stays.
     bool ok();
 
 private:

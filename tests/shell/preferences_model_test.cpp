@@ -139,7 +139,7 @@ TEST_F(PreferencesTest, ChangingOnlyThePaintProgramWritesOnlyPaintApp) {
     EXPECT_TRUE(messages.texts().empty());
 }
 
-TEST_F(PreferencesTest, APaintProgramThatCannotBeStartedIsRefusedAndNothingWritten) {
+TEST_F(PreferencesTest, AProgramThatCannotBeStartedOrARelativeFolderIsRefusedAndNothingWritten) {
     writeText(dir.file("notes.txt"), "text");
     for (const std::string& bad : {dir.file("missing"), dir.file("notes.txt"), dir.file("bin")}) {
         PreferencesModel model;
@@ -154,6 +154,14 @@ TEST_F(PreferencesTest, APaintProgramThatCannotBeStartedIsRefusedAndNothingWritt
     EXPECT_NE(messages.texts()[0].find(dir.file("missing")), std::string::npos);
     EXPECT_EQ(userFile(), "");
     EXPECT_FALSE(fs::exists(dir.file("elsewhere")));
+
+    // A relative plug-in folder would land wherever the editor was started.
+    PreferencesModel relative;
+    relative.paintApp = otherPaintProgram;
+    relative.pluginPath = "plug-ins";
+    EXPECT_FALSE(relative.ok());
+    EXPECT_EQ(messages.texts().size(), 7u);
+    EXPECT_EQ(userFile(), "");
 
     PreferencesModel model;
     EXPECT_TRUE(model.paintProgramChosen(otherPaintProgram));
