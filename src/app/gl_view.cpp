@@ -9,6 +9,7 @@
 #include <wx/menu.h>
 #include <wx/settings.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -87,7 +88,9 @@ bool GLView::initScene() {
     if (!controlPanel().built()) {
         const int index = wxDisplay::GetFromWindow(GetParent());
         const wxRect screen = wxDisplay(index == wxNOT_FOUND ? 0u : static_cast<unsigned>(index)).GetClientArea();
-        buildPanel({screen.width, screen.height});
+        // The largest client area leaves room on the screen for the menu bar above it.
+        const wxSize around = GetParent()->GetSize() - GetParent()->GetClientSize();
+        buildPanel({screen.width - std::max(around.x, 0), screen.height - std::max(around.y, 0)});
     }
     return true;
 }
