@@ -3,18 +3,26 @@
 #include <GL/gl.h>
 #include <GL/glx.h>
 
+#include <wx/app.h>
 #include <wx/dcclient.h>
 #include <wx/display.h>
+#include <wx/menu.h>
+#include <wx/settings.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "app/main_menu.h"
+#include "app/open_document.h"
 #include "image/bmp.h"
 #include "panel/control_panel.h"
 #include "platform/io_exception.h"
 #include "platform/message.h"
 #include "platform/staged_write.h"
+#include "shell/commands.h"
 #include "shell/display.h"
 #include "shell/shell.h"
 
@@ -24,6 +32,15 @@ namespace {
 constexpr int redrawTimerId = 2;
 // The redraw after a size change waits for the platform's shortest interval.
 constexpr int redrawDelayMs = 1;
+
+// The program's web page, opened by the logo button.
+constexpr char programAddress[] = "https://domecast.quorla.example/";
+
+// Message times for the panel: milliseconds of a clock that only goes forward.
+std::uint32_t messageTime() {
+    using namespace std::chrono;
+    return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
 }  // namespace
 
 wxGLAttributes GLView::requestedAttributes() {
@@ -35,8 +52,20 @@ wxGLAttributes GLView::requestedAttributes() {
 GLView::GLView(wxWindow* parent, Shell& shell, const wxGLAttributes& attributes)
     : wxGLCanvas(parent, attributes, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxWANTS_CHARS | wxFULL_REPAINT_ON_RESIZE),
       shell_(shell),
-      redrawTimer_(this, redrawTimerId) {
+      redrawTimer_(this, redrawTimerId),
+      turnTimer_(this, turningStepTimer),
+      holdTimer_(this, holdDelayTimer),
+      controller_(shell, controlPanel(), *this) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
+    // A double-click is no second press: its message is left alone.
+    Bind(wxEVT_MOTION, &GLView::onMouse, this);
+    Bind(wxEVT_LEFT_DOWN, &GLView::onMouse, this);
+    Bind(wxEVT_LEFT_UP, &GLView::onMouse, this);
+    Bind(wxEVT_RIGHT_DOWN, &GLView::onMouse, this);
+    Bind(wxEVT_RIGHT_UP, &GLView::onMouse, this);
+    Bind(wxEVT_MOUSE_CAPTURE_LOST, &GLView::onCaptureLost, this);
+    Bind(wxEVT_TIMER, &GLView::onTurnTimer, this, turningStepTimer);
+    Bind(wxEVT_TIMER, &GLView::onHoldTimer, this, holdDelayTimer);
     Bind(wxEVT_PAINT, &GLView::onPaint, this);
     Bind(wxEVT_SIZE, &GLView::onSize, this);
     Bind(wxEVT_TIMER, &GLView::onRedrawTimer, this, redrawTimerId);
@@ -59,12 +88,16 @@ bool GLView::initScene() {
     if (!controlPanel().built()) {
         const int index = wxDisplay::GetFromWindow(GetParent());
         const wxRect screen = wxDisplay(index == wxNOT_FOUND ? 0u : static_cast<unsigned>(index)).GetClientArea();
-        buildPanel({screen.width, screen.height});
+        // The largest client area leaves room on the screen for the menu bar above it.
+        const wxSize around = GetParent()->GetSize() - GetParent()->GetClientSize();
+        buildPanel({screen.width - std::max(around.x, 0), screen.height - std::max(around.y, 0)});
     }
     return true;
 }
 
 void GLView::tearDown() {
+    // No timer may fire and no capture stay held once the panel is gone.
+    controller_.cancel();
     if (!context_) return;
     // The panel's pictures and the display images belong to this window's lifetime.
     releasePanel();
@@ -130,7 +163,7 @@ void GLView::onPaint(wxPaintEvent&) {
     if (!makeCurrent()) return;
     if (d.surfaceStale) setUpSurface(d.clientSize);
     if (full == 1) clearWindow();
-    bool rendered = false;
+    ViewRendered rendered = ViewRendered::none;
     if (const PaintedSixImage* panorama = shell_.panorama(); panorama != nullptr) {
         rendered = drawScene(full, *panorama, shell_.windowHeading(), shell_.windowPitch(),
                              [](const std::string& text, const std::string& caption) {
@@ -138,16 +171,18 @@ void GLView::onPaint(wxPaintEvent&) {
                                  wxTheApp->CallAfter([text, caption] { showMessage(text, caption); });
                              });
     }
-    if (rendered) writeSnapshot();
+    if (rendered != ViewRendered::none) writeSnapshot(rendered == ViewRendered::half);
     SwapBuffers();
     releaseCurrent();
 }
 
-void GLView::writeSnapshot() {
+void GLView::writeSnapshot(bool half) {
     // Test runs ask, with DOMECAST_TEST_SNAPSHOT=path on the command line, for every view
-    // drawn at full resolution as a BMP file.
-    const char* path = std::getenv("DOMECAST_TEST_SNAPSHOT");
-    if (path == nullptr || *path == '\0') return;
+    // drawn at full resolution as a BMP file, and for those drawn at half resolution while
+    // the view turns as path + ".half".
+    const char* variable = std::getenv("DOMECAST_TEST_SNAPSHOT");
+    if (variable == nullptr || *variable == '\0') return;
+    const std::string path = std::string(variable) + (half ? ".half" : "");
     ControlPanel& panel = controlPanel();
     Point p;
     panel.viewArea->resolvePosition(displayState().clientSize, p);
@@ -164,3 +199,102 @@ void GLView::writeSnapshot() {
         // A snapshot that cannot be written is simply missing; the test that asked reports it.
     }
 }
+
+Size GLView::clientSize() const { return displayState().clientSize; }
+
+Point GLView::dragThreshold() const {
+    return {wxSystemSettings::GetMetric(wxSYS_DRAG_X, this), wxSystemSettings::GetMetric(wxSYS_DRAG_Y, this)};
+}
+
+void GLView::setCursor(PanelCursor cursor) {
+    switch (cursor) {
+    case PanelCursor::arrow: SetCursor(wxCursor(wxCURSOR_ARROW)); break;
+    case PanelCursor::move: SetCursor(wxCursor(wxCURSOR_SIZING)); break;
+    case PanelCursor::crossHair: SetCursor(wxCursor(wxCURSOR_CROSS)); break;
+    }
+}
+
+void GLView::captureMouse() {
+    if (!HasCapture()) CaptureMouse();
+}
+
+void GLView::releaseMouse() {
+    if (HasCapture()) ReleaseMouse();
+}
+
+void GLView::startTimer(int id, int milliseconds) {
+    if (id == turningStepTimer) turnTimer_.Start(milliseconds);
+    if (id == holdDelayTimer) holdTimer_.StartOnce(milliseconds);
+}
+
+void GLView::stopTimer(int id) {
+    if (id == turningStepTimer) turnTimer_.Stop();
+    if (id == holdDelayTimer) holdTimer_.Stop();
+}
+
+void GLView::refreshWidget(const Widget& widget) {
+    wxQueueEvent(this, new wxCommandEvent(DOMECAST_REFRESH_VIEW));
+    Point p;
+    widget.resolvePosition(displayState().clientSize, p);
+    const Size* extent = widget.getExtent();
+    const wxRect area(p.x, displayState().clientSize.height - p.y - extent->height, extent->width, extent->height);
+    Refresh(false, &area);
+}
+
+void GLView::refreshWindow() {
+    wxQueueEvent(this, new wxCommandEvent(DOMECAST_REFRESH_VIEW));
+    Refresh(false);
+}
+
+void GLView::popupMenu(PanelMenu menu, Point topDownPoint, bool) {
+    // Shown once the press has been handled; a menu inside the mouse handler would run
+    // its own loop with the press half done.
+    CallAfter([this, menu, topDownPoint] { showPopup(menu, topDownPoint); });
+}
+
+void GLView::showPopup(PanelMenu which, Point topDownPoint) {
+    std::unique_ptr<wxMenu> menu;
+    if (which == PanelMenu::paint) {
+        menu.reset(createPaintPopup());
+    } else {
+        // The main menu's own submenus, taken from a menu bar of their own so that the
+        // window's menu bar keeps its menus.
+        std::unique_ptr<wxMenuBar> bar(createMainMenu());
+        menu.reset(bar->Remove(which == PanelMenu::file ? 0 : 2));
+    }
+    for (wxMenuItem* item : menu->GetMenuItems())
+        if (!item->IsSeparator()) item->Enable(shell_.commandEnabled(commandOf(item->GetId())));
+    PopupMenu(menu.get(), topDownPoint.x, topDownPoint.y);
+    // The menu took the button's release; the panel still has to see its button let go.
+    const wxPoint mouse = ScreenToClient(wxGetMousePosition());
+    controller_.release({mouse.x, mouse.y});
+}
+
+void GLView::openProgramPage() {
+    if (openDocument(this, "Domecast.html", programAddress) == 0)
+        showMessage(std::string("Could not open Web browser to go to ") + programAddress);
+}
+
+void GLView::onMouse(wxMouseEvent& event) {
+    const wxPoint at = event.GetPosition();
+    lastMouse_ = at;
+    const Point point{at.x, at.y};
+    const wxEventType type = event.GetEventType();
+    if (type == wxEVT_MOTION)
+        controller_.move(point);
+    else if (type == wxEVT_LEFT_DOWN || type == wxEVT_RIGHT_DOWN) {
+        SetFocus();
+        controller_.press(point, type == wxEVT_RIGHT_DOWN, messageTime());
+    } else
+        controller_.release(point);
+    event.Skip(type == wxEVT_MOTION);
+}
+
+void GLView::onCaptureLost(wxMouseCaptureLostEvent&) {
+    // Another window took the mouse: the drag ends where the pointer was last seen.
+    controller_.release({lastMouse_.x, lastMouse_.y});
+}
+
+void GLView::onTurnTimer(wxTimerEvent&) { controller_.tick(messageTime()); }
+
+void GLView::onHoldTimer(wxTimerEvent&) { controller_.holdDelayElapsed(); }

@@ -4,10 +4,12 @@
 
 #include <memory>
 
+#include "shell/turn_controller.h"
+
 class Shell;
 
 // The main window's client area: one OpenGL surface showing the live view and the panel.
-class GLView : public wxGLCanvas {
+class GLView : public wxGLCanvas, private PanelWindow {
 public:
     // The canvas with the requested pixel format, showing the shell's panorama and view.
     GLView(wxWindow* parent, Shell& shell, const wxGLAttributes& attributes);
@@ -25,17 +27,39 @@ public:
     void tearDown();
 
 private:
+    // PanelWindow: what the panel's mouse handling asks of the window.
+    Size clientSize() const override;
+    Point dragThreshold() const override;
+    void setCursor(PanelCursor cursor) override;
+    void captureMouse() override;
+    void releaseMouse() override;
+    void startTimer(int id, int milliseconds) override;
+    void stopTimer(int id) override;
+    void refreshWidget(const Widget& widget) override;
+    void refreshWindow() override;
+    void popupMenu(PanelMenu menu, Point topDownPoint, bool rightButton) override;
+    void openProgramPage() override;
+
+    void onMouse(wxMouseEvent& event);
+    void onCaptureLost(wxMouseCaptureLostEvent& event);
+    void onTurnTimer(wxTimerEvent& event);
+    void onHoldTimer(wxTimerEvent& event);
+    void showPopup(PanelMenu menu, Point topDownPoint);
     void onPaint(wxPaintEvent& event);
     void onSize(wxSizeEvent& event);
     void onRedrawTimer(wxTimerEvent& event);
     void onRefresh(wxCommandEvent& event);
     bool makeCurrent();
     void releaseCurrent();
-    void writeSnapshot();
+    void writeSnapshot(bool half);
 
     Shell& shell_;
     std::unique_ptr<wxGLContext> context_;
     wxTimer redrawTimer_;
+    wxTimer turnTimer_;
+    wxTimer holdTimer_;
+    TurnController controller_;
+    wxPoint lastMouse_;
 };
 
 // Posted by invalidateView: the next paint redraws only what is marked dirty.

@@ -46,6 +46,8 @@ wxMenuBar* createMainMenu() {
     return bar;
 }
 
+wxMenu* createPaintPopup() { return menuOf({{cmdPaintView, "Paint this view..\tEnter"}}); }
+
 wxAcceleratorTable createAccelerators() {
     const wxAcceleratorEntry entries[] = {
         {wxACCEL_CTRL, 'N', menuId(cmdNew)},

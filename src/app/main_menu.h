@@ -4,5 +4,7 @@
 
 // The menu bar "Domecast": File, View, Help.
 wxMenuBar* createMainMenu();
+// The menu "PAINT_POPUP" the Paint button opens.
+wxMenu* createPaintPopup();
 // The accelerator table "Domecast".
 wxAcceleratorTable createAccelerators();

@@ -46,8 +46,8 @@ void MainWindow::viewChanged() {
 void MainWindow::sizeForView(Size viewSize) {
     const WindowLimits limits = windowLimits();
     const Size client = clientSizeForView(viewSize, limits, true);
-    const Size smallest = clientSizeForView({128, 128}, limits, false);
-    SetMinClientSize(wxSize(smallest.width, smallest.height));
+    // The panel's own minimum: below it the buttons would overlap the view.
+    SetMinClientSize(wxSize(limits.minClient.width, limits.minClient.height));
     if (GetClientSize() != wxSize(client.width, client.height)) SetClientSize(client.width, client.height);
 }
 

@@ -94,12 +94,12 @@ const char* glText(GLenum name) {
 }
 }  // namespace
 
-bool drawScene(int full, const PaintedSixImage& panorama, float heading, float pitch,
+ViewRendered drawScene(int full, const PaintedSixImage& panorama, float heading, float pitch,
                const std::function<void(const std::string&, const std::string&)>& report) {
     DisplayState& d = displayState();
-    if (d.drawingSuspended != 0) return false;
+    if (d.drawingSuspended != 0) return ViewRendered::none;
     ControlPanel& panel = controlPanel();
-    if (!panel.built()) return false;
+    if (!panel.built()) return ViewRendered::none;
 
     FieldOfView fov = panorama.getFOV();
     if (fov[0] == 0 || fov[1] == 0) fov = panorama.calculateNominalFOV(panel.viewAreaSize);
@@ -110,14 +110,15 @@ bool drawScene(int full, const PaintedSixImage& panorama, float heading, float p
         panel.viewArea->setImage(&d.images->full());
     }
 
-    bool rendered = false;
+    ViewRendered rendered = ViewRendered::none;
     if (full != 0 || panel.viewArea->isDirty() == 1) {
         if (panel.continuousTurn == 1) {
             panorama.renderViewToImage(heading, pitch, fov, d.images->half());
             expandHalfInPlace(d.images->full(), d.images->half().stride);
+            rendered = ViewRendered::half;
         } else {
             panorama.renderViewToImage(heading, pitch, fov, d.images->full());
-            rendered = true;
+            rendered = ViewRendered::full;
         }
         // 90 x degToRad is a rounding step beyond singlePi / 2: held to the range, the
         // tick stays on screen when looking straight up or down.

@@ -31,10 +31,12 @@ void prepareContext();
 void setUpSurface(Size clientSize);
 // Tiles the background picture over the viewport from its lower-left corner.
 void clearWindow();
+// Which view picture a draw rendered afresh.
+enum class ViewRendered { none, full, half };
+
 // Renders the view into the view area and draws the panel (everything when full is 1,
-// else the dirty widgets). Returns true when the view picture was rendered afresh at
-// full resolution. Debugging texts to show are handed to report.
-bool drawScene(int full, const PaintedSixImage& panorama, float heading, float pitch,
+// else the dirty widgets). Debugging texts to show are handed to report.
+ViewRendered drawScene(int full, const PaintedSixImage& panorama, float heading, float pitch,
                const std::function<void(const std::string& text, const std::string& caption)>& report);
 
 // The limits the panel sets for the client area.

@@ -19,8 +19,9 @@ TEST_F(EditorWindow, KeysTurnTheViewAndTheTitleAndTheViewAreaShowTheRenderedView
     EXPECT_EQ(xdotool("getwindowname " + window), "Untitled [h=0\u00b0 v=0\u00b0] - Domecast");
 
     const std::unique_ptr<PaintedSixImage> panorama = expectedPanorama(faces_);
-    // The window was sized for the nominal size of a 90 x 75 degree view of 256-pixel faces.
-    EXPECT_EQ(viewShown(*panorama, 0, 0), std::optional<Size>(Size{256, 196}));
+    // The window was sized for the nominal size of a 90 x 75 degree view of 256-pixel
+    // faces, 256 x 196, raised with its aspect to the panel's narrowest view, 333 wide.
+    EXPECT_EQ(viewShown(*panorama, 0, 0), std::optional<Size>(Size{333, 254}));
 
     xdotool("windowfocus --sync " + window);
     xdotool("key Right");
@@ -61,17 +62,18 @@ TEST_F(EditorWindow, AResizedWindowShowsTheNominalViewOfItsNewViewArea) {
     ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
     const std::unique_ptr<PaintedSixImage> panorama = expectedPanorama(faces_);
     ASSERT_TRUE(viewShown(*panorama, 0, 0));
-    xdotool("windowsize " + window + " 411 333");
-    // Once the size has settled, the view fills the new view area, the menu bar taking
-    // the rest of the height.
+    xdotool("windowsize " + window + " 611 433");
+    // Once the size has settled, the view fills the new view area: the client area less
+    // the panel's margins (47 + 59 across; 131 and the menu bar up).
     std::optional<Size> shown;
     waitUntil(20s, [&] {
         shown = viewShown(*panorama, 0, 0);
-        return shown && shown->width == 411;
+        return shown && shown->width == 611 - 106;
     });
     ASSERT_TRUE(shown);
-    EXPECT_EQ(shown->width, 411);
-    EXPECT_LT(shown->height, 333);
+    EXPECT_EQ(shown->width, 611 - 106);
+    EXPECT_LT(shown->height, 433 - 131);
+    EXPECT_GT(shown->height, 433 - 131 - 60);
 
     editor->signal(SIGTERM);
     EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0));
