@@ -151,7 +151,8 @@ protected:
 
 // The painted picture goes out as the user sees it (a hidden layer left out, a paint layer
 // on top composited), then a turn sends it again with the steps of Turn Left, and the view
-// that comes back replaces the picture at its own size, markers stamped.
+// that comes back replaces the picture at its own size, markers stamped. Then the current
+// view is fetched into new images.
 TEST_F(GimpPluginTest, SendsThePictureAndTurnsToTheViewThatComesBack) {
     std::unique_ptr<PaintLink> app;
     ASSERT_EQ(PaintLink::openAsApplication(app), nullptr);
@@ -165,7 +166,7 @@ TEST_F(GimpPluginTest, SendsThePictureAndTurnsToTheViewThatComesBack) {
             std::uint8_t* p = &expected.rgb[(static_cast<std::size_t>(y) * 300 + x) * 3];
             p[0] = 255, p[1] = 0, p[2] = 0;
         }
-    const std::string out = folder.file("out.ppm");
+    const std::string out = folder.file("out.ppm"), viewOut = folder.file("view.ppm");
     GimpRun gimp(folder.file("gimp.err"), {withPicture(
         "(let ((hidden (car (gimp-layer-new image 300 200 RGBA-IMAGE \"hidden\" 100 LAYER-MODE-NORMAL)))"
         "      (paint (car (gimp-layer-new image 300 200 RGBA-IMAGE \"paint\" 100 LAYER-MODE-NORMAL))))"
@@ -179,7 +180,14 @@ TEST_F(GimpPluginTest, SendsThePictureAndTurnsToTheViewThatComesBack) {
         " (plug-in-domecast-turn-left RUN-NONINTERACTIVE image paint)"
         " (gimp-message (string-append \"layers after turn \" (number->string (car (gimp-image-get-layers image)))))"
         " (file-ppm-save RUN-NONINTERACTIVE image (car (gimp-image-get-active-drawable image)) \"" + out +
-        "\" \"out.ppm\" 1))")});
+        "\" \"out.ppm\" 1)"
+        " (let ((view (car (plug-in-domecast-get-view RUN-NONINTERACTIVE image"
+        "                   (car (gimp-image-get-active-drawable image))))))"
+        "  (file-ppm-save RUN-NONINTERACTIVE view (car (gimp-image-get-active-drawable view)) \"" + viewOut +
+        "\" \"view.ppm\" 1))"
+        " (let ((fresh (car (plug-in-domecast-get-view RUN-NONINTERACTIVE -1 -1))))"
+        "  (gimp-message (string-append \"fresh view \" (number->string (car (gimp-image-width fresh)))"
+        "   \"x\" (number->string (car (gimp-image-height fresh)))))))")});
 
     // The record describes a view other than the one the picture shows: its corners are
     // then taken for paint.
@@ -222,6 +230,27 @@ TEST_F(GimpPluginTest, SendsThePictureAndTurnsToTheViewThatComesBack) {
     TileSender view(*app, turned[0], turned[1], patternSource());
     ASSERT_EQ(view.run(), TransferStatus::done);
 
+    // "Get View from Domecast": a bare rotate without steps at the picture's size, or at
+    // 1024 x 768 without a picture; the view comes back as a new image.
+    for (const auto& size : {std::pair(320, 240), std::pair(1024, 768)}) {
+        Seen bare;
+        std::int32_t width = 0, height = 0;
+        TileReceiver viewRequest(*app, [&](const ReceivedTile& t) {
+            bare = {t.record.command, t.record.hasImage, t.record.maskMode, 0, 0, t.record.stepX, t.record.stepY};
+            width = t.record.imageWidth, height = t.record.imageHeight;
+        });
+        ASSERT_EQ(viewRequest.run(), TransferStatus::done) << gimpErrors();
+        EXPECT_EQ(bare.command, DOMECAST_COMMAND_ROTATE);
+        EXPECT_EQ(bare.hasImage, 0);
+        EXPECT_EQ(bare.stepX, 0.0f);
+        EXPECT_EQ(bare.stepY, 0.0f);
+        EXPECT_EQ(width, size.first);
+        EXPECT_EQ(height, size.second);
+        app->setImageSize(size.first, size.second);
+        TileSender answer(*app, other[0], other[1], patternSource());
+        ASSERT_EQ(answer.run(), TransferStatus::done);
+    }
+
     ASSERT_EQ(gimp.exitCode(), 0);
     const std::string errors = gimpErrors();
     EXPECT_EQ(errors.find("execution error"), std::string::npos) << errors;
@@ -232,6 +261,9 @@ TEST_F(GimpPluginTest, SendsThePictureAndTurnsToTheViewThatComesBack) {
     EXPECT_EQ(got.height, 240);
     const auto turnedCorner = markerCorner(turned[0], turned[1]);
     EXPECT_TRUE(got.rgb == patternWithCorners(320, 240, turnedCorner.data()));
+    const auto otherCorner = markerCorner(other[0], other[1]);
+    EXPECT_TRUE(readPpm(viewOut).rgb == patternWithCorners(320, 240, otherCorner.data()));
+    EXPECT_NE(errors.find("fresh view 1024x768"), std::string::npos) << errors;
     app->close();
 }
 
