@@ -318,6 +318,10 @@ TEST_F(GimpPluginTest, FailsATurnWhenDomecastEndsDuringIt) {
     EXPECT_NE(errors.find("Domecast ended during the transfer."), std::string::npos) << errors;
     EXPECT_NE(errors.find("execution error"), std::string::npos) << errors;
     EXPECT_NE(errors.find("still running"), std::string::npos) << errors;
+    // The ended editor's record is stale: a new start takes the link over (and removes it).
+    std::unique_ptr<PaintLink> again;
+    ASSERT_EQ(PaintLink::openAsApplication(again), nullptr);
+    again->close();
 }
 
 }  // namespace
