@@ -6,7 +6,6 @@
  * is recorded as the link's peer. Nothing here needs a display. */
 #define _POSIX_C_SOURCE 200809L
 
-#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -187,6 +186,7 @@ static const char* start_domecast(void) {
     }
     if (child == 0) {
         const int null = open("/dev/null", O_RDWR);
+        sigset_t no_signals;
         long fd, last = sysconf(_SC_OPEN_MAX);
         setsid();
         if (null >= 0) {
@@ -197,7 +197,11 @@ static const char* start_domecast(void) {
         if (last < 0 || last > 65536) last = 65536;
         for (fd = 3; fd < last; ++fd)
             if (fd != report[1]) close((int)fd);
+        /* An ignored signal and the mask survive exec; the editor starts with defaults. */
         signal(SIGPIPE, SIG_DFL);
+        signal(SIGCHLD, SIG_DFL);
+        sigemptyset(&no_signals);
+        sigprocmask(SIG_SETMASK, &no_signals, NULL);
         if (strchr(program, '/') != NULL)
             execl(program, program, (char*)NULL);
         else
@@ -336,15 +340,16 @@ static void run(const gchar* name, gint argument_count, const GimpParam* argumen
         values[0].data.d_status = GIMP_PDB_CALLING_ERROR;
         return;
     }
-    gegl_init(NULL, NULL);
     memset(&view, 0, sizeof view);
 
+    /* Before GEGL starts its threads: a send may fork Domecast. */
     message = open_link(&link, p->action == SEND);
     if (message != NULL) {
         gimp_message(message);
         values[0].data.d_status = GIMP_PDB_EXECUTION_ERROR;
         return;
     }
+    gegl_init(NULL, NULL);
     domecast_link_set_patience(link, PATIENCE_MS);
     if (p->action == GET_VIEW)
         status = get_view(link, image, &view);
