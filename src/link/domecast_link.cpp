@@ -1,5 +1,9 @@
 #include "link/domecast_link.h"
 
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -14,6 +18,7 @@
 struct DomecastLink {
     std::unique_ptr<PaintLink> link;
     LinkPicture view;
+    int patienceMs = 0;
 };
 
 namespace {
@@ -40,6 +45,35 @@ PictureLayout layoutOf(const DomecastPicture& p) {
     return PictureLayout{p.width, p.height, p.bytes_per_pixel, p.stride, ChannelOrder::rgb};
 }
 
+// Runs a TileSender or TileReceiver to its end, or until no tile has gone across for
+// patienceMs; timedOut tells the two apart.
+template <class Transfer>
+TransferStatus runPatiently(PaintLink& link, Transfer& transfer, int patienceMs, bool& timedOut) {
+    timedOut = false;
+    if (patienceMs <= 0) return transfer.run();
+    using Clock = std::chrono::steady_clock;
+    const auto patience = std::chrono::milliseconds(patienceMs);
+    auto deadline = Clock::now() + patience;
+    for (;;) {
+        const TransferStatus status = transfer.step();
+        if (status == TransferStatus::progressed) {
+            deadline = Clock::now() + patience;
+            continue;
+        }
+        if (status != TransferStatus::waiting) return status;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            link.cancel();
+            timedOut = true;
+            return TransferStatus::cancelled;
+        }
+        // Without a process descriptor for the peer its end is only seen by the next step.
+        pollfd fds[2] = {{link.bellDescriptor(), POLLIN, 0}, {link.peerDescriptor(), POLLIN, 0}};
+        const int timeout = static_cast<int>(std::min<long long>(left, fds[1].fd < 0 ? 100 : left));
+        ::poll(fds, fds[1].fd < 0 ? 1 : 2, timeout);
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -55,6 +89,16 @@ const char* domecast_link_open(DomecastLink** link, uint32_t peer_process_id) {
     } catch (const std::bad_alloc&) {
         return outOfMemory;
     }
+}
+
+void domecast_link_view_angles(const DomecastLink* link, float* heading, float* pitch) {
+    float h = 0, p = 0;
+    if (link != nullptr && link->link) {
+        h = link->link->record().heading;
+        p = link->link->record().pitch;
+    }
+    if (heading != nullptr) *heading = h;
+    if (pitch != nullptr) *pitch = p;
 }
 
 void domecast_request_init(DomecastRequest* request) {
@@ -90,7 +134,9 @@ DomecastResult domecast_link_send(DomecastLink* link, const DomecastRequest* req
         TileSource source;
         if (picture != nullptr) source = pictureSource(picture->pixels, picture->stride, picture->bytes_per_pixel);
         TileSender sender(*link->link, std::move(command), std::move(source));
-        return resultOf(sender.run());
+        bool timedOut;
+        const TransferStatus status = runPatiently(*link->link, sender, link->patienceMs, timedOut);
+        return timedOut ? DOMECAST_TIMED_OUT : resultOf(status);
     } catch (const std::bad_alloc&) {
         return DOMECAST_NO_MEMORY;
     }
@@ -101,7 +147,9 @@ DomecastResult domecast_link_receive(DomecastLink* link, DomecastView* view) {
     std::memset(view, 0, sizeof *view);
     try {
         TileReceiver receiver(*link->link);
-        const TransferStatus status = receiver.run();
+        bool timedOut;
+        const TransferStatus status = runPatiently(*link->link, receiver, link->patienceMs, timedOut);
+        if (timedOut) return DOMECAST_TIMED_OUT;
         if (status != TransferStatus::done) return resultOf(status);
         link->view = receiver.picture();
         const LinkPicture& v = link->view;
@@ -117,6 +165,10 @@ DomecastResult domecast_link_receive(DomecastLink* link, DomecastView* view) {
     } catch (const std::bad_alloc&) {
         return DOMECAST_NO_MEMORY;
     }
+}
+
+void domecast_link_set_patience(DomecastLink* link, int32_t milliseconds) {
+    if (link != nullptr) link->patienceMs = milliseconds > 0 ? milliseconds : 0;
 }
 
 void domecast_link_cancel(DomecastLink* link) {

@@ -42,7 +42,9 @@ typedef enum DomecastResult {
     DOMECAST_CANCELLED = 1,   /* Domecast cancelled, or refused what was sent */
     DOMECAST_APP_GONE = 2,    /* Domecast ended during the transfer */
     DOMECAST_BAD_REQUEST = 3, /* an argument was unusable; nothing was sent */
-    DOMECAST_NO_MEMORY = 4
+    DOMECAST_NO_MEMORY = 4,
+    DOMECAST_TIMED_OUT = 5    /* no tile went across within the patience; the transfer was
+                                 cancelled */
 } DomecastResult;
 
 /* A picture in memory: height rows of stride bytes, top row first; bytes_per_pixel 3 (red,
@@ -87,6 +89,10 @@ typedef struct DomecastView {
  * of the message to show the user, and *link is NULL. */
 const char* domecast_link_open(DomecastLink** link, uint32_t peer_process_id);
 
+/* The view Domecast last described in the record (after "Paint this view" or a view it
+ * sent): the heading and pitch a picture painted on that view is sent with, radians. */
+void domecast_link_view_angles(const DomecastLink* link, float* heading, float* pitch);
+
 /* Fills a request with command 20, the mask chosen from the view marker, all else zero. */
 void domecast_request_init(DomecastRequest* request);
 
@@ -95,6 +101,12 @@ DomecastResult domecast_link_send(DomecastLink* link, const DomecastRequest* req
 
 /* Waits for the view Domecast streams (after "Paint this view", or a rotate command). */
 DomecastResult domecast_link_receive(DomecastLink* link, DomecastView* view);
+
+/* How long a send or receive waits for the next tile before it cancels the transfer and
+ * gives up, in milliseconds; 0 (the default after open) waits as long as Domecast lives. A
+ * plug-in running inside its paint program's menu sets this, so that a Domecast that hangs
+ * cannot hang the paint program. */
+void domecast_link_set_patience(DomecastLink* link, int32_t milliseconds);
 
 /* Tells Domecast to abandon the transfer in progress. */
 void domecast_link_cancel(DomecastLink* link);

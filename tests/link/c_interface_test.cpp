@@ -165,6 +165,26 @@ TEST_F(CInterfaceTest, CancelsAndSeesTheApplicationCancel) {
     EXPECT_EQ(receiver.exitCode(), 1);
 }
 
+// A plug-in with patience gives up a transfer in which nothing moves, and tells the
+// application by a cancel; without patience it waits as long as the application lives.
+TEST_F(CInterfaceTest, GivesUpAfterItsPatienceWithoutProgress) {
+    CPlugin patient({"--patience", "300", "receive"});
+    EXPECT_EQ(patient.exitCode(), 7);
+    EXPECT_FALSE(app->waitToRead());
+    EXPECT_EQ(app->record().command, LinkCommand::cancelled);
+    settle();
+
+    CPlugin receiver({"--patience", "300", "receive"});
+    streamView(300, 600, 0, 0);
+    EXPECT_EQ(receiver.exitCode(), 0) << receiver.err();
+}
+
+TEST_F(CInterfaceTest, ReadsTheViewAnglesOfTheRecord) {
+    app->setViewAngles(1.25f, -0.5f);
+    CPlugin plugin({"angles"});
+    EXPECT_EQ(plugin.out(), "heading 1.25 pitch -0.5\n");
+}
+
 // A plug-in that runs as a process of its own records its paint program: the link's
 // peer lives on after the plug-in's process has ended, until the paint program ends.
 TEST_F(CInterfaceTest, RecordsTheParentAsThePeer) {

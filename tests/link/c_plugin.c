@@ -5,12 +5,14 @@
  *       view marker), the mask chosen from the marker; after command 21 receives the view.
  *   c_plugin [--parent] bare COMMAND WIDTH HEIGHT NEW_FACE_SIZE TEMPLATE
  *   c_plugin [--parent] receive
+ *   c_plugin [--patience MS] receive
+ *   c_plugin angles
  *   c_plugin cancel
  *   c_plugin setting NAME
  *
  * --parent records the parent process as the peer, as a GIMP plug-in does. A received
  * view is summed up as domecast-peer does. Exit status: 0 done, 1 cancelled, 2 Domecast
- * ended, 3 bad request, 4 no memory, 5 not connected, 6 bad usage. */
+ * ended, 3 bad request, 4 no memory, 5 not connected, 6 bad usage, 7 timed out. */
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -88,8 +90,13 @@ int main(int argc, char** argv) {
     DomecastLink* link = NULL;
     const char* message;
     uint32_t peer = 0;
+    int32_t patience = 0;
     int result;
     ++argv, --argc;
+    if (argc > 1 && strcmp(argv[0], "--patience") == 0) {
+        patience = atoi(argv[1]);
+        argv += 2, argc -= 2;
+    }
     if (argc > 0 && strcmp(argv[0], "--parent") == 0) {
         peer = (uint32_t)getppid();
         ++argv, --argc;
@@ -109,13 +116,19 @@ int main(int argc, char** argv) {
         fprintf(stderr, "%s\n", message);
         return link == NULL ? 5 : 6;
     }
+    domecast_link_set_patience(link, patience);
     if (strcmp(argv[0], "send") == 0) result = send_pattern(link, argc - 1, argv + 1);
     else if (strcmp(argv[0], "bare") == 0) result = send_bare(link, argc - 1, argv + 1);
     else if (strcmp(argv[0], "receive") == 0) result = receive_view(link);
-    else if (strcmp(argv[0], "cancel") == 0) {
+    else if (strcmp(argv[0], "angles") == 0) {
+        float heading, pitch;
+        domecast_link_view_angles(link, &heading, &pitch);
+        printf("heading %.9g pitch %.9g\n", (double)heading, (double)pitch);
+        result = 0;
+    } else if (strcmp(argv[0], "cancel") == 0) {
         domecast_link_cancel(link);
         result = 0;
     } else result = 6;
     domecast_link_close(link);
-    return result;
+    return result == DOMECAST_TIMED_OUT ? 7 : result;
 }
