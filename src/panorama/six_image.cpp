@@ -22,7 +22,14 @@ Size SixImage::faceSize(int i) const {
     return faces[i]->size();
 }
 
+std::array<Size, faceCount> SixImage::faceSizes() const {
+    std::array<Size, faceCount> sizes{};
+    for (int i = 0; i < faceCount; ++i) sizes[i] = faceSize(i);
+    return sizes;
+}
+
 void SixImage::resizeFaces(Size size) {
+    faceChanges.markAll();
     for (int i = 0; i < faceCount; ++i) {
         if (faces[i] && faces[i]->size() == size) continue;
         // Face 0 as it is at this moment: when it has just been replaced, the new one.
