@@ -161,6 +161,14 @@ int FormatTable::bestOpenRow(const std::string& name) const {
     for (int i = best.row; i < openCount_; ++i)
         if (openRows_[i].kind == SphericalPhoto && matchLength(entry, openRows_[i].openPattern) == best.length)
             return i;
+    // sky_bk.jpg fits the "_BK" of a background as well as a sky box: the panorama
+    // whose front file is there decides.
+    for (int i = best.row; i < openCount_; ++i) {
+        if (openRows_[i].kind != SkyBox || matchLength(entry, openRows_[i].openPattern) != best.length) continue;
+        const std::string base = name.substr(0, name.size() - static_cast<std::size_t>(best.length));
+        const std::string extension = name.substr(name.rfind('.'));
+        if (findFileName(base + "_ft" + extension) && !findFileName(base + "_FR" + extension)) return i;
+    }
     return best.row;
 }
 
