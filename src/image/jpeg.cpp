@@ -1,5 +1,6 @@
 #include "image/jpeg.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
@@ -7,6 +8,7 @@
 
 #include <jpeglib.h>
 
+#include "image/photo_metadata.h"
 #include "platform/io_exception.h"
 #include "platform/message.h"
 #include "platform/stdio_file.h"
@@ -68,11 +70,24 @@ enum class Outcome { done, failed };
 
 // Holds every libjpeg call of a read; a library error jumps back here. Nothing in this
 // frame has a destructor, so the jump skips no clean-up.
-Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData, const char*& refusal) {
+Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData, const char*& refusal,
+               PhotoMetadata* metadata) {
     if (setjmp(d.errors.jump)) return Outcome::failed;
     jpeg_create_decompress(&d.info);
     jpeg_stdio_src(&d.info, file);
+    if (metadata != nullptr) {
+        // One byte more than a segment can hold, so that a cut copy shows.
+        for (const int marker : {JPEG_APP0 + 1, JPEG_APP0 + 2, JPEG_COM})
+            jpeg_save_markers(&d.info, marker, maxJpegSegmentData + 1);
+    }
     jpeg_read_header(&d.info, TRUE);
+    if (metadata != nullptr) {
+        for (jpeg_saved_marker_ptr m = d.info.marker_list; m != nullptr; m = m->next) {
+            if (m->data_length != m->original_length || !copyableJpegSegment(m->marker, m->data, m->data_length))
+                continue;
+            metadata->jpegSegments.push_back({m->marker, std::vector<std::uint8_t>(m->data, m->data + m->data_length)});
+        }
+    }
     // Greyscale and RGB files keep their colour space; everything else is converted to RGB.
     if (d.info.jpeg_color_space != JCS_GRAYSCALE && d.info.jpeg_color_space != JCS_RGB)
         d.info.out_color_space = JCS_RGB;
@@ -122,8 +137,13 @@ Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData,
 
 // Holds every libjpeg call of a write. Each row is swapped into the scratch row, so the
 // caller's pixels are never touched, even when libjpeg fails half way.
+struct PhotoEncoding {
+    int quality;
+    const PhotoMetadata* metadata;
+};
+
 Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, int bytesPerPixel,
-               const std::uint8_t* pixels, std::uint8_t* scratch) {
+               const std::uint8_t* pixels, std::uint8_t* scratch, const PhotoEncoding* photo) {
     if (setjmp(c.errors.jump)) return Outcome::failed;
     jpeg_create_compress(&c.info);
     jpeg_stdio_dest(&c.info, file);
@@ -132,7 +152,23 @@ Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, 
     c.info.input_components = bytesPerPixel;
     c.info.in_color_space = JCS_RGB;
     jpeg_set_defaults(&c.info);
+    if (photo != nullptr) {
+        jpeg_set_quality(&c.info, photo->quality, TRUE);
+        // 4:4:4: a photo keeps the colour of every pixel, not of every 2 x 2 block.
+        for (int i = 0; i < c.info.num_components; ++i) c.info.comp_info[i].h_samp_factor = c.info.comp_info[i].v_samp_factor = 1;
+        // An EXIF block has to be the first APP segment; JFIF and EXIF exclude each other.
+        for (const JpegSegment& segment : photo->metadata->jpegSegments)
+            if (segment.marker == JPEG_APP0 + 1 && segment.data.size() >= exifSignature.size() &&
+                std::equal(exifSignature.begin(), exifSignature.end(), segment.data.begin()))
+                c.info.write_JFIF_header = FALSE;
+    }
     jpeg_start_compress(&c.info, TRUE);
+    if (photo != nullptr) {
+        for (const JpegSegment& segment : photo->metadata->jpegSegments)
+            if (segment.data.size() <= maxJpegSegmentData)
+                jpeg_write_marker(&c.info, segment.marker, segment.data.data(),
+                                  static_cast<unsigned int>(segment.data.size()));
+    }
     // libjpeg has refused a non-positive size or a pixel size other than 3 by now.
     const std::size_t rowBytes = static_cast<std::size_t>(size.width) * static_cast<std::size_t>(bytesPerPixel);
     for (std::int32_t n = size.height; n-- > 0;) {
@@ -151,7 +187,9 @@ Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, 
 
 }  // namespace
 
-void LoadJPEG(const char* path, PixelSink sink, void* userData) {
+namespace {
+
+void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metadata) {
     StdioFile file(path, "rb");
     if (!file) throw ioException{path, ioException::opening, "cannot open the file"};
     Outcome outcome;
@@ -159,13 +197,14 @@ void LoadJPEG(const char* path, PixelSink sink, void* userData) {
     const char* refusal = "JPEG stream refused by the decoder";
     {
         auto decompressor = std::make_unique<Decompressor>();
-        outcome = decode(*decompressor, file.get(), sink, userData, refusal);
+        outcome = decode(*decompressor, file.get(), sink, userData, refusal, metadata);
     }
     file.close();  // a failed close of a file only read loses nothing
     if (outcome != Outcome::done) throw ioException{path, ioException::reading, refusal};
 }
 
-void SaveJPEG(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels) {
+void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels,
+          const PhotoEncoding* photo) {
     StdioFile file(path, "wb");
     if (!file) throw ioException{path, ioException::opening, "cannot create the file"};
     std::vector<std::uint8_t> scratch;
@@ -173,10 +212,29 @@ void SaveJPEG(const char* path, Size size, std::uint32_t stride, int bytesPerPix
     Outcome outcome;
     {
         auto compressor = std::make_unique<Compressor>();
-        outcome = encode(*compressor, file.get(), size, stride, bytesPerPixel, pixels, scratch.data());
+        outcome = encode(*compressor, file.get(), size, stride, bytesPerPixel, pixels, scratch.data(), photo);
     }
     // The close flushes the last bytes: its failure loses the end of the file.
     const bool closed = file.close();
     if (outcome != Outcome::done) throw ioException{path, ioException::writing, "picture refused by the JPEG encoder"};
     if (!closed) throw ioException{path, ioException::writing, "cannot close the file"};
+}
+
+}  // namespace
+
+void LoadJPEG(const char* path, PixelSink sink, void* userData) { load(path, sink, userData, nullptr); }
+
+void SaveJPEG(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels) {
+    save(path, size, stride, bytesPerPixel, pixels, nullptr);
+}
+
+void LoadJPEGPhoto(const char* path, PixelSink sink, void* userData, PhotoMetadata& metadata) {
+    metadata.jpegSegments.clear();
+    load(path, sink, userData, &metadata);
+}
+
+void SaveJPEGPhoto(const char* path, Size size, std::uint32_t stride, const std::uint8_t* pixels, int quality,
+                   const PhotoMetadata& metadata) {
+    const PhotoEncoding photo{std::clamp(quality, 1, 100), &metadata};
+    save(path, size, stride, 3, pixels, &photo);
 }

@@ -3,9 +3,18 @@
 
 #include "image/image_io.h"
 
+struct PhotoMetadata;  // image/photo_metadata.h
+
 // JPEG files through libjpeg: any JPEG read into a 3-byte destination, baseline 24-bit
 // writing at the library's default settings (quality 75). libjpeg's messages appear in
 // a message box; its errors become ioException (reading or writing).
 void LoadJPEG(const char* path, PixelSink sink, void* userData);
 void SaveJPEG(const char* path, Size size, std::uint32_t stride, int bytesPerPixel,
               const std::uint8_t* pixels);
+
+// The same for a photo: the reading also collects the APP1, APP2 and COM segments worth
+// keeping (copyableJpegSegment); the writing uses that quality (1-100) with every
+// colour sampled at every pixel and writes the segments back in their order.
+void LoadJPEGPhoto(const char* path, PixelSink sink, void* userData, PhotoMetadata& metadata);
+void SaveJPEGPhoto(const char* path, Size size, std::uint32_t stride, const std::uint8_t* pixels, int quality,
+                   const PhotoMetadata& metadata);

@@ -7,6 +7,7 @@
 
 #include <png.h>
 
+#include "image/photo_metadata.h"
 #include "platform/io_exception.h"
 #include "platform/message.h"
 #include "platform/stdio_file.h"
@@ -71,7 +72,34 @@ enum class Outcome { done, libraryError, refused };
 
 // Holds every libpng call of a read; a library error jumps back here. Nothing in this
 // frame has a destructor, so the jump skips no clean-up. refusal names what was refused.
-Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const char*& refusal) {
+// Copies the text chunks and the ICC profile libpng has read (it has checked the
+// profile and dropped a bad one with a warning).
+void collectMetadata(Reader& r, PhotoMetadata& metadata) {
+    png_textp texts = nullptr;
+    const int count = png_get_text(r.png, r.info, &texts, nullptr);
+    for (int i = 0; i < count && texts != nullptr; ++i) {
+        const png_text& t = texts[i];
+        PngText text;
+        text.compression = t.compression;
+        text.key = t.key != nullptr ? t.key : "";
+        const std::size_t length = t.compression >= PNG_ITXT_COMPRESSION_NONE ? t.itxt_length : t.text_length;
+        if (t.text != nullptr) text.text.assign(t.text, length);
+        if (t.lang != nullptr) text.language = t.lang;
+        if (t.lang_key != nullptr) text.translatedKey = t.lang_key;
+        metadata.pngTexts.push_back(std::move(text));
+    }
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 length = 0;
+    if (png_get_iCCP(r.png, r.info, &name, &compression, &profile, &length) == PNG_INFO_iCCP && profile != nullptr) {
+        metadata.iccName = name != nullptr ? name : "ICC profile";
+        metadata.iccProfile.assign(profile, profile + length);
+    }
+}
+
+Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const char*& refusal,
+               PhotoMetadata* metadata) {
     if (setjmp(png_jmpbuf(r.png))) return Outcome::libraryError;
     png_init_io(r.png, file);
     png_read_info(r.png, r.info);
@@ -125,12 +153,13 @@ Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const
     r.rows.resize(height);
     for (png_uint_32 i = 0; i < height; ++i) r.rows[i] = pixels + static_cast<std::size_t>(height - 1 - i) * stride;
     png_read_image(r.png, r.rows.data());
-    png_read_end(r.png, nullptr);
+    // Text chunks after the pixels land in the same info.
+    png_read_end(r.png, metadata != nullptr ? r.info : nullptr);
     return Outcome::done;
 }
 
 Outcome encode(Writer& w, std::FILE* file, Size size, std::uint32_t stride, int bytesPerPixel,
-               const std::uint8_t* pixels) {
+               const std::uint8_t* pixels, const PhotoMetadata* metadata, std::vector<png_text>& kept) {
     if (setjmp(png_jmpbuf(w.png))) return Outcome::libraryError;
     png_init_io(w.png, file);
     png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(size.width), static_cast<png_uint_32>(size.height), 8,
@@ -143,7 +172,15 @@ Outcome encode(Writer& w, std::FILE* file, Size size, std::uint32_t stride, int 
     chunk.key = key;
     chunk.text = text;
     chunk.text_length = sizeof text - 1;
-    png_set_text(w.png, w.info, &chunk, 1);
+    bool hasSoftware = false;
+    if (metadata != nullptr) {
+        for (const png_text& text : kept) hasSoftware = hasSoftware || std::string_view(text.key) == "Software";
+        if (!kept.empty()) png_set_text(w.png, w.info, kept.data(), static_cast<int>(kept.size()));
+        if (!metadata->iccProfile.empty())
+            png_set_iCCP(w.png, w.info, metadata->iccName.c_str(), PNG_COMPRESSION_TYPE_BASE,
+                         metadata->iccProfile.data(), static_cast<png_uint_32>(metadata->iccProfile.size()));
+    }
+    if (!hasSoftware) png_set_text(w.png, w.info, &chunk, 1);
     png_write_info(w.png, w.info);
     png_set_bgr(w.png);
     // libpng has refused a non-positive or oversized size in png_write_info.
@@ -156,9 +193,7 @@ Outcome encode(Writer& w, std::FILE* file, Size size, std::uint32_t stride, int 
     return Outcome::done;
 }
 
-}  // namespace
-
-void LoadPNG(const char* path, PixelSink sink, void* userData) {
+void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metadata) {
     StdioFile file(path, "rb");
     if (!file) throw ioException{path, ioException::opening, "cannot open the file"};
     Outcome outcome;
@@ -166,8 +201,9 @@ void LoadPNG(const char* path, PixelSink sink, void* userData) {
     {
         Reader reader;
         if (!reader.png || !reader.info) throw ioException{path, ioException::opening, "cannot start the PNG decoder"};
-        outcome = decode(reader, file.get(), sink, userData, refusal);
+        outcome = decode(reader, file.get(), sink, userData, refusal, metadata);
         if (outcome == Outcome::libraryError) refusal = reader.libraryReason;
+        if (outcome == Outcome::done && metadata != nullptr) collectMetadata(reader, *metadata);
     }
     const bool closed = file.close();
     if (outcome == Outcome::libraryError) throw ioException{path, ioException::opening, refusal};
@@ -175,7 +211,8 @@ void LoadPNG(const char* path, PixelSink sink, void* userData) {
     if (!closed) throw ioException{path, ioException::closing, "cannot close the file"};
 }
 
-void SavePNG(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels) {
+void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels,
+          const PhotoMetadata* metadata) {
     // Rows are read as 3 or 4 bytes a pixel; any other size would read past them.
     if (bytesPerPixel != 3 && bytesPerPixel != 4)
         throw ioException{path, ioException::opening, "pixel size neither 3 nor 4 bytes"};
@@ -185,10 +222,48 @@ void SavePNG(const char* path, Size size, std::uint32_t stride, int bytesPerPixe
     {
         Writer writer;
         if (!writer.png || !writer.info) throw ioException{path, ioException::opening, "cannot start the PNG encoder"};
-        outcome = encode(writer, file.get(), size, stride, bytesPerPixel, pixels);
+        // libpng keeps pointers into these until the info is written.
+        std::vector<png_text> kept;
+        if (metadata != nullptr) {
+            for (const PngText& text : metadata->pngTexts) {
+                if (text.key.empty() || text.key.size() > 79) continue;  // keywords are 1-79 bytes
+                png_text t{};
+                t.compression = text.compression;
+                t.key = const_cast<png_charp>(text.key.c_str());
+                t.text = const_cast<png_charp>(text.text.c_str());
+                t.text_length = text.text.size();
+                if (text.compression >= PNG_ITXT_COMPRESSION_NONE) {
+                    t.itxt_length = text.text.size();
+                    t.lang = const_cast<png_charp>(text.language.c_str());
+                    t.lang_key = const_cast<png_charp>(text.translatedKey.c_str());
+                }
+                kept.push_back(t);
+            }
+        }
+        outcome = encode(writer, file.get(), size, stride, bytesPerPixel, pixels, metadata, kept);
     }
     // The close flushes the last bytes: its failure loses the end of the file.
     const bool closed = file.close();
     if (outcome != Outcome::done) throw ioException{path, ioException::opening, "picture refused by the PNG encoder"};
     if (!closed) throw ioException{path, ioException::writing, "cannot close the file"};
+}
+
+}  // namespace
+
+void LoadPNG(const char* path, PixelSink sink, void* userData) { load(path, sink, userData, nullptr); }
+
+void SavePNG(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels) {
+    save(path, size, stride, bytesPerPixel, pixels, nullptr);
+}
+
+void LoadPNGPhoto(const char* path, PixelSink sink, void* userData, PhotoMetadata& metadata) {
+    metadata.pngTexts.clear();
+    metadata.iccName.clear();
+    metadata.iccProfile.clear();
+    load(path, sink, userData, &metadata);
+}
+
+void SavePNGPhoto(const char* path, Size size, std::uint32_t stride, const std::uint8_t* pixels,
+                  const PhotoMetadata& metadata) {
+    save(path, size, stride, 3, pixels, &metadata);
 }

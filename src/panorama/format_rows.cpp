@@ -29,6 +29,12 @@ FormatTable buildTable() {
     table.addRow("*.bmp", "*.ivr", ".bmp", "LivePicture, CUBE, BMP", LoadBMP, SaveBMP, nullptr, IvrCubeStrip);
     table.addRow("*.bmp", nullptr, nullptr, "Bryce/QTVR, BMP", LoadBMP, nullptr, nullptr, BryceCylinder);
     table.addRow("*.bmp", nullptr, nullptr, "QuickTimeVR, BMP", LoadBMP, nullptr, nullptr, QtvrCylinder);
+    // Added after the read-only rows, so that every older index keeps its meaning; from
+    // here on an open row and its save row have different indices.
+    table.addRow("*.jpg", "*.jpg", nullptr, "Spherical photo, JPEG", LoadJPEG, SaveJPEG, nullptr, SphericalPhoto);
+    table.addRow("*.png", "*.png", nullptr, "Spherical photo, PNG", LoadPNG, SavePNG, nullptr, SphericalPhoto);
+    table.addRow("*_ft.jpg", "*_ft.jpg", nullptr, "Sky box, JPEG", LoadJPEG, SaveJPEG, nullptr, SkyBox);
+    table.addRow("*_ft.png", "*_ft.png", nullptr, "Sky box, PNG", LoadPNG, SavePNG, nullptr, SkyBox);
     return table;
 }
 

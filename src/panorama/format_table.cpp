@@ -19,7 +19,10 @@ namespace {
 
 // The name's ending equals one of the other five faces' suffixes followed by the rest of
 // an alternative that begins with the front suffix.
-bool matchesOtherFace(std::string_view ending, std::string_view rest, const std::array<const char*, 6>& suffixes) {
+bool matchesOtherFace(std::string_view ending, std::string_view rest, const std::array<const char*, 6>& suffixes,
+                      std::string_view separator = {}) {
+    if (!startsWithIgnoringAsciiCase(ending, separator)) return false;
+    ending.remove_prefix(separator.size());
     for (std::size_t i = 1; i < suffixes.size(); ++i) {
         const std::string_view suffix = suffixes[i];
         if (ending.size() == suffix.size() + rest.size() && startsWithIgnoringAsciiCase(ending, suffix) &&
@@ -54,6 +57,11 @@ int matchLength(std::string_view name, std::string_view pattern) {
                     return static_cast<int>(n);
             } else if (startsWithIgnoringAsciiCase(alternative, quakeFront)) {
                 if (matchesOtherFace(ending, alternative.substr(quakeFront.size()), quakeSuffixes))
+                    return static_cast<int>(n);
+            } else if (alternative.size() > quakeFront.size() && alternative[0] == '_' &&
+                       startsWithIgnoringAsciiCase(alternative.substr(1), quakeFront)) {
+                // Sky boxes with an underscore before the face name ("_ft.jpg").
+                if (matchesOtherFace(ending, alternative.substr(1 + quakeFront.size()), quakeSuffixes, "_"))
                     return static_cast<int>(n);
             }
         }
@@ -145,7 +153,23 @@ BestMatch bestMatch(std::string_view name, int count, PatternOf patternOf) {
 int FormatTable::bestOpenRow(const std::string& name) const {
     if (name.empty()) return -1;
     const std::optional<std::string> found = findFileName(name);
-    return bestMatch(found ? *found : name, openCount_, [this](int i) { return openRows_[i].openPattern; }).row;
+    const std::string_view entry = found ? std::string_view(*found) : std::string_view(name);
+    const BestMatch best = bestMatch(entry, openCount_, [this](int i) { return openRows_[i].openPattern; });
+    if (!best.tie) return best.row;
+    // A plain picture opens as a photo, written back in place, rather than as a
+    // LivePicture scene; those rows open only when chosen.
+    for (int i = best.row; i < openCount_; ++i)
+        if (openRows_[i].kind == SphericalPhoto && matchLength(entry, openRows_[i].openPattern) == best.length)
+            return i;
+    // sky_bk.jpg fits the "_BK" of a background as well as a sky box: the panorama
+    // whose front file is there decides.
+    for (int i = best.row; i < openCount_; ++i) {
+        if (openRows_[i].kind != SkyBox || matchLength(entry, openRows_[i].openPattern) != best.length) continue;
+        const std::string base = name.substr(0, name.size() - static_cast<std::size_t>(best.length));
+        const std::string extension = name.substr(name.rfind('.'));
+        if (findFileName(base + "_ft" + extension) && !findFileName(base + "_FR" + extension)) return i;
+    }
+    return best.row;
 }
 
 FormatTable::RowMatch FormatTable::bestSaveRow(const std::string& name) const {

@@ -16,6 +16,8 @@ enum LayoutKind : int {
     QuakeSky = 5,        // six faces, Front and Back exchanged, Up and Down turned a quarter
     BryceCylinder = 6,   // one cylindrical image, read only, 60 degrees proposed
     QtvrCylinder = 7,    // one cylindrical image, read only, field of view from the aspect
+    SphericalPhoto = 8,  // one equirectangular photo (or a strip of the six faces), nothing beside it
+    SkyBox = 9,          // as QuakeSky, with an underscore before the face names
 };
 
 // Indexed by face index (Front, Back, Left, Right, Up, Down).
@@ -51,7 +53,7 @@ std::string resolveFileName(const std::string& path);
 // The catalogue of panorama layouts: the Open dialog's rows and the Save-as dialog's rows.
 class FormatTable {
 public:
-    static constexpr int capacity = 14;
+    static constexpr int capacity = 17;
 
     struct OpenRow {
         const char* openPattern = nullptr;
@@ -85,7 +87,8 @@ public:
     bool validSaveRow(int i) const { return i >= 0 && i < saveCount_; }
 
     // The open row whose pattern matches the name (or the directory entry it stands for)
-    // longest, the first of equals; -1 for none.
+    // longest, the first of equals, except that a spherical photo row wins among equals;
+    // -1 for none.
     int bestOpenRow(const std::string& name) const;
     // The save row whose pattern matches longest: the first of equals, with tie telling
     // that another row matches as long; row -1 when none matches.
@@ -115,5 +118,5 @@ private:
     std::string saveFilter_;
 };
 
-// The one table of the program, with its thirteen rows, built before main runs.
+// The one table of the program, built before main runs.
 const FormatTable& formatTable();

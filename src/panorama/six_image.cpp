@@ -22,6 +22,12 @@ Size SixImage::faceSize(int i) const {
     return faces[i]->size();
 }
 
+std::array<Size, faceCount> SixImage::faceSizes() const {
+    std::array<Size, faceCount> sizes{};
+    for (int i = 0; i < faceCount; ++i) sizes[i] = faceSize(i);
+    return sizes;
+}
+
 void SixImage::resizeFaces(Size size) {
     // Every new face is made before any old one goes, so that a failed allocation leaves
     // the panorama as it was.
@@ -37,4 +43,5 @@ void SixImage::resizeFaces(Size size) {
     }
     for (int i = 0; i < faceCount; ++i)
         if (resized[i]) faces[i] = std::move(resized[i]);
+    faceChanges.markAll();
 }

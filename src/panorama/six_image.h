@@ -5,8 +5,18 @@
 #include <string>
 
 #include "image/bgr_image.h"
+#include "image/photo_metadata.h"
+#include "panorama/face_changes.h"
 
 class DocumentQuestions;  // panorama/document_questions.h: the questions save and open ask
+
+// The picture a panorama was made from, kept so that saving back to it writes its own
+// pixels wherever the faces seen there have not changed.
+struct PhotoSource {
+    std::unique_ptr<RawImage> picture;
+    bool strip = false;  // a vertical strip of the six faces, not a sphere
+    PhotoMetadata metadata;
+};
 
 // Horizontal and vertical field of view, radians.
 using FieldOfView = std::array<float, 2>;
@@ -64,8 +74,15 @@ public:
         int index;
     };
 
+    // The faces as one spherical picture, 4N x 2N for faces of side N; with ownSize, at
+    // the size of a picture of N x 4 columns it was made from. Where that picture has the
+    // same size and the faces it sees are unchanged, its own pixels.
+    std::unique_ptr<RawImage> writtenSphere(bool ownSize) const;
+
     Size faceSize(int i) const;
+    std::array<Size, faceCount> faceSizes() const;
     // Resamples every face of another size to size (nearest neighbour); others are kept.
+    // Every face counts as changed afterwards.
     void resizeFaces(Size size);
 
     std::int32_t modified = 0;
@@ -73,4 +90,8 @@ public:
     std::unique_ptr<char[]> title;
     std::string fileName;
     std::int32_t layout = -1;
+    // Set by a load from one spherical picture or strip; faceChanges tracks the faces
+    // since then.
+    std::unique_ptr<PhotoSource> photoSource;
+    FaceChanges faceChanges;
 };

@@ -7,6 +7,8 @@
 
 #include "image/codecs.h"
 #include "image/gl_dib_image.h"
+#include "image/jpeg.h"
+#include "image/png.h"
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
 #include "panorama/format_table.h"
@@ -45,6 +47,17 @@ void makeSquare(std::unique_ptr<BGRImage>& face, GLDIBImage* partner) {
     auto square = std::make_unique<GLDIBImage>(Size{side, side}, partner);
     square->copyScaled(*face, {0, 0}, face->size(), {0, 0}, square->size());
     face = std::move(square);
+}
+
+// Fills the faces from cell i of a vertical strip (cell i counted from the bottom holds
+// face cubeStripOrder[i]).
+void stripToFaces(std::array<std::unique_ptr<BGRImage>, faceCount>& faces, const RawImage& strip) {
+    const Size cell{strip.width, strip.height / 6};
+    for (int i = 0; i < faceCount; ++i) {
+        const int face = cubeStripOrder[i];
+        faces[face] = std::make_unique<GLDIBImage>(cell, i == 0 ? nullptr : asPartner(faces[cubeStripOrder[0]]));
+        faces[face]->copyScaled(strip, {0, i * cell.height}, cell, {0, 0}, cell);
+    }
 }
 
 // The name a save of that layout gives to the panorama with this base name: the base
@@ -96,25 +109,42 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
 
     // One picture of the whole panorama; a picture too small to give a face pixel is
     // not a panorama.
-    auto readSingle = [&](std::int32_t minWidth, std::int32_t minHeight, std::int32_t facesAcross) {
-        std::unique_ptr<RawImage> image;
-        row.reader(path.c_str(), &SixImage::rawSink, &image);
+    auto refuseSize = [&](const std::unique_ptr<RawImage>& image, std::int32_t minWidth, std::int32_t minHeight,
+                          std::int32_t facesAcross) {
         if (!image || image->width < minWidth || image->height < minHeight ||
             image->width / facesAcross > maxFaceSide)
             throw ioException{path, ioException::reading, "picture too small or too large for the layout"};
+    };
+    auto readSingle = [&](std::int32_t minWidth, std::int32_t minHeight, std::int32_t facesAcross) {
+        std::unique_ptr<RawImage> image;
+        row.reader(path.c_str(), &SixImage::rawSink, &image);
+        refuseSize(image, minWidth, minHeight, facesAcross);
         return image;
+    };
+    // The faces made from one spherical picture, which a save of the same size writes
+    // back wherever they stay unchanged.
+    auto fromSphere = [&](std::unique_ptr<PhotoSource> source) {
+        const RawImage& image = *source->picture;
+        makeFaces(faces, image.width / 4);
+        const float v = sphereVerticalExtent(image.width, image.height);
+        sphereToCube(*this, image.pixels, image.width, image.height, image.stride, -v / 2, v / 2);
+        faceChanges.start(faceSizes());
+        photoSource = std::move(source);
     };
 
     switch (row.kind) {
     case VrmlBackground:
     case IvrBackground:
     case ThreeDStudio:
-    case QuakeSky: {
+    case QuakeSky:
+    case SkyBox: {
         const std::string base = table.openBase(path, openRow);
-        const auto& suffixes = row.kind == QuakeSky ? quakeSuffixes : faceSuffixes;
+        const bool quake = row.kind == QuakeSky || row.kind == SkyBox;
+        const auto& suffixes = quake ? quakeSuffixes : faceSuffixes;
+        const std::string separator = row.kind == SkyBox ? "_" : "";
         int lastRead = -1;
         for (int i = 0; i < faceCount; ++i) {
-            const std::string name = resolveFileName(base + suffixes[i] + extension);
+            const std::string name = resolveFileName(base + separator + suffixes[i] + extension);
             FaceSlot slot{*this, i};
             try {
                 row.reader(name.c_str(), &SixImage::faceSink, &slot);
@@ -125,12 +155,17 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
                 lastRead = i;
             else
                 faces[i].reset();
+            // A sky box of faces of different sizes is not one cube.
+            if (row.kind == SkyBox && faces[i])
+                for (int j = 0; j < i; ++j)
+                    if (faces[j] && faces[j]->size() != faces[i]->size())
+                        throw ioException{name, ioException::reading, "sky box faces of different sizes"};
         }
         if (lastRead < 0) throw ioException{base + "_*" + extension, ioException::reading, "no face could be read"};
         for (auto& face : faces)
             if (!face) face = std::make_unique<GLDIBImage>(faces[lastRead]->size(), asPartner(faces[lastRead]));
-        if (row.kind == ThreeDStudio || row.kind == QuakeSky) std::swap(faces[Front], faces[Back]);
-        if (row.kind == QuakeSky) {
+        if (row.kind == ThreeDStudio || quake) std::swap(faces[Front], faces[Back]);
+        if (quake) {
             makeSquare(faces[Up], asPartner(faces[Front]));
             makeSquare(faces[Down], asPartner(faces[Front]));
             faces[Up]->rotateQuarter(1);
@@ -139,19 +174,32 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
         break;
     }
     case IvrSphere: {
-        const std::unique_ptr<RawImage> image = readSingle(4, 1, 4);
-        makeFaces(faces, image->width / 4);
-        const float v = sphereVerticalExtent(image->width, image->height);
-        sphereToCube(*this, image->pixels, image->width, image->height, image->stride, -v / 2, v / 2);
+        auto source = std::make_unique<PhotoSource>();
+        source->picture = readSingle(4, 1, 4);
+        fromSphere(std::move(source));
         break;
     }
-    case IvrCubeStrip: {
-        const std::unique_ptr<RawImage> strip = readSingle(1, 6, 1);
-        const Size cell{strip->width, strip->height / 6};
-        for (int i = 0; i < faceCount; ++i) {
-            const int face = cubeStripOrder[i];
-            faces[face] = std::make_unique<GLDIBImage>(cell, i == 0 ? nullptr : asPartner(faces[cubeStripOrder[0]]));
-            faces[face]->copyScaled(*strip, {0, i * cell.height}, cell, {0, 0}, cell);
+    case IvrCubeStrip:
+        stripToFaces(faces, *readSingle(1, 6, 1));
+        break;
+    case SphericalPhoto: {
+        auto source = std::make_unique<PhotoSource>();
+        if (row.reader == LoadJPEG)
+            LoadJPEGPhoto(path.c_str(), &SixImage::rawSink, &source->picture, source->metadata);
+        else if (row.reader == LoadPNG)
+            LoadPNGPhoto(path.c_str(), &SixImage::rawSink, &source->picture, source->metadata);
+        else
+            row.reader(path.c_str(), &SixImage::rawSink, &source->picture);
+        // A picture six times as high as wide is the six faces stacked, as a cube strip.
+        source->strip = source->picture && source->picture->height == 6 * source->picture->width;
+        if (source->strip) {
+            refuseSize(source->picture, 1, 6, 1);
+            stripToFaces(faces, *source->picture);
+            faceChanges.start(faceSizes());
+            photoSource = std::move(source);
+        } else {
+            refuseSize(source->picture, 4, 1, 4);
+            fromSphere(std::move(source));
         }
         break;
     }

@@ -3,6 +3,9 @@
 #include <string>
 
 #include "image/codecs.h"
+#include "image/jpeg.h"
+#include "image/photo_metadata.h"
+#include "image/png.h"
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
 #include "panorama/format_table.h"
@@ -21,6 +24,36 @@ void writeImage(ImageWriter writer, const std::string& path, const BGRImage& ima
     writeReplacing(path, [&](const std::string& staged) {
         writer(staged.c_str(), image.size(), image.stride, 3, image.pixels);
     });
+}
+
+// Quality of photos saved as JPEG when "PhotoJPEGQuality" is not set.
+constexpr std::uint32_t defaultPhotoQuality = 92;
+
+int photoQuality() {
+    std::uint32_t quality = defaultPhotoQuality;
+    if (!readNumberSetting("PhotoJPEGQuality", quality, false, true) || quality < 1 || quality > 100)
+        quality = defaultPhotoQuality;
+    return static_cast<int>(quality);
+}
+
+// Writes a photo with the metadata of the picture it was made from; a JPEG also says
+// that it is an equirectangular panorama unless it is a strip of faces.
+void writePhoto(ImageWriter writer, const std::string& path, const BGRImage& image, const PhotoSource* source,
+                bool sphere) {
+    PhotoMetadata metadata = source != nullptr ? source->metadata : PhotoMetadata{};
+    if (writer == SaveJPEG) {
+        if (sphere) addPanoramaXmp(metadata, image.size());
+        const int quality = photoQuality();
+        writeReplacing(path, [&](const std::string& staged) {
+            SaveJPEGPhoto(staged.c_str(), image.size(), image.stride, image.pixels, quality, metadata);
+        });
+    } else if (writer == SavePNG) {
+        writeReplacing(path, [&](const std::string& staged) {
+            SavePNGPhoto(staged.c_str(), image.size(), image.stride, image.pixels, metadata);
+        });
+    } else {
+        writeImage(writer, path, image);
+    }
 }
 
 }  // namespace
@@ -44,11 +77,7 @@ int SixImage::write() {
         break;
     }
     case IvrSphere: {
-        const std::int32_t side = faces[0]->width;
-        RawImage sphere(Size{4 * side, 2 * side});
-        cubeToSphere(*this, sphere.pixels, sphere.width, sphere.height, sphere.stride, 3, -singlePi / 2,
-                     singlePi / 2);
-        writeImage(row.writer, base + faceExtension, sphere);
+        writeImage(row.writer, base + faceExtension, *writtenSphere(false));
         if (!canOpenForReading(base + ".ivr")) writeVistaScene(base + ".ivr", base, faceExtension, "SPHERE");
         break;
     }
@@ -63,14 +92,36 @@ int SixImage::write() {
         if (!canOpenForReading(base + ".ivr")) writeVistaScene(base + ".ivr", base, faceExtension, "CUBE");
         break;
     }
+    case SphericalPhoto: {
+        const std::string name = base + imageExtension;
+        const PhotoSource* source = photoSource.get();
+        const Size cell = faces[0]->size();
+        bool sameCells = true;
+        for (const auto& face : faces) sameCells = sameCells && face->size() == cell;
+        if (source != nullptr && source->strip && sameCells) {
+            // Opened from a strip: written back as one.
+            RawImage strip(Size{cell.width, 6 * cell.height});
+            for (int i = 0; i < faceCount; ++i) {
+                const BGRImage& face = *faces[cubeStripOrder[i]];
+                strip.copyScaled(face, {0, 0}, face.size(), {0, i * cell.height}, cell);
+            }
+            writePhoto(row.writer, name, strip, source, false);
+        } else {
+            writePhoto(row.writer, name, *writtenSphere(true), source, true);
+        }
+        break;
+    }
     case ThreeDStudio:
-    case QuakeSky: {
-        const auto& suffixes = row.kind == QuakeSky ? quakeSuffixes : faceSuffixes;
+    case QuakeSky:
+    case SkyBox: {
+        const bool quake = row.kind == QuakeSky || row.kind == SkyBox;
+        const auto& suffixes = quake ? quakeSuffixes : faceSuffixes;
+        const std::string separator = row.kind == SkyBox ? "_" : "";
         for (int i = 0; i < faceCount; ++i) {
-            // Both layouts look at the cube from outside: the front file holds the back.
+            // These layouts look at the cube from outside: the front file holds the back.
             const int face = i == 0 ? Back : i == 1 ? Front : i;
-            const std::string name = base + suffixes[i] + imageExtension;
-            if (row.kind == QuakeSky && (i == Up || i == Down))
+            const std::string name = base + separator + suffixes[i] + imageExtension;
+            if (quake && (i == Up || i == Down))
                 writeTurnedFace(*faces[face], row.writer, name,
                                 i == Down ? QuarterTurn::counterClockwise : QuarterTurn::clockwise);
             else
@@ -86,6 +137,31 @@ int SixImage::write() {
     title = makeTitle(fileNamePart(base));
     modified = 0;
     return 0;
+}
+
+std::unique_ptr<RawImage> SixImage::writtenSphere(bool ownSize) const {
+    const std::int32_t side = faces[0]->width;
+    Size size{4 * side, 2 * side};
+    double bottom = -singlePi / 2, top = singlePi / 2;
+    const RawImage* original = nullptr;
+    if (photoSource != nullptr && !photoSource->strip && photoSource->picture != nullptr) {
+        const RawImage& picture = *photoSource->picture;
+        // A picture that is not 2:1 goes back at its own size, over the band it covered.
+        if (ownSize && picture.width / 4 == side) {
+            size = picture.size();
+            const double v = sphereVerticalExtent(picture.width, picture.height);
+            bottom = -v / 2;
+            top = v / 2;
+        }
+        if (picture.size() == size) original = &picture;
+    }
+    auto sphere = std::make_unique<RawImage>(size);
+    KeptPicture kept;
+    if (original != nullptr && faceChanges.tracks(faceSizes()))
+        kept = {original->pixels, original->stride, &faceChanges};
+    cubeToSphere(*this, sphere->pixels, sphere->width, sphere->height, sphere->stride, 3, bottom, top, 0,
+                 kept.pixels != nullptr ? &kept : nullptr);
+    return sphere;
 }
 
 void SixImage::writeTurnedFace(BGRImage& face, ImageWriter writer, const std::string& path, QuarterTurn turn) {
@@ -116,7 +192,12 @@ int SixImage::save(DocumentQuestions& questions) {
 int SixImage::saveAs(DocumentQuestions& questions) {
     const FormatTable& table = formatTable();
     const std::string folder = readFolderSetting("LastFolder", false);
-    const int preferred = layout == -1 ? readLastType() : layout;
+    // "LastType" holds an open row.
+    int preferred = layout;
+    if (layout == -1) {
+        const int lastType = readLastType();
+        preferred = table.validOpenRow(lastType) ? table.openRow(lastType).openToSave : -1;
+    }
     const int initialType = table.validSaveRow(preferred) ? preferred : 0;
 
     const std::optional<FileChoice> choice = questions.chooseSaveFile(folder, initialType);
@@ -131,7 +212,8 @@ int SixImage::saveAs(DocumentQuestions& questions) {
     layout = row;
     fileName = choice->path;
     writeStringSetting("LastFolder", folderPart(fileName));
-    writeNumberSetting("LastType", static_cast<std::uint32_t>(layout));
+    const int openRow = table.saveRow(layout).saveToOpen;
+    writeNumberSetting("LastType", static_cast<std::uint32_t>(openRow >= 0 ? openRow : layout));
     return save(questions);
 }
 

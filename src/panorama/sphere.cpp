@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <thread>
 #include <vector>
@@ -292,8 +293,10 @@ void cylinderToCube(SixImage& panorama, const std::uint8_t* pixels, std::int32_t
 }
 
 void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                  std::uint32_t stride, std::int32_t bytesPerPixel, double bottom, double top, int threads) {
+                  std::uint32_t stride, std::int32_t bytesPerPixel, double bottom, double top, int threads,
+                  const KeptPicture* kept) {
     if (pixels == nullptr || width <= 0 || height <= 0 || bytesPerPixel < 3) return;
+    if (kept != nullptr && (kept->pixels == nullptr || kept->changes == nullptr)) kept = nullptr;
     FaceSizes sizes;
     for (int i = 0; i < faceCount; ++i) {
         if (!hasPixels(panorama.faces[i].get())) return;
@@ -319,16 +322,26 @@ void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t w
                 cosLatitude[m] = std::cos(latitude);
             }
             std::uint8_t* out = pixels + static_cast<std::size_t>(i) * stride;
+            const std::uint8_t* keep = kept != nullptr ? kept->pixels + static_cast<std::size_t>(i) * kept->stride : nullptr;
             for (std::int32_t j = 0; j < width; ++j, out += bytesPerPixel) {
-                LinearSum sum;
+                FacePixel hits[4];
+                bool changed = keep == nullptr;
                 for (int m = 0; m < 2; ++m)
                     for (int n = 2 * j; n < 2 * j + 2; ++n) {
                         const Vector3 direction{static_cast<float>(sinLongitude[n] * cosLatitude[m]),
                                                 static_cast<float>(sinLatitude[m]),
                                                 static_cast<float>(-cosLatitude[m] * cosLongitude[n])};
-                        const FacePixel hit = directionToFacePixel(direction, sizes);
-                        sum.add(panorama.faces[hit.face]->row(hit.row) + 3 * static_cast<std::size_t>(hit.column));
+                        FacePixel& hit = hits[2 * m + n - 2 * j];
+                        hit = directionToFacePixel(direction, sizes);
+                        changed = changed || kept->changes->changed(hit.face, hit.column, hit.row);
                     }
+                if (!changed) {
+                    std::memcpy(out, keep + 3 * static_cast<std::size_t>(j), 3);
+                    continue;
+                }
+                LinearSum sum;
+                for (const FacePixel& hit : hits)
+                    sum.add(panorama.faces[hit.face]->row(hit.row) + 3 * static_cast<std::size_t>(hit.column));
                 sum.store(out);
             }
         }

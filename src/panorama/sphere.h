@@ -2,6 +2,7 @@
 #include <cstdint>
 
 class SixImage;
+class FaceChanges;
 
 // Conversions between the cube and single images whose columns are longitude (0 at the
 // middle column, growing to the right, Back at both edges) and whose rows, bottom-up,
@@ -20,10 +21,20 @@ void sphereToCube(SixImage& panorama, const std::uint8_t* pixels, std::int32_t w
 void cylinderToCube(SixImage& panorama, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
                     std::uint32_t stride, double bottom, double top, int threads = 0);
 
+// A picture of the output's size to copy from wherever none of the face pixels an output
+// pixel samples has changed.
+struct KeptPicture {
+    const std::uint8_t* pixels = nullptr;  // 3 bytes a pixel
+    std::uint32_t stride = 0;
+    const FaceChanges* changes = nullptr;
+};
+
 // Writes the first three bytes of every pixel of a width x height spherical image from
-// the faces. Nothing is written unless all six faces have pixels.
+// the faces, or from kept where it sees no changed face pixel. Nothing is written unless
+// all six faces have pixels.
 void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                  std::uint32_t stride, std::int32_t bytesPerPixel, double bottom, double top, int threads = 0);
+                  std::uint32_t stride, std::int32_t bytesPerPixel, double bottom, double top, int threads = 0,
+                  const KeptPicture* kept = nullptr);
 
 // The vertical extent v in radians of a spherical image whose width spans 360 degrees at
 // the same angular resolution, ((height x pi) x 2) / width in single precision; 0 for an

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "image/gl_dib_image.h"
@@ -102,9 +103,18 @@ void PaintedSixImage::applyPaint() {
         for (const FaceTurn& turn : order) {
             auto* face = dynamic_cast<GLDIBImage*>(faces[turn.face].get());
             if (face == nullptr || !face->makeCurrent()) continue;
+            // What the projection changes is what a save back to the source picture
+            // recomputes; the face as it was tells which pixels those are.
+            std::unique_ptr<RawImage> before;
+            if (faceChanges.tracking() && face->pixels != nullptr) {
+                before = std::make_unique<RawImage>(face->size());
+                for (std::int32_t row = 0; row < face->height; ++row)
+                    std::memcpy(before->row(row), face->row(row), 3 * static_cast<std::size_t>(face->width));
+            }
             paintFace(view, quaternionFromAxisAngle(turn.axis, turn.degrees * degToRad), face->size());
             face->finishDrawing();
             face->setDrawingStateReady();
+            if (before) faceChanges.markDifferences(turn.face, *before, *face);
         }
         faceSetupNeeded = 0;
     }

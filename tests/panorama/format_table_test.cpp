@@ -67,7 +67,7 @@ std::vector<std::string> split(const std::string& filter) {
     return parts;
 }
 
-TEST(FormatTable, TheDialogsListThirteenOpenAndElevenSaveTypesInOrder) {
+TEST(FormatTable, TheDialogsListSeventeenOpenAndFifteenSaveTypesInOrder) {
     const FormatTable& table = formatTable();
     const std::vector<std::string> open = split(table.openFilter());
     const std::vector<std::string> save = split(table.saveFilter());
@@ -83,26 +83,35 @@ TEST(FormatTable, TheDialogsListThirteenOpenAndElevenSaveTypesInOrder) {
                                             "LivePicture, CUBE, JPEG",
                                             "LivePicture, CUBE, BMP",
                                             "Bryce/QTVR, BMP",
-                                            "QuickTimeVR, BMP"};
+                                            "QuickTimeVR, BMP",
+                                            "Spherical photo, JPEG",
+                                            "Spherical photo, PNG",
+                                            "Sky box, JPEG",
+                                            "Sky box, PNG"};
     const std::vector<std::string> openPatterns = {"*_FR.tga", "*ft.tga", "*ft.pcx;*ft.tga", "*_FR.png",
                                                    "*_FR.jpg", "*_FR.jpg", "*_FR.bmp", "*.jpg",
-                                                   "*.bmp",    "*.jpg",    "*.bmp",    "*.bmp", "*.bmp"};
+                                                   "*.bmp",    "*.jpg",    "*.bmp",    "*.bmp", "*.bmp",
+                                                   "*.jpg",    "*.png",    "*_ft.jpg", "*_ft.png"};
     const std::vector<std::string> savePatterns = {"*_FR.tga", "*ft.tga", "*ft.pcx;*ft.tga", "*.wrl",
                                                    "*.wrl",    "*.ivr",   "*.ivr",           "*.ivr",
-                                                   "*.ivr",    "*.ivr",   "*.ivr"};
-    ASSERT_EQ(table.openCount(), 13);
-    ASSERT_EQ(table.saveCount(), 11);
-    ASSERT_EQ(open.size(), 26u);
-    ASSERT_EQ(save.size(), 22u);
-    for (int i = 0; i < 13; ++i) {
+                                                   "*.ivr",    "*.ivr",   "*.ivr",           "*.jpg",
+                                                   "*.png",    "*_ft.jpg", "*_ft.png"};
+    ASSERT_EQ(table.openCount(), 17);
+    ASSERT_EQ(table.saveCount(), 15);
+    ASSERT_EQ(open.size(), 34u);
+    ASSERT_EQ(save.size(), 30u);
+    // The rows after the two read-only ones are linked across the gap they leave.
+    const int openToSave[17] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, -1, -1, 11, 12, 13, 14};
+    for (int i = 0; i < 17; ++i) {
         EXPECT_EQ(open[2 * i], names[i]);
         EXPECT_EQ(open[2 * i + 1], openPatterns[i]);
-        EXPECT_EQ(table.openRow(i).openToSave, i < 11 ? i : -1);
+        EXPECT_EQ(table.openRow(i).openToSave, openToSave[i]) << i;
     }
-    for (int i = 0; i < 11; ++i) {
-        EXPECT_EQ(save[2 * i], names[i]);
+    for (int i = 0; i < 15; ++i) {
+        const int openIndex = i < 11 ? i : i + 2;
+        EXPECT_EQ(save[2 * i], names[openIndex]);
         EXPECT_EQ(save[2 * i + 1], savePatterns[i]);
-        EXPECT_EQ(table.saveRow(i).saveToOpen, i);
+        EXPECT_EQ(table.saveRow(i).saveToOpen, openIndex);
         EXPECT_EQ(table.saveRow(i).optionsDialog != nullptr, i == 2);
     }
     EXPECT_EQ(&table.openFilter(), &formatTable().openFilter());
@@ -114,11 +123,26 @@ TEST(FormatTable, RecognisesTheLayoutOfAName) {
         const char* name;
         int row;
     } cases[] = {
-        {"/pics/pano_FR.jpg", 4}, {"/pics/pano.jpg", 7},  {"/pics/pano.bmp", 8},   {"/pics/pano.gif", -1},
+        {"/pics/pano_FR.jpg", 4}, {"/pics/pano.bmp", 8},   {"/pics/pano.gif", -1},
         {"/pics/pano_UP.tga", 0}, {"/pics/skydn.pcx", 2}, {"/pics/skyft.tga", 1}, {"pano_BK.png", 3},
         {"", -1},
+        // A plain picture ties the LivePicture rows and opens as a photo.
+        {"/pics/pano.jpg", 13}, {"/pics/PANO.PNG", 14},
+        // Underscore sky boxes by their front face; Targa keeps the Quake rows.
+        {"/pics/sky_ft.jpg", 15}, {"/pics/sky_FT.png", 16}, {"/pics/sky_ft.tga", 1},
+        {"/pics/skybk.jpg", 13},
     };
     for (const Case& c : cases) EXPECT_EQ(table.bestOpenRow(c.name), c.row) << c.name;
+}
+
+TEST(FormatTable, ASkyBoxFaceOpensAsASkyBoxWhenItsFrontFileIsThere) {
+    const TempDir dir;
+    for (const char* name : {"sky_ft.png", "sky_dn.png", "bg_FR.png", "bg_dn.png"})
+        std::ofstream(dir.file(name)) << "x";
+    // "_dn" is also the Down face of a background: the front file present decides.
+    EXPECT_EQ(formatTable().bestOpenRow(dir.file("sky_dn.png")), 16);
+    EXPECT_EQ(formatTable().bestOpenRow(dir.file("bg_dn.png")), 3);
+    EXPECT_EQ(formatTable().bestOpenRow(dir.file("none_dn.png")), 3);
 }
 
 TEST(FormatTable, BestSaveRowTellsNoMatchFromATie) {
@@ -131,6 +155,8 @@ TEST(FormatTable, BestSaveRowTellsNoMatchFromATie) {
         {"/pics/pano_FR.tga", 0, false}, {"/pics/skyft.pcx", 2, false},
         {"/pics/skyft.tga", 1, true},  // both Quake rows write Targa faces
         {"/pics/pano.wrl", 3, true},     {"/pics/pano.gif", -1, false},
+        {"/pics/photo.jpg", 11, false},  {"/pics/photo.png", 12, false},
+        {"/pics/sky_up.jpg", 13, false}, {"/pics/sky_ft.png", 14, false},
     };
     for (const Case& c : cases) {
         const FormatTable::RowMatch match = table.bestSaveRow(c.name);
@@ -149,6 +175,8 @@ TEST(FormatTable, BaseNamesCutWhatThePatternMatches) {
     EXPECT_EQ(table.openBase("/pics/skyft.tga", 2), "/pics/sky");
     EXPECT_EQ(table.openBase("/pics/pano_RT.png", -1), "/pics/pano");
     EXPECT_EQ(table.openBase("/pics/pano.bmp", 12), "/pics/pano");
+    EXPECT_EQ(table.openBase("/pics/sky_rt.png", -1), "/pics/sky");
+    EXPECT_EQ(table.saveBase("/pics/sky_ft.jpg", -1), "/pics/sky");
 }
 
 TEST(FormatTable, OpenBaseTakesTheNameTheFileHasOnDisk) {

@@ -26,7 +26,7 @@ const std::vector<Subcommand>& subcommands() {
          "convert IN OUT [--from ROW] [--to ROW] [--vfov DEG]",
          "Opens the panorama IN and writes it as OUT, with every file OUT's layout writes\n"
          "(faces, sphere, strip, scene file). --from/--to force a layout (index or name, see\n"
-         "'formats'); --vfov answers the vertical field of view of a cylindrical image."},
+         "'formats': --from takes open indices, --to save indices); --vfov answers the vertical field of view of a cylindrical image."},
         {"render", runRender, {"heading", "pitch", "size", "fov", "from"},
          "render IN OUT.bmp --heading DEG --pitch DEG --size WxH [--fov HxV] [--from ROW]",
          "Writes the picture handed to a paint program: the view rendered with 2 x 2\n"

@@ -92,11 +92,16 @@ int runConvert(const CliOptions& options) {
 int runFormats(const CliOptions& options) {
     if (!options.positional.empty()) throw UsageError("formats takes no arguments");
     const FormatTable& table = formatTable();
-    std::printf("Open layouts:\n");
+    // A layout's open and save indices differ after the two read-only rows: each list
+    // names the other's index (--from takes open indices, --to save indices).
+    auto other = [](int index) { return index < 0 ? std::string("-") : std::to_string(index); };
+    std::printf("Open layouts (--from ROW), with the index of their save layout:\n");
     for (int i = 0; i < table.openCount(); ++i)
-        std::printf("  %2d  %-36s %s\n", i, table.openRow(i).displayName, table.openRow(i).openPattern);
-    std::printf("Save layouts:\n");
+        std::printf("  %2d  %-36s %-24s %s\n", i, table.openRow(i).displayName, table.openRow(i).openPattern,
+                    other(table.openRow(i).openToSave).c_str());
+    std::printf("Save layouts (--to ROW), with the index of their open layout:\n");
     for (int i = 0; i < table.saveCount(); ++i)
-        std::printf("  %2d  %-36s %s\n", i, table.saveRow(i).displayName, table.saveRow(i).savePattern);
+        std::printf("  %2d  %-36s %-24s %s\n", i, table.saveRow(i).displayName, table.saveRow(i).savePattern,
+                    other(table.saveRow(i).saveToOpen).c_str());
     return 0;
 }

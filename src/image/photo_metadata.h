@@ -1,0 +1,53 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/image_types.h"
+
+// What a photo file carries besides its pixels and what a save in a photo layout writes
+// back: the JPEG APP1 (EXIF, XMP), APP2 (ICC profile) and COM segments, and the PNG text
+// chunks and ICC profile.
+
+// One JPEG marker segment without its marker and length bytes.
+struct JpegSegment {
+    int marker = 0;  // 0xE1 APP1, 0xE2 APP2, 0xFE COM
+    std::vector<std::uint8_t> data;
+};
+
+// One PNG tEXt, zTXt or iTXt chunk.
+struct PngText {
+    int compression = -1;  // libpng's: -1 tEXt, 0 zTXt, 1 iTXt, 2 compressed iTXt
+    std::string key;
+    std::string text;
+    std::string language;       // iTXt only
+    std::string translatedKey;  // iTXt only
+};
+
+struct PhotoMetadata {
+    std::vector<JpegSegment> jpegSegments;  // in file order
+    std::vector<PngText> pngTexts;
+    std::string iccName;  // PNG iCCP; empty profile when there is none
+    std::vector<std::uint8_t> iccProfile;
+};
+
+// The largest payload of a JPEG marker segment: its 16-bit length counts itself.
+constexpr std::size_t maxJpegSegmentData = 65533;
+
+constexpr std::string_view exifSignature{"Exif\0\0", 6};
+constexpr std::string_view xmpSignature{"http://ns.adobe.com/xap/1.0/\0", 29};
+constexpr std::string_view extendedXmpSignature{"http://ns.adobe.com/xmp/extension/\0", 35};
+constexpr std::string_view iccSignature{"ICC_PROFILE\0", 12};
+
+// Whether a segment read from a photo may be copied into the saved photo: a COM, an EXIF
+// block with a TIFF header, an XMP packet (main or extended), or a chunk of an ICC profile
+// with a plausible sequence number; never more than a segment can hold. Anything else
+// (an MPF index, whose offsets point into the old file, or a cut segment) is dropped.
+bool copyableJpegSegment(int marker, const std::uint8_t* data, std::size_t length);
+
+// Makes sure the XMP says the picture is an equirectangular panorama: when no XMP packet
+// has a GPano:ProjectionType, adds the GPano properties for a picture of that size (a
+// full sphere is 2:1; a shorter one is a band centred on the horizon) to the first XMP
+// packet, or a new packet after the EXIF block when there is none or it cannot grow.
+void addPanoramaXmp(PhotoMetadata& metadata, Size picture);

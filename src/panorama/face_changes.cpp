@@ -1,0 +1,70 @@
+#include "panorama/face_changes.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+std::size_t bitIndex(Size size, std::int32_t column, std::int32_t row) {
+    return static_cast<std::size_t>(row) * static_cast<std::size_t>(size.width) + static_cast<std::size_t>(column);
+}
+
+}  // namespace
+
+void FaceChanges::start(const std::array<Size, faces>& sizes) {
+    sizes_ = sizes;
+    for (int i = 0; i < faces; ++i) {
+        const std::size_t count = static_cast<std::size_t>(std::max(0, sizes[i].width)) *
+                                  static_cast<std::size_t>(std::max(0, sizes[i].height));
+        bits_[i].assign((count + 63) / 64, 0);
+    }
+    tracking_ = true;
+}
+
+void FaceChanges::markAll() {
+    tracking_ = false;
+    for (auto& bits : bits_) {
+        bits.clear();
+        bits.shrink_to_fit();
+    }
+}
+
+void FaceChanges::mark(int face, std::int32_t column, std::int32_t row) {
+    if (!tracking_ || face < 0 || face >= faces) return;
+    const Size size = sizes_[face];
+    if (column < 0 || row < 0 || column >= size.width || row >= size.height) return;
+    const std::size_t i = bitIndex(size, column, row);
+    bits_[face][i / 64] |= std::uint64_t{1} << (i % 64);
+}
+
+void FaceChanges::markDifferences(int face, const BGRImage& before, const BGRImage& after) {
+    if (!tracking_ || face < 0 || face >= faces) return;
+    if (before.size() != sizes_[face] || after.size() != sizes_[face] || before.pixels == nullptr ||
+        after.pixels == nullptr) {
+        markAll();
+        return;
+    }
+    const std::size_t rowBytes = 3 * static_cast<std::size_t>(sizes_[face].width);
+    for (std::int32_t row = 0; row < sizes_[face].height; ++row) {
+        const std::uint8_t* a = before.row(row);
+        const std::uint8_t* b = after.row(row);
+        if (std::memcmp(a, b, rowBytes) == 0) continue;
+        for (std::int32_t column = 0; column < sizes_[face].width; ++column)
+            if (std::memcmp(a + 3 * column, b + 3 * column, 3) != 0) mark(face, column, row);
+    }
+}
+
+bool FaceChanges::changed(int face, std::int32_t column, std::int32_t row) const {
+    if (!tracking_ || face < 0 || face >= faces) return true;
+    const Size size = sizes_[face];
+    if (column < 0 || row < 0 || column >= size.width || row >= size.height) return true;
+    const std::size_t i = bitIndex(size, column, row);
+    return (bits_[face][i / 64] >> (i % 64)) & 1;
+}
+
+bool FaceChanges::anyChanged() const {
+    if (!tracking_) return true;
+    for (const auto& bits : bits_)
+        if (std::any_of(bits.begin(), bits.end(), [](std::uint64_t word) { return word != 0; })) return true;
+    return false;
+}

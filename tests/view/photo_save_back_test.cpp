@@ -1,0 +1,148 @@
+// A photo opened, painted through the projection and saved back: its own pixels stay
+// wherever nothing was painted.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "image/bgr_image.h"
+#include "image/png.h"
+#include "panorama/geometry.h"
+#include "support/message_recorder.h"
+#include "support/scoped_settings.h"
+#include "support/scripted_questions.h"
+#include "support/temp_dir.h"
+#include "view/painted_six_image.h"
+
+namespace {
+
+constexpr int photoPngOpenRow = 14;
+constexpr int photoPngSaveRow = 12;
+
+// Neighbouring pixels unlike each other, so that any resampling shows.
+std::unique_ptr<RawImage> noisyPicture(Size size) {
+    auto picture = std::make_unique<RawImage>(size);
+    std::uint32_t state = 12345;
+    for (int y = 0; y < size.height; ++y)
+        for (int x = 0; x < size.width; ++x) {
+            std::uint8_t* p = picture->row(y) + 3 * x;
+            for (int k = 0; k < 3; ++k) {
+                state = state * 1664525u + 1013904223u;
+                p[k] = static_cast<std::uint8_t>(state >> 24);
+            }
+        }
+    return picture;
+}
+
+std::unique_ptr<RawImage> readPng(const std::string& path) {
+    std::unique_ptr<RawImage> picture;
+    LoadPNG(path.c_str(), SixImage::rawSink, &picture);
+    return picture;
+}
+
+struct Difference {
+    int pixels = 0;
+    int lowestRow = 1 << 30;  // rows from the bottom
+    int highestRow = -1;
+};
+
+Difference differences(const BGRImage& a, const BGRImage& b) {
+    Difference d;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x)
+            if (std::memcmp(a.row(y) + 3 * x, b.row(y) + 3 * x, 3) != 0) {
+                ++d.pixels;
+                d.lowestRow = std::min(d.lowestRow, y);
+                d.highestRow = std::max(d.highestRow, y);
+            }
+    return d;
+}
+
+class PhotoSaveBack : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::unique_ptr<RawImage> picture = noisyPicture(photoSize);
+        SavePNG(source.c_str(), picture->size(), picture->stride, 3, picture->pixels);
+        original = readPng(source);
+        panorama = std::make_unique<PaintedSixImage>();
+        ASSERT_EQ(panorama->load(questions, photoPngOpenRow, source), 0);
+        panorama->layout = photoPngSaveRow;
+    }
+
+    std::unique_ptr<RawImage> saveAs(const std::string& name) {
+        panorama->fileName = dir.file(name);
+        panorama->write();
+        return readPng(dir.file(name));
+    }
+
+    // A red stroke across the middle of a view looking almost straight down.
+    void paintNearTheNadir() {
+        constexpr int side = 128;
+        panorama->viewWidth = side;
+        panorama->viewHeight = side;
+        panorama->viewPixels = std::make_unique<std::uint8_t[]>(side * side * 4);
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                std::uint8_t* p = panorama->viewPixels.get() + (y * side + x) * 4;
+                const bool stroke = y >= 56 && y < 72 && x >= 16 && x < 112;
+                p[0] = 255, p[1] = 0, p[2] = 0, p[3] = stroke ? 255 : 0;
+            }
+        panorama->setFOV({40 * degToRad, 40 * degToRad});
+        panorama->setHeading(30 * degToRad);
+        panorama->setPitch(-75 * degToRad);
+        panorama->paintPending = 1;
+        panorama->applyPaint();
+    }
+
+    const Size photoSize{2048, 1024};
+    TempDir dir;
+    ScopedSettings settings{dir.file("settings")};
+    MessageRecorder messages;
+    ScriptedQuestions questions;
+    const std::string source = dir.file("photo.png");
+    std::unique_ptr<RawImage> original;
+    std::unique_ptr<PaintedSixImage> panorama;
+};
+
+TEST_F(PhotoSaveBack, UnpaintedPhotoIsWrittenBackUnchanged) {
+    const std::unique_ptr<RawImage> saved = saveAs("same.png");
+    ASSERT_TRUE(saved);
+    ASSERT_EQ(saved->size(), photoSize);
+    EXPECT_EQ(differences(*saved, *original).pixels, 0);
+}
+
+TEST_F(PhotoSaveBack, OnlyThePaintedFootprintChangesAndASecondSaveChangesNothing) {
+    paintNearTheNadir();
+    const std::unique_ptr<RawImage> saved = saveAs("painted.png");
+    ASSERT_TRUE(saved);
+    ASSERT_EQ(saved->size(), photoSize);
+    const Difference d = differences(*saved, *original);
+    ASSERT_GT(d.pixels, 0);
+    // The view spans pitch -95..-55 degrees: everything above latitude -50 is untouched.
+    const int rowOfMinus50 = static_cast<int>((90.0 - 50.0) / 180.0 * photoSize.height);
+    EXPECT_LT(d.highestRow, rowOfMinus50);
+    // Where the view's centre looked (heading 30 left, latitude -75) the stroke is red.
+    const int column = static_cast<int>((0.5 - 30.0 / 360.0) * photoSize.width);
+    const int row = static_cast<int>((90.0 - 75.0) / 180.0 * photoSize.height);
+    const std::uint8_t* centre = saved->row(row) + 3 * column;
+    EXPECT_GT(centre[2], 200);
+    EXPECT_LT(centre[1], 60);
+    EXPECT_LT(centre[0], 60);
+    // The footprint is a stroke, not the whole cap.
+    EXPECT_LT(d.pixels, photoSize.width * photoSize.height / 50);
+
+    const std::unique_ptr<RawImage> again = saveAs("again.png");
+    ASSERT_TRUE(again);
+    EXPECT_EQ(differences(*again, *saved).pixels, 0);
+}
+
+TEST_F(PhotoSaveBack, ResizedFacesAreAllRecomputed) {
+    panorama->resizeFaces({256, 256});
+    EXPECT_FALSE(panorama->faceChanges.tracking());
+    const std::unique_ptr<RawImage> saved = saveAs("resized.png");
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->size(), (Size{1024, 512}));
+}
+
+}  // namespace
