@@ -7,6 +7,7 @@
 
 #include <jpeglib.h>
 
+#include "platform/file_io.h"
 #include "platform/io_exception.h"
 #include "platform/message.h"
 #include "platform/stdio_file.h"
@@ -152,7 +153,7 @@ Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, 
 }  // namespace
 
 void LoadJPEG(const char* path, PixelSink sink, void* userData) {
-    StdioFile file(path, "rb");
+    StdioFile file = openStreamForReading(path);
     if (!file) throw ioException{path, ioException::opening, "cannot open the file"};
     Outcome outcome;
     // A library error leaves this text: the decoder refused the stream.
@@ -166,7 +167,7 @@ void LoadJPEG(const char* path, PixelSink sink, void* userData) {
 }
 
 void SaveJPEG(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels) {
-    StdioFile file(path, "wb");
+    StdioFile file = createStreamForWriting(path);
     if (!file) throw ioException{path, ioException::opening, "cannot create the file"};
     std::vector<std::uint8_t> scratch;
     if (size.width > 0 && bytesPerPixel == 3) scratch.resize(3 * static_cast<std::size_t>(size.width));

@@ -7,6 +7,7 @@
 
 #include <png.h>
 
+#include "platform/file_io.h"
 #include "platform/io_exception.h"
 #include "platform/message.h"
 #include "platform/stdio_file.h"
@@ -159,7 +160,7 @@ Outcome encode(Writer& w, std::FILE* file, Size size, std::uint32_t stride, int 
 }  // namespace
 
 void LoadPNG(const char* path, PixelSink sink, void* userData) {
-    StdioFile file(path, "rb");
+    StdioFile file = openStreamForReading(path);
     if (!file) throw ioException{path, ioException::opening, "cannot open the file"};
     Outcome outcome;
     const char* refusal = "";
@@ -179,7 +180,7 @@ void SavePNG(const char* path, Size size, std::uint32_t stride, int bytesPerPixe
     // Rows are read as 3 or 4 bytes a pixel; any other size would read past them.
     if (bytesPerPixel != 3 && bytesPerPixel != 4)
         throw ioException{path, ioException::opening, "pixel size neither 3 nor 4 bytes"};
-    StdioFile file(path, "wb");
+    StdioFile file = createStreamForWriting(path);
     if (!file) throw ioException{path, ioException::opening, "cannot create the file"};
     Outcome outcome;
     {

@@ -304,7 +304,7 @@ void SaveTGA(const char* path, Size size, std::uint32_t stride, int bytesPerPixe
     header[depthField] = bytesPerPixel == 3 ? 24 : 32;
     header[descriptorField] = 0;  // bottom-left origin; no alpha bits declared
 
-    StdioFile file(std::fopen(path, "wbe"));
+    StdioFile file = createStreamForWriting(path);
     if (!file) throw fail(ioException::writing, "cannot create the file");
     bool written = std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();
     for (std::int32_t y = 0; written && y < size.height && rowBytes > 0; ++y)

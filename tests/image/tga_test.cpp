@@ -1,6 +1,7 @@
 #include "image/tga.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <cstring>
@@ -274,6 +275,9 @@ TEST(SaveTGA, ReportsFailuresByKind) {
         {"missing folder is a write failure", dir.file("no/such/a.tga"), 3, ioException::writing},
         {"2 bytes per pixel", dir.file("b.tga"), 2, ioException::writing},
     };
+    // Without a reader, a pipe would block the open for good.
+    ASSERT_EQ(::mkfifo(dir.file("pipe.tga").c_str(), 0600), 0);
+    cases.push_back({"a named pipe", dir.file("pipe.tga"), 3, ioException::writing});
     if (std::filesystem::exists("/dev/full"))
         cases.push_back({"no space left", "/dev/full", 3, ioException::writing});
     for (const Case& c : cases) {
