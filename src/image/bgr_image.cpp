@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+
+#include "image/pixel_memory.h"
 
 BGRImage::BGRImage(Size size) : width(size.width), height(size.height), stride(strideFor(size.width)) {}
 
@@ -89,7 +92,7 @@ void RawImage::allocate(Size size) {
     width = std::max(size.width, 0);
     height = std::max(size.height, 0);
     stride = strideFor(width);
-    storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(stride) * height);
+    storage_ = allocatePixels(static_cast<std::size_t>(stride) * height);
     pixels = storage_.get();
     ownsPixels = 1;
 }
@@ -97,7 +100,13 @@ void RawImage::allocate(Size size) {
 void RawImage::sink(Size size, int, void* userData, std::uint32_t& stride, int& bytesPerPixel,
                     std::uint8_t*& pixels) {
     auto* image = static_cast<RawImage*>(userData);
-    image->allocate(size);
+    try {
+        image->allocate(size);
+    } catch (const std::bad_alloc&) {
+        // No pixels: the reader refuses the destination and reports the file.
+        image->storage_.reset();
+        image->pixels = nullptr;
+    }
     stride = image->stride;
     bytesPerPixel = 3;
     pixels = image->pixels;

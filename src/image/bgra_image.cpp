@@ -1,8 +1,10 @@
 #include "image/bgra_image.h"
 
 #include <algorithm>
+#include <new>
 
 #include "image/bgr_image.h"
+#include "image/pixel_memory.h"
 
 BGRAImage::BGRAImage(Size size) { allocate(size); }
 
@@ -19,7 +21,7 @@ void BGRAImage::allocate(Size size) {
     width = std::max(size.width, 0);
     height = std::max(size.height, 0);
     stride = 4 * static_cast<std::uint32_t>(width);
-    storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(stride) * height);
+    storage_ = allocatePixels(static_cast<std::size_t>(stride) * height);
     pixels = storage_.get();
 }
 
@@ -41,7 +43,13 @@ void BGRAImage::convertKeyed(const BGRImage& source, const std::uint8_t key[3]) 
 void BGRAImage::sink(Size size, int, void* userData, std::uint32_t& stride, int& bytesPerPixel,
                      std::uint8_t*& pixels) {
     auto* image = static_cast<BGRAImage*>(userData);
-    image->allocate(size);
+    try {
+        image->allocate(size);
+    } catch (const std::bad_alloc&) {
+        // No pixels: the reader refuses the destination and reports the file.
+        image->storage_.reset();
+        image->pixels = nullptr;
+    }
     stride = image->stride;
     bytesPerPixel = 4;
     pixels = image->pixels;

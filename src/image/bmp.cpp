@@ -1,5 +1,6 @@
 #include "image/bmp.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <functional>
@@ -74,6 +75,25 @@ const char* headerDefect(const InfoHeader& info) {
 
 bool formatSupported(const InfoHeader& info) {
     return info.compression == 0 && (info.bitCount == 4 || info.bitCount == 8 || info.bitCount == 24);
+}
+
+// The fewest bytes after the information header that could hold the picture in the
+// most compact encoding its compression field allows: raw rows padded to 4 bytes, or
+// run-length runs of 255 pixels in 2 bytes with a 2-byte end of every line. None for
+// encodings whose size cannot be bounded from the header (JPEG, PNG, unknown).
+std::optional<std::uint64_t> leastPictureBytes(const InfoHeader& info) {
+    const auto width = static_cast<std::uint64_t>(info.width);
+    const auto height = static_cast<std::uint64_t>(info.height);
+    switch (info.compression) {
+    case 0:  // BI_RGB
+    case 3:  // BI_BITFIELDS
+        return (width * std::max<std::uint16_t>(info.bitCount, 1) + 31) / 32 * 4 * height;
+    case 1:  // BI_RLE8
+    case 2:  // BI_RLE4
+        return ((width + 254) / 255 * 2 + 2) * height;
+    default:
+        return std::nullopt;
+    }
 }
 
 // Where palette and pixels lie, in bytes from the start of the information header.
@@ -219,7 +239,11 @@ void LoadBMP(const char* path, PixelSink sink, void* userData) {
     const Size pictureSize{info.width, info.height};
 
     if (!formatSupported(info)) {
-        // The destination keeps the header's size; nothing is decoded into it.
+        // The destination keeps the header's size; nothing is decoded into it. Its size is
+        // still refused when the file could never have held such a picture.
+        if (const std::optional<std::uint64_t> least = leastPictureBytes(info);
+            least && *least > available - infoHeaderSize)
+            throw fail(ioException::reading, "picture larger than the file could hold");
         if (!requestDestination(sink, pictureSize, 3, userData))
             throw fail(ioException::reading, "no destination for the picture");
         showMessage(unsupportedText);

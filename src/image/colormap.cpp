@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
+#include <sstream>
+#include <string>
 
 #include "image/fast_math.h"
+#include "platform/file_io.h"
 #include "platform/resources.h"
 #include "platform/stdio_file.h"
 
@@ -99,7 +101,7 @@ Colormap::Colormap(std::int32_t entryCount, const std::uint8_t* blueGreenRed)
 std::int64_t Colormap::mapsBuilt() { return builtCount; }
 
 std::unique_ptr<Colormap> ReadACT(const char* path) {
-    StdioFile file(path, "rb");
+    StdioFile file = openStreamForReading(path);
     if (!file) return nullptr;
     std::array<std::uint8_t, 768> bytes{};
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
@@ -110,8 +112,14 @@ std::unique_ptr<Colormap> ReadACT(const char* path) {
 }
 
 std::unique_ptr<Colormap> ReadPAL(const char* path) {
-    std::ifstream in(path);
-    if (!in) return nullptr;
+    StdioFile file = openStreamForReading(path);
+    if (!file) return nullptr;
+    // Three header lines and at most 256 entry lines of bounded length: a longer file
+    // cannot hold more entries, so its tail is never read.
+    constexpr std::size_t lineLimit = 256;
+    std::string text((3 + Colormap::maxEntries) * lineLimit, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), file.get()));
+    std::istringstream in(text);
     std::string signature, version;
     long long entryCount = 0;
     if (!(in >> signature >> version >> entryCount) || entryCount < 1) return nullptr;

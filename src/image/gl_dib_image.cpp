@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "image/pixel_memory.h"
 #include "platform/egl_context.h"
 #include "platform/message.h"
 #include "platform/pixel_format.h"
@@ -51,7 +52,7 @@ void showVersionNotice() {
 GLDIBImage::GLDIBImage(Size size, GLDIBImage* partner) : BGRImage(size) {
     const std::size_t rows = height > 0 && width > 0 ? static_cast<std::size_t>(height) : 0;
     const std::size_t bytes = static_cast<std::size_t>(stride) * rows;
-    storage_ = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
+    storage_ = allocatePixels(bytes);
     pixels = storage_.get();
     std::memset(pixels, 0xFF, bytes);
 

@@ -9,6 +9,7 @@
 #include <jpeglib.h>
 
 #include "image/photo_metadata.h"
+#include "platform/file_io.h"
 #include "platform/io_exception.h"
 #include "platform/message.h"
 #include "platform/stdio_file.h"
@@ -190,7 +191,7 @@ Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, 
 namespace {
 
 void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metadata) {
-    StdioFile file(path, "rb");
+    StdioFile file = openStreamForReading(path);
     if (!file) throw ioException{path, ioException::opening, "cannot open the file"};
     Outcome outcome;
     // A library error leaves this text: the decoder refused the stream.
@@ -205,7 +206,7 @@ void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metad
 
 void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels,
           const PhotoEncoding* photo) {
-    StdioFile file(path, "wb");
+    StdioFile file = createStreamForWriting(path);
     if (!file) throw ioException{path, ioException::opening, "cannot create the file"};
     std::vector<std::uint8_t> scratch;
     if (size.width > 0 && bytesPerPixel == 3) scratch.resize(3 * static_cast<std::size_t>(size.width));

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/file_io.h"
 #include "platform/io_exception.h"
 #include "platform/stdio_file.h"
 
@@ -131,7 +132,7 @@ std::int64_t fileSize(std::FILE* file) {
 }  // namespace
 
 void LoadPCX(const char* path, PixelSink sink, void* userData) {
-    StdioFile file(path, "rb");
+    StdioFile file = openStreamForReading(path);
     if (!file) throw ioException{path, ioException::opening, "cannot open the file"};
     const std::int64_t size = fileSize(file.get());
     if (size < 0) throw ioException{path, ioException::reading, "cannot tell the file's size"};

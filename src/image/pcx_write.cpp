@@ -8,6 +8,7 @@
 
 #include "image/bgr_image.h"
 #include "image/colormap.h"
+#include "platform/file_io.h"
 #include "platform/io_exception.h"
 #include "platform/stdio_file.h"
 
@@ -202,7 +203,7 @@ void writePCX(const char* path, Size size, std::uint32_t stride, const std::uint
         ditherIndices(image, colormap, threshold, indices.data());
     }
 
-    StdioFile file(path, "wb");
+    StdioFile file = createStreamForWriting(path);
     if (!file) throw ioException{path, ioException::writing, "cannot create the file"};
     std::vector<std::uint8_t> out;
     out.reserve(field::end + indices.size() + indices.size() / 8 + 769);

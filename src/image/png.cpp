@@ -8,6 +8,7 @@
 #include <png.h>
 
 #include "image/photo_metadata.h"
+#include "platform/file_io.h"
 #include "platform/io_exception.h"
 #include "platform/message.h"
 #include "platform/stdio_file.h"
@@ -194,7 +195,7 @@ Outcome encode(Writer& w, std::FILE* file, Size size, std::uint32_t stride, int 
 }
 
 void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metadata) {
-    StdioFile file(path, "rb");
+    StdioFile file = openStreamForReading(path);
     if (!file) throw ioException{path, ioException::opening, "cannot open the file"};
     Outcome outcome;
     const char* refusal = "";
@@ -216,7 +217,7 @@ void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, 
     // Rows are read as 3 or 4 bytes a pixel; any other size would read past them.
     if (bytesPerPixel != 3 && bytesPerPixel != 4)
         throw ioException{path, ioException::opening, "pixel size neither 3 nor 4 bytes"};
-    StdioFile file(path, "wb");
+    StdioFile file = createStreamForWriting(path);
     if (!file) throw ioException{path, ioException::opening, "cannot create the file"};
     Outcome outcome;
     {

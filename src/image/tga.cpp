@@ -1,5 +1,8 @@
 #include "image/tga.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
@@ -197,6 +200,32 @@ void setTargaMemory(const std::uint8_t* data, std::size_t size) {
     memoryEnd = data != nullptr ? data + size : nullptr;
 }
 
+namespace {
+
+// The bytes the byte source has left, when the source can tell.
+std::optional<std::int64_t> bytesLeft(std::FILE* file) {
+    if (currentSource == targaMemorySource) return memoryNext != nullptr ? memoryEnd - memoryNext : 0;
+    if (currentSource != targaFileSource || file == nullptr) return std::nullopt;
+    struct stat status {};
+    const long at = std::ftell(file);
+    if (::fstat(::fileno(file), &status) != 0 || !S_ISREG(status.st_mode) || at < 0) return std::nullopt;
+    return std::max<std::int64_t>(static_cast<std::int64_t>(status.st_size) - at, 0);
+}
+
+// Whether the pixel data left could fill a picture of h's size in the most compact form
+// of its type: raw pixels byte for byte, or run-length packets repeating 128 pixels each.
+// A short file still reads (its missing bytes come back as 255), but only while it holds
+// at least half of that, so that a tiny file cannot claim a huge picture.
+bool fileCouldHoldPicture(const TargaHeader& h, std::int64_t left) {
+    const std::int64_t pixels = static_cast<std::int64_t>(h.width) * h.height;
+    const std::int64_t pixelBytes = (h.depth + 7) / 8;
+    const std::int64_t needed =
+        (h.imageType & runLengthBit) != 0 ? (pixels + 127) / 128 * (1 + pixelBytes) : pixels * pixelBytes;
+    return 2 * left >= needed;
+}
+
+}  // namespace
+
 void DecodeTGA(const char* name, std::FILE* file, PixelSink sink, void* userData) {
     const auto fail = [name](const char* reason) {
         return ioException{name != nullptr ? name : "", ioException::reading, reason};
@@ -236,6 +265,9 @@ void DecodeTGA(const char* name, std::FILE* file, PixelSink sink, void* userData
             map[3 * entry + 2] = colour[2];
         }
     }
+
+    if (const std::optional<std::int64_t> left = bytesLeft(file); left && !fileCouldHoldPicture(h, *left))
+        throw fail("picture larger than the file could hold");
 
     const Size size{h.width, h.height};
     const std::optional<PixelDestination> to = requestDestination(sink, size, h.depth == 32 ? 4 : 3, userData);
@@ -304,7 +336,7 @@ void SaveTGA(const char* path, Size size, std::uint32_t stride, int bytesPerPixe
     header[depthField] = bytesPerPixel == 3 ? 24 : 32;
     header[descriptorField] = 0;  // bottom-left origin; no alpha bits declared
 
-    StdioFile file(std::fopen(path, "wbe"));
+    StdioFile file = createStreamForWriting(path);
     if (!file) throw fail(ioException::writing, "cannot create the file");
     bool written = std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();
     for (std::int32_t y = 0; written && y < size.height && rowBytes > 0; ++y)

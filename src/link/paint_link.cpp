@@ -40,6 +40,25 @@ std::atomic_ref<std::uint32_t> shared(std::uint32_t& field) {
 
 std::uint32_t ownProcessId() { return static_cast<std::uint32_t>(::getpid()); }
 
+// The refusal text followed by the object and why it was refused, for the user who has
+// to find and remove it. Kept until the next refusal.
+const char* cannotCreateBecause(const std::string& object, const char* reason) {
+    static std::string text;
+    text = std::string(cannotCreate) + "\n\n" + object + "\n" + reason;
+    return text.c_str();
+}
+
+const char* refusalReason(SharedMemory::Result result) {
+    switch (result) {
+    case SharedMemory::Result::foreign:
+        return "It belongs to another user.";
+    case SharedMemory::Result::exposed:
+        return "Other users may read or change it (its mode is not 0600).";
+    default:
+        return "It cannot be opened.";
+    }
+}
+
 void removeObjects(const LinkNames& names) {
     SharedMemory::remove(names.record);
     for (const std::string& name : names.events) SharedMemory::remove(name);
@@ -60,13 +79,15 @@ const char* PaintLink::openAsApplication(std::unique_ptr<PaintLink>& link) {
     for (int attempt = 0;; ++attempt) {
         const SharedMemory::Result created = made->mapping_.create(names.record, sizeof(LinkRecord));
         if (created == SharedMemory::Result::ok) break;
-        if (created != SharedMemory::Result::exists || attempt > 0) return cannotCreate;
+        if (created != SharedMemory::Result::exists || attempt > 0)
+            return cannotCreateBecause(names.record, "It cannot be created.");
         // The running application holds the record's lock for as long as it lives; a lock
-        // that can be taken was left by one that crashed.
+        // that can be taken was left by one that crashed. This user's record with a wrong
+        // mode is stale like any other when its lock is free.
         SharedMemory existing;
-        const SharedMemory::Result opened = existing.openUnmapped(names.record);
+        const SharedMemory::Result opened = existing.openUnmapped(names.record, true);
         if (opened == SharedMemory::Result::missing) continue;
-        if (opened != SharedMemory::Result::ok) return cannotCreate;
+        if (opened != SharedMemory::Result::ok) return cannotCreateBecause(names.record, refusalReason(opened));
         if (!existing.tryLock()) return alreadyRunning;
         removeObjects(names);
     }
@@ -81,9 +102,11 @@ const char* PaintLink::openAsApplication(std::unique_ptr<PaintLink>& link) {
     std::memset(made->record_, 0, sizeof(LinkRecord));
     made->record_->version = LinkRecord::currentVersion;
     for (std::size_t i = 0; i < names.events.size(); ++i)
-        if (!made->events_[i].create(names.events[i])) return cannotCreate;
+        if (!made->events_[i].create(names.events[i]))
+            return cannotCreateBecause(names.events[i], "It cannot be created.");
     made->ownId_ = ownProcessId();
-    if (!made->bell_.bind(names.bell(made->ownId_))) return cannotCreate;
+    if (!made->bell_.bind(names.bell(made->ownId_)))
+        return cannotCreateBecause(names.bell(made->ownId_), "The socket cannot be made.");
     made->record_->readDone = 0;
     shared(made->record_->appProcessId).store(ownProcessId());
     made->signal(LinkEvent::appRead);

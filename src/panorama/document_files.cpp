@@ -4,11 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/file_io.h"
 #include "platform/settings.h"
 #include "platform/stdio_file.h"
 
 bool canOpenForReading(const std::string& path) {
-    return static_cast<bool>(StdioFile(path.c_str(), "rb"));
+    return static_cast<bool>(openFileForReading(path.c_str()));
 }
 
 std::unique_ptr<char[]> makeTitle(std::string_view text) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "panorama/format_table.h"
+#include "platform/file_io.h"
 #include "platform/io_exception.h"
 #include "platform/stdio_file.h"
 
@@ -13,7 +14,7 @@ constexpr char vistaPrototype[] = "http://www.livepicture.com/proto/vistaproto15
 // Writes lines ending in CR LF; a failed write or close is an ioException writing.
 class SceneWriter {
 public:
-    explicit SceneWriter(const std::string& path) : path_(path), file_(path.c_str(), "wb") {
+    explicit SceneWriter(const std::string& path) : path_(path), file_(createStreamForWriting(path.c_str())) {
         if (!file_) throw ioException{path_, ioException::opening, "cannot create the file"};
     }
 

@@ -1,6 +1,7 @@
 // Reading a panorama in the layout of an open row, and the questions that lead there.
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -80,7 +81,12 @@ void SixImage::faceSink(Size size, int, void* userData, std::uint32_t& stride, i
     GLDIBImage* partner = nullptr;
     for (int i = 0; i < faceCount && partner == nullptr; ++i)
         if (i != slot.index) partner = asPartner(slot.panorama.faces[i]);
-    auto face = std::make_unique<GLDIBImage>(size, partner);
+    std::unique_ptr<GLDIBImage> face;
+    try {
+        face = std::make_unique<GLDIBImage>(size, partner);
+    } catch (const std::bad_alloc&) {
+        return;  // the reader refuses a destination without pixels
+    }
     stride = face->stride;
     pixels = face->pixels;
     slot.panorama.faces[slot.index] = std::move(face);
@@ -93,7 +99,11 @@ void SixImage::rawSink(Size size, int, void* userData, std::uint32_t& stride, in
     stride = 0;
     pixels = nullptr;
     if (!acceptableSize(size)) return;
-    target = std::make_unique<RawImage>(size);
+    try {
+        target = std::make_unique<RawImage>(size);
+    } catch (const std::bad_alloc&) {
+        return;  // the reader refuses a destination without pixels
+    }
     stride = target->stride;
     pixels = target->pixels;
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 UniqueFd openFileForReading(const char* path) {
     if (path == nullptr) return UniqueFd();
@@ -16,9 +17,32 @@ UniqueFd openFileForReading(const char* path) {
     return fd;
 }
 
+StdioFile openStreamForReading(const char* path) {
+    UniqueFd fd = openFileForReading(path);
+    if (!fd) return StdioFile();
+    StdioFile stream(::fdopen(fd.get(), "rb"));
+    if (stream) fd.release();  // the stream owns the descriptor now
+    return stream;
+}
+
 UniqueFd createFileForWriting(const char* path) {
     if (path == nullptr) return UniqueFd();
-    return UniqueFd(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    // O_NONBLOCK makes a pipe without a reader fail at once instead of hanging the open.
+    UniqueFd fd(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666));
+    if (!fd) return fd;
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0 || S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)) return UniqueFd();
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return UniqueFd();
+    return fd;
+}
+
+StdioFile createStreamForWriting(const char* path) {
+    UniqueFd fd = createFileForWriting(path);
+    if (!fd) return StdioFile();
+    StdioFile stream(::fdopen(fd.get(), "wb"));
+    if (stream) fd.release();  // the stream owns the descriptor now
+    return stream;
 }
 
 std::int64_t fileSize(int fd) {

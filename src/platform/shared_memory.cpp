@@ -39,15 +39,15 @@ SharedMemory::Result SharedMemory::create(const std::string& name, std::size_t s
     return Result::ok;
 }
 
-SharedMemory::Result SharedMemory::openUnmapped(const std::string& name) {
+SharedMemory::Result SharedMemory::openUnmapped(const std::string& name, bool acceptExposed) {
     close();
     UniqueFd fd(::shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0));
-    if (!fd) return errno == ENOENT ? Result::missing : Result::failed;
+    if (!fd) return errno == ENOENT ? Result::missing : errno == EACCES ? Result::foreign : Result::failed;
     // /dev/shm is shared by all users: an object planted by somebody else is not ours.
     struct stat status {};
-    if (::fstat(fd.get(), &status) != 0 || status.st_uid != ::geteuid() ||
-        (status.st_mode & 077) != 0)
-        return Result::failed;
+    if (::fstat(fd.get(), &status) != 0) return Result::failed;
+    if (status.st_uid != ::geteuid()) return Result::foreign;
+    if ((status.st_mode & 077) != 0 && !acceptExposed) return Result::exposed;
     fd_ = std::move(fd);
     return Result::ok;
 }

@@ -8,7 +8,9 @@
 // mapping and the descriptor are released when it is destroyed or closed.
 class SharedMemory {
 public:
-    enum class Result { ok, exists, missing, failed };
+    // foreign: another user owns the object; exposed: this user owns it, but its mode
+    // lets others use it. Both are refusals like failed.
+    enum class Result { ok, exists, missing, failed, foreign, exposed };
 
     SharedMemory() = default;
     ~SharedMemory() { close(); }
@@ -23,7 +25,9 @@ public:
     // use it, and it holds at least size bytes.
     Result open(const std::string& name, std::size_t size);
     // Opens without mapping, for taking the lock of an object that may be half made.
-    Result openUnmapped(const std::string& name);
+    // With acceptExposed, this user's object with a wrong mode opens too, so that it can
+    // be found stale and removed.
+    Result openUnmapped(const std::string& name, bool acceptExposed = false);
 
     // Exclusive advisory lock on the object, held until it is closed (or the process ends).
     bool tryLock();

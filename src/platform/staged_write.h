@@ -7,6 +7,9 @@
 // there (a writer may make several, such as a PCX and a Targa) is renamed over the file
 // of the same name beside path once write has returned. When write throws, what it made
 // is removed and the files beside path are untouched; an ioException that names a staged
-// file is re-thrown naming the real one. Throws ioException (path, opening) when no
-// staging folder can be made, (path, writing) when a rename fails.
+// file is re-thrown naming the real one. A replaced file keeps its permission bits and,
+// where the process may, its group. A path that is a symbolic link is written through:
+// the file it finally names is replaced, staged in that file's folder. Throws
+// ioException (path, opening) when path names a folder, a pipe or a device, or when no
+// staging folder can be made; (path, writing) when a rename fails.
 void writeReplacing(const std::string& path, const std::function<void(const std::string& stagedPath)>& write);

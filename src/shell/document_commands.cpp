@@ -1,6 +1,7 @@
 // The document group: Open, Save, Save As, and the panorama the editor starts with and
 // gives up at exit.
 #include <cstdio>
+#include <new>
 
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
@@ -30,6 +31,9 @@ std::unique_ptr<PaintedSixImage> loadPanorama(DocumentQuestions& questions, cons
     } catch (const ioException& e) {
         if (report) reportIoException(e);
         return nullptr;
+    } catch (const std::bad_alloc&) {
+        if (report) reportIoException(ioException{path, ioException::reading, "not enough memory"});
+        return nullptr;
     }
     if (!complete(*panorama)) return nullptr;
     return panorama;
@@ -54,6 +58,10 @@ void Shell::openPanorama(DocumentQuestions& questions) {
     } catch (const ioException& e) {
         reportIoException(e);
         return;
+    } catch (const std::bad_alloc&) {
+        // The panorama shown stays; only the one being opened is given up.
+        reportIoException(ioException{opened->fileName, ioException::reading, "not enough memory"});
+        return;
     }
     replacePanorama(std::move(opened));
 }
@@ -69,6 +77,9 @@ void Shell::savePanorama(DocumentQuestions& questions, bool saveAs) {
             break;
         } catch (const ioException& e) {
             reportIoException(e);
+        } catch (const std::bad_alloc&) {
+            reportIoException(ioException{panorama_->fileName, ioException::writing, "not enough memory"});
+            break;
         }
     }
     notifyTitle();

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "image/gamma.h"
+#include "image/pixel_memory.h"
 #include "panorama/geometry.h"
 #include "view/painted_six_image.h"
 #include "view/render_row.h"
@@ -14,7 +15,7 @@ inline Vector3 add(const Vector3& a, const Vector3& b) { return {a.x + b.x, a.y 
 
 std::unique_ptr<std::uint8_t[]> whiteView(Size size) {
     const std::size_t bytes = static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height) * 4;
-    auto pixels = std::make_unique_for_overwrite<std::uint8_t[]>(bytes);
+    auto pixels = allocatePixels(bytes);
     std::memset(pixels.get(), 255, bytes);
     return pixels;
 }

@@ -4,6 +4,7 @@
 
 #include "image/bgr_image.h"
 #include "image/bmp.h"
+#include "image/pixel_memory.h"
 #include "platform/io_exception.h"
 #include "link/view_marker.h"
 #include "view/painted_six_image.h"
@@ -14,7 +15,8 @@ void PaintedSixImage::saveViewFile(const char* path) const {
 
     const std::uint32_t stride = BGRImage::strideFor(viewWidth);
     const std::size_t bytes = static_cast<std::size_t>(stride) * viewHeight;
-    auto file = std::make_unique<std::uint8_t[]>(bytes);  // zeroed: the row padding too
+    auto file = allocatePixels(bytes);
+    std::memset(file.get(), 0, bytes);  // the row padding too
     for (int i = 0; i < viewHeight; ++i) {
         const std::uint8_t* from = viewPixels.get() + static_cast<std::size_t>(viewHeight - 1 - i) * viewWidth * 4;
         std::uint8_t* to = file.get() + static_cast<std::size_t>(i) * stride;

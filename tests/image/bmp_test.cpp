@@ -148,6 +148,27 @@ TEST(LoadBMP, UnsupportedFormatShowsMessageAndKeepsHeaderSize) {
     }
 }
 
+// The unsupported formats are not decoded, but their header size is still allocated:
+// a few bytes claiming the largest picture are refused first.
+TEST(LoadBMP, UnsupportedFormatsClaimingMoreThanTheFileHoldsAreRefused) {
+    TempDir dir;
+    for (std::uint32_t compression : {0u, 1u, 2u, 3u}) {
+        std::vector<std::uint8_t> bytes = makeBmp(24, 1, 1, 0, 0, std::nullopt).bytes();
+        bytes[18] = bytes[22] = 0xFF;  // 32767 x 32767
+        bytes[19] = bytes[23] = 0x7F;
+        bytes[28] = compression == 0 ? 1 : 8;
+        bytes[30] = static_cast<std::uint8_t>(compression);
+        const std::string path = dir.file("huge.bmp");
+        writeBytes(path, bytes);
+        MessageRecorder recorder;
+        SinkPicture picture;
+        EXPECT_IO_EXCEPTION(LoadBMP(path.c_str(), SinkPicture::sink, &picture), ioException::reading, path,
+                            "picture larger than the file could hold")
+            << "compression " << compression;
+        EXPECT_EQ(picture.size, (Size{-1, -1})) << "compression " << compression;
+    }
+}
+
 // Every file there has one defect its name tells; each is refused as a read failure for
 // that defect.
 TEST(LoadBMP, RefusesHostileFilesForTheDefectTheirNameTells) {

@@ -1,6 +1,7 @@
 #include "image/colormap.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -129,6 +130,25 @@ TEST_F(ColormapFiles, PalCountsAndValues) {
     EXPECT_EQ(map->entry(1)[1], 255);
     EXPECT_EQ(map->entry(1)[2], 44);
     EXPECT_FALSE(ReadPAL(dir.file("missing.pal").c_str()));
+}
+
+TEST_F(ColormapFiles, APipeOrADeviceIsNoColormap) {
+    const std::string pipe = dir.file("pipe.pal");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& path : {pipe, std::string("/dev/zero")}) {
+        EXPECT_FALSE(ReadPAL(path.c_str())) << path;
+        EXPECT_FALSE(ReadACT(path.c_str())) << path;
+    }
+}
+
+TEST_F(ColormapFiles, AFullPalWithWideLinesAndALongTailStillReads) {
+    std::string entries;
+    for (int i = 0; i < 256; ++i) entries += "  255\t 128   " + std::to_string(i) + "  \r\n";
+    const auto map = ReadPAL(
+        write("tail.pal", "JASC-PAL\r\n0100\r\n256\r\n" + entries + std::string(1 << 20, 'x')).c_str());
+    ASSERT_TRUE(map);
+    EXPECT_EQ(map->count, 256);
+    EXPECT_EQ(map->entry(255)[0], 255);  // blue of the last entry
 }
 
 TEST_F(ColormapFiles, CacheKeepsOneMapPerSettingAndFallsBackToTheBuiltIn) {

@@ -3,13 +3,17 @@
 // the sanitizer build catches any read or write out of bounds.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "image/bgr_image.h"
+#include "image/bmp.h"
 #include "image/jpeg.h"
 #include "image/pcx_read.h"
 #include "image/pcx_write.h"
 #include "image/png.h"
+#include "image/tga.h"
 #include "platform/io_exception.h"
 #include "support/hostile_input.h"
 #include "support/image_files.h"
@@ -43,6 +47,22 @@ TEST(HostileFiles, CrasherFixturesAreRefusedForTheDefectTheirNameTells) {
         RawImage image(Size{0, 0});
         EXPECT_IO_EXCEPTION(c.reader(path.c_str(), RawImage::sink, &image), c.kind, path, c.reason);
     }
+}
+
+// A pipe would block the open or the first read; a device never ends.
+TEST(HostileFiles, EveryReaderRefusesAPipeOrADeviceAtOnce) {
+    TempDir dir;
+    const std::string pipe = dir.file("face.tga");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const ImageReader readers[] = {LoadBMP, LoadTGA, LoadPCX, LoadJPEG, LoadPNG};
+    MessageRecorder recorder;
+    for (const std::string& path : {pipe, std::string("/dev/zero")})
+        for (std::size_t i = 0; i < std::size(readers); ++i) {
+            RawImage image(Size{0, 0});
+            EXPECT_IO_EXCEPTION(readers[i](path.c_str(), RawImage::sink, &image), ioException::opening, path,
+                                anyReason)
+                << "reader " << i;
+        }
 }
 
 TEST(HostileFiles, JpegWithAZeroWidthFrame) {

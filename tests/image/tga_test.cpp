@@ -1,6 +1,7 @@
 #include "image/tga.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <cstring>
@@ -190,6 +191,54 @@ TEST(LoadTGA, RefusesHostileFilesForTheDefectTheirNameTells) {
     expectCrashersRefused("tga", LoadTGA, reasons);
 }
 
+// A header is refused before any allocation when its file could not hold the picture
+// even at the most compact encoding; a file missing only part of its pixels still reads.
+TEST(LoadTGA, SizesTheFileCannotBackAreRefusedAndShortFilesStillRead) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        Bytes file;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"18 bytes claiming 32767 x 32767", targaHeader(2, 0, 0, 0, 0, 32767, 32767, 24), true},
+        {"run-length, 18 bytes claiming 32767 x 32767", targaHeader(10, 0, 0, 0, 0, 32767, 32767, 24), true},
+        // 64 x 64 run-length needs at least 32 packets of 4 bytes; 40 bytes hold less than half.
+        {"run-length, a quarter of the fewest packets", join(targaHeader(10, 0, 0, 0, 0, 64, 64, 24), Bytes(40, 0xFF)),
+         true},
+        {"run-length, the fewest packets", join(targaHeader(10, 0, 0, 0, 0, 64, 64, 24), [] {
+             Bytes packets;
+             for (int i = 0; i < 32; ++i) packets.insert(packets.end(), {0xFF, 1, 2, 3});
+             return packets;
+         }()),
+         false},
+        {"raw, missing its last row", join(targaHeader(2, 0, 0, 0, 0, 4, 4, 24), Bytes(36, 7)), false},
+        {"raw, a third of its pixels", join(targaHeader(2, 0, 0, 0, 0, 4, 4, 24), Bytes(16, 7)), true},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir.file("t.tga");
+        writeBytes(path, c.file);
+        SinkPicture picture;
+        if (c.refused) {
+            EXPECT_IO_EXCEPTION(LoadTGA(path.c_str(), SinkPicture::sink, &picture), ioException::reading, path,
+                                "picture larger than the file could hold")
+                << c.name;
+            EXPECT_EQ(picture.size, (Size{-1, -1})) << c.name << ": no destination asked for";
+        } else {
+            EXPECT_NO_THROW(LoadTGA(path.c_str(), SinkPicture::sink, &picture)) << c.name;
+        }
+    }
+    // The memory source knows its length too.
+    const Bytes tiny = targaHeader(2, 0, 0, 0, 0, 32767, 32767, 24);
+    setTargaMemory(tiny.data(), tiny.size());
+    const TargaByteSource previous = setTargaByteSource(targaMemorySource);
+    SinkPicture picture;
+    EXPECT_IO_EXCEPTION(DecodeTGA("memory", nullptr, SinkPicture::sink, &picture), ioException::reading, "memory",
+                        "picture larger than the file could hold");
+    setTargaByteSource(previous);
+    setTargaMemory(nullptr, 0);
+}
+
 TEST(LoadTGA, RefusesDestinationsThatCannotHoldThePicture) {
     SinkPicture twoBytes;
     twoBytes.bytesPerPixel = 2;
@@ -274,6 +323,9 @@ TEST(SaveTGA, ReportsFailuresByKind) {
         {"missing folder is a write failure", dir.file("no/such/a.tga"), 3, ioException::writing},
         {"2 bytes per pixel", dir.file("b.tga"), 2, ioException::writing},
     };
+    // Without a reader, a pipe would block the open for good.
+    ASSERT_EQ(::mkfifo(dir.file("pipe.tga").c_str(), 0600), 0);
+    cases.push_back({"a named pipe", dir.file("pipe.tga"), 3, ioException::writing});
     if (std::filesystem::exists("/dev/full"))
         cases.push_back({"no space left", "/dev/full", 3, ioException::writing});
     for (const Case& c : cases) {

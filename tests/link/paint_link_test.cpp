@@ -443,33 +443,48 @@ TEST(PaintLinkStart, ObjectsNotMadeByTheApplication) {
         const char* what;
         std::size_t size;
         std::filesystem::perms mode;
+        uid_t owner;
         const char* pluginMessage;
-        const char* appMessage;  // null: the application starts
+        const char* appReason;  // null: the application starts
     };
-    const Case cases[] = {
-        {"readable by others", sizeof(LinkRecord), std::filesystem::perms(0644), notRunning, cannotCreate},
-        {"truncated", 64, std::filesystem::perms(0600),
+    // Only a privileged test run can plant an object of another user.
+    const bool privileged = geteuid() == 0;
+    std::vector<Case> cases = {
+        // This user's own record left with a wrong mode is stale like any other.
+        {"readable by others", sizeof(LinkRecord), std::filesystem::perms(0644), geteuid(), notRunning, nullptr},
+        {"truncated", 64, std::filesystem::perms(0600), geteuid(),
          "Domecast plugin version mismatch.\nTry removing, then re-installing Domecast.", nullptr},
     };
+    if (privileged)
+        cases.push_back({"another user's", sizeof(LinkRecord), std::filesystem::perms(0600), 65534, notRunning,
+                         "It belongs to another user."});
     for (const Case& c : cases) {
         LinkEnvironment environment;
-        const std::string path = "/dev/shm/" + environment.name() + "." + std::to_string(getuid());
+        const std::string object = "/" + environment.name() + "." + std::to_string(getuid());
+        const std::string path = "/dev/shm" + object;
         {
             std::ofstream planted(path, std::ios::binary);
             const std::string zeros(c.size, '\0');
             planted.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
         }
         std::filesystem::permissions(path, c.mode);
+        if (c.owner != geteuid()) {
+            ASSERT_EQ(chown(path.c_str(), c.owner, c.owner), 0);
+        }
 
         std::unique_ptr<PaintLink> link;
         EXPECT_STREQ(PaintLink::openAsPlugin(link), c.pluginMessage) << c.what;
         const char* message = PaintLink::openAsApplication(link);
-        if (c.appMessage == nullptr) {
+        if (c.appReason == nullptr) {
             EXPECT_EQ(message, nullptr) << c.what;
             ASSERT_NE(link, nullptr);
             EXPECT_EQ(link->record().version, 100);
         } else {
-            EXPECT_STREQ(message, c.appMessage) << c.what;
+            // The specified text first, then the object and the reason on lines of their own.
+            EXPECT_EQ(std::string(message != nullptr ? message : ""),
+                      std::string(cannotCreate) + "\n\n" + object + "\n" + c.appReason)
+                << c.what;
+            EXPECT_EQ(link, nullptr);
         }
         link.reset();
         std::filesystem::remove(path);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "image/pixel_memory.h"
 #include "panorama/document_questions.h"
 #include "platform/settings.h"
 #include "shell/commands.h"
@@ -213,6 +214,19 @@ TEST_F(ShellTest, OpenThatIsCancelledOrFailsKeepsThePanorama) {
 
     EXPECT_EQ(shell.panorama(), before);
     EXPECT_EQ(listener.commands + listener.views, 0);
+}
+
+TEST_F(ShellTest, OpenWithoutMemoryForTheFacesReportsItAndKeepsThePanorama) {
+    const std::string path = writePanorama("pano", 16);
+    start();
+    const PaintedSixImage* before = shell.panorama();
+    const std::size_t previous = setPixelAllocationLimit(100);  // a 16-pixel face takes 768 bytes
+    questions.openAnswers.push_back(FileChoice{path, vrmlPngRow});
+    shell.openPanorama(questions);
+    setPixelAllocationLimit(previous);
+    EXPECT_EQ(messages.texts().size(), 1u);
+    EXPECT_EQ(shell.panorama(), before);
+    EXPECT_EQ(listener.views, 0);
 }
 
 TEST_F(ShellTest, SaveAsAsksAgainAfterAFailedWriteAndTheTitleTakesTheName) {

@@ -162,6 +162,11 @@ TEST_F(Cli, WrongCommandLinesAndUnreadableFilesGiveTheirStatuses) {
         {{"render", face("sky", 0), dir.file("v.bmp"), "--pitch", "0", "--size", "10x10"}, 2},
         {{"render", face("sky", 0), dir.file("v.bmp"), "--heading", "x", "--pitch", "0", "--size", "10x10"}, 2},
         {{"view", face("sky", 0), dir.file("v.bmp"), "--heading", "0", "--pitch", "0", "--size", "0x10"}, 2},
+        // Numbers that do not fit an int must not wrap to a valid size.
+        {{"view", face("sky", 0), dir.file("v.bmp"), "--heading", "0", "--pitch", "0", "--size", "4294967296x1"}, 2},
+        {{"view", face("sky", 0), dir.file("v.bmp"), "--heading", "0", "--pitch", "0", "--size", "10x18446744073709551626"}, 2},
+        {{"image", face("sky", 0), dir.file("x.pcx"), "--dither", "4294967296"}, 2},
+        {{"render", face("sky", 0), dir.file("v.bmp"), "--heading", "1e39", "--pitch", "0", "--size", "10x10"}, 2},
         {{"convert", face("sky", 0), dir.file("x.wrl")}, 2},  // fits two layouts
         {{"convert", dir.file("missing_FR.tga"), dir.file("x_FR.tga")}, 1},
         {{"image", dir.file("missing.bmp"), dir.file("x.png")}, 1},
@@ -184,6 +189,33 @@ TEST_F(Cli, AFileFailureNamesItsReasonAfterTheIoErrorLine) {
     const auto [status, errors] = runForErrors({"image", hostile, dir.file("x.bmp")}, dir.file("errors.txt"));
     EXPECT_EQ(status, 1);
     EXPECT_EQ(errors, "IO Error reading " + hostile + "\nReason: colour-map index outside the map\n");
+}
+
+// Pixel allocations above the test limit fail as if memory ran out: each is a clean
+// failure of the command, never an abort, and no output is left behind.
+TEST_F(Cli, RunningOutOfMemoryIsAFailureNotAnAbort) {
+    struct Case {
+        const char* limit;  // bytes; a face of 128 pixels takes 49152
+        std::vector<std::string> args;
+        std::string errors;
+        std::string output;
+    };
+    const Case cases[] = {
+        // A face picture is decoded into memory the limit refuses.
+        {"20000", {"image", face("sky", 0), dir.file("x.png")},
+         "IO Error reading " + face("sky", 0) + "\nReason: no destination for the picture\n", dir.file("x.png")},
+        // The faces fit, the view buffer does not.
+        {"100000", {"view", face("sky", 0), dir.file("v.bmp"), "--heading", "0", "--pitch", "0", "--size", "1000x1000"},
+         "domecast-cli view: not enough memory for the pictures\n", dir.file("v.bmp")},
+    };
+    for (const Case& c : cases) {
+        setenv("DOMECAST_TEST_PIXEL_LIMIT", c.limit, 1);
+        const auto [status, errors] = runForErrors(c.args, dir.file("errors.txt"));
+        EXPECT_EQ(status, 1) << c.args[0];
+        EXPECT_EQ(errors, c.errors) << c.args[0];
+        EXPECT_FALSE(std::filesystem::exists(c.output)) << c.args[0];
+    }
+    unsetenv("DOMECAST_TEST_PIXEL_LIMIT");
 }
 
 TEST_F(Cli, ImageConvertsBetweenTheCodecs) {

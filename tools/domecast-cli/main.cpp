@@ -2,11 +2,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "commands.h"
+#include "image/pixel_memory.h"
 #include "platform/io_exception.h"
 #include "platform/report.h"
 
@@ -82,6 +85,10 @@ int main(int argc, char** argv) {
         printUsage(stdout);
         return 0;
     }
+    // Tests make pixel allocations above this many bytes fail, to reach the out-of-memory
+    // paths also where the allocator never fails (AddressSanitizer).
+    if (const char* limit = std::getenv("DOMECAST_TEST_PIXEL_LIMIT"))
+        setPixelAllocationLimit(std::strtoull(limit, nullptr, 10));
     for (const Subcommand& s : subcommands()) {
         if (first != s.name) continue;
         const std::vector<std::string> args(argv + 2, argv + argc);
@@ -98,6 +105,9 @@ int main(int argc, char** argv) {
         } catch (const ioException& e) {
             reportIoException(e);
             if (e.reason != nullptr && *e.reason != '\0') std::fprintf(stderr, "Reason: %s\n", e.reason);
+            return 1;
+        } catch (const std::bad_alloc&) {
+            std::fprintf(stderr, "domecast-cli %s: not enough memory for the pictures\n", s.name);
             return 1;
         }
     }

@@ -1,0 +1,14 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// Storage for pixels, left uninitialised. Throws std::bad_alloc when the memory is not
+// there, or when it is more than the limit below; the callers turn that into an error
+// the user sees, never into an abort.
+std::unique_ptr<std::uint8_t[]> allocatePixels(std::size_t bytes);
+
+// Makes every pixel allocation above bytes fail, as if memory ran out (0 lifts the
+// limit). Lets tests reach the failure paths in builds whose allocator never fails,
+// such as under AddressSanitizer. Returns the previous limit.
+std::size_t setPixelAllocationLimit(std::size_t bytes);
