@@ -114,7 +114,9 @@ bool chooseViewSize(wxWindow* parent, Size faceSize, Size suggested, Size& out) 
     ready = true;
     width->SetFocus();
 
-    if (dialog.ShowModal() != 1038) return false;
+    const int result = dialog.ShowModal();
+    ready = false;  // focus changes while the dialog goes are no edits
+    if (result != 1038) return false;
     out = model.canvas();
     return true;
 }
@@ -169,6 +171,7 @@ std::unique_ptr<PaintedSixImage> newPanoramaDialog(wxWindow* parent, Shell& shel
     size->SetFocus();
 
     const int result = dialog.ShowModal();
+    ready = false;  // focus changes while the dialog goes are no edits
     WindowQuestions questions(parent);
     return newPanoramaResult(result, questions, shell.link());
 }
@@ -244,11 +247,14 @@ void resizePanoramaDialog(wxWindow* parent, Shell& shell) {
         newSphericalMemory->SetLabel(utf8(model.newSphericalMemory()));
         dialog.Layout();
     };
+    bool ready = true;
     auto widthEdited = [&] {
+        if (!ready) return;
         model.widthFocusLost(text(width));
         showNew();
     };
     auto heightEdited = [&] {
+        if (!ready) return;
         model.heightFocusLost(text(height));
         showNew();
     };
@@ -275,7 +281,9 @@ void resizePanoramaDialog(wxWindow* parent, Shell& shell) {
     });
     width->SetFocus();
 
-    if (dialog.ShowModal() != ResizePanoramaModel::ok) return;
+    const int result = dialog.ShowModal();
+    ready = false;  // focus changes while the dialog goes are no edits
+    if (result != ResizePanoramaModel::ok) return;
     WindowQuestions questions(parent);
     shell.resizePanorama(model.newSize(), questions);
 }
