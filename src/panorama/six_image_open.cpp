@@ -268,7 +268,12 @@ int SixImage::open(DocumentQuestions& questions, bool fromTemplate) {
     writeStringSetting("LastFolder", folderPart(name));
     writeNumberSetting("LastType", static_cast<std::uint32_t>(row));
     layout = table.openRow(row).openToSave;
-    fileName = layout == -1 ? std::string() : nameInSaveLayout(base, table.saveRow(layout).savePattern);
+    if (layout == -1)
+        fileName.clear();
+    else if (table.openRow(row).kind == SphericalPhoto)
+        fileName = resolveFileName(name);  // the photo itself, in its own case
+    else
+        fileName = nameInSaveLayout(base, table.saveRow(layout).savePattern);
     modified = 0;
     return 0;
 }

@@ -93,7 +93,9 @@ int SixImage::write() {
         break;
     }
     case SphericalPhoto: {
-        const std::string name = base + imageExtension;
+        // The name as given when it ends as the pattern does, whatever the case
+        // (photo.JPG), so that a save goes back to the file opened.
+        const std::string name = matchLength(fileName, row.savePattern) > 0 ? fileName : base + imageExtension;
         const PhotoSource* source = photoSource.get();
         const Size cell = faces[0]->size();
         bool sameCells = true;

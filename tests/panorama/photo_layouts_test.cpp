@@ -2,9 +2,11 @@
 // own size, sky box faces turned as the Quake rows turn them.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -295,6 +297,33 @@ TEST_F(PhotoLayouts, PicturesGoBackAtTheirOwnSizeAndShape) {
             ASSERT_EQ(std::memcmp(back->row(y), picture.row(y), 3 * static_cast<std::size_t>(c.size.width)), 0)
                 << c.what << " row " << y;
     }
+}
+
+TEST_F(PhotoLayouts, AnOpenedPhotoIsSavedInPlaceAndLastTypeIsAnOpenRow) {
+    const std::unique_ptr<RawImage> pictureOwner = smoothSphere({128, 64});
+    const std::string path = dir.file("Trip.PNG");
+    SavePNG(path.c_str(), pictureOwner->size(), pictureOwner->stride, 3, pictureOwner->pixels);
+    SixImage panorama;
+    questions.openAnswers.push_back(FileChoice{path, 0});  // a type that does not fit the name
+    ASSERT_EQ(panorama.open(questions), 0);
+    EXPECT_EQ(panorama.layout, photoPngSave);
+    EXPECT_EQ(panorama.fileName, path);
+    std::uint32_t lastType = 0;
+    ASSERT_TRUE(readNumberSetting("LastType", lastType, false, true));
+    EXPECT_EQ(lastType, static_cast<std::uint32_t>(photoPngOpen));
+
+    const auto before = std::filesystem::last_write_time(path) - std::chrono::hours(1);
+    std::filesystem::last_write_time(path, before);
+    ASSERT_EQ(panorama.save(questions), 0);
+    EXPECT_NE(std::filesystem::last_write_time(path), before);
+    EXPECT_FALSE(std::ifstream(dir.file("Trip.png")).good());
+    EXPECT_FALSE(std::ifstream(dir.file("Trip.ivr")).good());
+
+    // Save As offers the save row of the last open row.
+    SixImage unnamed;
+    ASSERT_EQ(unnamed.saveAs(questions), 1);  // cancelled
+    ASSERT_EQ(questions.saveQuestions.size(), 1u);
+    EXPECT_EQ(questions.saveQuestions[0].type, photoPngSave);
 }
 
 // Faces of a known panorama, made from the smooth sphere.
