@@ -14,12 +14,14 @@
 #include "app/main_window.h"
 #include "app/message_dialog.h"
 #include "app/paint_loop.h"
+#include "app/pcx_options_dialog.h"
 #include "app/program_icon.h"
 #include "app/termination_watch.h"
 #include "platform/command_line.h"
 #include "platform/message.h"
 #include "platform/report.h"
 #include "shell/shell.h"
+#include "panorama/format_table.h"
 #include "panorama/geometry.h"
 
 namespace {
@@ -46,6 +48,9 @@ bool DomecastApp::OnInit() {
     // Test runs ask with DOMECAST_MESSAGES=stderr for messages they can read.
     const char* messages = std::getenv("DOMECAST_MESSAGES");
     if (messages == nullptr || std::string(messages) != "stderr") installMessageDialogs();
+
+    // The Save-as "Options..." of "QuakeII, Targa & PCX".
+    pcxOptionsDialog = showPCXOptionsDialog;
 
     auto* window = new MainWindow();
     mainWindow = window;

@@ -23,13 +23,18 @@ Size SixImage::faceSize(int i) const {
 }
 
 void SixImage::resizeFaces(Size size) {
+    // Every new face is made before any old one goes, so that a failed allocation leaves
+    // the panorama as it was.
+    std::array<std::unique_ptr<GLDIBImage>, faceCount> resized;
     for (int i = 0; i < faceCount; ++i) {
         if (faces[i] && faces[i]->size() == size) continue;
-        // Face 0 as it is at this moment: when it has just been replaced, the new one.
-        auto* partner = i == 0 ? nullptr : dynamic_cast<GLDIBImage*>(faces[0].get());
-        auto resized = std::make_unique<GLDIBImage>(size, partner);
-        if (faces[i] && faces[i]->pixels != nullptr && resized->pixels != nullptr)
-            resized->copyScaled(*faces[i], {0, 0}, faces[i]->size(), {0, 0}, size);
-        faces[i] = std::move(resized);
+        // Face 0 as it will be: when it is being replaced, the new one.
+        GLDIBImage* partner =
+            i == 0 ? nullptr : resized[0] ? resized[0].get() : dynamic_cast<GLDIBImage*>(faces[0].get());
+        resized[i] = std::make_unique<GLDIBImage>(size, partner);
+        if (faces[i] && faces[i]->pixels != nullptr && resized[i]->pixels != nullptr)
+            resized[i]->copyScaled(*faces[i], {0, 0}, faces[i]->size(), {0, 0}, size);
     }
+    for (int i = 0; i < faceCount; ++i)
+        if (resized[i]) faces[i] = std::move(resized[i]);
 }

@@ -1,5 +1,14 @@
-// The dialog group: New Panorama and Resize Panorama. Neither dialog is offered yet;
-// their menu items stay grey.
+// The dialog group: New Panorama and Resize Panorama; the dialogs' models are in
+// size_dialog_models.cpp.
 #include "shell/commands.h"
+#include "shell/shell.h"
+#include "shell/size_dialog_models.h"
 
-bool dialogCommandOffered(int) { return false; }
+bool dialogCommandOffered(int id) { return id == cmdNew || id == cmdResize; }
+
+void Shell::resizePanorama(Size size, DocumentQuestions& questions) {
+    if (!panorama_) return;
+    resizePanoramaFaces(*panorama_, size, questions);
+    notifyTitle();
+    notifyView();
+}

@@ -77,6 +77,10 @@ public:
     // temporary view file removed; false when the user chose to stay.
     bool exitSequence(DocumentQuestions& questions);
 
+    // --- Dialogs (dialog_commands.cpp)
+    // Resamples the faces to size (Resize Panorama's OK); the title and the view follow.
+    void resizePanorama(Size size, DocumentQuestions& questions);
+
     // --- The link and the paint round trip (paint_commands.cpp)
     // Opens the link as the application; null on success, else the message to show.
     const char* openLink();
