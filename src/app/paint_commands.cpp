@@ -14,6 +14,7 @@
 #include "app/document_dialogs.h"
 #include "app/main_window.h"
 #include "app/paint_loop.h"
+#include "app/preferences_dialog.h"
 #include "app/size_dialogs.h"
 #include "shell/commands.h"
 #include "shell/display.h"
@@ -49,6 +50,7 @@ public:
             break;
         }
     }
+    void choosePaintProgram() override { preferencesDialog(&window_, window_.shell()); }
     void beginWait() override { wxBeginBusyCursor(); }
     void endWait() override { wxEndBusyCursor(); }
 

@@ -1,5 +1,11 @@
-// The preferences group's window side. The Preferences dialog is not offered yet (the
-// shell keeps it grey), so no command of this group reaches the window.
+// The preferences group's window side: File > Preferences... opens the dialog.
 #include "app/command_groups.h"
+#include "app/main_window.h"
+#include "app/preferences_dialog.h"
+#include "shell/commands.h"
 
-bool preferenceCommand(MainWindow&, int) { return false; }
+bool preferenceCommand(MainWindow& window, int id) {
+    if (id != cmdPreferences) return false;
+    preferencesDialog(&window, window.shell());
+    return true;
+}

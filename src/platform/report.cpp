@@ -11,9 +11,13 @@
 namespace {
 std::atomic<bool> debuggingOn{false};
 
-// At most n - 1 characters, as the fixed message buffers hold.
+// At most n - 1 bytes, as the fixed message buffers hold, never ending inside a UTF-8
+// sequence: the window toolkit shows a text with a broken sequence as an empty box.
 std::string cut(std::string text, std::size_t n) {
-    if (text.size() > n - 1) text.resize(n - 1);
+    if (text.size() <= n - 1) return text;
+    std::size_t size = n - 1;
+    while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+    text.resize(size);
     return text;
 }
 }  // namespace

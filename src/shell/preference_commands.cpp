@@ -1,4 +1,4 @@
-// The preferences group: the Preferences dialog is not offered yet; its item stays grey.
+// The preferences group: the Preferences dialog, offered with or without a panorama.
 #include "shell/commands.h"
 
-bool preferenceCommandOffered(int) { return false; }
+bool preferenceCommandOffered(int id) { return id == cmdPreferences; }

@@ -30,6 +30,19 @@ TEST(ReportSystemError, AddsTheSystemTextAfterALineBreak) {
     errno = EACCES;
     reportSystemError(nullptr);
     EXPECT_EQ(recorder.texts()[1], "Permission denied");
+
+    // A long name of two-byte characters is cut before a whole character.
+    const std::string name(2 * 300, 'x');
+    std::string wide;
+    for (int i = 0; i < 300; ++i) wide += "\u00e9";
+    for (const std::string& text : {name, "a" + wide, wide}) {
+        reportSystemError(text.c_str());
+        const std::string shown = recorder.texts().back();
+        EXPECT_LE(shown.size(), 259u);
+        EXPECT_GE(shown.size(), 258u);
+        EXPECT_EQ(shown, text.substr(0, shown.size()));
+        EXPECT_NE(static_cast<unsigned char>(text[shown.size()]) & 0xC0, 0x80) << "cut inside a character";
+    }
 }
 
 TEST(ReportAssertion, CaptionedAssertionFailed) {

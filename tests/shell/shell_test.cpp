@@ -69,7 +69,7 @@ TEST_F(ShellTest, CommandsAreEnabledByWhatThisBuildOffersAndWhetherThereIsAPanor
         {cmdOpen, true, true},        {cmdSave, false, true},     {cmdSaveAs, false, true},
         {cmdForward, false, true},    {cmdDown, false, true},     {cmdExit, true, true},
         {cmdAbout, true, true},       {cmdHelp, true, true},      {cmdRuntimeDebugging, true, true},
-        {cmdNew, true, true},         {cmdResize, false, true},   {cmdPreferences, false, false},
+        {cmdNew, true, true},         {cmdResize, false, true},   {cmdPreferences, true, true},
         {cmdPaintView, false, true},  {40015, false, false},      {0, false, false},
     };
     for (const Case& c : cases) EXPECT_EQ(shell.commandEnabled(c.id), c.withoutPanorama) << c.id;

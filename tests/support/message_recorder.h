@@ -20,6 +20,7 @@ public:
 
     const std::vector<Message>& messages() const { return messages_; }
     std::vector<std::string> texts() const;
+    void clear() { messages_.clear(); }
 
 private:
     std::vector<Message> messages_;

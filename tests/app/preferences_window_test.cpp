@@ -1,0 +1,80 @@
+// File > Preferences...: the fields typed in are stored and the plug-ins installed.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "support/editor_window.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+const char* const plugins[] = {"DomecastActivate", "DomecastLeft", "DomecastRight", "DomecastUp", "DomecastDown"};
+
+void writeExecutable(const std::string& path, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path) << text;
+    ::chmod(path.c_str(), 0755);
+}
+}  // namespace
+
+TEST_F(EditorWindow, PreferencesStoreTheFieldsAndInstallThePlugInsIntoTheNewFolder) {
+    TempDir machine, files;
+    const std::string source = files.file("installed"), target = files.file("my plug-ins/gimp");
+    const std::string paint = files.file("bin/paint");
+    for (const char* plugin : plugins) writeExecutable(source + "/" + plugin, std::string("plug-in ") + plugin);
+    writeExecutable(paint, "#!/bin/sh\n");
+    std::filesystem::create_directories(machine.path() / "Quorla");
+    std::ofstream(machine.file("Quorla/Domecast.reg"))
+        << "\"PluginPath\"=\"" << source << "\"\n\"DomecastPath\"=\"" << files.file("program") << "\"\n";
+    // The editor inherits these: the machine branch, the install log's folder, and a GIMP
+    // profile that does not exist, so the dialog offers no GIMP folder of this machine.
+    setenv("XDG_CONFIG_DIRS", machine.path().c_str(), 1);
+    setenv("XDG_STATE_HOME", files.file("state").c_str(), 1);
+    setenv("GIMP2_DIRECTORY", files.file("no gimp").c_str(), 1);
+
+    auto editor = start("editor.txt");
+    const std::string window = findWindow();
+    ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
+    xdotool("windowfocus --sync " + window);
+    xdotool("key alt+f");
+    xdotool("key p");
+    std::string dialog;
+    ASSERT_TRUE(waitUntil(10s, [&] {
+        dialog = xdotool("search --onlyvisible --name '^Domecast Preferences$'");
+        return !dialog.empty();
+    })) << readText(config_.file("editor.txt"));
+    dialog = dialog.substr(0, dialog.find('\n'));
+    xdotool("windowfocus --sync " + dialog);
+
+    // Paint program, Browse, plug-in folder, Browse, rotation; Return is OK.
+    xdotool("key ctrl+a");
+    xdotool("type --delay 20 '" + paint + "'");
+    xdotool("key Tab Tab ctrl+a");
+    xdotool("type --delay 20 '" + target + "'");
+    xdotool("key Tab Tab ctrl+a");
+    xdotool("type --delay 20 30");
+    xdotool("key Return");
+
+    const std::string settings = config_.file("Quorla/Domecast.reg");
+    EXPECT_TRUE(waitUntil(10s, [&] { return readText(settings).find("shiftAmount") != std::string::npos; }))
+        << readText(settings) << readText(config_.file("editor.txt"));
+    const std::string stored = readText(settings);
+    EXPECT_NE(stored.find("\"PaintApp\"=\"" + paint + "\"\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("\"PluginPath\"=\"" + target + "\"\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("\"shiftAmount\"=dword:0000001e\n"), std::string::npos) << stored;
+    for (const char* plugin : plugins)
+        EXPECT_EQ(readText(target + "/" + plugin), std::string("plug-in ") + plugin) << plugin;
+    EXPECT_NE(readText(files.file("state/domecast/Install.log")).find("File Copy: " + target + "/DomecastDown\n"),
+              std::string::npos);
+    EXPECT_TRUE(xdotool("search --onlyvisible --name '^Domecast Preferences$'").empty());
+
+    editor->signal(SIGTERM);
+    EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0));
+}
