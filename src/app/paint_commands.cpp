@@ -1,5 +1,7 @@
 // The paint group's window side: "Paint this view", and the window around the round
 // trip (its dialogs, its states, the event loop's sources that drive it).
+#include <EGL/egl.h>
+#include <GL/glx.h>
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/evtloopsrc.h>
@@ -21,6 +23,19 @@
 #include "shell/window_sizing.h"
 
 namespace {
+
+// Projecting paint leaves a face's EGL context current on this thread; the window's GLX
+// context is refused by the server while it is.
+void releaseFaceContext() {
+    if (eglGetCurrentContext() != EGL_NO_CONTEXT)
+        eglMakeCurrent(eglGetCurrentDisplay(), EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+}
+
+// The faces' contexts are made current while paint is projected; the window's own must
+// not be current on this thread then, or the server refuses it the next time.
+void releaseWindowContext() {
+    if (glXGetCurrentContext() != nullptr) glXMakeCurrent(glXGetCurrentDisplay(), None, nullptr);
+}
 
 class WindowPaintHost : public PaintHost {
 public:
@@ -77,6 +92,7 @@ public:
 
 protected:
     int Enter(wxDialog*) override {
+        releaseWindowContext();
         shell_.dialogOpened();
         return wxID_NONE;
     }
@@ -118,6 +134,7 @@ public:
     // descriptors stay ready; they leave the loop until it has run, and a 100 ms timer
     // looks for that moment (and for a peer no descriptor reports).
     void sync() {
+        releaseFaceContext();
         const bool held = shell_.stepPending();
         follow(held ? -1 : shell_.bellDescriptor(), bellFd_, bellSource_, bellHandler_);
         follow(held ? -1 : shell_.watchDescriptor(), watchFd_, watchSource_, watchHandler_);
@@ -149,6 +166,7 @@ private:
     }
     void tick() { step(); }
     void step() {
+        releaseWindowContext();
         shell_.loopSourceReady();
         sync();
     }
@@ -176,6 +194,7 @@ void syncPaintLoop() {
 
 bool paintCommand(MainWindow& window, int id) {
     if (id != cmdPaintView) return false;
+    releaseWindowContext();
     window.shell().paintThisView();
     syncPaintLoop();
     return true;
