@@ -13,6 +13,7 @@
 #include "app/main_menu.h"
 #include "app/main_window.h"
 #include "app/message_dialog.h"
+#include "app/paint_loop.h"
 #include "app/pcx_options_dialog.h"
 #include "app/program_icon.h"
 #include "app/termination_watch.h"
@@ -76,6 +77,7 @@ bool DomecastApp::OnInit() {
     window->SetAcceleratorTable(createAccelerators());
     window->Show(true);
     window->view()->SetFocus();
+    startPaintLoop(*window);
 
     watchTermination([] {
         if (mainWindow != nullptr) mainWindow->Close(false);

@@ -1,5 +1,6 @@
 #include "app/gl_view.h"
 
+#include <EGL/egl.h>
 #include <GL/gl.h>
 #include <GL/glx.h>
 
@@ -108,6 +109,10 @@ void GLView::tearDown() {
 
 bool GLView::makeCurrent() {
     if (!context_ || !IsShownOnScreen()) return false;
+    // A face's context left current (projecting paint, reading a face back) would make the
+    // window's refused: one thread has one current context across EGL and GLX.
+    if (eglGetCurrentContext() != EGL_NO_CONTEXT)
+        eglMakeCurrent(eglGetCurrentDisplay(), EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     if (!SetCurrent(*context_)) return false;
     if (!displayState().contextReady) prepareContext();
     return true;

@@ -8,6 +8,7 @@
 #include "app/gl_view.h"
 #include "app/main_menu.h"
 #include "app/open_document.h"
+#include "app/paint_loop.h"
 #include "platform/message.h"
 #include "platform/report.h"
 #include "shell/commands.h"
@@ -96,6 +97,7 @@ void MainWindow::onClose(wxCloseEvent& event) {
         event.Veto();
         return;
     }
+    stopPaintLoop();
     view_->tearDown();
     Destroy();
     // The window is deleted at the next idle time; a close from a signal must not wait

@@ -138,6 +138,9 @@ const char* PaintLink::openAsPlugin(std::unique_ptr<PaintLink>& link, std::uint3
         if (!made->events_[i].open(names.events[i])) return notRunning;
     made->ownId_ = peerProcessId != 0 ? peerProcessId : ownProcessId();
     if (!made->bell_.bind(names.bell(made->ownId_))) return notRunning;
+    // Held while this end is open: the application streams views only to an open plug-in,
+    // not to the paint program a plug-in that has ended left recorded as the peer.
+    made->mapping_.holdUseLock();
     shared(made->record_->pluginProcessId).store(made->ownId_);
     made->signal(LinkEvent::pluginRead);
     link = std::move(made);

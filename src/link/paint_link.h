@@ -81,6 +81,8 @@ public:
     // out of the shared record and checked, so that the peer cannot change them any more.
     const LinkRecord& received() const { return *received_; }
     bool isApplication() const { return side_ == LinkSide::application; }
+    // Whether a plug-in end has the link open now (it holds the record's use lock).
+    bool pluginIsOpen() const { return mapping_.useLockHeld(); }
     bool isSignalled(LinkEvent event) const;
 
 private:

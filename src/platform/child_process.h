@@ -15,7 +15,8 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // Starts program with argument; false (errno set) when it cannot be started,
+    // Starts program (a path, or a bare name looked up in PATH) with argument, in this
+    // process's environment and folder; false (errno set) when it cannot be started,
     // including a program that does not exist or cannot be executed.
     bool start(const std::string& program, const std::string& argument);
 
@@ -28,3 +29,6 @@ public:
 private:
     pid_t pid_ = -1;
 };
+
+// The program as it would be started: a name without a slash found in PATH, else as given.
+std::string findProgram(const std::string& program);

@@ -81,6 +81,31 @@ bool SharedMemory::tryLock() {
     return result == 0;
 }
 
+namespace {
+struct flock firstByte(short type) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0;
+    lock.l_len = 1;
+    return lock;
+}
+}  // namespace
+
+bool SharedMemory::holdUseLock() {
+    if (!fd_) return false;
+    struct flock lock = firstByte(F_RDLCK);
+    return ::fcntl(fd_.get(), F_OFD_SETLK, &lock) == 0;
+}
+
+bool SharedMemory::useLockHeld() const {
+    if (!fd_) return false;
+    // Asking for a write lock finds any reader's lock; this description holds none.
+    struct flock lock = firstByte(F_WRLCK);
+    if (::fcntl(fd_.get(), F_OFD_GETLK, &lock) != 0) return false;
+    return lock.l_type != F_UNLCK;
+}
+
 void SharedMemory::close() {
     if (data_ != nullptr) ::munmap(data_, size_);
     data_ = nullptr;

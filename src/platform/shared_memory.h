@@ -31,6 +31,11 @@ public:
 
     // Exclusive advisory lock on the object, held until it is closed (or the process ends).
     bool tryLock();
+    // A shared lock on the object's first byte (an open-file-description lock, apart from
+    // tryLock's), held until this object is closed or its process ends; and whether any
+    // open of the object holds one.
+    bool holdUseLock();
+    bool useLockHeld() const;
 
     void* data() const { return data_; }
     std::size_t size() const { return size_; }

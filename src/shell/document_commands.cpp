@@ -42,6 +42,7 @@ std::unique_ptr<PaintedSixImage> loadPanorama(DocumentQuestions& questions, cons
 
 void Shell::replacePanorama(std::unique_ptr<PaintedSixImage> next) {
     if (panorama_) next->setFOV(panorama_->getFOV());
+    viewFileWatch_.stop();
     panorama_ = std::move(next);
     windowPitch_ = 0;
     windowHeading_ = 0;
@@ -110,6 +111,7 @@ void Shell::startWith(DocumentQuestions& questions, const std::vector<std::strin
 
 bool Shell::exitSequence(DocumentQuestions& questions) {
     if (!confirmDiscard(questions)) return false;
+    viewFileWatch_.stop();
     if (!tempViewPath_.empty()) {
         if (std::remove(tempViewPath_.c_str()) != 0) {
             char text[1024];

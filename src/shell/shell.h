@@ -1,10 +1,14 @@
 #pragma once
-#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "link/paint_link.h"
+#include "link/tile_transfer.h"
+#include "platform/child_process.h"
+#include "platform/file_time.h"
+#include "platform/file_watch.h"
+#include "shell/paint_host.h"
 #include "view/painted_six_image.h"
 
 class DocumentQuestions;
@@ -82,14 +86,58 @@ public:
     const char* openLink();
     PaintLink* link() const { return link_.get(); }
     const std::string& tempViewPath() const { return tempViewPath_; }
-    std::time_t tempViewTime() const { return tempViewTime_; }
+    FileTime tempViewTime() const { return tempViewTime_; }
     // The file just written for the paint program and its modification time.
-    void setTempView(const std::string& path, std::time_t time);
+    void setTempView(const std::string& path, FileTime time);
     int sendingView() const { return sendingView_; }
     int quitRequested() const { return quitRequested_; }
 
+    // The window around the round trip; without one, "Paint this view" does nothing.
+    void setPaintHost(PaintHost* host) { host_ = host; }
+    // "Paint this view": the view streamed to a plug-in that has the link open, else
+    // written to a new temporary file that the paint program is started on.
+    void paintThisView();
+    // Starts "PaintApp" on path; a program still running after half a second becomes
+    // the link's peer. False (reported) when it could not be started.
+    bool launchPaintProgram(const std::string& path);
+    // A new panorama for a plug-in's command (15 from the New Panorama dialog, 16 from
+    // the record's template, 17 white faces of the record's size), after the save
+    // prompt; false when the old one stays.
+    bool replacePanorama(int kind);
+
+    // The main loop's sources: the link's bell, the peer's end, the view file's folder.
+    // Each is -1 while there is none.
+    int bellDescriptor() const;
+    int peerDescriptor();
+    int watchDescriptor() const;
+    // Whether a peer is known whose end no descriptor reports: check it now and then.
+    bool peerNeedsPolling();
+    // A source became ready (or the polling timer ran): one step of the round trip, or,
+    // while a step or a dialog is running, a note that one is due.
+    void loopSourceReady();
+    // The window's modal dialogs: no step runs while one is open; a step that came due
+    // runs once the last one has closed.
+    void dialogOpened();
+    void dialogClosed();
+    bool stepPending() const { return stepPending_; }
+
 private:
     void notifyTitle();
+    void step();
+    void receiveStep();
+    void sendStep();
+    void abandoned(std::int32_t command);
+    void peerEnded();
+    void firstTileArrived(const LinkRecord& r);
+    void lastTileArrived(const LinkRecord& r);
+    void startSendingView();
+    bool reReadViewFileIfNewer();
+    void reapChildren();
+    void takeViewFileSaves();
+    void setWindowState(WindowState state);
+    bool pluginHasLinkOpen() const;
+    bool hasPeer() const;
+
     void notifyCommands();
     void notifyView();
 
@@ -101,5 +149,12 @@ private:
     int sendingView_ = 0;
     int quitRequested_ = 0;
     std::string tempViewPath_;
-    std::time_t tempViewTime_ = 0;
+    FileTime tempViewTime_ = 0;
+    PaintHost* host_ = nullptr;
+    std::unique_ptr<TileSender> sender_;
+    std::vector<ChildProcess> children_;  // paint programs started, reaped as they end
+    int stepDepth_ = 0;
+    int dialogDepth_ = 0;
+    bool stepPending_ = false;
+    FileWatch viewFileWatch_;  // saves of the view file by a program already running
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -26,6 +27,28 @@ TEST(ChildProcess, AMissingProgramIsAFailedStart) {
     ChildProcess child;
     EXPECT_FALSE(child.start("/nonexistent/paint-program", "x.bmp"));
     EXPECT_EQ(child.pid(), -1);
+}
+
+TEST(ChildProcess, ABareNameIsFoundInPathAndTheChildGetsNoneOfOurDescriptors) {
+    TempDir dir;
+    const std::string result = dir.file("result");
+    // A descriptor without close-on-exec, as a library might leave one.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const std::string script = dir.file("script");
+    std::ofstream(script) << "if [ -e /proc/$$/fd/" << ends[1] << " ]; then echo open; else echo closed; fi > '"
+                          << result << "'\n";
+    ChildProcess child;
+    ASSERT_TRUE(child.start("sh", script));
+    const int status = child.wait();
+    ::close(ends[0]);
+    ::close(ends[1]);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::string text;
+    std::ifstream(result) >> text;
+    EXPECT_EQ(text, "closed");
+    EXPECT_EQ(findProgram("no-such-program-anywhere"), "no-such-program-anywhere");
 }
 
 TEST(ChildProcess, RunningUntilItEnds) {

@@ -71,7 +71,7 @@ TEST_F(ShellTest, CommandsAreEnabledByWhatThisBuildOffersAndWhetherThereIsAPanor
         {cmdForward, false, true},    {cmdDown, false, true},     {cmdExit, true, true},
         {cmdAbout, true, true},       {cmdHelp, true, true},      {cmdRuntimeDebugging, true, true},
         {cmdNew, true, true},         {cmdResize, false, true},   {cmdPreferences, true, true},
-        {cmdPaintView, false, false}, {40015, false, false},      {0, false, false},
+        {cmdPaintView, false, true},  {40015, false, false},      {0, false, false},
     };
     for (const Case& c : cases) EXPECT_EQ(shell.commandEnabled(c.id), c.withoutPanorama) << c.id;
     start();

@@ -96,6 +96,14 @@ ProgramRun::ProgramRun(const std::string& program, std::vector<std::string> argu
     });
 }
 
+bool ProgramRun::ended() {
+    if (exit_ >= 0) return true;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) != pid_) return false;
+    exit_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return true;
+}
+
 int ProgramRun::exitCode() {
     if (exit_ < 0) exit_ = exitCodeOf(pid_);
     return exit_;

@@ -51,6 +51,8 @@ public:
     ProgramRun(const std::string& program, std::vector<std::string> arguments);
     // Waits for the program to end.
     int exitCode();
+    // Whether the program has ended, without waiting.
+    bool ended();
     std::string out();
     std::string err();
 

@@ -1,0 +1,69 @@
+// A stand-in for the user's paint program, started by the editor on the view file. What
+// it does is chosen by $SCRIPTED_PAINT:
+//   save      stays open a while, paints a red square into the file and saves, then ends
+//   nosave    stays open a while and ends without saving
+//   handoff   ends at once, as a program that hands the file to a copy already running
+//   savetwice saves a red square, then a blue one elsewhere, then ends
+//   stay      never ends by itself
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+std::uint32_t field(const std::vector<char>& b, std::size_t at, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<std::uint8_t>(b[at + static_cast<std::size_t>(i)]);
+    return v;
+}
+
+// Fills the square of side/8 whose top left corner is at (fx, fy) of the picture's size
+// with blue, green, red; false when the file is no 24-bit BMP.
+bool paint(const char* path, double fx, double fy, std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || field(b, 28, 2) != 24) return false;
+    const std::uint32_t offset = field(b, 10, 4);
+    const int width = static_cast<int>(field(b, 18, 4));
+    const int height = static_cast<int>(field(b, 22, 4));  // bottom-up
+    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    if (width <= 0 || height <= 0 || offset + stride * static_cast<std::size_t>(height) > b.size()) return false;
+    const int side = std::max(1, std::min(width, height) / 8);
+    const int left = static_cast<int>(fx * width), top = static_cast<int>(fy * height);
+    for (int y = top; y < top + side && y < height; ++y)
+        for (int x = left; x < left + side && x < width; ++x) {
+            char* p = b.data() + offset + static_cast<std::size_t>(height - 1 - y) * stride + static_cast<std::size_t>(x) * 3;
+            p[0] = static_cast<char>(blue);
+            p[1] = static_cast<char>(green);
+            p[2] = static_cast<char>(red);
+        }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(b.data(), static_cast<std::streamsize>(b.size()));
+    return static_cast<bool>(out);
+}
+
+void pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) return 2;
+    const char* mode = std::getenv("SCRIPTED_PAINT");
+    const std::string m = mode != nullptr ? mode : "save";
+    if (m == "handoff") return 0;
+    pause(800);  // longer than the editor waits to see whether the program stays
+    if (m == "save") return paint(argv[1], 0.25, 0.25, 0, 0, 255) ? 0 : 1;
+    if (m == "savetwice") {
+        if (!paint(argv[1], 0.25, 0.25, 0, 0, 255)) return 1;
+        pause(300);
+        return paint(argv[1], 0.625, 0.625, 255, 0, 0) ? 0 : 1;
+    }
+    if (m == "stay")
+        for (;;) pause(1000);
+    return 0;
+}
