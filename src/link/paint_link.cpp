@@ -205,14 +205,6 @@ int PaintLink::peerDescriptor() {
     return peer_.descriptor();
 }
 
-bool PaintLink::releaseEndedPeer() {
-    peerProcess();
-    if (!((peer_ && peer_.ended()) || peerVanished_)) return false;
-    peer_.close();
-    peerVanished_ = false;
-    return true;
-}
-
 void PaintLink::setPeerProcessId(std::uint32_t processId) {
     peer_.close();
     peerVanished_ = false;

@@ -62,10 +62,6 @@ public:
 
     // The watched peer process (a descriptor; -1 when there is none or it cannot be opened).
     int peerProcess();
-    // Lets go of the watched process once it has ended, without the peer-ended handling
-    // (no command 10, events untouched): for a plug-in that closed its end before it ended.
-    // True when such a process was let go.
-    bool releaseEndedPeer();
     void setPeerProcessId(std::uint32_t processId);
     void setViewAngles(float heading, float pitch);
     void setImageSize(std::int32_t width, std::int32_t height);
