@@ -343,6 +343,9 @@ void Shell::lastTileArrived(const LinkRecord& r) {
             panorama_->refreshView(size);
         }
         startSendingView();
+        // The plug-in now waits for the first tile and rings no bell before it: the
+        // sender's first step cannot wait for a loop source.
+        stepPending_ = true;
         break;
     }
     default: notifyView(); break;
