@@ -1,8 +1,5 @@
 #include "platform/settings.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +8,7 @@
 #include <vector>
 
 #include "platform/file_contents.h"
+#include "platform/known_folders.h"
 #include "platform/message.h"
 #include "platform/settings_line.h"
 
@@ -19,25 +17,6 @@ namespace {
 constexpr const char* settingsFile = "Quorla/Domecast.reg";
 // Far beyond any real settings file; a larger one is not read into memory.
 constexpr std::size_t settingsFileLimit = 1 << 20;
-
-std::string absoluteEnvironmentFolder(const char* variable) {
-    const char* value = std::getenv(variable);
-    // Relative folders in these variables are invalid and ignored.
-    if (value == nullptr || value[0] != '/') return {};
-    return value;
-}
-
-std::string homeFolder() {
-    std::string home = absoluteEnvironmentFolder("HOME");
-    if (!home.empty()) return home;
-    std::vector<char> buffer(16384);
-    passwd entry;
-    passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
-        found->pw_dir != nullptr && found->pw_dir[0] == '/')
-        return found->pw_dir;
-    return {};
-}
 
 // The registry's 260-byte buffer: at most 259 bytes, cut before the first NUL, and never
 // inside a UTF-8 sequence.
@@ -155,12 +134,8 @@ void updateUserFile(std::string_view name, const std::string& replacement) {
 }  // namespace
 
 std::string userSettingsPath() {
-    std::string folder = absoluteEnvironmentFolder("XDG_CONFIG_HOME");
-    if (folder.empty()) {
-        const std::string home = homeFolder();
-        if (home.empty()) return {};
-        folder = home + "/.config";
-    }
+    const std::string folder = xdgFolder("XDG_CONFIG_HOME", ".config");
+    if (folder.empty()) return {};
     return folder + "/" + settingsFile;
 }
 
