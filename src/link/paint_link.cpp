@@ -205,6 +205,14 @@ int PaintLink::peerDescriptor() {
     return peer_.descriptor();
 }
 
+bool PaintLink::releaseEndedPlugin() {
+    if (!peer_ || !peer_.ended()) return false;
+    bell_.drain();
+    if (bell_.lastRinger() != peer_.processId()) return false;
+    peer_.close();
+    return true;
+}
+
 void PaintLink::setPeerProcessId(std::uint32_t processId) {
     peer_.close();
     peerVanished_ = false;

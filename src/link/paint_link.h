@@ -62,6 +62,12 @@ public:
 
     // The watched peer process (a descriptor; -1 when there is none or it cannot be opened).
     int peerProcess();
+    // Lets go of the watched process without the peer-ended handling (no command 10, events
+    // untouched) when it has ended and was the plug-in itself, the last process to ring this
+    // end's bell. A plug-in that named its paint program as the peer leaves the same record
+    // behind when it closes, but the paint program's end is still the loss of the peer.
+    // True when the process was let go.
+    bool releaseEndedPlugin();
     void setPeerProcessId(std::uint32_t processId);
     void setViewAngles(float heading, float pitch);
     void setImageSize(std::int32_t width, std::int32_t height);

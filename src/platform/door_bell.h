@@ -22,7 +22,11 @@ public:
     void ring(const std::string& name) const;
     // Takes every queued ring off the bell.
     void drain() const;
+    // The process that rang last, as the kernel saw it (not as it named itself); 0 before
+    // any ring.
+    int lastRinger() const { return lastRinger_; }
 
 private:
     LocalSocket socket_;
+    mutable int lastRinger_ = 0;
 };

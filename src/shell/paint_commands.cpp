@@ -258,6 +258,11 @@ void Shell::step() {
 }
 
 void Shell::receiveStep() {
+    // A plug-in that closed its end (pluginProcessId and command both 0) and then ended was
+    // done with the link: its end is not the loss of a peer, so nothing is re-read or shown.
+    // A cancel it left behind is still read below.
+    const LinkRecord& shared = link_->record();
+    if (shared.pluginProcessId == 0 && shared.command == LinkCommand::idle) link_->releaseEndedPlugin();
     if (!link_->tryToRead()) {
         abandoned(link_->abandonedWith());
         return;

@@ -233,7 +233,8 @@ struct Plugin {
     std::unique_ptr<PaintLink> link;
     LinkPicture view;
 
-    bool open() { return PaintLink::openAsPlugin(link) == nullptr; }
+    // paintProgram: the process recorded as the peer; 0 records the plug-in's own.
+    bool open(std::uint32_t paintProgram = 0) { return PaintLink::openAsPlugin(link, paintProgram) == nullptr; }
     // Receives one view; the number of tiles, or -1.
     int receive(float* heading = nullptr, float* pitch = nullptr) {
         int tiles = 0;
@@ -267,11 +268,11 @@ struct Plugin {
 class LinkRoundTripTest : public PaintRoundTripTest {
 protected:
     // Runs body as the plug-in in a child process once its link is open.
-    void startPlugin(const std::function<int(Plugin&)>& body) {
+    void startPlugin(const std::function<int(Plugin&)>& body, std::uint32_t paintProgram = 0) {
         Beacon open;
         child = runChild([&] {
             Plugin plugin;
-            if (!plugin.open()) return 100;
+            if (!plugin.open(paintProgram)) return 100;
             open.send();
             return body(plugin);
         });
@@ -312,7 +313,29 @@ TEST_F(LinkRoundTripTest, PaintThisViewStreamsTheViewInTilesWithTheAnglesOnTheLa
     EXPECT_TRUE(shell.tempViewPath().empty());
     EXPECT_EQ(finishPlugin(), 3 * 2);
     EXPECT_EQ(shell.sendingView(), 0);
-    EXPECT_EQ(host.states.front(), WindowState::hidden);
+    // The plug-in closed its end before it ended: not a lost peer, so the window stays
+    // hidden for the paint program.
+    EXPECT_EQ(host.states, std::vector<WindowState>{WindowState::hidden});
+    EXPECT_EQ(shell.link()->record().command, 0);
+    EXPECT_LT(shell.peerDescriptor(), 0);
+}
+
+TEST_F(LinkRoundTripTest, APaintProgramThatQuitsAfterItsPluginClosedBringsTheWindowBack) {
+    // The plug-in names its paint program as the peer, takes the view, closes its end and
+    // ends, as GIMP's plug-ins do; the record is then the same as after a plug-in that was
+    // its own peer, but the paint program quitting later must not leave the window hidden.
+    const pid_t paintProgram = runChild([] {
+        ::pause();
+        return 0;
+    });
+    startPlugin([](Plugin& plugin) { return plugin.receive(); }, static_cast<std::uint32_t>(paintProgram));
+    paintThisViewOverTheLink({300, 200});
+    EXPECT_EQ(finishPlugin(), 2);
+    EXPECT_EQ(host.states, std::vector<WindowState>{WindowState::hidden});
+    ::kill(paintProgram, SIGKILL);
+    exitCodeOf(paintProgram);
+    EXPECT_TRUE(runLoopUntil([&] { return host.states.size() == 2; }));
+    EXPECT_EQ(host.states.back(), WindowState::shown);
     EXPECT_EQ(shell.link()->record().command, 0);
 }
 
