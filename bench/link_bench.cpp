@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "forked_plugin.h"
 #include "link/paint_link.h"
 
 namespace {
@@ -26,15 +27,12 @@ namespace {
 }
 
 void TileHandshake(benchmark::State& state) {
-    const std::string name = "DomecastBench" + std::to_string(::getpid());
-    ::setenv("DOMECAST_LINK_NAME", name.c_str(), 1);
-    std::unique_ptr<PaintLink> app;
-    if (PaintLink::openAsApplication(app) != nullptr) {
+    const ForkedPluginLink link("DomecastBench", readTiles);
+    PaintLink* app = link.app();
+    if (app == nullptr) {
         state.SkipWithError("the link cannot be created");
         return;
     }
-    const pid_t plugin = ::fork();
-    if (plugin == 0) readTiles();
     app->setImageSize(256, 256);
     app->firstTile();
     for (auto _ : state) {
@@ -45,10 +43,6 @@ void TileHandshake(benchmark::State& state) {
         std::memset(app->record().tilePixels, 0, LinkRecord::tilePixelsSize);
         app->doneWriting();
     }
-    app->cancel();
-    int status = 0;
-    ::waitpid(plugin, &status, 0);
-    app->close();
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(LinkRecord::tilePixelsSize));
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "forked_plugin.h"
 #include "link/paint_link.h"
 #include "link/tile_transfer.h"
 
@@ -40,15 +41,12 @@ constexpr int viewHeight = 1080;
 }
 
 void ViewOutPaintBack(benchmark::State& state) {
-    const std::string name = "DomecastPaintBench" + std::to_string(::getpid());
-    ::setenv("DOMECAST_LINK_NAME", name.c_str(), 1);
-    std::unique_ptr<PaintLink> app;
-    if (PaintLink::openAsApplication(app) != nullptr) {
+    const ForkedPluginLink link("DomecastPaintBench", paintBack);
+    PaintLink* app = link.app();
+    if (app == nullptr) {
         state.SkipWithError("the link cannot be created");
         return;
     }
-    const pid_t plugin = ::fork();
-    if (plugin == 0) paintBack();
 
     std::vector<std::uint8_t> view(static_cast<std::size_t>(viewWidth) * viewHeight * 3);
     for (std::size_t i = 0; i < view.size(); ++i) view[i] = static_cast<std::uint8_t>(i * 7 + (i >> 11));
@@ -74,10 +72,6 @@ void ViewOutPaintBack(benchmark::State& state) {
         backSeconds += std::chrono::duration<double>(back - sent).count();
         state.SetIterationTime(std::chrono::duration<double>(back - start).count());
     }
-    app->cancel();
-    int status = 0;
-    ::waitpid(plugin, &status, 0);
-    app->close();
     // Milliseconds a direction, averaged over the iterations.
     state.counters["out_ms"] = benchmark::Counter(outSeconds * 1000, benchmark::Counter::kAvgIterations);
     state.counters["back_ms"] = benchmark::Counter(backSeconds * 1000, benchmark::Counter::kAvgIterations);

@@ -23,38 +23,6 @@ const char* const faceSuffixes[] = {"_FR", "_BK", "_LF", "_RT", "_UP", "_DN"};
 
 class PaintWindow : public EditorWindow {
 protected:
-    void presetSettings(const std::string& lines) {
-        std::ofstream(config_.file("Quorla/Domecast.reg"), std::ios::app) << lines;
-    }
-    std::string focusDialog(const std::string& name) {
-        std::string id;
-        waitUntil(20s, [&] {
-            id = xdotool("search --onlyvisible --name '^" + name + "$'");
-            id = id.substr(0, id.find('\n'));
-            return !id.empty();
-        });
-        if (!id.empty()) xdotool("windowfocus --sync " + id);
-        return id;
-    }
-    bool gone(const std::string& id, std::chrono::milliseconds timeout = 20s) {
-        return waitUntil(timeout, [&] { return xdotool("search --onlyvisible --name .").find(id) == std::string::npos; });
-    }
-    bool visible(const std::string& id) {
-        return xdotool("search --onlyvisible --name .").find(id) != std::string::npos;
-    }
-    void saveAs(const std::string& path) {
-        const std::string dialog = focusDialog("Save As");
-        ASSERT_FALSE(dialog.empty()) << readText(config_.file("editor.txt"));
-        xdotool("key alt+n ctrl+a");
-        xdotool("type --delay 20 '" + path + "'");
-        bool closed = false;
-        for (int attempt = 0; attempt < 5 && !closed; ++attempt) {
-            std::this_thread::sleep_for(1s);
-            xdotool("key Return");
-            closed = gone(dialog, 5s);
-        }
-        ASSERT_TRUE(closed);
-    }
     // The one view file in folder, or empty.
     static std::string viewFileIn(const std::filesystem::path& folder) {
         std::string found;

@@ -39,43 +39,7 @@ std::string notWhiteFace(const std::string& path, int side) {
     return {};
 }
 
-class SizeDialogsWindow : public EditorWindow {
-protected:
-    // Settings the editor starts with, as lines of its settings file.
-    void presetSettings(const std::string& lines) {
-        std::ofstream(config_.file("Quorla/Domecast.reg"), std::ios::app) << lines;
-    }
-
-    // The visible window of that exact name, focused; empty when none came.
-    std::string focusDialog(const std::string& name) {
-        std::string id;
-        waitUntil(20s, [&] {
-            id = xdotool("search --onlyvisible --name '^" + name + "$'");
-            id = id.substr(0, id.find('\n'));
-            return !id.empty();
-        });
-        if (!id.empty()) xdotool("windowfocus --sync " + id);
-        return id;
-    }
-    bool gone(const std::string& id, std::chrono::milliseconds timeout = 20s) {
-        return waitUntil(timeout, [&] { return xdotool("search --onlyvisible --name .").find(id) == std::string::npos; });
-    }
-    // Types path into the Save As dialog and confirms it.
-    void saveAs(const std::string& path) {
-        const std::string dialog = focusDialog("Save As");
-        ASSERT_FALSE(dialog.empty()) << readText(config_.file("editor.txt"));
-        xdotool("key alt+n ctrl+a");  // the "Name:" field, wherever the focus was
-        xdotool("type --delay 20 '" + path + "'");
-        // The file chooser checks a typed path before its Save button takes it.
-        bool closed = false;
-        for (int attempt = 0; attempt < 5 && !closed; ++attempt) {
-            std::this_thread::sleep_for(1s);
-            xdotool("key Return");
-            closed = gone(dialog, 5s);
-        }
-        ASSERT_TRUE(closed);
-    }
-};
+using SizeDialogsWindow = EditorWindow;
 
 TEST_F(SizeDialogsWindow, NewThenResizeGiveWhiteFacesOfTheChosenSizes) {
     // Save As offers "3DStudio, Targa", so a typed name needs no type.

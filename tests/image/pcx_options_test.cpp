@@ -8,27 +8,12 @@
 #include "support/message_recorder.h"
 #include "support/scoped_settings.h"
 #include "support/temp_dir.h"
+#include "support/settings_folder.h"
 
 namespace {
 
-// Points both settings branches into a fresh folder for the test's lifetime.
-class PCXSettingsTest : public ::testing::Test {
-protected:
-    std::uint32_t number(const char* name) {
-        std::uint32_t value = 12345;
-        EXPECT_EQ(readNumberSetting(name, value, 0, 1), 1) << name;
-        return value;
-    }
-    std::string text(const char* name) {
-        std::string value = "unset";
-        EXPECT_EQ(readStringSetting(name, value, 0, 1), 1) << name;
-        return value;
-    }
-
-    TempDir dir;
-    ScopedSettings settings{dir.path().string()};
-    MessageRecorder recorder;  // no message may appear: absent PCX settings are not reported
-};
+// No message may appear: absent PCX settings are not reported.
+using PCXSettingsTest = SettingsFolderTest;
 
 TEST_F(PCXSettingsTest, DefaultsWhenAbsent) {
     const PCXWriteOptions options = readPCXWriteOptions();

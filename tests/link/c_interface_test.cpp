@@ -29,29 +29,7 @@ public:
     explicit CPlugin(std::vector<std::string> arguments) : ProgramRun(DOMECAST_C_PLUGIN, std::move(arguments)) {}
 };
 
-class CInterfaceTest : public testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(PaintLink::openAsApplication(app), nullptr); }
-    void TearDown() override {
-        if (app) app->close();
-    }
-    // The ended plug-in, noticed by the next wait, returns the link to idle.
-    void settle() {
-        if (app->peerProcess() >= 0) {
-            EXPECT_FALSE(app->waitToRead());
-        }
-        app->record().command = LinkCommand::idle;
-    }
-    void streamView(int width, int height, float heading, float pitch) {
-        for (int i = 0; i < 500 && app->record().pluginProcessId == 0; ++i) usleep(10000);
-        app->setImageSize(width, height);
-        TileSender sender(*app, heading, pitch, patternSource());
-        ASSERT_EQ(sender.run(), TransferStatus::done);
-    }
-
-    LinkEnvironment environment;
-    std::unique_ptr<PaintLink> app;
-};
+using CInterfaceTest = LinkApplicationTest;
 
 // heading 1.25, pitch -0.5: marker 0x67F099, corners red 0x99, green 0xF0, blue 0x67.
 const std::uint8_t viewCorner[3] = {0x99, 0xF0, 0x67};

@@ -85,16 +85,7 @@ bool idleFromChild(const PaintLink& link) {
            !link.isSignalled(LinkEvent::appCancel) && !link.isSignalled(LinkEvent::pluginCancel);
 }
 
-class PaintLinkTest : public testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(PaintLink::openAsApplication(app), nullptr); }
-    void TearDown() override {
-        if (app) app->close();
-    }
-
-    LinkEnvironment environment;
-    std::unique_ptr<PaintLink> app;
-};
+using PaintLinkTest = LinkApplicationTest;
 }  // namespace
 
 TEST_F(PaintLinkTest, ApplicationCreatesAnIdleRecord) {

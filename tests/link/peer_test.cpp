@@ -34,30 +34,7 @@ public:
 
 constexpr float degree = 3.14159274f * (1.0f / 180.0f);  // degToRad
 
-class PeerTest : public testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(PaintLink::openAsApplication(app), nullptr); }
-
-    // Streams the pattern as the application's main loop does, once a peer is there.
-    void streamView(int width, int height, float heading, float pitch) {
-        for (int i = 0; i < 500 && app->record().pluginProcessId == 0; ++i) usleep(10000);
-        app->setImageSize(width, height);
-        TileSender sender(*app, heading, pitch, patternSource());
-        ASSERT_EQ(sender.run(), TransferStatus::done);
-    }
-
-    // The peer's end, noticed by the next wait, returns the link to idle.
-    void settle() {
-        if (app->peerProcess() >= 0) {
-            EXPECT_FALSE(app->waitToRead());
-            EXPECT_EQ(app->record().command, LinkCommand::peerEnded);
-        }
-        app->record().command = LinkCommand::idle;
-    }
-
-    LinkEnvironment environment;
-    std::unique_ptr<PaintLink> app;
-};
+using PeerTest = LinkApplicationTest;
 }  // namespace
 
 TEST(Peer, TellsWhenTheApplicationIsNotRunning) {

@@ -48,23 +48,7 @@ struct Size2 {
 // bands whose last is narrower, and the bare exchange of an empty picture.
 const Size2 sizes[] = {{1, 1}, {257, 40}, {300, 1}, {513, 300}, {0, 0}};
 
-class TileTransferTest : public testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(PaintLink::openAsApplication(app), nullptr); }
-    void TearDown() override {
-        if (app) app->close();
-    }
-    // The ended peer, noticed by the next wait, returns the link to idle for the next case.
-    void settle() {
-        if (app->peerProcess() >= 0) {
-            EXPECT_FALSE(app->waitToRead());
-        }
-        app->record().command = LinkCommand::idle;
-    }
-
-    LinkEnvironment environment;
-    std::unique_ptr<PaintLink> app;
-};
+using TileTransferTest = LinkApplicationTest;
 
 }  // namespace
 

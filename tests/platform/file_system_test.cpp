@@ -10,25 +10,11 @@
 #include <fstream>
 
 #include "support/temp_dir.h"
+#include "support/text_files.h"
+#include "support/image_files.h"
 
 namespace {
 namespace fs = std::filesystem;
-
-void writeText(const std::string& path, const std::string& text, unsigned mode = 0644) {
-    std::ofstream(path, std::ios::binary) << text;
-    ::chmod(path.c_str(), mode);
-}
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-unsigned modeOf(const std::string& path) {
-    struct stat status {};
-    EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
-    return status.st_mode & 07777;
-}
 
 std::size_t entries(const fs::path& folder) {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
@@ -46,9 +32,9 @@ TEST(CopyFileReplacing, TakesTheSourcesModeAndANewTimeAndReplacesThroughRename) 
     fs::create_hard_link(destination, dir.file("old name"));
 
     ASSERT_EQ(copyFileReplacing(source, destination), 0);
-    EXPECT_EQ(readAll(destination), "new program");
+    EXPECT_EQ(fileText(destination), "new program");
     EXPECT_EQ(modeOf(destination), 0755u);
-    EXPECT_EQ(readAll(dir.file("old name")), "old");
+    EXPECT_EQ(fileText(dir.file("old name")), "old");
     EXPECT_GT(fs::last_write_time(destination), fs::last_write_time(source));
     EXPECT_EQ(entries(dir.path()), 3u);  // no temporary file left
 }
@@ -71,7 +57,7 @@ TEST(CopyFileReplacing, FailuresLeaveTheDestinationAsItWas) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(copyFileReplacing(c.source, c.destination), c.error) << c.source << " -> " << c.destination;
-        EXPECT_EQ(readAll(dir.file("kept")), "kept");
+        EXPECT_EQ(fileText(dir.file("kept")), "kept");
         EXPECT_EQ(entries(dir.path()), 4u) << c.destination;
         EXPECT_EQ(entries(dir.file("folder")), 0u);
     }

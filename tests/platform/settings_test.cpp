@@ -10,32 +10,12 @@
 #include "support/image_files.h"
 #include "support/message_recorder.h"
 #include "support/temp_dir.h"
+#include "support/scoped_env.h"
+#include "support/text_files.h"
 
 namespace {
 
 const char* const missingMessage = "Error: Domecast registry information missing;\nremove and then reinstall Domecast.";
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) setenv(name_, old_->c_str(), 1);
-        else unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-void writeText(const std::string& path, const std::string& text) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 // Both branches inside a fresh folder; the machine branch is the first of two folders.
 class SettingsTest : public ::testing::Test {

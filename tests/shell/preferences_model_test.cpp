@@ -13,46 +13,14 @@
 #include "support/message_recorder.h"
 #include "support/scoped_settings.h"
 #include "support/temp_dir.h"
+#include "support/scoped_env.h"
+#include "support/text_files.h"
+#include "support/image_files.h"
 
 namespace {
 namespace fs = std::filesystem;
 
 const char* const missingMessage = "Error: Domecast registry information missing;\nremove and then reinstall Domecast.";
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) setenv(name_, old_->c_str(), 1);
-        else unsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-void writeText(const std::string& path, const std::string& text, unsigned mode = 0644) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-    ::chmod(path.c_str(), mode);
-}
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-unsigned modeOf(const std::string& path) {
-    struct stat status {};
-    EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
-    return status.st_mode & 07777;
-}
 
 // Settings, install log and GIMP's user folder inside a fresh folder; the installed
 // plug-ins are five small executables in "installed" (a folder of mode 0750).
@@ -70,8 +38,8 @@ protected:
 
     void machine(const std::string& lines) { writeText(dir.file("settings/machine/Quorla/Domecast.reg"), lines); }
     void user(const std::string& lines) { writeText(dir.file("settings/user/Quorla/Domecast.reg"), lines); }
-    std::string userFile() const { return readAll(dir.file("settings/user/Quorla/Domecast.reg")); }
-    std::string log() const { return readAll(logPath); }
+    std::string userFile() const { return fileText(dir.file("settings/user/Quorla/Domecast.reg")); }
+    std::string log() const { return fileText(logPath); }
     std::optional<std::string> userString(const char* name) const {
         const std::string prefix = "\"" + std::string(name) + "\"=\"";
         const std::string text = userFile();
@@ -196,7 +164,7 @@ TEST_F(PreferencesTest, ANewNestedFolderIsMadeLoggedAndGetsTheFivePlugInsInOrder
     EXPECT_EQ(modeOf(target), 0750u);
     for (std::size_t i = 0; i < pluginFiles.size(); ++i) {
         const std::string copy = target + "/" + pluginFiles[i];
-        EXPECT_EQ(readAll(copy), "plug-in " + std::to_string(i));
+        EXPECT_EQ(fileText(copy), "plug-in " + std::to_string(i));
         EXPECT_EQ(modeOf(copy), 0755u);
     }
     EXPECT_EQ(userString("PluginPath"), target);
@@ -225,7 +193,7 @@ TEST_F(PreferencesTest, ATargetThatIsAFileIsReportedAndNothingIsCopied) {
         ASSERT_EQ(messages.texts().size(), 1u);
         EXPECT_EQ(messages.texts()[0], "Error creating folder:\n" + target + "/:\nNot a directory");
         EXPECT_FALSE(userString("PluginPath"));
-        EXPECT_EQ(readAll(dir.file("a file")), "x");
+        EXPECT_EQ(fileText(dir.file("a file")), "x");
         messages.clear();
     }
 }
@@ -298,7 +266,7 @@ TEST_F(PreferencesTest, AnUnchangedFolderGetsThePlugInsAgainWhenTheyDiffer) {
 
     writeText(source + "/DomecastLeft", "plug-in 1, updated", 0755);
     okWithPluginPath(target);
-    EXPECT_EQ(readAll(target + "/DomecastLeft"), "plug-in 1, updated");
+    EXPECT_EQ(fileText(target + "/DomecastLeft"), "plug-in 1, updated");
     EXPECT_EQ(log().substr(firstLog.size()), firstLog);  // all five again, logged
     EXPECT_TRUE(messages.texts().empty());
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "image/bmp.h"
 #include "panorama/geometry.h"
@@ -95,6 +96,44 @@ std::unique_ptr<TestProcess> EditorWindow::start(const std::string& output, cons
 
 std::string EditorWindow::xdotool(const std::string& arguments) {
     return runCommand("env DISPLAY=" + server_.display() + " xdotool " + arguments).value_or("");
+}
+
+void EditorWindow::presetSettings(const std::string& lines) {
+    std::ofstream(config_.file("Quorla/Domecast.reg"), std::ios::app) << lines;
+}
+
+std::string EditorWindow::focusDialog(const std::string& name) {
+    std::string id;
+    waitUntil(std::chrono::seconds(20), [&] {
+        id = xdotool("search --onlyvisible --name '^" + name + "$'");
+        id = id.substr(0, id.find('\n'));
+        return !id.empty();
+    });
+    if (!id.empty()) xdotool("windowfocus --sync " + id);
+    return id;
+}
+
+bool EditorWindow::visible(const std::string& id) {
+    return xdotool("search --onlyvisible --name .").find(id) != std::string::npos;
+}
+
+bool EditorWindow::gone(const std::string& id, std::chrono::milliseconds timeout) {
+    return waitUntil(timeout, [&] { return !visible(id); });
+}
+
+void EditorWindow::saveAs(const std::string& path) {
+    const std::string dialog = focusDialog("Save As");
+    ASSERT_FALSE(dialog.empty()) << readText(config_.file("editor.txt"));
+    xdotool("key alt+n ctrl+a");  // the "Name:" field, wherever the focus was
+    xdotool("type --delay 20 '" + path + "'");
+    // The file chooser checks a typed path before its Save button takes it.
+    bool closed = false;
+    for (int attempt = 0; attempt < 5 && !closed; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        xdotool("key Return");
+        closed = gone(dialog, std::chrono::seconds(5));
+    }
+    ASSERT_TRUE(closed);
 }
 
 std::string EditorWindow::findWindow() {

@@ -34,6 +34,15 @@ protected:
     std::string waitForTitle(const std::string& window, const std::string& wanted);
     std::string snapshotPath() const { return config_.file("view.bmp"); }
 
+    // Settings the editor starts with, as lines of its settings file.
+    void presetSettings(const std::string& lines);
+    // The visible window of that exact name, focused; empty when none came.
+    std::string focusDialog(const std::string& name);
+    bool visible(const std::string& id);
+    bool gone(const std::string& id, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // Types path into the Save As dialog and confirms it.
+    void saveAs(const std::string& path);
+
     // What a snapshot lacks to show the view at heading and pitch (degrees) with its
     // indicator ticks; empty when it shows exactly that.
     static std::string mismatch(const RawImage& shot, const PaintedSixImage& panorama, float headingDegrees,

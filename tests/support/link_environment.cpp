@@ -151,3 +151,24 @@ bool tileHoldsPattern(const std::uint8_t* pixels, const TileRect& tile) {
                 if (*pixels++ != patternByte(x, y, c)) return false;
     return true;
 }
+
+void LinkApplicationTest::SetUp() { ASSERT_EQ(PaintLink::openAsApplication(app), nullptr); }
+
+void LinkApplicationTest::TearDown() {
+    if (app) app->close();
+}
+
+void LinkApplicationTest::streamView(int width, int height, float heading, float pitch) {
+    for (int i = 0; i < 500 && app->record().pluginProcessId == 0; ++i) ::usleep(10000);
+    app->setImageSize(width, height);
+    TileSender sender(*app, heading, pitch, patternSource());
+    ASSERT_EQ(sender.run(), TransferStatus::done);
+}
+
+void LinkApplicationTest::settle() {
+    if (app->peerProcess() >= 0) {
+        EXPECT_FALSE(app->waitToRead());
+        EXPECT_EQ(app->record().command, LinkCommand::peerEnded);
+    }
+    app->record().command = LinkCommand::idle;
+}

@@ -1,12 +1,15 @@
 #pragma once
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "link/link_record.h"
+#include "link/paint_link.h"
 #include "link/tile_transfer.h"
 #include "platform/unique_fd.h"
 #include "support/temp_dir.h"
@@ -73,3 +76,18 @@ std::uint64_t fnv1a(const std::vector<std::uint8_t>& bytes);
 TileSource patternSource();
 // Whether pixels hold the pattern for tile.
 bool tileHoldsPattern(const std::uint8_t* pixels, const TileRect& tile);
+
+// The application's end of a link of the test's own, for tests whose plug-in is another
+// process.
+class LinkApplicationTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Streams the pattern as the application's main loop does, once a peer is there.
+    void streamView(int width, int height, float heading, float pitch);
+    // The ended peer, noticed by the next wait, returns the link to idle for the next case.
+    void settle();
+
+    LinkEnvironment environment;
+    std::unique_ptr<PaintLink> app;
+};
