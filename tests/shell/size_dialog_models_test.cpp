@@ -251,7 +251,9 @@ TEST_F(NewPanoramaResult, CancelAndTemplatesThatAreCancelledOrUnreadableGiveNone
     link->record().hasImage = 7;
     questions.openAnswers.push_back(FileChoice{dir.file("missing_FR.png"), -1});
     EXPECT_EQ(newPanoramaResult(NewPanoramaModel::openTemplate, questions, link.get()), nullptr);
-    EXPECT_EQ(messages.texts(), std::vector<std::string>{"IO Error reading " + dir.file("missing_*.png")});
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{"No faces found for missing: looked for missing_FR.png, "
+                                                         "missing_BK.png, missing_LF.png, missing_RT.png, "
+                                                         "missing_UP.png, missing_DN.png"});
     EXPECT_EQ(link->record().hasImage, 0);
 }
 
