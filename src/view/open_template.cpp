@@ -20,7 +20,7 @@ std::unique_ptr<PaintedSixImage> openTemplate(DocumentQuestions& questions, cons
             const int row = formatTable().bestOpenRow(templateName);
             try {
                 panorama->load(questions, row == -1 ? 0 : row, path);
-                reportUnreadFaces(panorama->unreadFaces);
+                if (!panorama->unreadFaces.empty()) questions.showMessage(unreadFacesMessage(panorama->unreadFaces));
                 return panorama;
             } catch (const ioException&) {
             } catch (const std::exception&) {
