@@ -8,7 +8,7 @@ namespace {
 std::string fileLines(const std::vector<UnreadFace>& unread) {
     std::string lines;
     for (const UnreadFace& face : unread)
-        lines += "\n" + face.path + (face.missing ? " (not found)" : " (not a picture Domecast can read)");
+        lines += "\n" + face.path + (face.missing ? " (not found)" : " (unreadable)");
     return lines;
 }
 }  // namespace

@@ -148,7 +148,7 @@ TEST_F(UnreadFaces, TheMessageNamesEachFileOnceWithWhatWasWrong) {
               "This face file could not be read; its face is left white:\n/p/pano_UP.png (not found)");
     EXPECT_EQ(unreadFacesMessage({{"/p/pano_LF.png", false}, {"/p/pano_DN.png", true}}),
               "These face files could not be read; their faces are left white:\n"
-              "/p/pano_LF.png (not a picture Domecast can read)\n/p/pano_DN.png (not found)");
+              "/p/pano_LF.png (unreadable)\n/p/pano_DN.png (not found)");
 
     reportUnreadFaces({});
     EXPECT_TRUE(messages.texts().empty());
@@ -177,10 +177,10 @@ TEST_F(UnreadFaces, ALoadThatReadsNoFaceSaysWhichNamesItLookedFor) {
          "No faces found for sky: looked for skyft.pcx, skyft.tga, skybk.pcx, skybk.tga, skylf.pcx, skylf.tga, "
          "skyrt.pcx, skyrt.tga, skyup.pcx, skyup.tga, skydn.pcx, skydn.tga"},
         {"there but unreadable", vrmlPng, "world_FR.png", {"world_FR.png", "world_UP.png"}, "world_*.png",
-         "No face of world could be read:\n" + dir.file("world_FR.png") + " (not a picture Domecast can read)\n" +
+         "No face of world could be read:\n" + dir.file("world_FR.png") + " (unreadable)\n" +
              dir.file("world_BK.png") + " (not found)\n" + dir.file("world_LF.png") + " (not found)\n" +
              dir.file("world_RT.png") + " (not found)\n" + dir.file("world_UP.png") +
-             " (not a picture Domecast can read)\n" + dir.file("world_DN.png") + " (not found)"},
+             " (unreadable)\n" + dir.file("world_DN.png") + " (not found)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
