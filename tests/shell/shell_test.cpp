@@ -233,7 +233,7 @@ TEST_F(ShellTest, FacesLeftWhiteAreToldOnceByOpenAndTheNamedFileButNotTheDefault
     EXPECT_EQ(messages.texts(), expected);
     EXPECT_EQ(shell.title(), "pano [h=0\u00b0 v=0\u00b0] - Domecast");
 
-    // A default file that cannot be read is not reported either.
+    // The default file stays silent about its white faces, as about a failure to read it.
     messages.clear();
     writeStringSetting("DefaultFile", path);
     Shell withDefault;
