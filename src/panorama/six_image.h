@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "image/bgr_image.h"
 #include "image/photo_metadata.h"
 #include "panorama/face_changes.h"
+#include "panorama/unread_faces.h"
 
 class DocumentQuestions;  // panorama/document_questions.h: the questions save and open ask
 
@@ -48,6 +50,7 @@ public:
     virtual int saveAs(DocumentQuestions& questions);
     // Reads path in the layout of open row openRow (-1: recognised from the name) into
     // this panorama, constructed empty. Leaves fileName, layout and title alone. Returns 0.
+    // Face files it could not use are listed in unreadFaces for the caller to report.
     virtual int load(DocumentQuestions& questions, int openRow, const std::string& path);
     // Asks for a file, then loads it. From a template the panorama stays unnamed. 0 when
     // opened, 1 when the user cancelled.
@@ -94,4 +97,6 @@ public:
     // since then.
     std::unique_ptr<PhotoSource> photoSource;
     FaceChanges faceChanges;
+    // The face files the last load looked for and could not use, whose faces it left white.
+    std::vector<UnreadFace> unreadFaces;
 };

@@ -1,14 +1,17 @@
 // Reading a panorama in the layout of an open row, and the questions that lead there.
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "image/codecs.h"
 #include "image/gl_dib_image.h"
 #include "image/jpeg.h"
+#include "image/pcx_tga.h"
 #include "image/png.h"
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
@@ -61,6 +64,22 @@ void stripToFaces(std::array<std::unique_ptr<BGRImage>, faceCount>& faces, const
     }
 }
 
+// The two files of a "QuakeII, Targa & PCX" face (name without extension), the one to
+// read first first. The Targa keeps the face's full colour and size, the PCX at most 256
+// palette colours, mostly at 256 x 256; so the Targa, unless the PCX was written after it
+// (edited on its own).
+std::vector<std::string> targaOrPcxFiles(const std::string& name) {
+    namespace fs = std::filesystem;
+    const std::string targa = resolveFileName(name + ".tga");
+    const std::string pcx = resolveFileName(name + ".pcx");
+    std::error_code targaError;
+    std::error_code pcxError;
+    const fs::file_time_type targaTime = fs::last_write_time(targa, targaError);
+    const fs::file_time_type pcxTime = fs::last_write_time(pcx, pcxError);
+    if (!targaError && (pcxError || targaTime >= pcxTime)) return {targa, pcx};
+    return {pcx, targa};
+}
+
 // The name a save of that layout gives to the panorama with this base name: the base
 // followed by the first alternative of the save pattern.
 std::string nameInSaveLayout(const std::string& base, const char* savePattern) {
@@ -110,6 +129,7 @@ void SixImage::rawSink(Size size, int, void* userData, std::uint32_t& stride, in
 
 int SixImage::load(DocumentQuestions& questions, int openRow, const std::string& path) {
     const FormatTable& table = formatTable();
+    unreadFaces.clear();
     if (openRow == -1) openRow = table.bestOpenRow(path);
     if (!table.validOpenRow(openRow)) throw ioException{path, ioException::opening, "no such open layout"};
     WaitCursor wait(questions);
@@ -153,25 +173,47 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
         const auto& suffixes = quake ? quakeSuffixes : faceSuffixes;
         const std::string separator = row.kind == SkyBox ? "_" : "";
         int lastRead = -1;
+        std::vector<UnreadFace> unread;
         for (int i = 0; i < faceCount; ++i) {
-            const std::string name = resolveFileName(base + separator + suffixes[i] + extension);
-            FaceSlot slot{*this, i};
-            try {
-                row.reader(name.c_str(), &SixImage::faceSink, &slot);
-            } catch (const ioException&) {
-                faces[i].reset();  // a missing or unreadable face becomes white below
-            }
-            if (faces[i] && faces[i]->width > 0 && faces[i]->height > 0)
-                lastRead = i;
-            else
+            const std::string name = base + separator + suffixes[i];
+            const std::vector<std::string> files =
+                row.reader == LoadPCXOrTGA ? targaOrPcxFiles(name) : std::vector<std::string>{name + extension};
+            std::vector<UnreadFace> faceUnread;
+            std::string readFrom;
+            for (const std::string& wanted : files) {
+                if (!findFileName(wanted)) {
+                    faceUnread.push_back({wanted, true});
+                    continue;
+                }
+                const std::string file = resolveFileName(wanted);
+                FaceSlot slot{*this, i};
+                try {
+                    row.reader(file.c_str(), &SixImage::faceSink, &slot);
+                } catch (const ioException&) {
+                    faces[i].reset();  // an unreadable face becomes white below
+                }
+                if (faces[i] && faces[i]->width > 0 && faces[i]->height > 0) {
+                    readFrom = file;
+                    break;
+                }
                 faces[i].reset();
+                faceUnread.push_back({file, false});
+            }
+            if (!faces[i]) {
+                unread.insert(unread.end(), faceUnread.begin(), faceUnread.end());
+                continue;
+            }
+            lastRead = i;
             // A sky box of faces of different sizes is not one cube.
-            if (row.kind == SkyBox && faces[i])
+            if (row.kind == SkyBox)
                 for (int j = 0; j < i; ++j)
                     if (faces[j] && faces[j]->size() != faces[i]->size())
-                        throw ioException{name, ioException::reading, "sky box faces of different sizes"};
+                        throw ioException{readFrom, ioException::reading, "sky box faces of different sizes"};
         }
-        if (lastRead < 0) throw ioException{base + "_*" + extension, ioException::reading, "no face could be read"};
+        if (lastRead < 0)
+            throw ioException{base + "_*" + extension, ioException::reading, "no face could be read",
+                              noFacesMessage(base, unread)};
+        unreadFaces = std::move(unread);
         for (auto& face : faces)
             if (!face) face = std::make_unique<GLDIBImage>(faces[lastRead]->size(), asPartner(faces[lastRead]));
         if (row.kind == ThreeDStudio || quake) std::swap(faces[Front], faces[Back]);

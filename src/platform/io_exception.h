@@ -12,4 +12,7 @@ struct ioException {
     // The defect found ("colour-map index outside the map"), a static text for diagnostics
     // and tests; the editor's message boxes never show it.
     const char* reason = "";
+    // What the user is shown instead of "IO Error <operation> <path>" where the path alone
+    // would not tell what went wrong; empty for most failures.
+    std::string message = {};
 };

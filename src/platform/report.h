@@ -5,7 +5,8 @@
 bool runtimeDebugging();
 void setRuntimeDebugging(bool on);
 
-// "IO Error opening %s" and the other three wordings, in a message box.
+// "IO Error opening %s" and the other three wordings, in a message box; the exception's
+// own message instead when it has one.
 void reportIoException(const ioException& e);
 
 // text (or nothing), a colon and line break, and the system's description of errno.

@@ -6,6 +6,7 @@
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
 #include "panorama/format_table.h"
+#include "panorama/unread_faces.h"
 #include "platform/io_exception.h"
 #include "platform/report.h"
 #include "platform/settings.h"
@@ -36,6 +37,7 @@ std::unique_ptr<PaintedSixImage> loadPanorama(DocumentQuestions& questions, cons
         return nullptr;
     }
     if (!complete(*panorama)) return nullptr;
+    if (report) reportUnreadFaces(panorama->unreadFaces);
     return panorama;
 }
 }  // namespace
@@ -64,7 +66,9 @@ void Shell::openPanorama(DocumentQuestions& questions) {
         reportIoException(ioException{opened->fileName, ioException::reading, "not enough memory"});
         return;
     }
+    const std::vector<UnreadFace> unread = std::move(opened->unreadFaces);
     replacePanorama(std::move(opened));
+    reportUnreadFaces(unread);
 }
 
 void Shell::savePanorama(DocumentQuestions& questions, bool saveAs) {

@@ -8,6 +8,7 @@
 
 #include "link/paint_link.h"
 #include "panorama/document_questions.h"
+#include "panorama/unread_faces.h"
 #include "platform/io_exception.h"
 #include "platform/memory_status.h"
 #include "platform/message.h"
@@ -113,6 +114,7 @@ std::unique_ptr<PaintedSixImage> newPanoramaResult(int result, DocumentQuestions
         reportIoException(e);
         return nullptr;
     }
+    reportUnreadFaces(panorama->unreadFaces);
     return panorama;
 }
 

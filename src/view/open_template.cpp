@@ -6,6 +6,7 @@
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
 #include "panorama/format_table.h"
+#include "panorama/unread_faces.h"
 #include "platform/io_exception.h"
 #include "platform/settings.h"
 #include "view/painted_six_image.h"
@@ -19,6 +20,7 @@ std::unique_ptr<PaintedSixImage> openTemplate(DocumentQuestions& questions, cons
             const int row = formatTable().bestOpenRow(templateName);
             try {
                 panorama->load(questions, row == -1 ? 0 : row, path);
+                if (!panorama->unreadFaces.empty()) questions.showMessage(unreadFacesMessage(panorama->unreadFaces));
                 return panorama;
             } catch (const ioException&) {
             } catch (const std::exception&) {

@@ -20,6 +20,13 @@ TEST(ReportIoException, NamesTheOperationAndTheFile) {
     }
 }
 
+TEST(ReportIoException, AFailureWithItsOwnMessageShowsThatInstead) {
+    MessageRecorder recorder;
+    reportIoException(ioException{"/p/world_*.png", ioException::reading, "no face could be read",
+                                  "No faces found for world: looked for world_FR.png"});
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"No faces found for world: looked for world_FR.png"});
+}
+
 TEST(ReportSystemError, AddsTheSystemTextAfterALineBreak) {
     MessageRecorder recorder;
     errno = ENOENT;

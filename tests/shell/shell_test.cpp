@@ -9,6 +9,7 @@
 
 #include "image/pixel_memory.h"
 #include "panorama/document_questions.h"
+#include "panorama/unread_faces.h"
 #include "platform/settings.h"
 #include "shell/commands.h"
 #include "support/message_recorder.h"
@@ -214,6 +215,31 @@ TEST_F(ShellTest, OpenThatIsCancelledOrFailsKeepsThePanorama) {
 
     EXPECT_EQ(shell.panorama(), before);
     EXPECT_EQ(listener.commands + listener.views, 0);
+}
+
+TEST_F(ShellTest, FacesLeftWhiteAreToldOnceByOpenAndTheNamedFileButNotTheDefaultFile) {
+    const std::string path = writePanorama("pano", 16);
+    fs::remove(dir.file("pano_UP.png"));
+    fs::remove(dir.file("pano_DN.png"));
+    const std::vector<std::string> expected{
+        unreadFacesMessage({{dir.file("pano_UP.png"), true}, {dir.file("pano_DN.png"), true}})};
+    shell.startWith(questions, {path});
+    EXPECT_EQ(messages.texts(), expected);
+    EXPECT_EQ(shell.panorama()->faces[2]->row(0)[0], 7);
+
+    messages.clear();
+    questions.openAnswers.push_back(FileChoice{path, vrmlPngRow});
+    shell.openPanorama(questions);
+    EXPECT_EQ(messages.texts(), expected);
+    EXPECT_EQ(shell.title(), "pano [h=0\u00b0 v=0\u00b0] - Domecast");
+
+    // The default file stays silent about its white faces, as about a failure to read it.
+    messages.clear();
+    writeStringSetting("DefaultFile", path);
+    Shell withDefault;
+    withDefault.startWith(questions, {});
+    EXPECT_EQ(withDefault.panorama()->faces[2]->row(0)[0], 7);
+    EXPECT_TRUE(messages.texts().empty());
 }
 
 TEST_F(ShellTest, OpenWithoutMemoryForTheFacesReportsItAndKeepsThePanorama) {

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "link/paint_link.h"
+#include "panorama/unread_faces.h"
 #include "platform/memory_status.h"
 #include "platform/settings.h"
 #include "support/link_environment.h"
@@ -251,7 +254,9 @@ TEST_F(NewPanoramaResult, CancelAndTemplatesThatAreCancelledOrUnreadableGiveNone
     link->record().hasImage = 7;
     questions.openAnswers.push_back(FileChoice{dir.file("missing_FR.png"), -1});
     EXPECT_EQ(newPanoramaResult(NewPanoramaModel::openTemplate, questions, link.get()), nullptr);
-    EXPECT_EQ(messages.texts(), std::vector<std::string>{"IO Error reading " + dir.file("missing_*.png")});
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{"No faces found for missing: looked for missing_FR.png, "
+                                                         "missing_BK.png, missing_LF.png, missing_RT.png, "
+                                                         "missing_UP.png, missing_DN.png"});
     EXPECT_EQ(link->record().hasImage, 0);
 }
 
@@ -268,6 +273,17 @@ TEST_F(NewPanoramaResult, ATemplateOpensUnnamed) {
     EXPECT_TRUE(panorama->fileName.empty());
     EXPECT_EQ(link->record().hasImage, 0);
     for (const auto& text : messages.texts()) ADD_FAILURE() << text;
+}
+
+TEST_F(NewPanoramaResult, ATemplateWithAFaceMissingOpensAndSaysWhichFile) {
+    const auto source = std::make_unique<PaintedSixImage>(Size{16, 16}, Size{16, 16});
+    source->fileName = dir.file("tmpl.wrl");
+    source->layout = 3;  // "VRML, PNG"
+    ASSERT_EQ(source->write(), 0);
+    ASSERT_TRUE(std::filesystem::remove(dir.file("tmpl_BK.png")));
+    questions.openAnswers.push_back(FileChoice{dir.file("tmpl_RT.png"), -1});
+    EXPECT_NE(newPanoramaResult(NewPanoramaModel::openTemplate, questions, link.get()), nullptr);
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{unreadFacesMessage({{dir.file("tmpl_BK.png"), true}})});
 }
 
 TEST_F(SizeDialogs, ResizingFacesMarksAChangeAndSetsTheViewsFieldOfView) {

@@ -191,6 +191,24 @@ TEST_F(Cli, AFileFailureNamesItsReasonAfterTheIoErrorLine) {
     EXPECT_EQ(errors, "IO Error reading " + hostile + "\nReason: colour-map index outside the map\n");
 }
 
+TEST_F(Cli, FacesLeftWhiteAreListedOnStderrAndTheCommandSucceeds) {
+    std::filesystem::remove(face("sky", 4));
+    std::filesystem::remove(face("sky", 5));
+    const auto [status, errors] =
+        runForErrors({"convert", face("sky", 0), dir.file("out_FR.tga")}, dir.file("errors.txt"));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(errors, "These face files could not be read; their faces are left white:\n" + face("sky", 4) +
+                          " (not found)\n" + face("sky", 5) + " (not found)\n");
+    EXPECT_TRUE(std::filesystem::exists(face("out", 5)));
+
+    const auto [noneStatus, noneErrors] =
+        runForErrors({"convert", dir.file("world_FR.tga"), dir.file("out_FR.tga")}, dir.file("errors.txt"));
+    EXPECT_EQ(noneStatus, 1);
+    EXPECT_EQ(noneErrors.substr(0, noneErrors.find('\n')),
+              "No faces found for world: looked for world_FR.tga, world_BK.tga, world_LF.tga, world_RT.tga, "
+              "world_UP.tga, world_DN.tga");
+}
+
 // Pixel allocations above the test limit fail as if memory ran out: each is a clean
 // failure of the command, never an abort, and no output is left behind.
 TEST_F(Cli, RunningOutOfMemoryIsAFailureNotAnAbort) {

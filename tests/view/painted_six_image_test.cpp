@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "panorama/format_table.h"
+#include "panorama/unread_faces.h"
 #include "platform/settings.h"
 #include "support/message_recorder.h"
 #include "support/scoped_settings.h"
@@ -104,6 +105,12 @@ TEST_F(Templates, OpenTemplateReadsFromTheTemplateFolder) {
 
     EXPECT_EQ(openTemplate(questions, "none_FR.tga"), nullptr);
     EXPECT_EQ(questions.messages, std::vector<std::string>{"Could not open template \"none_FR.tga\""});
+
+    questions.messages.clear();
+    std::filesystem::remove(dir.path() / "pics" / "sky_LF.tga");
+    EXPECT_NE(openTemplate(questions, "sky_FR.tga"), nullptr);
+    EXPECT_EQ(questions.messages,
+              std::vector<std::string>{unreadFacesMessage({{(dir.path() / "pics" / "sky_LF.tga").string(), true}})});
 }
 
 }  // namespace

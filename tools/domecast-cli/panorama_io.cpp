@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "panorama/document_questions.h"
 #include "panorama/format_table.h"
+#include "panorama/unread_faces.h"
 #include "platform/ascii.h"
 #include "platform/message.h"
 
@@ -62,6 +63,8 @@ std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const Cli
     CliQuestions questions(options);
     auto panorama = std::make_unique<PaintedSixImage>();
     panorama->load(questions, row, path);
+    // The faces left white do not stop the command: the panorama is still usable.
+    reportUnreadFaces(panorama->unreadFaces);
     return panorama;
 }
 
