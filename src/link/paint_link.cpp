@@ -287,12 +287,15 @@ void PaintLink::peerGone() {
 }
 
 PaintLink::Ready PaintLink::check(LinkEvent awaited) {
-    // The order of a wait on several objects: the lowest signalled one wins.
+    // The order of a wait on several objects: the lowest signalled one wins. The peer's end
+    // is looked at first: a peer that signals and then ends between the looks would
+    // otherwise be taken for one that ended without a word, its last transfer lost.
+    const bool ended = (peer_ && peer_.ended()) || peerVanished_;
     const LinkEvent peerCancel =
         side_ == LinkSide::application ? LinkEvent::pluginCancel : LinkEvent::appCancel;
     if (event(peerCancel).isSet()) return Ready::cancelled;
     if (event(awaited).isSet()) return Ready::awaited;
-    if ((peer_ && peer_.ended()) || peerVanished_) return Ready::peerEnded;
+    if (ended) return Ready::peerEnded;
     return Ready::nothing;
 }
 
@@ -337,8 +340,9 @@ bool PaintLink::finishWait(Ready ready, LinkEvent awaited, const char* what) {
     abandonedWith_ = LinkCommand::idle;
     switch (ready) {
         case Ready::awaited:
-            event(awaited).reset();
             if (reading) {
+                // Copied while the write event is still set: a plug-in that closes its end
+                // right after writing clears the command only of a transfer already read.
                 // Header first: the tile's size must be known sound before pixels are copied.
                 std::memcpy(received_.get(), record_, offsetof(LinkRecord, tilePixels));
                 if (!transferIsSound(*received_, side_)) {
@@ -351,6 +355,7 @@ bool PaintLink::finishWait(Ready ready, LinkEvent awaited, const char* what) {
                 // application moves tileRect on before it signals the tile written.
                 std::memcpy(received_->tilePixels, record_->tilePixels, LinkRecord::tilePixelsSize);
             }
+            event(awaited).reset();
             trace(done.c_str());
             return true;
         case Ready::cancelled:

@@ -55,6 +55,10 @@ public:
     // Asks for a file, then loads it. From a template the panorama stays unnamed. 0 when
     // opened, 1 when the user cancelled.
     virtual int open(DocumentQuestions& questions, bool fromTemplate = false);
+    // The title, save layout and file name that opening path in open row openRow (-1:
+    // recognised from the name) gives, unmodified; Save then writes back where it came
+    // from. Nothing changes when no row fits.
+    void nameAfter(const std::string& path, int openRow);
     // Asks whether to save unsaved changes: 0 when the caller may continue, 1 when it
     // must stop.
     virtual int querySaveChanges(DocumentQuestions& questions);

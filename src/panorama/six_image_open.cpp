@@ -305,17 +305,24 @@ int SixImage::open(DocumentQuestions& questions, bool fromTemplate) {
         title.reset();
         return 0;
     }
-    const std::string base = table.openBase(name, row);
-    title = makeTitle(fileNamePart(base));
+    nameAfter(name, row);
     writeStringSetting("LastFolder", folderPart(name));
     writeNumberSetting("LastType", static_cast<std::uint32_t>(row));
-    layout = table.openRow(row).openToSave;
+    return 0;
+}
+
+void SixImage::nameAfter(const std::string& path, int openRow) {
+    const FormatTable& table = formatTable();
+    if (openRow == -1) openRow = table.bestOpenRow(path);
+    if (!table.validOpenRow(openRow)) return;
+    const std::string base = table.openBase(path, openRow);
+    title = makeTitle(fileNamePart(base));
+    layout = table.openRow(openRow).openToSave;
     if (layout == -1)
         fileName.clear();
-    else if (table.openRow(row).kind == SphericalPhoto)
-        fileName = resolveFileName(name);  // the photo itself, in its own case
+    else if (table.openRow(openRow).kind == SphericalPhoto)
+        fileName = resolveFileName(path);  // the photo itself, in its own case
     else
         fileName = nameInSaveLayout(base, table.saveRow(layout).savePattern);
     modified = 0;
-    return 0;
 }

@@ -96,7 +96,11 @@ bool Shell::confirmDiscard(DocumentQuestions& questions) {
 }
 
 void Shell::startWith(DocumentQuestions& questions, const std::vector<std::string>& files) {
-    if (!files.empty()) panorama_ = loadPanorama(questions, files.front(), true);
+    if (!files.empty()) {
+        panorama_ = loadPanorama(questions, files.front(), true);
+        // Named as File > Open names it, so that Save writes back to the file given.
+        if (panorama_) panorama_->nameAfter(files.front(), -1);
+    }
     if (!panorama_) {
         std::string defaultFile;
         if (readStringSetting("DefaultFile", defaultFile, 1, 1) != 0) panorama_ = loadPanorama(questions, defaultFile, false);

@@ -270,7 +270,13 @@ void Shell::receiveStep() {
     const LinkRecord& r = link_->received();
     const bool first = ::isFirstTile(r.tileRect);
     const bool last = ::isLastTile(r.imageWidth, r.imageHeight, r.tileRect);
+    if (first && receivingPicture_) dropPartialPicture();
     if (first) firstTileArrived(r);
+    if (first && r.hasImage != 0 && !last) {
+        receivingPicture_ = true;
+        modifiedBeforePicture_ = panorama_->modified;
+    }
+    if (last) receivingPicture_ = false;
     if (r.hasImage != 0) {
         const TileRect& t = r.tileRect;
         const Size tile{t.right - t.left, t.bottom - t.top};
@@ -392,7 +398,25 @@ void Shell::sendStep() {
     }
 }
 
+// The tiles of a picture that never ended were taken into the view buffer but are no
+// paint: neither the next projection (a save, the next picture) nor the comparison with
+// the next picture of this view may see them.
+void Shell::dropPartialPicture() {
+    receivingPicture_ = false;
+    panorama_->paintPending = 0;
+    if (panorama_->viewPixels != nullptr) {
+        HostWait wait(host_);
+        panorama_->refreshView({panorama_->viewWidth, panorama_->viewHeight});
+    }
+    if (panorama_->modified != modifiedBeforePicture_) {
+        panorama_->modified = modifiedBeforePicture_;
+        notifyTitle();
+    }
+}
+
 void Shell::abandoned(std::int32_t command) {
+    if (receivingPicture_ && (command == LinkCommand::peerEnded || command == LinkCommand::cancelled))
+        dropPartialPicture();
     if (command == LinkCommand::peerEnded) {
         peerEnded();
     } else if (command == LinkCommand::cancelled) {

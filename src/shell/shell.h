@@ -71,7 +71,8 @@ public:
     bool confirmDiscard(DocumentQuestions& questions);
     // The start-up panorama: the first file named, else the "DefaultFile" setting, else
     // 256-pixel white faces (test runs may fill them, see fillTestFaces). Only a named
-    // file that cannot be read is reported. The title and the commands follow.
+    // file that cannot be read is reported; one that can is named as Open names it. The
+    // title and the commands follow.
     void startWith(DocumentQuestions& questions, const std::vector<std::string>& files);
     // The exit sequence's part without a window: the save-changes prompt, then the
     // temporary view file removed; false when the user chose to stay.
@@ -129,6 +130,7 @@ private:
     void abandoned(std::int32_t command);
     void peerEnded();
     void firstTileArrived(const LinkRecord& r);
+    void dropPartialPicture();
     void lastTileArrived(const LinkRecord& r);
     void startSendingView();
     bool reReadViewFileIfNewer();
@@ -152,6 +154,10 @@ private:
     FileTime tempViewTime_ = 0;
     PaintHost* host_ = nullptr;
     std::unique_ptr<TileSender> sender_;
+    // A picture from the peer whose last tile has not come yet, and whether the panorama
+    // was modified before its first.
+    bool receivingPicture_ = false;
+    std::int32_t modifiedBeforePicture_ = 0;
     std::vector<ChildProcess> children_;  // paint programs started, reaped as they end
     int stepDepth_ = 0;
     int dialogDepth_ = 0;

@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "image/bmp.h"
 #include "link/domecast_link.h"
 #include "panorama/geometry.h"
+#include "plugins/gimp_console.h"
 #include "support/editor_window.h"
 #include "support/link_environment.h"
 #include "support/programs.h"
@@ -43,35 +45,6 @@ std::vector<std::uint8_t> ppmPixels(const std::string& path, int& width, int& he
     return in ? rgb : std::vector<std::uint8_t>{};
 }
 
-// gimp-console -i with the given batch commands, then a quit; standard error caught. GIMP's
-// start takes seconds, and minutes on a machine shared with busy builds.
-class GimpRun {
-public:
-    GimpRun(const std::string& errPath, std::vector<std::string> batches) : errPath_(errPath) {
-        std::vector<std::string> arguments = {DOMECAST_GIMP_CONSOLE, "-i"};
-        batches.push_back("(gimp-quit 0)");
-        for (const std::string& b : batches) arguments.insert(arguments.end(), {"-b", b});
-        pid_ = runChild([&] {
-            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int null = ::open("/dev/null", O_RDWR);
-            if (err < 0 || null < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(err, 2) < 0) return 120;
-            std::vector<char*> argv;
-            for (std::string& a : arguments) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::alarm(300);
-            ::execv(argv[0], argv.data());
-            return 121;
-        });
-    }
-    int exitCode() { return exit_ < 0 ? exit_ = exitCodeOf(pid_) : exit_; }
-    std::string err() const { return readText(errPath_); }
-
-private:
-    std::string errPath_;
-    pid_t pid_;
-    int exit_ = -1;
-};
-
 class GimpEditorTest : public EditorWindow {
 protected:
     void SetUp() override {
@@ -85,17 +58,7 @@ protected:
             fs::copy_file(fs::path(DOMECAST_SAMPLE_DIR) / name, original_.file(name));
         }
         ::setenv("DOMECAST_LINK_NAME", linkName_.c_str(), 1);
-        ::setenv("GIMP2_DIRECTORY", work_.file("profile").c_str(), 1);
-        ::setenv("XDG_CACHE_HOME", work_.file("cache").c_str(), 1);
-        // GIMP makes the whole profile only when its folder does not exist yet.
-        GimpRun first(work_.file("first.err"), {});
-        ASSERT_EQ(first.exitCode(), 0) << first.err();
-        const fs::path plugins = work_.file("profile/plug-ins");
-        ASSERT_TRUE(fs::is_directory(plugins));
-        for (const char* name : {"DomecastActivate", "DomecastLeft"}) {
-            fs::copy_file(fs::path(DOMECAST_GIMP_PLUGIN_DIR) / name, plugins / name);
-            fs::permissions(plugins / name, fs::perms::owner_all);
-        }
+        ASSERT_EQ(makeGimpProfile(work_, {"DomecastActivate", "DomecastLeft"}), "");
     }
 
     // domecast-cli with arguments; its standard error when it failed.
@@ -109,10 +72,12 @@ protected:
 
 // A picture rendered as the editor hands it out, a rectangle filled in GIMP, sent; then
 // Turn Left brings the view 30 degrees to the left into GIMP. The rectangle lies at the
-// right edge, outside the turned view, so that view is the untouched sample's.
+// right edge, outside the turned view, so that view is the untouched sample's. The faces
+// the editor then saves are what the command line makes of the picture sent, whose
+// corners carry the view marker and are no paint.
 TEST_F(GimpEditorTest, SendsPaintAndTurnsLeft) {
-    const std::string sample = work_.file("sample_FR.png"),
-                      turned = work_.file("turned.ppm"), picture = work_.file("picture.bmp");
+    const std::string sample = work_.file("sample_FR.png"), turned = work_.file("turned.ppm"),
+                      picture = work_.file("picture.bmp"), sent = work_.file("sent.ppm");
     ASSERT_EQ(cli({"render", original_.file("sample_FR.png"), picture, "--heading", "0", "--pitch", "0", "--size",
                    "320x240"}),
               "");
@@ -127,6 +92,7 @@ TEST_F(GimpEditorTest, SendsPaintAndTurnsLeft) {
                      " (gimp-image-select-rectangle image CHANNEL-OP-REPLACE 280 100 30 40)"
                      " (gimp-context-set-foreground '(255 0 255)) (gimp-drawable-edit-fill drawable FILL-FOREGROUND)"
                      " (gimp-selection-none image)"
+                     " (file-ppm-save RUN-NONINTERACTIVE image drawable \"" + sent + "\" \"sent.ppm\" 1)"
                      " (plug-in-domecast-send RUN-NONINTERACTIVE image drawable)"
                      " (plug-in-domecast-turn-left RUN-NONINTERACTIVE image drawable)"
                      " (file-ppm-save RUN-NONINTERACTIVE image (car (gimp-image-get-active-drawable image)) \"" +
@@ -161,6 +127,35 @@ TEST_F(GimpEditorTest, SendsPaintAndTurnsLeft) {
     const std::uint32_t marker = domecast_view_marker(static_cast<float>(30) * degToRad, 0);
     const std::uint8_t* corner = &got[0];
     EXPECT_EQ(corner[0] | corner[1] << 8 | corner[2] << 16, static_cast<int>(marker & 0xffffff));
+
+    // Opened from the command line, the panorama is saved where it came from.
+    xdotool("windowfocus --sync " + window);
+    xdotool("key ctrl+s");
+    EXPECT_EQ(waitForTitle(window, "sample [h=330").find("sample [h=330"), 0u) << readText(config_.file("editor.out"));
+    int sentWidth = 0, sentHeight = 0;
+    const std::vector<std::uint8_t> sentPixels = ppmPixels(sent, sentWidth, sentHeight);
+    ASSERT_EQ(sentWidth, 320) << errors;
+    ASSERT_EQ(sentHeight, 240);
+    RawImage sentPicture(Size{sentWidth, sentHeight});
+    for (int y = 0; y < sentHeight; ++y)
+        for (int x = 0; x < sentWidth; ++x) {
+            const std::uint8_t* from = &sentPixels[(static_cast<std::size_t>(y) * sentWidth + x) * 3];
+            std::uint8_t* to = sentPicture.row(sentHeight - 1 - y) + 3 * x;
+            to[0] = from[2], to[1] = from[1], to[2] = from[0];
+        }
+    SaveBMP(work_.file("sent.bmp").c_str(), sentPicture.size(), sentPicture.stride, 3, sentPicture.pixels);
+    ASSERT_EQ(cli({"apply", original_.file("sample_FR.png"), work_.file("sent.bmp"), work_.file("expected.wrl"),
+                   "--heading", "0", "--pitch", "0", "--to", "3"}),
+              "");
+    bool anyChanged = false;
+    for (const char* face : faceNames) {
+        SCOPED_TRACE(face);
+        const std::string name = std::string("_") + face + ".png";
+        const std::string saved = readText(work_.file("sample" + name));
+        EXPECT_TRUE(saved == readText(work_.file("expected" + name)));
+        anyChanged = anyChanged || saved != readText(original_.file("sample" + name));
+    }
+    EXPECT_TRUE(anyChanged);
 
     editor->signal(SIGTERM);
     editor->waitFor(10s);

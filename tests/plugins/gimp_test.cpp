@@ -1,7 +1,6 @@
 // The GIMP plug-ins end to end: a real gimp-console in batch mode runs the procedures
 // from script-fu, while this process (or a child of it) is Domecast's end of the link.
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +20,7 @@
 #include "link/paint_link.h"
 #include "link/tile_transfer.h"
 #include "platform/settings.h"
+#include "plugins/gimp_console.h"
 #include "support/link_environment.h"
 #include "support/scoped_settings.h"
 #include "support/temp_dir.h"
@@ -31,7 +31,6 @@ namespace {
 
 // GIMP's first start with a new profile takes seconds, and minutes on a machine shared
 // with busy builds.
-constexpr unsigned gimpAlarmSeconds = 300;
 constexpr unsigned testAlarmSeconds = 900;
 
 struct Picture {
@@ -93,48 +92,13 @@ int count(const std::string& text, const std::string& part) {
     return n;
 }
 
-// gimp-console with the given batch commands (each one -b, then a quit); stderr caught.
-class GimpRun {
-public:
-    GimpRun(const std::string& errPath, std::vector<std::string> batches) {
-        std::vector<std::string> arguments = {DOMECAST_GIMP_CONSOLE, "-i"};
-        batches.push_back("(gimp-quit 0)");
-        for (const std::string& b : batches) arguments.insert(arguments.end(), {"-b", b});
-        pid_ = runChild([&] {
-            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int null = ::open("/dev/null", O_RDWR);
-            if (err < 0 || null < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(err, 2) < 0) return 120;
-            std::vector<char*> argv;
-            for (std::string& a : arguments) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::alarm(gimpAlarmSeconds);
-            ::execv(argv[0], argv.data());
-            return 121;
-        });
-    }
-    int exitCode() { return exit_ < 0 ? exit_ = exitCodeOf(pid_) : exit_; }
-
-private:
-    pid_t pid_;
-    int exit_ = -1;
-};
-
 class GimpPluginTest : public testing::Test {
 protected:
     void SetUp() override {
         ::alarm(testAlarmSeconds);
-        ::setenv("GIMP2_DIRECTORY", folder.file("profile").c_str(), 1);
-        ::setenv("XDG_CACHE_HOME", folder.file("cache").c_str(), 1);
-        // GIMP makes the whole profile only when its folder does not exist yet.
-        GimpRun first(folder.file("first.err"), {});
-        ASSERT_EQ(first.exitCode(), 0) << readText(folder.file("first.err"));
-        const fs::path plugins = folder.file("profile/plug-ins");
-        ASSERT_TRUE(fs::is_directory(plugins));
-        for (const char* name : {"DomecastActivate", "DomecastLeft", "DomecastRight", "DomecastUp", "DomecastDown"}) {
-            // A fresh copy gets a new time, so GIMP reads its registration afresh.
-            fs::copy_file(fs::path(DOMECAST_GIMP_PLUGIN_DIR) / name, plugins / name);
-            fs::permissions(plugins / name, fs::perms::owner_all);
-        }
+        ASSERT_EQ(makeGimpProfile(folder, {"DomecastActivate", "DomecastLeft", "DomecastRight", "DomecastUp",
+                                           "DomecastDown"}),
+                  "");
     }
 
     // A script-fu expression that loads in.ppm as "image" (its layer "drawable") and runs body.

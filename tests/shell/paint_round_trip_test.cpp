@@ -77,6 +77,16 @@ int pixelsOf(const PaintedSixImage& panorama, int red, int green, int blue) {
     return count;
 }
 
+// Every face's pixels, row by row.
+std::vector<std::vector<std::uint8_t>> faceBytes(const PaintedSixImage& panorama) {
+    std::vector<std::vector<std::uint8_t>> bytes;
+    for (const auto& face : panorama.faces) {
+        std::vector<std::uint8_t>& rows = bytes.emplace_back();
+        for (int y = 0; y < face->height; ++y) rows.insert(rows.end(), face->row(y), face->row(y) + face->width * 3);
+    }
+    return bytes;
+}
+
 class PaintRoundTripTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -452,6 +462,80 @@ TEST_F(LinkRoundTripTest, NewPanoramaCommandsAskToSaveFirstAndApplyTheTilesEithe
         EXPECT_GT(pixelsOf(*shell.panorama(), 0, 0, 0), 0);
         EXPECT_EQ(host.states.back(), WindowState::shown);
     }
+}
+
+// A plug-in that stops after the first tile of a picture and stays alive: the loop goes on
+// without waiting for it. When it then cancels or dies, the tile taken is dropped: it is
+// not projected (nor by a later save), and the same picture sent again is projected whole,
+// as if the first try had never been.
+TEST_F(LinkRoundTripTest, APlugInThatStallsMidPictureIsNotWaitedForAndItsTilesAreDropped) {
+    constexpr Size size{600, 300};
+    const std::vector<std::uint8_t> picture = patternWithCorners(size.width, size.height, nullptr);
+    const auto sendWhole = [&](Plugin& plugin) {
+        PluginCommand command;
+        command.width = size.width;
+        command.height = size.height;
+        TileSender sender(*plugin.link, command, pictureSource(picture.data(), size.width * 3, 3));
+        return sender.run() == TransferStatus::done ? 0 : 110;
+    };
+    PaintedSixImage reference(Size{256, 256}, Size{256, 256});
+    const auto before = faceBytes(reference);
+    reference.allocateView(size);
+    reference.setFOV(reference.calculateNominalFOV(size));
+    reference.refreshView(size);
+    reference.acceptPaintedRect({0, 0}, size, size, 3, picture.data());
+    reference.applyPaint();
+    const auto expected = faceBytes(reference);
+    ASSERT_NE(expected, before);
+
+    for (const bool kill : {false, true}) {
+        SCOPED_TRACE(kill ? "killed" : "cancelled");
+        shell.replacePanorama(std::make_unique<PaintedSixImage>(Size{256, 256}, Size{256, 256}));
+        host.states.clear();
+        const Beacon goOn, sendAgain;
+        startPlugin([&](Plugin& plugin) {
+            PluginCommand command;
+            command.width = size.width;
+            command.height = size.height;
+            TileSender sender(*plugin.link, command, pictureSource(picture.data(), size.width * 3, 3));
+            if (sender.step() != TransferStatus::progressed || !plugin.link->waitToWrite()) return 101;
+            if (!goOn.await()) return 102;
+            plugin.link->cancel();
+            if (!sendAgain.await()) return 103;
+            return sendWhole(plugin);
+        });
+        ASSERT_TRUE(runLoopUntil([&] { return shell.panorama()->modified == 1; }));
+        // Steps while the plug-in waits for this test: one that waited for the next tile
+        // would never return.
+        runLoopUntil([] { return false; }, 300);
+        EXPECT_EQ(faceBytes(*shell.panorama()), before);
+
+        if (kill) {
+            ::kill(child, SIGKILL);
+            EXPECT_EQ(finishPlugin(), 128 + SIGKILL);
+            EXPECT_EQ(host.states, std::vector<WindowState>{WindowState::shown});
+        } else {
+            ASSERT_TRUE(goOn.send());
+            ASSERT_TRUE(runLoopUntil([&] { return !host.states.empty(); }));
+            // The plug-in's process, which is the paint program here, still runs.
+            EXPECT_EQ(host.states, std::vector<WindowState>{WindowState::hidden});
+        }
+        EXPECT_EQ(shell.link()->record().command, LinkCommand::idle);
+        EXPECT_EQ(shell.panorama()->modified, 0);
+        EXPECT_EQ(shell.title().find('*'), std::string::npos) << shell.title();
+        shell.panorama()->applyPaint();  // what a save does first
+        EXPECT_EQ(faceBytes(*shell.panorama()), before);
+
+        // The whole picture again, from the same plug-in or the next one.
+        if (kill)
+            startPlugin(sendWhole);
+        else
+            ASSERT_TRUE(sendAgain.send());
+        EXPECT_EQ(finishPlugin(), 0);
+        EXPECT_EQ(faceBytes(*shell.panorama()), expected);
+        EXPECT_EQ(host.states.back(), WindowState::shown);
+    }
+    EXPECT_TRUE(messages.texts().empty());
 }
 
 TEST_F(LinkRoundTripTest, APlugInKilledMidStreamLeavesTheLinkReadyForTheNext) {

@@ -10,6 +10,8 @@
 #include "image/pixel_memory.h"
 #include "panorama/document_questions.h"
 #include "panorama/unread_faces.h"
+
+#include "panorama/format_table.h"
 #include "platform/settings.h"
 #include "shell/commands.h"
 #include "support/message_recorder.h"
@@ -47,12 +49,16 @@ protected:
 
     // A two-face-colour panorama written as "VRML, PNG" under name; the path to open.
     std::string writePanorama(const std::string& name, int faceSize) {
+        return writePanorama(name + ".wrl", vrmlPngRow, name + "_RT.png", faceSize);
+    }
+    // The panorama written under fileName in save row layout; the path opened is opened.
+    std::string writePanorama(const std::string& fileName, int layout, const std::string& opened, int faceSize) {
         PaintedSixImage panorama(Size{faceSize, faceSize}, Size{faceSize, faceSize});
         panorama.faces[2]->row(0)[0] = 7;
-        panorama.fileName = dir.file(name + ".wrl");
-        panorama.layout = vrmlPngRow;
+        panorama.fileName = dir.file(fileName);
+        panorama.layout = layout;
         EXPECT_EQ(panorama.write(), 0);
-        return dir.file(name + "_RT.png");
+        return dir.file(opened);
     }
 
     TempDir dir;
@@ -120,6 +126,44 @@ TEST_F(ShellTest, StartUpReadsTheNamedFileElseTheDefaultFile) {
     // The default file is named in the title, but Save must not write over it.
     EXPECT_EQ(withDefault.title(), "fallback [h=0\u00b0 v=0\u00b0] - Domecast");
     EXPECT_EQ(withDefault.panorama()->fileName, "");
+}
+
+// A panorama named on the command line is the document File > Open would make of it, so
+// that Save writes it back instead of asking for a name.
+TEST_F(ShellTest, StartUpNamesTheFileAsOpenDoes) {
+    struct Case {
+        const char* fileName;
+        int saveRow;
+        const char* opened;
+        const char* written;  // a file Save writes
+    } cases[] = {
+        {"scene.wrl", vrmlPngRow, "scene_BK.png", "scene_UP.png"},
+        {"studio_FR.tga", 0, "studio_UP.tga", "studio_UP.tga"},
+        {"photo.png", 12, "photo.png", "photo.png"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fileName);
+        const std::string path = writePanorama(c.fileName, c.saveRow, c.opened, 8);
+        Shell started;
+        started.startWith(questions, {path});
+        Shell opened;
+        opened.startWith(questions, {});
+        questions.openAnswers.push_back(FileChoice{path, formatTable().bestOpenRow(path)});
+        opened.openPanorama(questions);
+        ASSERT_NE(opened.panorama()->fileName, "");
+        EXPECT_EQ(started.panorama()->fileName, opened.panorama()->fileName);
+        EXPECT_EQ(started.panorama()->layout, opened.panorama()->layout);
+        EXPECT_EQ(started.title(), opened.title());
+        EXPECT_EQ(started.panorama()->modified, 0);
+
+        fs::remove(dir.file(c.written));
+        started.panorama()->modified = 1;
+        started.savePanorama(questions, false);
+        EXPECT_TRUE(questions.saveQuestions.empty());
+        EXPECT_TRUE(fs::exists(dir.file(c.written)));
+        EXPECT_EQ(started.panorama()->modified, 0);
+    }
+    EXPECT_TRUE(messages.texts().empty());
 }
 
 TEST_F(ShellTest, ViewCommandsAndTurnsSetTheViewWithThePitchClamped) {
