@@ -35,6 +35,9 @@ FormatTable buildTable() {
     table.addRow("*.png", "*.png", nullptr, "Spherical photo, PNG", LoadPNG, SavePNG, nullptr, SphericalPhoto);
     table.addRow("*_ft.jpg", "*_ft.jpg", nullptr, "Sky box, JPEG", LoadJPEG, SaveJPEG, nullptr, SkyBox);
     table.addRow("*_ft.png", "*_ft.png", nullptr, "Sky box, PNG", LoadPNG, SavePNG, nullptr, SkyBox);
+    // Open only: the scene file leads to the pictures and the row that reads them.
+    table.addRow("*.wrl", nullptr, nullptr, "VRML Background, scene file", nullptr, nullptr, nullptr, SceneFile);
+    table.addRow("*.ivr", nullptr, nullptr, "LivePicture, scene file", nullptr, nullptr, nullptr, SceneFile);
     return table;
 }
 

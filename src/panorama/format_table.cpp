@@ -1,11 +1,14 @@
 #include "panorama/format_table.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
+#include "image/codecs.h"
 #include "platform/ascii.h"
+#include "platform/io_exception.h"
 
 const std::array<const char*, 6> faceSuffixes = {"_FR", "_BK", "_LF", "_RT", "_UP", "_DN"};
 const std::array<const char*, 6> quakeSuffixes = {"ft", "bk", "lf", "rt", "up", "dn"};
@@ -110,7 +113,7 @@ void FormatTable::addRow(const char* openPattern, const char* savePattern, const
                          const OptionsDialog* optionsDialog, LayoutKind kind) {
     int openIndex = -1;
     int saveIndex = -1;
-    if (reader != nullptr && openPattern != nullptr && openCount_ < capacity) {
+    if ((reader != nullptr || kind == SceneFile) && openPattern != nullptr && openCount_ < capacity) {
         openIndex = openCount_++;
         openRows_[openIndex] = {openPattern, displayName, reader, kind, -1};
         appendFilter(openFilter_, displayName, openPattern);
@@ -148,6 +151,25 @@ BestMatch bestMatch(std::string_view name, int count, PatternOf patternOf) {
     return best;
 }
 
+// The size a picture file announces, read without decoding its pixels: the sink answers
+// no destination, which the reader refuses once it has told the size.
+std::optional<Size> announcedSize(ImageReader reader, const std::string& path) {
+    std::optional<Size> announced;
+    const PixelSink probe = [](Size size, int, void* userData, std::uint32_t& stride, int& bytesPerPixel,
+                               std::uint8_t*& pixels) {
+        *static_cast<std::optional<Size>*>(userData) = size;
+        stride = 0;
+        bytesPerPixel = 3;
+        pixels = nullptr;
+    };
+    try {
+        reader(path.c_str(), probe, &announced);
+    } catch (const ioException&) {
+        // Expected once the size is known; before that, the file is not a picture.
+    }
+    return announced;
+}
+
 }  // namespace
 
 int FormatTable::bestOpenRow(const std::string& name) const {
@@ -161,6 +183,26 @@ int FormatTable::bestOpenRow(const std::string& name) const {
     for (int i = best.row; i < openCount_; ++i)
         if (openRows_[i].kind == SphericalPhoto && matchLength(entry, openRows_[i].openPattern) == best.length)
             return i;
+    // pano_FR.jpg is a face of a VRML as well as a LivePicture background: the scene file
+    // beside it decides.
+    for (int i = best.row; i < openCount_; ++i) {
+        const LayoutKind kind = openRows_[i].kind;
+        if ((kind != VrmlBackground && kind != IvrBackground) || matchLength(entry, openRows_[i].openPattern) != best.length)
+            continue;
+        const std::string base = name.substr(0, name.size() - static_cast<std::size_t>(best.length));
+        if (findFileName(base + (kind == VrmlBackground ? ".wrl" : ".ivr"))) return i;
+    }
+    // A plain BMP fits the sphere, the cube strip and the cylinders alike: a picture six
+    // times as high as wide is a strip, any other a sphere.
+    for (int i = best.row; i < openCount_; ++i) {
+        if (openRows_[i].kind != IvrCubeStrip || matchLength(entry, openRows_[i].openPattern) != best.length)
+            continue;
+        const std::optional<Size> size = announcedSize(openRows_[i].reader, resolveFileName(name));
+        if (size && size->width > 0 && std::int64_t{6} * size->width == size->height) return i;
+        for (int j = best.row; j < openCount_; ++j)
+            if (openRows_[j].kind == IvrSphere && matchLength(entry, openRows_[j].openPattern) == best.length)
+                return j;
+    }
     // sky_bk.jpg fits the "_BK" of a background as well as a sky box: the panorama
     // whose front file is there decides.
     for (int i = best.row; i < openCount_; ++i) {
@@ -177,10 +219,76 @@ FormatTable::RowMatch FormatTable::bestSaveRow(const std::string& name) const {
     return {best.row, best.tie};
 }
 
+namespace {
+
+bool endsWithIgnoringCase(std::string_view name, std::string_view ending) {
+    return !ending.empty() && name.size() >= ending.size() &&
+           equalIgnoringAsciiCase(name.substr(name.size() - ending.size()), ending);
+}
+
+}  // namespace
+
+int FormatTable::ownEndingLength(std::string_view name, int saveIndex) const {
+    if (!validSaveRow(saveIndex)) return 0;
+    const SaveRow& row = saveRows_[saveIndex];
+    std::size_t longest = static_cast<std::size_t>(matchLength(name, row.savePattern));
+    auto consider = [&](const std::string& ending) {
+        if (endsWithIgnoringCase(name, ending)) longest = std::max(longest, ending.size());
+    };
+
+    // The extensions of the files the layout writes: each alternative of its pattern's, and
+    // the pictures' beside a scene file.
+    std::vector<std::string> extensions;
+    for (std::string_view pattern = row.savePattern; !pattern.empty();) {
+        const std::size_t end = std::min(pattern.find(';'), pattern.size());
+        if (std::string extension = extensionOf(pattern.substr(0, end)); !extension.empty())
+            extensions.push_back(std::move(extension));
+        pattern.remove_prefix(std::min(end + 1, pattern.size()));
+    }
+    if (row.faceExtension != nullptr) extensions.emplace_back(row.faceExtension);
+    for (const std::string& extension : extensions) consider(extension);
+
+    // Face names: a picture of a scene layout's face ("sky_FR.png" beside "sky.wrl"), or a
+    // suffix that cannot be the end of an ordinary word ("sky_FR", "sky_ft"; not "ft").
+    const std::array<const char*, 6>* suffixes = nullptr;
+    std::string separator;
+    switch (row.kind) {
+    case VrmlBackground:
+    case IvrBackground:
+    case ThreeDStudio:
+        suffixes = &faceSuffixes;
+        break;
+    case SkyBox:
+        suffixes = &quakeSuffixes;
+        separator = "_";
+        break;
+    default:
+        break;
+    }
+    if (suffixes != nullptr)
+        for (const char* suffix : *suffixes) {
+            const std::string face = separator + suffix;
+            consider(face);
+            for (const std::string& extension : extensions) consider(face + extension);
+        }
+    return static_cast<int>(longest);
+}
+
+int FormatTable::typedSaveRow(const std::string& name, int chosen) const {
+    const RowMatch best = bestSaveRow(name);
+    if (!validSaveRow(chosen)) return best.unique() ? best.row : -1;
+    if (matchLength(name, saveRows_[chosen].savePattern) > 0) return chosen;
+    // "pano_FR.tga" with a Quake row selected is a 3DStudio name; "sky.jpg" with a sky box
+    // row selected stays a sky box although a photo row ends in .jpg too.
+    if (best.unique() && matchLength(name, saveRows_[best.row].savePattern) > ownEndingLength(name, chosen))
+        return best.row;
+    return chosen;
+}
+
 std::string FormatTable::saveBase(const std::string& name, int saveIndex) const {
     if (saveIndex == -1) saveIndex = bestSaveRow(name).row;
     std::string base = name;
-    if (validSaveRow(saveIndex)) base.resize(base.size() - matchLength(base, saveRows_[saveIndex].savePattern));
+    base.resize(base.size() - static_cast<std::size_t>(ownEndingLength(base, saveIndex)));
     return base;
 }
 

@@ -18,6 +18,7 @@ enum LayoutKind : int {
     QtvrCylinder = 7,    // one cylindrical image, read only, field of view from the aspect
     SphericalPhoto = 8,  // one equirectangular photo (or a strip of the six faces), nothing beside it
     SkyBox = 9,          // as QuakeSky, with an underscore before the face names
+    SceneFile = 10,      // a ".wrl" or ".ivr" scene naming the pictures of a layout above, open only
 };
 
 // Indexed by face index (Front, Back, Left, Right, Up, Down).
@@ -53,7 +54,7 @@ std::string resolveFileName(const std::string& path);
 // The catalogue of panorama layouts: the Open dialog's rows and the Save-as dialog's rows.
 class FormatTable {
 public:
-    static constexpr int capacity = 17;
+    static constexpr int capacity = 19;
 
     struct OpenRow {
         const char* openPattern = nullptr;
@@ -73,8 +74,9 @@ public:
         int saveToOpen = -1;                  // open row of the same layout
     };
 
-    // Appends an open row when reader and openPattern are given, a save row when writer
-    // and savePattern are given, and links the two. Rows beyond the capacity are dropped.
+    // Appends an open row when reader (or the kind SceneFile, whose pictures the rows they
+    // name read) and openPattern are given, a save row when writer and savePattern are
+    // given, and links the two. Rows beyond the capacity are dropped.
     void addRow(const char* openPattern, const char* savePattern, const char* faceExtension,
                 const char* displayName, ImageReader reader, ImageWriter writer,
                 const OptionsDialog* optionsDialog, LayoutKind kind);
@@ -99,7 +101,16 @@ public:
         bool unique() const { return row >= 0 && !tie; }
     };
     RowMatch bestSaveRow(const std::string& name) const;
-    // name without the part the save row's pattern matches; saveIndex -1 picks the row.
+    // How many characters at the end of name are one of save row saveIndex's own endings,
+    // ignoring case: what its pattern matches, a face file's suffix and picture extension,
+    // a face suffix beginning with '_', or an extension of the files it writes; 0 for none.
+    int ownEndingLength(std::string_view name, int saveIndex) const;
+    // The save row a name typed with row chosen selected is written in: another row only
+    // when the name is not chosen's by its pattern and fits that row alone, by a longer
+    // ending than any of chosen's own.
+    int typedSaveRow(const std::string& name, int chosen) const;
+    // name without its save row's own ending (ownEndingLength); saveIndex -1 picks the
+    // row, so that "sky.tga" and "skyft.tga" both name the sky box "sky".
     std::string saveBase(const std::string& name, int saveIndex) const;
     // The picked file's base name for an open row; openIndex -1 picks the row.
     std::string openBase(const std::string& name, int openIndex) const;

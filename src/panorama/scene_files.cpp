@@ -1,8 +1,15 @@
 #include "panorama/scene_files.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <string_view>
 
+#include "image/codecs.h"
 #include "panorama/format_table.h"
+#include "panorama/six_image.h"
+#include "platform/ascii.h"
+#include "platform/file_contents.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
 #include "platform/stdio_file.h"
@@ -72,4 +79,280 @@ void writeVistaScene(const std::string& path, const std::string& base, const std
     scene.line("\ttype " + quoted(type));
     scene.line("}");
     scene.close();
+}
+
+namespace {
+
+// Domecast's scene files are a few hundred bytes; this leaves room for hand editing.
+constexpr std::size_t maxSceneBytes = 64 * 1024;
+// The longest file name a Linux file system holds.
+constexpr std::size_t maxPictureName = 255;
+
+struct Token {
+    enum Type { word, string, openBrace, closeBrace, openBracket, closeBracket, end };
+    Type type = end;
+    std::string text;
+};
+
+// VRML97 lexical rules: commas are white space, '#' comments run to the end of the line,
+// strings take '\' before '"' and '\'.
+class SceneTokens {
+public:
+    SceneTokens(std::string_view text, const std::string& path) : text_(text), path_(path) {}
+
+    [[noreturn]] void fail(const char* reason) const { throw ioException{path_, ioException::reading, reason}; }
+
+    Token next() {
+        skipSpaceAndComments();
+        if (at_ >= text_.size()) return {};
+        const char c = text_[at_];
+        switch (c) {
+        case '{': ++at_; return {Token::openBrace, "{"};
+        case '}': ++at_; return {Token::closeBrace, "}"};
+        case '[': ++at_; return {Token::openBracket, "["};
+        case ']': ++at_; return {Token::closeBracket, "]"};
+        case '"': return quoted();
+        default: break;
+        }
+        const std::size_t start = at_;
+        while (at_ < text_.size() && !separator(text_[at_])) checkByte(text_[at_++]);
+        return {Token::word, std::string(text_.substr(start, at_ - start))};
+    }
+
+private:
+    static bool space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ','; }
+    static bool separator(char c) {
+        return space(c) || c == '{' || c == '}' || c == '[' || c == ']' || c == '"' || c == '#';
+    }
+    void checkByte(char c) const {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && !space(c)) || byte == 0x7F) fail("control character in the scene file");
+    }
+
+    void skipSpaceAndComments() {
+        while (at_ < text_.size()) {
+            if (space(text_[at_])) {
+                ++at_;
+            } else if (text_[at_] == '#') {
+                while (at_ < text_.size() && text_[at_] != '\n' && text_[at_] != '\r') checkByte(text_[at_++]);
+            } else {
+                return;
+            }
+        }
+    }
+
+    Token quoted() {
+        Token token{Token::string, {}};
+        for (++at_; at_ < text_.size(); ++at_) {
+            char c = text_[at_];
+            if (c == '"') {
+                ++at_;
+                return token;
+            }
+            if (c == '\\') {
+                if (++at_ >= text_.size()) break;
+                c = text_[at_];
+            }
+            checkByte(c);
+            token.text += c;
+        }
+        fail("string not closed before the end of the scene file");
+    }
+
+    std::string_view text_;
+    const std::string& path_;
+    std::size_t at_ = 0;
+};
+
+// The nodes of the scene, read field by field.
+class SceneParser {
+public:
+    SceneParser(std::string_view text, const std::string& path) : tokens_(text, path) { advance(); }
+
+    const Token& current() const { return current_; }
+    void advance() { current_ = tokens_.next(); }
+    [[noreturn]] void fail(const char* reason) const { tokens_.fail(reason); }
+
+    bool atWord(std::string_view word) const { return current_.type == Token::word && current_.text == word; }
+    void expect(Token::Type type) {
+        if (current_.type != type) fail("unexpected text in the scene file");
+        advance();
+    }
+    void expectWord(std::string_view word) {
+        if (!atWord(word)) fail("unexpected text in the scene file");
+        advance();
+    }
+    // A field's single string: "name" or [ "name" ].
+    std::string singleString() {
+        const bool list = current_.type == Token::openBracket;
+        if (list) advance();
+        if (current_.type != Token::string) fail("a field holds no string where one is expected");
+        std::string text = current_.text;
+        advance();
+        if (list) expect(Token::closeBracket);
+        return text;
+    }
+    // The rest of a node or list whose contents are words and strings only.
+    void skipFlat(Token::Type close) {
+        while (current_.type == Token::word || current_.type == Token::string) advance();
+        expect(close);
+    }
+
+private:
+    SceneTokens tokens_;
+    Token current_;
+};
+
+// A picture name in a scene is a plain file name beside it: no folder, no URL.
+void checkPictureName(const SceneParser& scene, const std::string& name) {
+    if (name.empty() || name.size() > maxPictureName || name == "." || name == ".." ||
+        name.find_first_of("/\\:") != std::string::npos ||
+        std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+        scene.fail("picture name in the scene file is not a plain file name");
+}
+
+bool endsWithIgnoringCase(std::string_view text, std::string_view ending) {
+    return text.size() >= ending.size() && equalIgnoringAsciiCase(text.substr(text.size() - ending.size()), ending);
+}
+
+// The six URLs of a Background node, in face order; the node's name is read already.
+std::array<std::string, 6> readBackground(SceneParser& scene) {
+    std::array<std::string, 6> urls;
+    std::array<bool, 6> seen{};
+    scene.expect(Token::openBrace);
+    while (scene.current().type == Token::word) {
+        const auto key = std::find_if(vrmlUrlKeys.begin(), vrmlUrlKeys.end(),
+                                      [&](const char* k) { return scene.current().text == k; });
+        if (key == vrmlUrlKeys.end()) scene.fail("Background field other than the six face URLs");
+        const auto i = static_cast<std::size_t>(key - vrmlUrlKeys.begin());
+        if (seen[i]) scene.fail("face URL named twice");
+        seen[i] = true;
+        scene.advance();
+        urls[i] = scene.singleString();
+        checkPictureName(scene, urls[i]);
+    }
+    scene.expect(Token::closeBrace);
+    if (std::find(seen.begin(), seen.end(), false) != seen.end()) scene.fail("Background without all six face URLs");
+    return urls;
+}
+
+struct VistaNode {
+    std::string picture;
+    std::string type;
+};
+
+VistaNode readVista(SceneParser& scene) {
+    VistaNode vista;
+    bool haveTexture = false, haveType = false;
+    scene.expect(Token::openBrace);
+    while (scene.current().type == Token::word) {
+        if (scene.atWord("texture") && !haveTexture) {
+            scene.advance();
+            scene.expectWord("ImageTexture");
+            scene.expect(Token::openBrace);
+            scene.expectWord("url");
+            vista.picture = scene.singleString();
+            checkPictureName(scene, vista.picture);
+            scene.expect(Token::closeBrace);
+            haveTexture = true;
+        } else if (scene.atWord("type") && !haveType) {
+            scene.advance();
+            vista.type = scene.singleString();
+            haveType = true;
+        } else {
+            scene.fail("Vista field other than one texture and one type");
+        }
+    }
+    scene.expect(Token::closeBrace);
+    if (!haveTexture || !haveType) scene.fail("Vista without its picture or its type");
+    return vista;
+}
+
+// The open row of a layout kind whose pictures have that extension.
+int rowOf(const SceneParser& scene, LayoutKind kind, const std::string& extension) {
+    const FormatTable& table = formatTable();
+    for (int i = 0; i < table.openCount(); ++i)
+        if (table.openRow(i).kind == kind && !extension.empty() &&
+            equalIgnoringAsciiCase(extensionOf(table.openRow(i).openPattern), extension))
+            return i;
+    scene.fail("no layout reads the pictures the scene file names");
+}
+
+}  // namespace
+
+SceneTarget readSceneFile(const std::string& path) {
+    std::string text;
+    switch (readFileContents(path, maxSceneBytes, text)) {
+    case FileRead::ok: break;
+    case FileRead::missing: throw ioException{path, ioException::opening, "cannot open the file"};
+    case FileRead::failed: throw ioException{path, ioException::reading, "unreadable, or too large for a scene file"};
+    }
+    constexpr std::string_view header = "#VRML V2.0 utf8";
+    if (text.compare(0, header.size(), header) != 0 ||
+        (text.size() > header.size() && std::string_view(" \t\r\n").find(text[header.size()]) == std::string_view::npos))
+        throw ioException{path, ioException::reading, "no VRML 2.0 header"};
+    const bool vistaFile = endsWithIgnoringCase(path, ".ivr");
+    if (!vistaFile && !endsWithIgnoringCase(path, ".wrl"))
+        throw ioException{path, ioException::reading, "scene file name ends neither in .wrl nor in .ivr"};
+
+    SceneParser scene(text, path);
+    std::optional<std::array<std::string, 6>> background;
+    std::optional<VistaNode> vista;
+    bool prototype = false;
+    while (scene.current().type != Token::end) {
+        if (scene.atWord("Background") && !background && !vista && !prototype) {
+            scene.advance();
+            background = readBackground(scene);
+        } else if (vistaFile && scene.atWord("EXTERNPROTO") && !prototype && !background) {
+            // The Vista node's interface and the address of its prototype.
+            scene.advance();
+            scene.expectWord("Vista");
+            scene.expect(Token::openBracket);
+            scene.skipFlat(Token::closeBracket);
+            if (scene.current().type == Token::openBracket) {
+                scene.advance();
+                scene.skipFlat(Token::closeBracket);
+            } else {
+                scene.expect(Token::string);
+            }
+            prototype = true;
+        } else if (vistaFile && scene.atWord("NavigationInfo") && prototype) {
+            scene.advance();
+            scene.expect(Token::openBrace);
+            scene.skipFlat(Token::closeBrace);
+        } else if (vistaFile && scene.atWord("Vista") && prototype && !vista) {
+            scene.advance();
+            vista = readVista(scene);
+        } else {
+            scene.fail("unexpected text in the scene file");
+        }
+    }
+
+    const std::string folder = folderPart(path);
+    auto beside = [&](const std::string& name) { return path.find('/') == std::string::npos ? name : folder + "/" + name; };
+    if (background) {
+        // The six names of one panorama: a base, the face suffixes, one extension.
+        const std::string& front = (*background)[Front];
+        const std::string extension = extensionOf(front);
+        const std::string frontEnding = faceSuffixes[Front] + extension;
+        if (extension.empty() || !endsWithIgnoringCase(front, frontEnding))
+            scene.fail("front URL does not name a front face picture");
+        const std::string base = front.substr(0, front.size() - frontEnding.size());
+        for (int i = 0; i < 6; ++i) {
+            const std::string& url = (*background)[i];
+            if (url.size() != base.size() + frontEnding.size() || url.compare(0, base.size(), base) != 0 ||
+                !equalIgnoringAsciiCase(url.substr(base.size()), faceSuffixes[i] + extension))
+                scene.fail("face URLs do not name the faces of one panorama");
+        }
+        return {rowOf(scene, vistaFile ? IvrBackground : VrmlBackground, extension), beside(front)};
+    }
+    if (vista) {
+        LayoutKind kind = IvrSphere;
+        if (vista->type == "CUBE")
+            kind = IvrCubeStrip;
+        else if (vista->type != "SPHERE")
+            scene.fail("Vista type other than SPHERE or CUBE");
+        return {rowOf(scene, kind, extensionOf(vista->picture)), beside(vista->picture)};
+    }
+    scene.fail("the scene file names no panorama");
 }

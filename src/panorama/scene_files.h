@@ -12,3 +12,16 @@ int writeBackgroundScene(const std::string& path, const std::string& base, const
 // A LivePicture Vista node naming the one image base.ext; type is "SPHERE" or "CUBE".
 void writeVistaScene(const std::string& path, const std::string& base, const std::string& extension,
                      const std::string& type);
+
+// What a scene file names: the open row its pictures are read in, and the picture to open
+// it by (the front face, or the one picture), in the scene file's folder.
+struct SceneTarget {
+    int openRow = -1;
+    std::string picture;
+};
+
+// Reads a scene file of the forms written above: a ".wrl" Background, a ".ivr" Background,
+// or a ".ivr" Vista of type "SPHERE" or "CUBE", naming pictures a layout of the format
+// table reads. Throws ioException (opening when it cannot be opened, reading, naming path,
+// for anything else).
+SceneTarget readSceneFile(const std::string& path);

@@ -17,6 +17,7 @@
 #include "panorama/document_questions.h"
 #include "panorama/format_table.h"
 #include "panorama/geometry.h"
+#include "panorama/scene_files.h"
 #include "panorama/six_image.h"
 #include "panorama/sphere.h"
 #include "platform/io_exception.h"
@@ -132,6 +133,10 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
     unreadFaces.clear();
     if (openRow == -1) openRow = table.bestOpenRow(path);
     if (!table.validOpenRow(openRow)) throw ioException{path, ioException::opening, "no such open layout"};
+    if (table.openRow(openRow).kind == SceneFile) {
+        const SceneTarget scene = readSceneFile(path);
+        return load(questions, scene.openRow, scene.picture);
+    }
     WaitCursor wait(questions);
     const FormatTable::OpenRow& row = table.openRow(openRow);
     std::string extension = extensionOf(fileNamePart(path));
@@ -255,6 +260,8 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
         }
         break;
     }
+    case SceneFile:
+        break;  // read above, through the row of the pictures it names
     case BryceCylinder:
     case QtvrCylinder: {
         const std::unique_ptr<RawImage> image = readSingle(4, 1, 4);
@@ -290,13 +297,21 @@ int SixImage::open(DocumentQuestions& questions, bool fromTemplate) {
         questions.chooseOpenFile(folder, table.validOpenRow(initialType) ? initialType : 0);
     if (!choice || choice->path.empty()) return 1;
 
-    const std::string& name = choice->path;
+    std::string name = choice->path;
     int row = table.validOpenRow(choice->row) ? choice->row : -1;
     if (row == -1 || matchLength(name, table.openRow(row).openPattern) <= 0) {
         const int best = table.bestOpenRow(name);
         if (best != -1) row = best;
     }
     if (row == -1) throw ioException{name, ioException::opening, "no layout fits the name"};
+    // A scene file opens the panorama it names, as if its picture had been picked: a save
+    // then writes the pictures the scene shows.
+    const int pickedRow = row;
+    if (table.openRow(row).kind == SceneFile) {
+        SceneTarget scene = readSceneFile(name);
+        name = std::move(scene.picture);
+        row = scene.openRow;
+    }
 
     if (const int result = load(questions, row, name); result != 0) return result;
 
@@ -307,7 +322,7 @@ int SixImage::open(DocumentQuestions& questions, bool fromTemplate) {
     }
     nameAfter(name, row);
     writeStringSetting("LastFolder", folderPart(name));
-    writeNumberSetting("LastType", static_cast<std::uint32_t>(row));
+    writeNumberSetting("LastType", static_cast<std::uint32_t>(pickedRow));
     return 0;
 }
 

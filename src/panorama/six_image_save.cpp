@@ -133,6 +133,7 @@ int SixImage::write() {
     }
     case BryceCylinder:
     case QtvrCylinder:
+    case SceneFile:
         throw ioException{fileName, ioException::opening, "layout cannot be written"};
     }
 
@@ -207,11 +208,7 @@ int SixImage::saveAs(DocumentQuestions& questions) {
 
     // A name that fits one layout better than the type selected takes that layout, unless
     // several layouts fit it equally well.
-    int row = choice->row;
-    if (matchLength(choice->path, table.saveRow(row).savePattern) <= 0) {
-        if (const FormatTable::RowMatch best = table.bestSaveRow(choice->path); best.unique()) row = best.row;
-    }
-    layout = row;
+    layout = table.typedSaveRow(choice->path, choice->row);
     fileName = choice->path;
     writeStringSetting("LastFolder", folderPart(fileName));
     const int openRow = table.saveRow(layout).saveToOpen;

@@ -67,7 +67,7 @@ std::vector<std::string> split(const std::string& filter) {
     return parts;
 }
 
-TEST(FormatTable, TheDialogsListSeventeenOpenAndFifteenSaveTypesInOrder) {
+TEST(FormatTable, TheDialogsListNineteenOpenAndFifteenSaveTypesInOrder) {
     const FormatTable& table = formatTable();
     const std::vector<std::string> open = split(table.openFilter());
     const std::vector<std::string> save = split(table.saveFilter());
@@ -87,22 +87,26 @@ TEST(FormatTable, TheDialogsListSeventeenOpenAndFifteenSaveTypesInOrder) {
                                             "Spherical photo, JPEG",
                                             "Spherical photo, PNG",
                                             "Sky box, JPEG",
-                                            "Sky box, PNG"};
+                                            "Sky box, PNG",
+                                            "VRML Background, scene file",
+                                            "LivePicture, scene file"};
     const std::vector<std::string> openPatterns = {"*_FR.tga", "*ft.tga", "*ft.pcx;*ft.tga", "*_FR.png",
                                                    "*_FR.jpg", "*_FR.jpg", "*_FR.bmp", "*.jpg",
                                                    "*.bmp",    "*.jpg",    "*.bmp",    "*.bmp", "*.bmp",
-                                                   "*.jpg",    "*.png",    "*_ft.jpg", "*_ft.png"};
+                                                   "*.jpg",    "*.png",    "*_ft.jpg", "*_ft.png",
+                                                   "*.wrl",    "*.ivr"};
     const std::vector<std::string> savePatterns = {"*_FR.tga", "*ft.tga", "*ft.pcx;*ft.tga", "*.wrl",
                                                    "*.wrl",    "*.ivr",   "*.ivr",           "*.ivr",
                                                    "*.ivr",    "*.ivr",   "*.ivr",           "*.jpg",
                                                    "*.png",    "*_ft.jpg", "*_ft.png"};
-    ASSERT_EQ(table.openCount(), 17);
+    ASSERT_EQ(table.openCount(), 19);
     ASSERT_EQ(table.saveCount(), 15);
-    ASSERT_EQ(open.size(), 34u);
+    ASSERT_EQ(open.size(), 38u);
     ASSERT_EQ(save.size(), 30u);
     // The rows after the two read-only ones are linked across the gap they leave.
-    const int openToSave[17] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, -1, -1, 11, 12, 13, 14};
-    for (int i = 0; i < 17; ++i) {
+    // The scene files open only, after every other row.
+    const int openToSave[19] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, -1, -1, 11, 12, 13, 14, -1, -1};
+    for (int i = 0; i < 19; ++i) {
         EXPECT_EQ(open[2 * i], names[i]);
         EXPECT_EQ(open[2 * i + 1], openPatterns[i]);
         EXPECT_EQ(table.openRow(i).openToSave, openToSave[i]) << i;
@@ -131,6 +135,8 @@ TEST(FormatTable, RecognisesTheLayoutOfAName) {
         // Underscore sky boxes by their front face; Targa keeps the Quake rows.
         {"/pics/sky_ft.jpg", 15}, {"/pics/sky_FT.png", 16}, {"/pics/sky_ft.tga", 1},
         {"/pics/skybk.jpg", 13},
+        // Scene files by their extension alone.
+        {"/pics/pano.wrl", 17}, {"/pics/PANO.IVR", 18},
     };
     for (const Case& c : cases) EXPECT_EQ(table.bestOpenRow(c.name), c.row) << c.name;
 }

@@ -5,8 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "panorama/format_table.h"
 #include "platform/io_exception.h"
+#include "support/hostile_input.h"
 #include "support/image_files.h"
 #include "support/io_exception_expect.h"
 #include "support/temp_dir.h"
@@ -84,6 +89,160 @@ TEST(SceneFiles, AFullDiskIsAnErrorWritingIt) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     ASSERT_IO_EXCEPTION(writeVistaScene("/dev/full", "pano", ".jpg", "CUBE"), ioException::writing, "/dev/full",
                         "write failed");
+}
+
+
+// Open rows of the format table.
+enum OpenRowIndex : int {
+    vrmlPngOpen = 3,
+    vrmlJpegOpen = 4,
+    ivrBackgroundJpegOpen = 5,
+    ivrBackgroundBmpOpen = 6,
+    sphereJpegOpen = 7,
+    sphereBmpOpen = 8,
+    stripJpegOpen = 9,
+    stripBmpOpen = 10,
+};
+
+TEST(SceneFiles, EverySceneWrittenLeadsToTheRowOfItsPictures) {
+    TempDir dir;
+    struct Case {
+        const char* scene;
+        const char* extension;
+        const char* vistaType;  // null: a Background
+        int row;
+        const char* picture;
+    } cases[] = {
+        {"a.wrl", ".png", nullptr, vrmlPngOpen, "a_FR.png"},
+        {"b.wrl", ".jpg", nullptr, vrmlJpegOpen, "b_FR.jpg"},
+        {"c.ivr", ".jpg", nullptr, ivrBackgroundJpegOpen, "c_FR.jpg"},
+        {"d.IVR", ".bmp", nullptr, ivrBackgroundBmpOpen, "d_FR.bmp"},
+        {"e.ivr", ".jpg", "SPHERE", sphereJpegOpen, "e.jpg"},
+        {"f.ivr", ".bmp", "SPHERE", sphereBmpOpen, "f.bmp"},
+        {"g.ivr", ".jpg", "CUBE", stripJpegOpen, "g.jpg"},
+        {"h h.ivr", ".bmp", "CUBE", stripBmpOpen, "h h.bmp"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scene);
+        const std::string path = dir.file(c.scene);
+        const std::string base = path.substr(0, path.rfind('.'));
+        if (c.vistaType == nullptr)
+            writeBackgroundScene(path, base, c.extension);
+        else
+            writeVistaScene(path, base, c.extension, c.vistaType);
+        const SceneTarget target = readSceneFile(path);
+        EXPECT_EQ(target.openRow, c.row);
+        EXPECT_EQ(target.picture, dir.file(c.picture));
+    }
+}
+
+TEST(SceneFiles, HandEditedScenesOfTheSameFormStillOpen) {
+    TempDir dir;
+    const std::string path = dir.file("edited.wrl");
+    std::ofstream(path, std::ios::binary) << "#VRML V2.0 utf8\n"
+                                             "# faces reordered, one in a list, commas\n"
+                                             "Background { bottomUrl \"p_DN.png\", topUrl [ \"p_UP.png\" ]\n"
+                                             "backUrl \"p_BK.png\" leftUrl \"p_LF.png\" rightUrl \"p_RT.png\"\n"
+                                             "frontUrl \"p_FR.png\" } # done\n";
+    const SceneTarget target = readSceneFile(path);
+    EXPECT_EQ(target.openRow, vrmlPngOpen);
+    EXPECT_EQ(target.picture, dir.file("p_FR.png"));
+
+    // A relative path is taken relative to the working folder, the scene's folder too.
+    const std::string here = std::filesystem::current_path().string();
+    std::filesystem::current_path(dir.path());
+    const SceneTarget relative = readSceneFile("edited.wrl");
+    std::filesystem::current_path(here);
+    EXPECT_EQ(relative.picture, "p_FR.png");
+}
+
+// A Background of the faces p_XX + extension, with another front URL or more fields.
+std::string background(const std::string& front, const std::string& rest = "",
+                       const std::string& extension = ".png") {
+    return "#VRML V2.0 utf8\r\nBackground {\r\n\tfrontUrl \"" + front + "\"\r\n\tbackUrl \"p_BK" + extension +
+           "\"\r\n\tleftUrl \"p_LF" + extension + "\"\r\n\trightUrl \"p_RT" + extension +
+           "\"\r\n\ttopUrl \"p_UP" + extension + "\"\r\n\tbottomUrl \"p_DN" + extension + "\"\r\n" + rest +
+           "}\r\n";
+}
+
+std::string vista(const std::string& url, const std::string& type) {
+    return "#VRML V2.0 utf8\r\nEXTERNPROTO Vista [\r\n\texposedField SFString type\r\n"
+           "\texposedField MFNode texture\r\n] \"http://x/vistaproto15.wrl#Vista\"\r\n"
+           "Vista {\r\n\ttexture ImageTexture {\r\n\t\turl \"" + url + "\"\r\n\t}\r\n\ttype \"" + type +
+           "\"\r\n}\r\n";
+}
+
+TEST(SceneFiles, AnythingButTheFormsWrittenIsARefusedRead) {
+    TempDir dir;
+    struct Case {
+        const char* scene;
+        std::string text;
+        const char* reason;
+    } cases[] = {
+        {"a.wrl", "", "no VRML 2.0 header"},
+        {"a.wrl", "#VRML V1.0 ascii\nBackground {}", "no VRML 2.0 header"},
+        {"a.wrl", "#VRML V2.0 utf8x\n", "no VRML 2.0 header"},
+        {"a.wrl", "#VRML V2.0 utf8\n", "the scene file names no panorama"},
+        {"a.wrl", "#VRML V2.0 utf8\nTransform { children [] }", "unexpected text in the scene file"},
+        {"a.wrl", background("p_FR.png", "\tskyColor 0 0 1\r\n"), "Background field other than the six face URLs"},
+        {"a.wrl", background("p_FR.png", "\tfrontUrl \"p_FR.png\"\r\n"), "face URL named twice"},
+        {"a.wrl", "#VRML V2.0 utf8\nBackground { frontUrl \"p_FR.png\" }", "Background without all six face URLs"},
+        {"a.wrl", background("p_FR.png") + background("p_FR.png"), "unexpected text in the scene file"},
+        {"a.wrl", background("q_FR.png"), "face URLs do not name the faces of one panorama"},
+        {"a.wrl", background("p_BK.png"), "front URL does not name a front face picture"},
+        {"a.wrl", background("../p_FR.png"), "picture name in the scene file is not a plain file name"},
+        {"a.wrl", background("http:p_FR.png"), "picture name in the scene file is not a plain file name"},
+        {"a.wrl", background("p_FR\tpng"), "picture name in the scene file is not a plain file name"},
+        {"a.wrl", "#VRML V2.0 utf8\nBackground { frontUrl \"p_FR.png", "string not closed before the end of the scene file"},
+        {"a.wrl", background("p_FR.png") + "\x01", "control character in the scene file"},
+        {"a.wrl", "#VRML V2.0 utf8\nBackground { frontUrl 7 }", "a field holds no string where one is expected"},
+        {"a.wrl", "#VRML V2.0 utf8\nBackground { frontUrl [ \"a\" \"b\" ] }", "unexpected text in the scene file"},
+        {"a.wrl", "#VRML V2.0 utf8\nBackground { frontUrl", "a field holds no string where one is expected"},
+        // The faces of a .wrl are PNG or JPEG; a .ivr's Background faces JPEG or BMP.
+        {"a.wrl", background("p_FR.bmp", "", ".bmp"), "no layout reads the pictures the scene file names"},
+        {"a.ivr", background("p_FR.png"), "no layout reads the pictures the scene file names"},
+        {"b.ivr", vista("p.png", "SPHERE"), "no layout reads the pictures the scene file names"},
+        {"b.ivr", vista("p.jpg", "CYLINDER"), "Vista type other than SPHERE or CUBE"},
+        {"b.ivr", vista("p", "CUBE"), "no layout reads the pictures the scene file names"},
+        {"b.wrl", vista("p.jpg", "CUBE"), "unexpected text in the scene file"},
+        {"b.ivr", "#VRML V2.0 utf8\nVista { type \"CUBE\" }", "unexpected text in the scene file"},
+        {"b.ivr", std::string(vista("p.jpg", "CUBE")).erase(vista("p.jpg", "CUBE").find("\ttype")),
+         "unexpected text in the scene file"},
+        {"b.txt", background("p_FR.png"), "scene file name ends neither in .wrl nor in .ivr"},
+        {"big.wrl", background("p_FR.png") + std::string(70000, '#'), "unreadable, or too large for a scene file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 200));
+        const std::string path = dir.file(c.scene);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << c.text;
+        EXPECT_IO_EXCEPTION(readSceneFile(path), ioException::reading, path, c.reason);
+    }
+    EXPECT_IO_EXCEPTION(readSceneFile(dir.file("none.wrl")), ioException::opening, dir.file("none.wrl"),
+                        "cannot open the file");
+}
+
+TEST(SceneFiles, MangledScenesAreReadOrRefusedWithoutHarm) {
+    TempDir dir;
+    const std::pair<std::string, std::string> scenes[] = {{dir.file("m.wrl"), background("p_FR.png")},
+                                                          {dir.file("m.ivr"), vista("p.bmp", "CUBE")}};
+    for (const auto& [path, text] : scenes) {
+        const std::vector<std::uint8_t> original(text.begin(), text.end());
+        int read = 0;
+        for (const std::vector<std::uint8_t>& bytes : mutatedVariants(original, 250, 21)) {
+            writeBytes(path, bytes);
+            try {
+                const SceneTarget target = readSceneFile(path);
+                EXPECT_TRUE(formatTable().validOpenRow(target.openRow));
+                EXPECT_EQ(folderPart(target.picture), dir.path().string());
+                ++read;
+            } catch (const ioException& e) {
+                EXPECT_EQ(e.path, path);
+                EXPECT_EQ(e.kind, ioException::reading);
+            }
+        }
+        // Some changes (inside a comment, a letter of a URL) leave a scene that still reads.
+        EXPECT_GT(read, 0) << path;
+    }
 }
 
 }  // namespace

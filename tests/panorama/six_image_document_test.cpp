@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +9,7 @@
 #include <set>
 
 #include "image/bmp.h"
+#include "image/codecs.h"
 #include "image/png.h"
 #include "image/tga.h"
 #include "panorama/format_table.h"
@@ -373,6 +376,155 @@ TEST_F(Documents, SaveAsTakesTheLayoutANameFitsBetter) {
         questions.saveAnswers.push_back(FileChoice{pic(c.name), c.selected});
         EXPECT_EQ(panorama.saveAs(questions), 0) << c.name;
         EXPECT_EQ(panorama.layout, c.expected) << c.name;
+    }
+}
+
+// The files of a six-face layout: base + separator + each suffix + extension.
+std::set<std::string> faceFiles(const std::string& base, const std::array<const char*, 6>& suffixes,
+                                const std::string& extension, const std::string& separator = "") {
+    std::set<std::string> names;
+    for (const char* suffix : suffixes) names.insert(base + separator + suffix + extension);
+    return names;
+}
+
+std::set<std::string> with(std::set<std::string> names, const std::set<std::string>& more) {
+    names.insert(more.begin(), more.end());
+    return names;
+}
+
+TEST_F(Documents, ATypedNameEndingAsTheChosenLayoutsFilesIsTakenAsTheBase) {
+    constexpr int skyBoxJpeg = 13;
+    const std::set<std::string> studio = faceFiles("sky", faceSuffixes, ".tga");
+    struct Case {
+        const char* typed;
+        int selected;
+        int layout;
+        std::set<std::string> files;
+    } cases[] = {
+        {"sky.tga", quakeTarga, quakeTarga, faceFiles("sky", quakeSuffixes, ".tga")},
+        {"SKY.TGA", quakeTarga, quakeTarga, faceFiles("SKY", quakeSuffixes, ".tga")},
+        {"sky.pcx", quakeTargaPcx, quakeTargaPcx,
+         with(faceFiles("sky", quakeSuffixes, ".tga"), faceFiles("sky", quakeSuffixes, ".pcx"))},
+        {"sky_FR.tga", studioTarga, studioTarga, studio},
+        {"sky_dn.tga", studioTarga, studioTarga, studio},
+        {"sky_FR", studioTarga, studioTarga, studio},
+        {"sky.tga", studioTarga, studioTarga, studio},
+        {"sky.wrl", vrmlPng, vrmlPng, with(faceFiles("sky", faceSuffixes, ".png"), {"sky.wrl"})},
+        {"sky_FR.png", vrmlPng, vrmlPng, with(faceFiles("sky", faceSuffixes, ".png"), {"sky.wrl"})},
+        {"sky.ivr", ivrBackgroundBmp, ivrBackgroundBmp, with(faceFiles("sky", faceSuffixes, ".bmp"), {"sky.ivr"})},
+        {"sky_UP.bmp", ivrBackgroundBmp, ivrBackgroundBmp,
+         with(faceFiles("sky", faceSuffixes, ".bmp"), {"sky.ivr"})},
+        {"sky.bmp", sphereBmp, sphereBmp, {"sky.bmp", "sky.ivr"}},
+        {"sky.bmp", stripBmp, stripBmp, {"sky.bmp", "sky.ivr"}},
+        // A photo row ends in .jpg too; the selected sky box row keeps its own extension.
+        {"sky.jpg", skyBoxJpeg, skyBoxJpeg, faceFiles("sky", quakeSuffixes, ".jpg", "_")},
+        {"sky_lf", skyBoxJpeg, skyBoxJpeg, faceFiles("sky", quakeSuffixes, ".jpg", "_")},
+        // Another layout's name keeps that layout, or the whole name as the base.
+        {"sky_FR.tga", quakeTarga, studioTarga, studio},
+        {"sky.jpg", vrmlPng, 11, {"sky.jpg"}},
+        {"sky_FR.png", sphereBmp, 12, {"sky_FR.png"}},
+        {"sky.gif", studioTarga, studioTarga, faceFiles("sky.gif", faceSuffixes, ".tga")},
+        {"skyft.tga", studioTarga, studioTarga, faceFiles("skyft", faceSuffixes, ".tga")},
+        // A plain word ending in a Quake face name is not cut.
+        {"aircraft", quakeTarga, quakeTarga, faceFiles("aircraft", quakeSuffixes, ".tga")},
+    };
+    int folder = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.typed) + " in row " + std::to_string(c.selected));
+        const fs::path here = dir.path() / ("typed" + std::to_string(folder++));
+        fs::create_directories(here);
+        SixImage panorama({4, 4}, {4, 4});
+        questions.saveAnswers.push_back(FileChoice{(here / c.typed).string(), c.selected});
+        ASSERT_EQ(panorama.saveAs(questions), 0);
+        EXPECT_EQ(panorama.layout, c.layout);
+        EXPECT_EQ(filesIn(here), c.files);
+        // Saving again writes the same files, not a second set under a longer name.
+        ASSERT_EQ(panorama.save(questions), 0);
+        EXPECT_EQ(filesIn(here), c.files);
+    }
+}
+
+// The mean difference of two pictures of one size, over every byte; 255 when the sizes differ.
+double meanDifference(const BGRImage& a, const BGRImage& b) {
+    if (a.size() != b.size()) return 255;
+    double sum = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < 3 * a.width; ++x) sum += std::abs(int{a.row(y)[x]} - int{b.row(y)[x]});
+    return sum / (3.0 * a.width * a.height);
+}
+
+TEST_F(Documents, EverySavedLayoutReopensByEachFileTheUserSees) {
+    // Faces cut from a smooth sphere, so that a lossy layout stays close and a face read
+    // in the wrong place or turned does not.
+    RawImage sphere({128, 64});
+    for (int y = 0; y < sphere.height; ++y)
+        for (int x = 0; x < sphere.width; ++x) {
+            const double longitude = 2 * M_PI * x / sphere.width, latitude = M_PI * y / sphere.height;
+            std::uint8_t* p = sphere.row(y) + 3 * x;
+            p[0] = static_cast<std::uint8_t>(127.5 + 127 * std::sin(longitude));
+            p[1] = static_cast<std::uint8_t>(127.5 + 127 * std::cos(longitude) * std::sin(latitude));
+            p[2] = static_cast<std::uint8_t>(255 * y / sphere.height);
+        }
+    SaveBMP(pic("source.bmp").c_str(), sphere.size(), sphere.stride, 3, sphere.pixels);
+    auto original = load(sphereBmp, "source.bmp");
+    original->photoSource.reset();  // every save computes its pictures from the faces
+
+    constexpr int photoJpeg = 11, photoPng = 12;
+    const auto background = [](const std::string& scene, const std::string& extension) {
+        std::vector<std::string> files{scene};
+        for (const char* suffix : faceSuffixes) files.push_back(std::string("a") + suffix + extension);
+        return files;
+    };
+    struct Case {
+        int row;
+        const char* savedAs;
+        std::vector<std::string> seen;
+        double tolerance;  // mean difference allowed; 0: the same pixels
+    } cases[] = {
+        {studioTarga, "a_FR.tga", {"a_FR.tga", "a_BK.tga", "a_LF.tga", "a_RT.tga", "a_UP.tga", "a_DN.tga"}, 0},
+        {quakeTarga, "aft.tga", {"aft.tga", "abk.tga", "alf.tga", "art.tga", "aup.tga", "adn.tga"}, 0},
+        {quakeTargaPcx, "aft.pcx", {"aft.tga", "aup.tga"}, 0},
+        {vrmlPng, "a.wrl", background("a.wrl", ".png"), 0},
+        {vrmlJpeg, "a.wrl", background("a.wrl", ".jpg"), 4},
+        {5, "a.ivr", background("a.ivr", ".jpg"), 4},
+        {ivrBackgroundBmp, "a.ivr", background("a.ivr", ".bmp"), 0},
+        {7, "a.ivr", {"a.ivr", "a.jpg"}, 3},
+        {sphereBmp, "a.ivr", {"a.ivr", "a.bmp"}, 1.5},
+        {9, "a.ivr", {"a.ivr", "a.jpg"}, 5},
+        {stripBmp, "a.ivr", {"a.ivr", "a.bmp"}, 0},
+        {photoJpeg, "a.jpg", {"a.jpg"}, 2},
+        {photoPng, "a.png", {"a.png"}, 1.5},
+        {13, "a_ft.jpg", {"a_ft.jpg", "a_bk.jpg", "a_lf.jpg", "a_rt.jpg", "a_up.jpg", "a_dn.jpg"}, 4},
+        {14, "a_ft.png", {"a_ft.png", "a_up.png"}, 0},
+    };
+    ASSERT_EQ(std::size(cases), static_cast<std::size_t>(formatTable().saveCount()));
+    for (const Case& c : cases) {
+        const fs::path folder = dir.path() / ("row" + std::to_string(c.row));
+        fs::create_directories(folder);
+        original->fileName = (folder / c.savedAs).string();
+        original->layout = c.row;
+        ASSERT_EQ(original->write(), 0) << c.row;
+        for (const std::string& seen : c.seen) {
+            SCOPED_TRACE(seen + " of row " + std::to_string(c.row));
+            // Picked with a type that does not fit the name.
+            questions.openAnswers.push_back(FileChoice{(folder / seen).string(), studioTarga});
+            SixImage reopened;
+            ASSERT_EQ(reopened.open(questions), 0);
+            for (int i = 0; i < faceCount; ++i) {
+                if (c.tolerance == 0)
+                    EXPECT_TRUE(samePixels(*reopened.faces[i], *original->faces[i])) << "face " << i;
+                else
+                    EXPECT_LE(meanDifference(*reopened.faces[i], *original->faces[i]), c.tolerance) << "face " << i;
+            }
+            // A scene file and a BMP picture name the layout saved; a JPEG picture opens
+            // as a photo, a Targa face of the Targa & PCX pair as a Quake Targa sky. (The
+            // pair's PCX faces hold 256 colours at 256 x 256: not the panorama saved.)
+            const std::string extension = extensionOf(seen);
+            int layout = c.row;
+            if (extension == ".jpg" && (c.row == 7 || c.row == 9)) layout = photoJpeg;
+            if (extension == ".tga" && c.row == quakeTargaPcx) layout = quakeTarga;
+            EXPECT_EQ(reopened.layout, layout);
+        }
     }
 }
 

@@ -184,6 +184,39 @@ TEST_F(Cli, WrongCommandLinesAndUnreadableFilesGiveTheirStatuses) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.png")));
 }
 
+TEST_F(Cli, ScenesStripsAndTypedNamesOpenAndSaveAsTheUserNamesThem) {
+    // Written by --to, read back without --from: by the scene file or the strip itself.
+    struct Case { const char* written; const char* to; const char* reopened; };
+    const Case cases[] = {
+        {"w.wrl", "VRML Background, PNG", "w.wrl"},
+        {"l.ivr", "LivePicture Background, BMP", "l.ivr"},
+        {"k.ivr", "LivePicture, CUBE, BMP", "k.ivr"},
+        {"s.ivr", "LivePicture, CUBE, BMP", "s.bmp"},
+        // A name with the layout's own extension is the base: q.bmp and q.ivr.
+        {"q.bmp", "LivePicture, CUBE, BMP", "q.ivr"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.written);
+        ASSERT_EQ(run({"convert", face("sky", 0), dir.file(c.written), "--to", c.to}), 0);
+        const std::string back = std::string("back_") + c.reopened;
+        const std::string backBase = dir.file(back.substr(0, back.rfind('.')));
+        ASSERT_EQ(run({"convert", dir.file(c.reopened), backBase + "_FR.tga"}), 0);
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(fileText(backBase + suffixes[i] + ".tga"), fileText(face("sky", i))) << i;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("q.bmp.bmp")));
+
+    ASSERT_EQ(run({"convert", face("sky", 0), dir.file("quake.tga"), "--to", "QuakeII, Targa"}), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("quakeft.tga")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("quake.tgaft.tga")));
+
+    // A scene Domecast would not write is refused, naming the scene file.
+    std::ofstream(dir.file("odd.wrl"), std::ios::binary) << "#VRML V2.0 utf8\nTransform {}\n";
+    const auto [status, errors] =
+        runForErrors({"convert", dir.file("odd.wrl"), dir.file("odd_FR.tga")}, dir.file("errors.txt"));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(errors, "IO Error reading " + dir.file("odd.wrl") + "\nReason: unexpected text in the scene file\n");
+}
+
 TEST_F(Cli, AFileFailureNamesItsReasonAfterTheIoErrorLine) {
     const std::string hostile = std::string(DOMECAST_TEST_DATA) + "/crashers/index-outside-colour-map.tga";
     const auto [status, errors] = runForErrors({"image", hostile, dir.file("x.bmp")}, dir.file("errors.txt"));
