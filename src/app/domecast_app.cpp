@@ -81,6 +81,7 @@ bool DomecastApp::OnInit() {
         window->Destroy();
         return fail(1);
     }
+    bindHandOverSocket(*window);
 
     {
         WindowQuestions questions(window);
@@ -95,7 +96,7 @@ bool DomecastApp::OnInit() {
         replaceFileContents(menus, describeMenus(*window->GetMenuBar()));
     window->view()->SetFocus();
     startPaintLoop(*window);
-    startHandOverWatch(*window);
+    startHandOverWatch();
 
     watchTermination([] {
         if (mainWindow != nullptr) mainWindow->Close(false);
@@ -105,6 +106,7 @@ bool DomecastApp::OnInit() {
 
 int DomecastApp::OnExit() {
     unwatchTermination();
+    stopHandOverWatch();
     // The shell, its link and its panorama went with the main window when it was deleted.
     mainWindow = nullptr;
     // Nothing may open a dialog once the toolkit is gone.

@@ -17,9 +17,13 @@ namespace {
 class HandOverWatch : public wxEventLoopSourceHandler {
 public:
     explicit HandOverWatch(MainWindow& window) : window_(window) {
-        if (!socket_.bind()) return;
-        source_.reset(wxEventLoopBase::AddSourceForFD(socket_.descriptor(), this, wxEVENT_SOURCE_INPUT));
+        socket_.bind();
         timer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { carryOut(); });
+    }
+    // Requests queued since the bind fire at once.
+    void listen() {
+        if (socket_.descriptor() >= 0 && !source_)
+            source_.reset(wxEventLoopBase::AddSourceForFD(socket_.descriptor(), this, wxEVENT_SOURCE_INPUT));
     }
     ~HandOverWatch() override {
         timer_.Stop();
@@ -74,6 +78,10 @@ std::unique_ptr<HandOverWatch> watch;
 
 }  // namespace
 
-void startHandOverWatch(MainWindow& window) { watch = std::make_unique<HandOverWatch>(window); }
+void bindHandOverSocket(MainWindow& window) { watch = std::make_unique<HandOverWatch>(window); }
+
+void startHandOverWatch() {
+    if (watch) watch->listen();
+}
 
 void stopHandOverWatch() { watch.reset(); }
