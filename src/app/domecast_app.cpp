@@ -106,7 +106,7 @@ bool DomecastApp::OnInit() {
 
 int DomecastApp::OnExit() {
     unwatchTermination();
-    stopHandOverWatch();
+    releaseHandOverWatch();
     // The shell, its link and its panorama went with the main window when it was deleted.
     mainWindow = nullptr;
     // Nothing may open a dialog once the toolkit is gone.

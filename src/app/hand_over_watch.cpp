@@ -22,12 +22,15 @@ public:
     }
     // Requests queued since the bind fire at once.
     void listen() {
-        if (socket_.descriptor() >= 0 && !source_)
+        if (socket_.descriptor() >= 0 && !source_ && !stopped_)
             source_.reset(wxEventLoopBase::AddSourceForFD(socket_.descriptor(), this, wxEVENT_SOURCE_INPUT));
     }
-    ~HandOverWatch() override {
+    ~HandOverWatch() override { stop(); }
+    void stop() {
         timer_.Stop();
         source_.reset();
+        pending_.reset();
+        stopped_ = true;
     }
     HandOverWatch(const HandOverWatch&) = delete;
     HandOverWatch& operator=(const HandOverWatch&) = delete;
@@ -64,6 +67,7 @@ private:
         if (request.kind != HandOver::Kind::open) return;
         WindowQuestions questions(&window_);
         window_.shell().openNamedPanorama(questions, request.path);
+        // The window may be closing now: nothing of it is touched after the open.
         syncPaintLoop();
     }
 
@@ -72,6 +76,7 @@ private:
     std::unique_ptr<wxEventLoopSource> source_;
     std::optional<HandOver> pending_;
     wxTimer timer_;
+    bool stopped_ = false;
 };
 
 std::unique_ptr<HandOverWatch> watch;
@@ -84,4 +89,10 @@ void startHandOverWatch() {
     if (watch) watch->listen();
 }
 
-void stopHandOverWatch() { watch.reset(); }
+void stopHandOverWatch() {
+    // A save prompt of a hand-over may still be open below the caller: the watch only
+    // stops here, and goes once the loop has ended.
+    if (watch) watch->stop();
+}
+
+void releaseHandOverWatch() { watch.reset(); }

@@ -56,12 +56,11 @@ private:
             }
             return true;
         }
-        if (state == DesktopOpen::State::failed && onFailure_) {
-            // Once only, and not again from the dialog's own loop.
-            auto onFailure = std::move(onFailure_);
-            onFailure_ = nullptr;
-            onFailure(open_.reason());
-        }
+        // The message's dialog runs a loop of its own, in which this object may go: it is
+        // shown from the main loop, once.
+        if (state == DesktopOpen::State::failed && onFailure_ && wxTheApp != nullptr)
+            wxTheApp->CallAfter([onFailure = std::move(onFailure_), reason = open_.reason()] { onFailure(reason); });
+        onFailure_ = nullptr;
         return false;
     }
 
