@@ -45,7 +45,8 @@ const char* const help =
     "          --template, 17 new empty panorama of --new-face-size, 18/19 apply the\n"
     "          picture, 20 apply and show Domecast (default), 21 apply, turn the view by\n"
     "          (--step-x, --step-y) rotation steps and receive the new view.\n"
-    "          --heading, --pitch: the view the picture shows, in degrees.\n"
+    "          --heading, --pitch: the view the picture shows, in degrees as the\n"
+    "          editor's title shows them (h grows as the view turns right, v up).\n"
     "          --image: a 24-bit BMP; --pattern WxH: a generated test picture (red 7x+y,\n"
     "          green x+3y, blue (x xor y)+11, all modulo 256, y from the top row);\n"
     "          --size WxH: the picture size announced by a bare command.\n"
@@ -157,7 +158,8 @@ std::optional<Options> parse(int argc, char** argv) {
         const char* value = argv[++i];
         bool ok = true;
         if (flag == "--command") ok = parseInt(value, o.command);
-        else if (flag == "--heading") ok = parseFloat(value, o.heading), o.heading = degreesToRadians(o.heading);
+        // The title's h grows as the view turns right; the link carries its negative.
+        else if (flag == "--heading") ok = parseFloat(value, o.heading), o.heading = -degreesToRadians(o.heading);
         else if (flag == "--pitch") ok = parseFloat(value, o.pitch), o.pitch = degreesToRadians(o.pitch);
         else if (flag == "--step-x") ok = parseFloat(value, o.stepX);
         else if (flag == "--step-y") ok = parseFloat(value, o.stepY);

@@ -10,6 +10,7 @@
 
 #include "app/open_document.h"
 #include "image/bgr_image.h"
+#include "platform/message.h"
 
 namespace {
 constexpr int versionTextId = 1063;
@@ -35,15 +36,19 @@ wxBitmap logoBitmap() {
 }
 }  // namespace
 
+std::string versionText() {
+    char text[64];
+    std::snprintf(text, sizeof text, "%s %.2f", "Domecast", version);
+    return text;
+}
+
 void showAboutBox(wxWindow* parent) {
     wxDialog dialog(parent, wxID_ANY, "About Domecast");
     auto* column = new wxBoxSizer(wxVERTICAL);
     if (const wxBitmap logo = logoBitmap(); logo.IsOk())
         column->Add(new wxStaticBitmap(&dialog, wxID_ANY, logo), 0, wxALL | wxALIGN_CENTER, 10);
 
-    char versionText[64];
-    std::snprintf(versionText, sizeof versionText, "%s %.2f", "Domecast", version);
-    column->Add(new wxStaticText(&dialog, versionTextId, versionText), 0, wxLEFT | wxRIGHT | wxTOP, 10);
+    column->Add(new wxStaticText(&dialog, versionTextId, versionText()), 0, wxLEFT | wxRIGHT | wxTOP, 10);
 
     auto* credits = new wxStaticText(&dialog, creditsTextId,
                                      "JFIF image format support based in part on the work of the Independent JPEG "
@@ -63,5 +68,7 @@ void showAboutBox(wxWindow* parent) {
     dialog.Bind(wxEVT_BUTTON, [&dialog](wxCommandEvent& event) { dialog.EndModal(event.GetId()); });
 
     if (dialog.ShowModal() == supportButtonId)
-        openDocument(parent, nullptr, (std::string("mailto:") + supportAddress).c_str());
+        openDocument(nullptr, std::string("mailto:") + supportAddress, [](const std::string&) {
+            showMessage(std::string("Could not open a mail program to write to ") + supportAddress);
+        });
 }

@@ -87,6 +87,17 @@ std::optional<int> WindowQuestions::askFieldOfView(int proposed) {
     column->Add(field, 0, wxLEFT | wxRIGHT | wxEXPAND, 10);
     column->Add(dialog.CreateButtonSizer(wxOK | wxCANCEL), 0, wxALL | wxEXPAND, 10);
     dialog.SetSizerAndFit(column);
+    // The number opens selected and focused: typing replaces it, Return accepts it. Once
+    // more after the dialog is shown, where the toolkit moves the focus and the selection.
+    const auto selectNumber = [field] {
+        field->SetFocus();
+        field->SelectAll();
+    };
+    dialog.Bind(wxEVT_INIT_DIALOG, [&dialog, selectNumber](wxInitDialogEvent& event) {
+        event.Skip();
+        selectNumber();
+        dialog.CallAfter(selectNumber);
+    });
     int accepted = proposed;
     dialog.Bind(wxEVT_BUTTON, [&](wxCommandEvent& event) {
         if (event.GetId() != wxID_OK) {

@@ -276,8 +276,9 @@ void GLView::showPopup(PanelMenu which, Point topDownPoint) {
 }
 
 void GLView::openProgramPage() {
-    if (openDocument(this, "Domecast.html", programAddress) == 0)
+    openDocument("Domecast.html", programAddress, [](const std::string&) {
         showMessage(std::string("Could not open Web browser to go to ") + programAddress);
+    });
 }
 
 void GLView::onMouse(wxMouseEvent& event) {

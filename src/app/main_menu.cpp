@@ -1,5 +1,7 @@
 #include "app/main_menu.h"
 
+#include <memory>
+
 #include "shell/commands.h"
 
 namespace {
@@ -35,15 +37,32 @@ wxMenuBar* createMainMenu() {
                 "&File");
     bar->Append(menuOf({{cmdPaintView, "&Paint this view...\tEnter"},
                         {0, nullptr},
-                        {cmdForward, "&Forward (0\u00b0)\tCntrl+F,Home"},
-                        {cmdRight, "&Right  (90\u00b0)\tCntrl+R"},
-                        {cmdBack, "&Back  (180\u00b0)\tCntrl+B"},
-                        {cmdLeft, "&Left (270\u00b0)\tCntrl+L"},
-                        {cmdUp, "&Up\tCntrl+U"},
-                        {cmdDown, "&Down\tCntrl+D"}}),
+                        // The toolkit shows one key per item; Home works from the
+                        // accelerator table.
+                        {cmdForward, "&Forward (0\u00b0)\tCtrl+F"},
+                        {cmdRight, "&Right  (90\u00b0)\tCtrl+R"},
+                        {cmdBack, "&Back  (180\u00b0)\tCtrl+B"},
+                        {cmdLeft, "&Left (270\u00b0)\tCtrl+L"},
+                        {cmdUp, "&Up\tCtrl+U"},
+                        {cmdDown, "&Down\tCtrl+D"}}),
                 "&View");
     bar->Append(menuOf({{cmdHelp, "Domecast &Help..."}, {cmdAbout, "&About Domecast..."}}), "&Help");
     return bar;
+}
+
+std::string describeMenus(const wxMenuBar& bar) {
+    std::string text;
+    for (std::size_t m = 0; m < bar.GetMenuCount(); ++m) {
+        const std::string title = wxMenuItem::GetLabelText(bar.GetMenuLabel(m)).utf8_string();
+        for (const wxMenuItem* item : bar.GetMenu(m)->GetMenuItems()) {
+            if (item->IsSeparator()) continue;
+            // The toolkit shows the accelerator it was given, not the text after the tab.
+            const std::unique_ptr<wxAcceleratorEntry> accel(item->GetAccel());
+            text += title + "\t" + item->GetItemLabelText().utf8_string() + "\t" +
+                    (accel ? accel->ToString().utf8_string() : std::string()) + "\n";
+        }
+    }
+    return text;
 }
 
 wxMenu* createPaintPopup() { return menuOf({{cmdPaintView, "Paint this view..\tEnter"}}); }

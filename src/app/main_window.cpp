@@ -6,6 +6,7 @@
 #include "app/command_groups.h"
 #include "app/document_dialogs.h"
 #include "app/gl_view.h"
+#include "app/hand_over_watch.h"
 #include "app/main_menu.h"
 #include "app/open_document.h"
 #include "app/paint_loop.h"
@@ -60,7 +61,7 @@ void MainWindow::onCharHook(wxKeyEvent& event) {
     }
     if (viewKey(*this, event.GetKeyCode())) return;
     if (event.GetKeyCode() == WXK_F1) {
-        openHelp(this);
+        openHelp();
         return;
     }
     event.Skip();
@@ -83,7 +84,7 @@ void MainWindow::command(int id) {
     switch (id) {
     case cmdExit: Close(false); break;
     case cmdAbout: showAboutBox(this); break;
-    case cmdHelp: openHelp(this); break;
+    case cmdHelp: openHelp(); break;
     case cmdRuntimeDebugging:
         setRuntimeDebugging(!runtimeDebugging());
         showMessage(runtimeDebugging() ? "Run-time debugging ON" : "Run-time debugging OFF");
@@ -98,6 +99,7 @@ void MainWindow::onClose(wxCloseEvent& event) {
         return;
     }
     stopPaintLoop();
+    stopHandOverWatch();
     view_->tearDown();
     Destroy();
     // The window is deleted at the next idle time; a close from a signal must not wait

@@ -26,5 +26,6 @@ LinkNames LinkNames::current() {
     for (std::size_t i = 0; i < names.events.size(); ++i)
         names.events[i] = "/" + base + "_" + eventNames[i] + "." + uid;
     names.bellPrefix = base + "_bell." + uid + ".";
+    names.editor = base + "_editor." + uid;
     return names;
 }

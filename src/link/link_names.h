@@ -9,6 +9,7 @@ struct LinkNames {
     std::string record;               // "/Domecast.<uid>"
     std::array<std::string, 6> events;  // in LinkEvent order: "/Domecast_pluginCancel.<uid>", ...
     std::string bellPrefix;           // door bell of process p: bellPrefix + p
+    std::string editor;               // "Domecast_editor.<uid>": the running editor's socket
 
     static LinkNames current();
     std::string bell(std::uint32_t processId) const { return bellPrefix + std::to_string(processId); }

@@ -70,6 +70,8 @@ PaintLink::PaintLink(LinkSide side)
 
 PaintLink::~PaintLink() { close(); }
 
+bool PaintLink::refusedAsRunning(const char* refusal) { return refusal == alreadyRunning; }
+
 const char* PaintLink::openAsApplication(std::unique_ptr<PaintLink>& link) {
     link.reset();
     std::unique_ptr<PaintLink> made(new PaintLink(LinkSide::application));

@@ -19,6 +19,8 @@ class PaintLink {
 public:
     // Null on success (link set), else the text of the message to show (link left empty).
     static const char* openAsApplication(std::unique_ptr<PaintLink>& link);
+    // Whether a refusal of openAsApplication says that another editor holds the link.
+    static bool refusedAsRunning(const char* refusal);
     // peerProcessId is the process recorded as the application's peer, and names this
     // end's door bell: 0 for this process; a plug-in that runs as a process of its own
     // names its paint program, whose end the application then watches.

@@ -72,10 +72,14 @@ ChildProcess::~ChildProcess() {
     if (pid_ > 0) running();  // reap if it has already ended
 }
 
-ChildProcess::ChildProcess(ChildProcess&& other) noexcept : pid_(std::exchange(other.pid_, -1)) {}
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept
+    : pid_(std::exchange(other.pid_, -1)), status_(std::exchange(other.status_, -1)) {}
 
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
-    if (this != &other) pid_ = std::exchange(other.pid_, -1);
+    if (this != &other) {
+        pid_ = std::exchange(other.pid_, -1);
+        status_ = std::exchange(other.status_, -1);
+    }
     return *this;
 }
 
@@ -107,15 +111,20 @@ bool ChildProcess::start(const std::string& name, const std::string& argument) {
         return false;
     }
     pid_ = pid;
+    status_ = -1;
     return true;
 }
 
 bool ChildProcess::running() {
     if (pid_ <= 0) return false;
     int status = 0;
-    const pid_t result = ::waitpid(pid_, &status, WNOHANG);
+    pid_t result;
+    do {
+        result = ::waitpid(pid_, &status, WNOHANG);
+    } while (result < 0 && errno == EINTR);
     if (result == 0) return true;
     pid_ = -1;
+    status_ = result < 0 ? -1 : status;
     return false;
 }
 
@@ -127,5 +136,6 @@ int ChildProcess::wait() {
         result = ::waitpid(pid_, &status, 0);
     } while (result < 0 && errno == EINTR);
     pid_ = -1;
-    return result < 0 ? -1 : status;
+    status_ = result < 0 ? -1 : status;
+    return status_;
 }

@@ -23,11 +23,14 @@ public:
     pid_t pid() const { return pid_; }
     // True while the process has not ended; reaps it when it has.
     bool running();
+    // The status waitpid gave when running() or wait() reaped the process; -1 before.
+    int exitStatus() const { return status_; }
     // Blocks until the process ends; its exit status as waitpid gives it, or -1.
     int wait();
 
 private:
     pid_t pid_ = -1;
+    int status_ = -1;
 };
 
 // The program as it would be started: a name without a slash found in PATH, else as given.

@@ -2,6 +2,8 @@
 // gives up at exit.
 #include <cstdio>
 #include <new>
+#include <optional>
+#include <utility>
 
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
@@ -53,22 +55,54 @@ void Shell::replacePanorama(std::unique_ptr<PaintedSixImage> next) {
     notifyView();
 }
 
-void Shell::openPanorama(DocumentQuestions& questions) {
-    if (!confirmDiscard(questions)) return;
+bool Shell::openPanorama(DocumentQuestions& questions) {
+    if (!confirmDiscard(questions)) return false;
     auto opened = std::make_unique<PaintedSixImage>();
     try {
-        if (opened->open(questions) != 0) return;  // cancelled
+        if (opened->open(questions) != 0) return false;  // cancelled
     } catch (const ioException& e) {
         reportIoException(e);
-        return;
+        return false;
     } catch (const std::bad_alloc&) {
         // The panorama shown stays; only the one being opened is given up.
         reportIoException(ioException{opened->fileName, ioException::reading, "not enough memory"});
-        return;
+        return false;
     }
     const std::vector<UnreadFace> unread = std::move(opened->unreadFaces);
     replacePanorama(std::move(opened));
     reportUnreadFaces(unread);
+
+    return true;
+}
+
+namespace {
+// The Open dialog answered with a file named beforehand, its type left to the name;
+// every other question goes to the user.
+class NamedFileQuestions : public DocumentQuestions {
+public:
+    NamedFileQuestions(DocumentQuestions& user, std::string path) : user_(user), path_(std::move(path)) {}
+
+    std::optional<FileChoice> chooseOpenFile(const std::string&, int) override { return FileChoice{path_, -1}; }
+    std::optional<FileChoice> chooseSaveFile(const std::string& folder, int type) override {
+        return user_.chooseSaveFile(folder, type);
+    }
+    std::optional<int> askFieldOfView(int proposed) override { return user_.askFieldOfView(proposed); }
+    MessageAnswer askSaveChanges(const std::string& text, const std::string& caption) override {
+        return user_.askSaveChanges(text, caption);
+    }
+    void showMessage(const std::string& text) override { user_.showMessage(text); }
+    void beginWait() override { user_.beginWait(); }
+    void endWait() override { user_.endWait(); }
+
+private:
+    DocumentQuestions& user_;
+    std::string path_;
+};
+}  // namespace
+
+bool Shell::openNamedPanorama(DocumentQuestions& questions, const std::string& path) {
+    NamedFileQuestions named(questions, path);
+    return openPanorama(named);
 }
 
 void Shell::savePanorama(DocumentQuestions& questions, bool saveAs) {

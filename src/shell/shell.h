@@ -62,8 +62,11 @@ public:
     // straight ahead.
     void replacePanorama(std::unique_ptr<PaintedSixImage> next);
     // Open: the save-changes prompt for the current panorama, then the Open dialog; read
-    // failures are reported and leave everything as it was.
-    void openPanorama(DocumentQuestions& questions);
+    // failures are reported and leave everything as it was. True when a panorama was opened.
+    bool openPanorama(DocumentQuestions& questions);
+    // A file handed over by a second start, opened as Open opens the file picked with a
+    // type that does not fit it: the layout follows from the name.
+    bool openNamedPanorama(DocumentQuestions& questions, const std::string& path);
     // Save, or Save As when saveAs; a failed write is reported and asks for another name
     // until one works or the user cancels.
     void savePanorama(DocumentQuestions& questions, bool saveAs);
@@ -121,6 +124,7 @@ public:
     void dialogOpened();
     void dialogClosed();
     bool stepPending() const { return stepPending_; }
+    bool dialogOpen() const { return dialogDepth_ > 0; }
 
 private:
     void notifyTitle();

@@ -61,7 +61,7 @@ TEST(Peer, HelpAndUsage) {
 }
 
 TEST_F(PeerTest, SendsAPictureInTiles) {
-    PeerRun peer({"send", "--command", "18", "--pattern", "300x200", "--heading", "30", "--pitch", "-10"});
+    PeerRun peer({"send", "--command", "18", "--pattern", "300x200", "--heading", "-30", "--pitch", "-10"});
     std::vector<std::int16_t> lefts;
     TileReceiver receiver(*app, [&](const ReceivedTile& t) {
         const LinkRecord& r = t.record;
@@ -179,7 +179,7 @@ TEST_F(PeerTest, SendsABMPFileAndReportsItsMarker) {
         TempDir folder;
         const std::string path = folder.file("painted.bmp");
         writePatternBMP(path, 300, 257, c.corner);
-        PeerRun peer({"send", "--command", "20", "--image", path, "--heading", "90"});
+        PeerRun peer({"send", "--command", "20", "--image", path, "--heading", "-90"});
         int tiles = 0;
         TileReceiver receiver(*app, [&](const ReceivedTile& received) {
             ++tiles;

@@ -105,9 +105,8 @@ TEST_F(GimpEditorTest, SendsPaintAndTurnsLeft) {
         << readText(config_.file("editor.out"));
 
     // GIMP's picture is the view 30 degrees to the left, its corners marked with the
-    // editor's angles of that view. The command-line program's --heading is still the
-    // internal heading, which grows as the view turns left.
-    ASSERT_EQ(cli({"render", original_.file("sample_FR.png"), work_.file("left.bmp"), "--heading", "30", "--pitch",
+    // editor's angles of that view.
+    ASSERT_EQ(cli({"render", original_.file("sample_FR.png"), work_.file("left.bmp"), "--heading", "-30", "--pitch",
                    "0", "--size", "320x240"}),
               "");
     int width = 0, height = 0;

@@ -286,6 +286,36 @@ TEST_F(ShellTest, FacesLeftWhiteAreToldOnceByOpenAndTheNamedFileButNotTheDefault
     EXPECT_TRUE(messages.texts().empty());
 }
 
+TEST_F(ShellTest, AFileHandedOverIsOpenedAfterTheSavePromptAndAFailureKeepsThePanorama) {
+    const std::string path = writePanorama("pano", 16);
+    start();
+    const PaintedSixImage* before = shell.panorama();
+    shell.panorama()->modified = 1;
+
+    // Cancel in the save prompt keeps the panorama and reads nothing.
+    questions.saveChangesAnswers.push_back(MessageAnswer::cancel);
+    EXPECT_FALSE(shell.openNamedPanorama(questions, path));
+    EXPECT_EQ(shell.panorama(), before);
+    EXPECT_EQ(questions.saveChangesTexts.size(), 1u);
+
+    // A file that cannot be read is reported once; the panorama stays.
+    questions.saveChangesAnswers.push_back(MessageAnswer::no);
+    EXPECT_FALSE(shell.openNamedPanorama(questions, dir.file("absent_RT.png")));
+    EXPECT_EQ(shell.panorama(), before);
+    EXPECT_EQ(messages.texts().size(), 1u);
+    EXPECT_EQ(listener.views, 0);
+
+    questions.saveChangesAnswers.push_back(MessageAnswer::no);
+    shell.setView(2, 0.5f);
+    EXPECT_TRUE(shell.openNamedPanorama(questions, path));
+    ASSERT_EQ(shell.panorama()->faces[2]->size(), (Size{16, 16}));
+    EXPECT_EQ(shell.panorama()->faces[2]->row(0)[0], 7);
+    EXPECT_EQ(shell.title(), "pano [h=0\u00b0 v=0\u00b0] - Domecast");
+    EXPECT_EQ(questions.saveChangesTexts.size(), 3u);
+    // The Open dialog is not asked: the file is named.
+    EXPECT_TRUE(questions.openQuestions.empty());
+}
+
 TEST_F(ShellTest, OpenWithoutMemoryForTheFacesReportsItAndKeepsThePanorama) {
     const std::string path = writePanorama("pano", 16);
     start();

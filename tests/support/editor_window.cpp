@@ -81,9 +81,13 @@ void EditorWindow::SetUp() {
 }
 
 std::unique_ptr<TestProcess> EditorWindow::start(const std::string& output, const std::string& file) {
+    return start(output, file.empty() ? std::vector<std::string>{} : std::vector<std::string>{file});
+}
+
+std::unique_ptr<TestProcess> EditorWindow::start(const std::string& output, const std::vector<std::string>& more) {
     std::vector<std::string> arguments{"DOMECAST_MESSAGES=stderr", "DOMECAST_TEST_FACES=" + faces_.path().string(),
                                        "DOMECAST_TEST_SNAPSHOT=" + snapshotPath()};
-    if (!file.empty()) arguments.push_back(file);
+    arguments.insert(arguments.end(), more.begin(), more.end());
     return std::make_unique<TestProcess>(
         domecastPath(), arguments,
         std::map<std::string, std::string>{{"DISPLAY", server_.display()},

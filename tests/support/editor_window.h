@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "image/bgr_image.h"
 #include "view/painted_six_image.h"
@@ -28,6 +29,8 @@ protected:
     void SetUp() override;
 
     std::unique_ptr<TestProcess> start(const std::string& output, const std::string& file = {});
+    // The same with more arguments after the test's own (NAME=value settings, a file).
+    std::unique_ptr<TestProcess> start(const std::string& output, const std::vector<std::string>& more);
     std::string xdotool(const std::string& arguments);
     // The editor's main window, once it is on the screen.
     std::string findWindow();

@@ -1,6 +1,7 @@
 // domecast-cli: the panorama work of the editor without a window.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,10 +60,19 @@ const std::vector<Subcommand>& subcommands() {
     return table;
 }
 
+const char* const anglesHelp =
+    "--heading and --pitch are degrees as the editor's title shows h and v: --heading grows\n"
+    "as the view turns right (90 looks where View > Right (90\u00b0) looks, 270 where Left\n"
+    "(270\u00b0) looks, 180 is Back); --pitch grows upwards and is clamped to -90..90.\n";
+
+bool takesAngles(const Subcommand& s) {
+    return std::find(s.options.begin(), s.options.end(), "heading") != s.options.end();
+}
+
 void printUsage(std::FILE* to) {
     std::fprintf(to, "usage: domecast-cli SUBCOMMAND ARGS...   (domecast-cli SUBCOMMAND --help)\n");
     for (const Subcommand& s : subcommands()) std::fprintf(to, "  domecast-cli %s\n", s.usage);
-    std::fprintf(to, "  domecast-cli --version\n");
+    std::fprintf(to, "  domecast-cli --version\n\n%s", anglesHelp);
 }
 
 }  // namespace
@@ -98,6 +108,7 @@ int main(int argc, char** argv) {
             const CliOptions options = parseOptions(args, s.options);
             if (options.help) {
                 std::printf("usage: domecast-cli %s\n\n%s\n", s.usage, s.help);
+                if (takesAngles(s)) std::printf("\n%s", anglesHelp);
                 return 0;
             }
             return s.run(options);

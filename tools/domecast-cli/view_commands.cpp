@@ -30,10 +30,12 @@ struct Camera {
 };
 
 // Angles in radians, converted from degrees exactly as the editor's own constants are.
+// --heading is the title's h, which grows as the view turns right: the camera's heading
+// is its negative.
 Camera cameraOf(const CliOptions& options) {
     if (!options.heading) throw UsageError("--heading is required");
     if (!options.pitch) throw UsageError("--pitch is required");
-    return {*options.heading * degToRad, clampPitch(*options.pitch * degToRad)};
+    return {-(*options.heading * degToRad), clampPitch(*options.pitch * degToRad)};
 }
 
 // The given field of view, else the nominal one of the picture's size.
