@@ -1,5 +1,6 @@
 // Reading a panorama in the layout of an open row, and the questions that lead there.
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <optional>
@@ -17,6 +18,7 @@
 #include "panorama/six_image.h"
 #include "panorama/sphere.h"
 #include "platform/io_exception.h"
+#include "platform/save_set.h"
 #include "platform/settings.h"
 
 namespace {
@@ -113,6 +115,8 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
     if (openRow == -1) openRow = table.bestOpenRow(path);
     if (!table.validOpenRow(openRow)) throw ioException{path, ioException::opening, "no such open layout"};
     WaitCursor wait(questions);
+    // A save a killed process left half done is finished (or dropped) before its files are read.
+    finishStaleSaves(std::filesystem::path(path).parent_path().string());
     const FormatTable::OpenRow& row = table.openRow(openRow);
     std::string extension = extensionOf(fileNamePart(path));
     if (extension.empty()) extension = extensionOf(row.openPattern);
