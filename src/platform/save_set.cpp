@@ -272,6 +272,7 @@ SaveSet::Folder& SaveSet::folderFor(const std::string& prefix, const std::string
 
 void SaveSet::write(const std::string& path, const std::function<void(const std::string&)>& write) {
     if (listed_) throw ioException{path, ioException::writing, "the save is already committed"};
+    if (firstPath_.empty()) firstPath_ = path;
     const std::string resolved = finalTarget(path);
     if (resolved.empty()) throw ioException{path, ioException::opening, "cannot follow the symbolic link"};
     if (const char* reason = unreplaceable(resolved)) throw ioException{path, ioException::opening, reason};
@@ -298,10 +299,7 @@ void SaveSet::write(const std::string& path, const std::function<void(const std:
 
 void SaveSet::commit() {
     if (listed_) return;
-    if (broken_) {
-        const std::string shown = folders_.empty() ? std::string() : folders_.front()->prefix;
-        throw ioException{shown, ioException::writing, "a file of the save could not be written"};
-    }
+    if (broken_) throw ioException{firstPath_, ioException::writing, "a file of the save could not be written"};
     // Every target is checked and every staged file made durable before the first list is
     // written, so a refusal replaces nothing.
     for (const auto& folder : folders_) {
@@ -311,8 +309,7 @@ void SaveSet::commit() {
             const std::string name = entry.path().filename().string();
             if (plainName(name)) folder->names.push_back(name);
         }
-        const std::string first = folder->shown.empty() ? folder->prefix : folder->shown.begin()->second;
-        if (error) throw ioException{first, ioException::writing, "cannot list the staging folder"};
+        if (error) throw ioException{firstPath_, ioException::writing, "cannot list the staging folder"};
         for (const std::string& name : folder->names) {
             const std::string target = folder->prefix + name;
             const std::string staged = folder->staging + "/" + name;
@@ -325,7 +322,7 @@ void SaveSet::commit() {
     }
     stopAt("staged");
     for (const auto& folder : folders_) {
-        const std::string shown = folder->names.empty() ? folder->prefix : folder->shownPath(folder->names.front());
+        const std::string shown = folder->names.empty() ? firstPath_ : folder->shownPath(folder->names.front());
         const std::string draft = folder->staging + "/" + listDraftName;
         const std::string text = listText(folder->names);
         UniqueFd fd(::open(draft.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
@@ -352,8 +349,7 @@ void SaveSet::commit() {
         }
         const std::string parent = folder->prefix.empty() ? std::string(".") : folder->prefix;
         if (!sync(parent) && !failure)
-            failure = ioException{folder->shownPath(folder->names.empty() ? std::string() : folder->names.front()),
-                                  ioException::writing, "cannot flush the folder to the disk"};
+            failure = ioException{firstPath_, ioException::writing, "cannot flush the folder to the disk"};
         std::error_code ignored;
         fs::remove_all(folder->staging, ignored);
     }

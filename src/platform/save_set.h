@@ -52,6 +52,7 @@ private:
     SaveSet* outer_ = nullptr;
     bool listed_ = false;  // every folder's list of renames is written
     bool broken_ = false;  // a write threw: what it left must not replace anything
+    std::string firstPath_;  // named by errors no single file is to blame for
 };
 
 // Looks in folder (empty: the current folder) for staging folders left by processes that
