@@ -243,8 +243,11 @@ void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, 
         }
         outcome = encode(writer, file.get(), size, stride, bytesPerPixel, pixels, metadata, kept);
     }
+    // libpng reports a failed write (a full disk) as its own error: the stream tells which.
+    const bool writeFailed = std::ferror(file.get()) != 0;
     // The close flushes the last bytes: its failure loses the end of the file.
     const bool closed = file.close();
+    if (writeFailed) throw ioException{path, ioException::writing, "write failed"};
     if (outcome != Outcome::done) throw ioException{path, ioException::opening, "picture refused by the PNG encoder"};
     if (!closed) throw ioException{path, ioException::writing, "cannot close the file"};
 }

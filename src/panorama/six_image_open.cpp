@@ -21,6 +21,7 @@
 #include "panorama/six_image.h"
 #include "panorama/sphere.h"
 #include "platform/io_exception.h"
+#include "platform/save_set.h"
 #include "platform/settings.h"
 
 namespace {
@@ -138,6 +139,8 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
         return load(questions, scene.openRow, scene.picture);
     }
     WaitCursor wait(questions);
+    // A save a killed process left half done is finished (or dropped) before its files are read.
+    finishStaleSaves(std::filesystem::path(path).parent_path().string());
     const FormatTable::OpenRow& row = table.openRow(openRow);
     std::string extension = extensionOf(fileNamePart(path));
     if (extension.empty()) extension = extensionOf(row.openPattern);

@@ -15,6 +15,7 @@
 #include "panorama/sphere.h"
 #include "platform/io_exception.h"
 #include "platform/report.h"
+#include "platform/save_set.h"
 #include "platform/settings.h"
 #include "platform/staged_write.h"
 
@@ -67,18 +68,23 @@ int SixImage::write() {
     const std::string base = table.saveBase(fileName, layout);
     const std::string imageExtension = extensionOf(row.savePattern);
     const std::string faceExtension = row.faceExtension != nullptr ? row.faceExtension : "";
+    // Every file below replaces its old version at the commit, all of them or none.
+    SaveSet files;
 
     switch (row.kind) {
     case VrmlBackground:
     case IvrBackground: {
         for (int i = 0; i < faceCount; ++i) writeImage(row.writer, base + faceSuffixes[i] + faceExtension, *faces[i]);
         const std::string scene = base + (row.kind == IvrBackground ? ".ivr" : ".wrl");
-        if (!canOpenForReading(scene)) writeBackgroundScene(scene, base, faceExtension);
+        if (!canOpenForReading(scene))
+            writeReplacing(scene, [&](const std::string& staged) { writeBackgroundScene(staged, base, faceExtension); });
         break;
     }
     case IvrSphere: {
         writeImage(row.writer, base + faceExtension, *writtenSphere(false));
-        if (!canOpenForReading(base + ".ivr")) writeVistaScene(base + ".ivr", base, faceExtension, "SPHERE");
+        if (!canOpenForReading(base + ".ivr"))
+            writeReplacing(base + ".ivr",
+                           [&](const std::string& staged) { writeVistaScene(staged, base, faceExtension, "SPHERE"); });
         break;
     }
     case IvrCubeStrip: {
@@ -89,7 +95,9 @@ int SixImage::write() {
             strip.copyScaled(face, {0, 0}, face.size(), {0, i * cell.height}, cell);
         }
         writeImage(row.writer, base + faceExtension, strip);
-        if (!canOpenForReading(base + ".ivr")) writeVistaScene(base + ".ivr", base, faceExtension, "CUBE");
+        if (!canOpenForReading(base + ".ivr"))
+            writeReplacing(base + ".ivr",
+                           [&](const std::string& staged) { writeVistaScene(staged, base, faceExtension, "CUBE"); });
         break;
     }
     case SphericalPhoto: {
@@ -136,6 +144,7 @@ int SixImage::write() {
     case SceneFile:
         throw ioException{fileName, ioException::opening, "layout cannot be written"};
     }
+    files.commit();
 
     title = makeTitle(fileNamePart(base));
     modified = 0;

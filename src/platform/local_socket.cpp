@@ -36,8 +36,15 @@ bool socketIsAnswered(const sockaddr_un& address) {
 }  // namespace
 
 std::string localSocketFolder(const char* runtimeDir, const std::string& fallbackParent) {
-    if (runtimeDir != nullptr && runtimeDir[0] == '/') return runtimeDir;
     const uid_t user = ::getuid();
+    if (runtimeDir != nullptr && runtimeDir[0] == '/') {
+        // A runtime folder another user owns or may enter would let that user take this
+        // user's socket names or reach its sockets: the private fallback serves instead.
+        struct stat status;
+        if (::stat(runtimeDir, &status) != 0 ||
+            (S_ISDIR(status.st_mode) && status.st_uid == user && (status.st_mode & 077) == 0))
+            return runtimeDir;
+    }
     const std::string folder = fallbackParent + "/domecast-" + std::to_string(user);
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
     // lstat: a symbolic link planted under that name is refused, not followed.

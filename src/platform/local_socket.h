@@ -7,7 +7,8 @@
 
 #include "platform/unique_fd.h"
 
-// This user's folder for local sockets: $XDG_RUNTIME_DIR when it holds an absolute path,
+// This user's folder for local sockets: $XDG_RUNTIME_DIR when it holds an absolute path
+// (and, when it exists, names a folder of this user's that only this user may enter),
 // else "domecast-<uid>" under /tmp, made with mode 0700 when missing. Empty (errno set)
 // when the fallback is not a folder of this user's that only this user may enter: whoever
 // can write there could bind this user's socket names first.

@@ -11,5 +11,6 @@
 // where the process may, its group. A path that is a symbolic link is written through:
 // the file it finally names is replaced, staged in that file's folder. Throws
 // ioException (path, opening) when path names a folder, a pipe or a device, or when no
-// staging folder can be made; (path, writing) when a rename fails.
+// staging folder can be made; (path, writing) when a rename fails. While a SaveSet is
+// open on this thread the file is staged into it and replaced when the set commits.
 void writeReplacing(const std::string& path, const std::function<void(const std::string& stagedPath)>& write);

@@ -71,7 +71,6 @@ bool Shell::openPanorama(DocumentQuestions& questions) {
     const std::vector<UnreadFace> unread = std::move(opened->unreadFaces);
     replacePanorama(std::move(opened));
     reportUnreadFaces(unread);
-
     return true;
 }
 

@@ -1,0 +1,389 @@
+#include "platform/save_set.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string_view>
+#include <system_error>
+
+#include "platform/file_io.h"
+#include "platform/io_exception.h"
+#include "platform/unique_fd.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view stagingPrefix = ".domecast-";
+constexpr char listName[] = ".domecast-renames";
+constexpr char listDraftName[] = ".domecast-renames.draft";
+// First line of a list of renames; the count of names follows on the second line, then
+// each name ended by a NUL, and nothing after the last.
+constexpr std::string_view listHeader = "domecast renames 1\n";
+// A list longer than this is not one this program wrote.
+constexpr std::size_t listLimit = 1 << 20;
+
+thread_local SaveSet* currentSet = nullptr;
+
+// The staging folders this process is still using, by name, so that finishStaleSaves
+// tells them from the leftovers of an earlier process that had the same id.
+std::mutex activeMutex;
+std::set<std::string>& activeFolders() {
+    static std::set<std::string> names;
+    return names;
+}
+
+void setActive(const std::string& name, bool active) {
+    const std::lock_guard lock(activeMutex);
+    if (active)
+        activeFolders().insert(name);
+    else
+        activeFolders().erase(name);
+}
+
+bool isActive(const std::string& name) {
+    const std::lock_guard lock(activeMutex);
+    return activeFolders().count(name) != 0;
+}
+
+// The folder part of a path with its separator ("" for a bare name, "/" at the root).
+std::string prefixOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string nameOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Follows symbolic links to the file they finally name, so that the write replaces that
+// file in its own folder and the links keep working. A dangling link names the file to
+// create. Empty when the chain is too long or a link cannot be read.
+std::string finalTarget(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat status {};
+        if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return current;
+        std::error_code error;
+        const fs::path link = fs::read_symlink(current, error);
+        if (error) return {};
+        current = link.is_absolute() ? link.string() : (fs::path(current).parent_path() / link).string();
+    }
+    return {};
+}
+
+// Why an existing file in the target's place cannot be replaced by a written one, or null.
+const char* unreplaceable(const std::string& target) {
+    struct stat status {};
+    if (::stat(target.c_str(), &status) != 0 || S_ISREG(status.st_mode)) return nullptr;
+    if (S_ISDIR(status.st_mode)) return "the output is a folder";
+    if (S_ISFIFO(status.st_mode)) return "the output is a named pipe";
+    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) return "the output is a device";
+    return "the output is not a regular file";
+}
+
+// Gives the staged file what the user set on the file it replaces: the group where this
+// process may (the group first, since changing it can clear set-id bits), then the
+// permission bits. A new file keeps what its writer gave it.
+bool keepAttributes(const std::string& staged, const std::string& target) {
+    struct stat old {};
+    if (::stat(target.c_str(), &old) != 0) return true;
+    struct stat made {};
+    if (::stat(staged.c_str(), &made) == 0 && made.st_gid != old.st_gid)
+        static_cast<void>(::chown(staged.c_str(), static_cast<uid_t>(-1), old.st_gid));
+    return ::chmod(staged.c_str(), old.st_mode & 07777) == 0;
+}
+
+bool noSpace(int error) { return error == ENOSPC || error == EDQUOT || error == EFBIG; }
+
+// Flushes a file or folder to the disk; a folder's sync makes the renames in it durable.
+bool sync(const std::string& path) {
+    const UniqueFd fd(::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    return fd && ::fsync(fd.get()) == 0;
+}
+
+// A name a list of renames may carry: a plain entry of the folder, never a path.
+bool plainName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+           name != listName && name != listDraftName;
+}
+
+std::string listText(const std::vector<std::string>& names) {
+    std::string text(listHeader);
+    text += std::to_string(names.size()) + "\n";
+    for (const std::string& name : names) {
+        text += name;
+        text += '\0';
+    }
+    return text;
+}
+
+// The names of a complete list, or nothing when the text is not one.
+std::optional<std::vector<std::string>> parseList(std::string_view text) {
+    if (!text.starts_with(listHeader)) return std::nullopt;
+    text.remove_prefix(listHeader.size());
+    const std::size_t end = text.find('\n');
+    if (end == std::string_view::npos) return std::nullopt;
+    std::size_t count = 0;
+    const auto [last, error] = std::from_chars(text.data(), text.data() + end, count);
+    if (error != std::errc() || last != text.data() + end || count > listLimit) return std::nullopt;
+    text.remove_prefix(end + 1);
+    std::vector<std::string> names;
+    while (!text.empty()) {
+        const std::size_t nul = text.find('\0');
+        if (nul == std::string_view::npos || !plainName(text.substr(0, nul))) return std::nullopt;
+        names.emplace_back(text.substr(0, nul));
+        text.remove_prefix(nul + 1);
+    }
+    if (names.size() != count) return std::nullopt;
+    return names;
+}
+
+// Reads a list of renames without following a link or blocking on a pipe, up to listLimit.
+std::optional<std::vector<std::string>> readList(const std::string& path) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    struct stat status {};
+    if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+    if (status.st_size < 0 || static_cast<std::size_t>(status.st_size) > listLimit) return std::nullopt;
+    std::string text(static_cast<std::size_t>(status.st_size), '\0');
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t got = ::read(fd.get(), text.data() + done, text.size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return std::nullopt;
+        done += static_cast<std::size_t>(got);
+    }
+    return parseList(text);
+}
+
+// Renames every staged name that is still there over the file of that name in prefix:
+// a name already gone was renamed before. False when a rename fails.
+bool renameAll(const std::string& staging, const std::string& prefix, const std::vector<std::string>& names,
+               std::string* failed = nullptr, void (*afterFirst)() = nullptr) {
+    bool all = true;
+    bool first = true;
+    for (const std::string& name : names) {
+        const std::string staged = staging + "/" + name;
+        struct stat status {};
+        if (::lstat(staged.c_str(), &status) != 0) continue;
+        if (std::rename(staged.c_str(), (prefix + name).c_str()) != 0) {
+            if (all && failed != nullptr) *failed = name;
+            all = false;
+            continue;
+        }
+        if (first && afterFirst != nullptr) afterFirst();
+        first = false;
+    }
+    return all;
+}
+
+// The process id in a staging folder's name, or -1 when the name is not one.
+pid_t stagingOwner(std::string_view name) {
+    if (!name.starts_with(stagingPrefix)) return -1;
+    name.remove_prefix(stagingPrefix.size());
+    const std::size_t dash = name.find('-');
+    if (dash == std::string_view::npos || name.size() - dash - 1 != 6) return -1;
+    pid_t pid = 0;
+    const auto [last, error] = std::from_chars(name.data(), name.data() + dash, pid);
+    if (error != std::errc() || last != name.data() + dash || pid <= 0) return -1;
+    return pid;
+}
+
+bool stillRunning(pid_t pid, const std::string& name) {
+    if (pid == ::getpid()) return isActive(name);
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+// Stops this process where a test asks it to, so that it can be killed at a known point
+// of a save. DOMECAST_TEST_SAVE_STOP names the point: "staged" (every file written, no
+// list yet), "listed" (lists written, nothing renamed) or "renaming" (after the first
+// rename).
+void stopAt(const char* point) {
+    const char* wanted = std::getenv("DOMECAST_TEST_SAVE_STOP");
+    if (wanted != nullptr && std::strcmp(wanted, point) == 0) ::raise(SIGSTOP);
+}
+
+void stopAfterFirstRename() { stopAt("renaming"); }
+
+}  // namespace
+
+struct SaveSet::Folder {
+    std::string prefix;   // the targets' folder, with its separator
+    std::string staging;  // prefix + ".domecast-<pid>-XXXXXX"
+    // The path shown for a target in errors: the path as given, when it was a link.
+    std::map<std::string, std::string> shown;
+    std::vector<std::string> names;  // filled by commit
+    bool listed = false;
+
+    std::string shownPath(const std::string& name) const {
+        const auto found = shown.find(name);
+        return found != shown.end() ? found->second : prefix + name;
+    }
+
+    ~Folder() {
+        if (staging.empty()) return;
+        // A folder with its list stays for the next open or save to finish.
+        if (!listed) {
+            std::error_code ignored;
+            fs::remove_all(staging, ignored);
+        }
+        setActive(nameOf(staging), false);
+    }
+};
+
+SaveSet::SaveSet() : outer_(currentSet) { currentSet = this; }
+
+SaveSet::~SaveSet() {
+    currentSet = outer_;
+    folders_.clear();
+}
+
+SaveSet* SaveSet::current() { return currentSet; }
+
+SaveSet::Folder& SaveSet::folderFor(const std::string& prefix, const std::string& shownPath) {
+    for (const auto& folder : folders_)
+        if (folder->prefix == prefix) return *folder;
+    finishStaleSaves(prefix.empty() ? std::string() : prefix.size() == 1 ? prefix : prefix.substr(0, prefix.size() - 1));
+    auto folder = std::make_unique<Folder>();
+    folder->prefix = prefix;
+    std::string pattern = prefix + std::string(stagingPrefix) + std::to_string(::getpid()) + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        if (noSpace(errno)) throw ioException{shownPath, ioException::writing, "no room for a staging folder"};
+        throw ioException{shownPath, ioException::opening, "cannot make a staging folder beside the file"};
+    }
+    folder->staging = pattern;
+    setActive(nameOf(pattern), true);
+    folders_.push_back(std::move(folder));
+    return *folders_.back();
+}
+
+void SaveSet::write(const std::string& path, const std::function<void(const std::string&)>& write) {
+    if (listed_) throw ioException{path, ioException::writing, "the save is already committed"};
+    if (firstPath_.empty()) firstPath_ = path;
+    const std::string resolved = finalTarget(path);
+    if (resolved.empty()) throw ioException{path, ioException::opening, "cannot follow the symbolic link"};
+    if (const char* reason = unreplaceable(resolved)) throw ioException{path, ioException::opening, reason};
+    const std::string name = nameOf(resolved);
+    if (!plainName(name)) throw ioException{path, ioException::opening, "a name the save keeps for itself"};
+    Folder& folder = folderFor(prefixOf(resolved), path);
+    if (path != resolved) folder.shown[name] = path;
+    const std::string stagedPrefix = folder.staging + "/";
+    const std::string stagedMain = stagedPrefix + name;
+    try {
+        write(stagedMain);
+    } catch (ioException& e) {
+        broken_ = true;
+        if (e.path == stagedMain)
+            e.path = path;
+        else if (e.path.starts_with(stagedPrefix))
+            e.path = folder.shownPath(e.path.substr(stagedPrefix.size()));
+        throw;
+    } catch (...) {
+        broken_ = true;
+        throw;
+    }
+}
+
+void SaveSet::commit() {
+    if (listed_) return;
+    if (broken_) throw ioException{firstPath_, ioException::writing, "a file of the save could not be written"};
+    // Every target is checked and every staged file made durable before the first list is
+    // written, so a refusal replaces nothing.
+    for (const auto& folder : folders_) {
+        std::error_code error;
+        folder->names.clear();
+        for (const auto& entry : fs::directory_iterator(folder->staging, error)) {
+            const std::string name = entry.path().filename().string();
+            if (plainName(name)) folder->names.push_back(name);
+        }
+        if (error) throw ioException{firstPath_, ioException::writing, "cannot list the staging folder"};
+        for (const std::string& name : folder->names) {
+            const std::string target = folder->prefix + name;
+            const std::string staged = folder->staging + "/" + name;
+            const std::string shown = folder->shownPath(name);
+            if (const char* reason = unreplaceable(target)) throw ioException{shown, ioException::writing, reason};
+            if (!keepAttributes(staged, target))
+                throw ioException{shown, ioException::writing, "cannot keep the file's permissions"};
+            if (!sync(staged)) throw ioException{shown, ioException::writing, "cannot flush the file to the disk"};
+        }
+    }
+    stopAt("staged");
+    for (const auto& folder : folders_) {
+        const std::string shown = folder->names.empty() ? firstPath_ : folder->shownPath(folder->names.front());
+        const std::string draft = folder->staging + "/" + listDraftName;
+        const std::string text = listText(folder->names);
+        UniqueFd fd(::open(draft.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (!fd) throw ioException{shown, ioException::writing, "cannot write the list of renames"};
+        const bool written = writeAll(fd.get(), text.data(), text.size()) && ::fsync(fd.get()) == 0;
+        if (!fd.close() || !written) throw ioException{shown, ioException::writing, "cannot write the list of renames"};
+        if (std::rename(draft.c_str(), (folder->staging + "/" + listName).c_str()) != 0 || !sync(folder->staging))
+            throw ioException{shown, ioException::writing, "cannot write the list of renames"};
+    }
+    // From here on the save is decided: what is not renamed now is renamed by the next
+    // open or save in the folder.
+    for (const auto& folder : folders_) folder->listed = true;
+    listed_ = true;
+    stopAt("listed");
+    std::optional<ioException> failure;
+    for (const auto& folder : folders_) {
+        std::string failed;
+        const bool renamed = renameAll(folder->staging, folder->prefix, folder->names, &failed, &stopAfterFirstRename);
+        if (!renamed) {
+            if (!failure)
+                failure = ioException{folder->shownPath(failed), ioException::writing,
+                                      "cannot rename the written file into place"};
+            continue;
+        }
+        const std::string parent = folder->prefix.empty() ? std::string(".") : folder->prefix;
+        if (!sync(parent) && !failure)
+            failure = ioException{firstPath_, ioException::writing, "cannot flush the folder to the disk"};
+        std::error_code ignored;
+        fs::remove_all(folder->staging, ignored);
+    }
+    if (failure) throw *failure;
+}
+
+void finishStaleSaves(const std::string& folder) {
+    const std::string prefix = folder.empty() ? std::string() : folder.ends_with('/') ? folder : folder + "/";
+    std::error_code error;
+    fs::directory_iterator entries(folder.empty() ? fs::path(".") : fs::path(folder), error);
+    if (error) return;
+    std::vector<std::string> stale;
+    for (const auto& entry : entries) {
+        const std::string name = entry.path().filename().string();
+        const pid_t owner = stagingOwner(name);
+        if (owner < 0) continue;
+        struct stat status {};
+        if (::lstat((prefix + name).c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+            status.st_uid != ::geteuid())
+            continue;
+        if (!stillRunning(owner, name)) stale.push_back(name);
+    }
+    for (const std::string& name : stale) {
+        const std::string staging = prefix + name;
+        const std::string list = staging + "/" + listName;
+        struct stat status {};
+        const bool hasList = ::lstat(list.c_str(), &status) == 0;
+        if (hasList) {
+            const std::optional<std::vector<std::string>> names = readList(list);
+            if (!names) continue;  // not a list this program wrote: not ours to guess at
+            if (!renameAll(staging, prefix, *names)) continue;
+            sync(prefix.empty() ? std::string(".") : prefix);
+        }
+        std::error_code ignored;
+        fs::remove_all(staging, ignored);
+    }
+}

@@ -1,0 +1,62 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Files that replace their old versions together or not at all: the six faces of a
+// panorama, a PCX and its Targa, the scene file that names them.
+//
+// Every file is first written into a staging folder ".domecast-<pid>-XXXXXX" beside its
+// target. commit() makes the staged files durable, writes the list of renames into each
+// staging folder (synced), and only then renames the files over their targets and removes
+// the folders. A set destroyed before its lists are written removes what it staged and
+// leaves every old file as it was. When the process dies after the lists are written, the
+// next open or save in that folder finishes the renames (finishStaleSaves).
+//
+// While a set is alive it is the current set of its thread: writeReplacing stages into
+// it instead of replacing at once, so writers that replace one file each take part in the
+// save without knowing of it. Sets nest; the innermost is current.
+class SaveSet {
+public:
+    SaveSet();
+    ~SaveSet();
+    SaveSet(const SaveSet&) = delete;
+    SaveSet& operator=(const SaveSet&) = delete;
+
+    // Calls write with a path naming path's file in the staging folder beside it; every
+    // file write makes there (a writer may make several) replaces the file of the same name
+    // at commit. A path that is a symbolic link is written through: the file it finally
+    // names is replaced, staged in that file's folder. An ioException that names a staged
+    // file is re-thrown naming the real one. Throws ioException (path, opening) when path
+    // names a folder, a pipe or a device, or when no staging folder can be made (writing
+    // when the disk is full).
+    void write(const std::string& path, const std::function<void(const std::string& stagedPath)>& write);
+
+    // Replaces every target with its staged file. A replaced file keeps its permission bits
+    // and, where the process may, its group. Throws ioException (target, writing) when a
+    // target cannot be replaced, a staged file cannot be made durable, the list of renames
+    // cannot be written or a rename fails, or when a write of the set failed; before the
+    // list is written nothing is replaced.
+    void commit();
+
+    // The set open on this thread, or null.
+    static SaveSet* current();
+
+    struct Folder;
+
+private:
+    Folder& folderFor(const std::string& prefix, const std::string& shownPath);
+
+    std::vector<std::unique_ptr<Folder>> folders_;
+    SaveSet* outer_ = nullptr;
+    bool listed_ = false;  // every folder's list of renames is written
+    bool broken_ = false;  // a write threw: what it left must not replace anything
+    std::string firstPath_;  // named by errors no single file is to blame for
+};
+
+// Looks in folder (empty: the current folder) for staging folders left by processes that
+// no longer run: one with a complete list of renames is finished (its files renamed over
+// their targets), one without is deleted. Folders of running processes, of other users and
+// with a list that cannot be read are left alone. Never throws.
+void finishStaleSaves(const std::string& folder);
