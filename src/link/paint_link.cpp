@@ -190,12 +190,18 @@ void PaintLink::signal(LinkEvent e) {
 bool PaintLink::isSignalled(LinkEvent e) const { return events_[static_cast<int>(e)].isSet(); }
 
 int PaintLink::peerProcess() {
-    if (peer_) return peer_.descriptor();
     if (record_ == nullptr) return -1;
     const std::uint32_t id = peerId();
+    if (peer_ && (id == 0 || id == peer_.processId())) return peer_.descriptor();
+    // No peer watched yet, or a new one opened its end before the end of the one watched
+    // was noticed: that end is no longer the link's business, and must not take the new
+    // peer's id and events. The new watch is made while the old one is still open, so
+    // that an event loop that follows the descriptor by its number sees a new number.
     peerVanished_ = false;
     if (id == 0) return -1;
-    const ProcessWatch::Result opened = peer_.open(id);
+    ProcessWatch next;
+    const ProcessWatch::Result opened = next.open(id);
+    peer_ = std::move(next);
     // A peer that ended before anybody watched it has ended all the same.
     peerVanished_ = opened == ProcessWatch::Result::gone;
     if (opened != ProcessWatch::Result::watching) return -1;

@@ -12,6 +12,8 @@ public:
     // gone: no process has that id (or the id cannot be one).
     Result open(std::uint32_t processId);
     explicit operator bool() const { return processId_ != 0; }
+    // The process watched; 0 when none.
+    std::uint32_t processId() const { return static_cast<std::uint32_t>(processId_); }
     void close();
 
     // -1 when the kernel offers no pidfd; ended() then asks with kill().

@@ -238,6 +238,43 @@ TEST_F(PaintLinkTest, PluginThatEndedBeforeTheWaitIsNoticed) {
     expectIdle(*app);
 }
 
+// A plug-in that opens before the end of the one before it was noticed is the peer from
+// then on: the old end takes neither its id nor its transfer.
+TEST_F(PaintLinkTest, APluginThatFollowsAnUnnoticedEndIsThePeer) {
+    const Beacon firstOpened, watched;
+    const pid_t first = runChild([&] {
+        std::unique_ptr<PaintLink> link;
+        if (PaintLink::openAsPlugin(link) != nullptr) return 2;
+        // Open until the application watches it, then closed as a plug-in closes.
+        return firstOpened.send() && watched.await() ? 0 : 3;
+    });
+    ASSERT_TRUE(firstOpened.await());
+    EXPECT_FALSE(app->tryToRead());
+    ASSERT_TRUE(watched.send());
+    ASSERT_EQ(exitCodeOf(first), 0);
+
+    const Beacon opened, goOn;
+    const pid_t second = runChild([&] {
+        std::unique_ptr<PaintLink> link;
+        if (PaintLink::openAsPlugin(link) != nullptr) return 2;
+        if (!opened.send() || !goOn.await()) return 3;
+        PluginCommand command;
+        command.width = 40;
+        command.height = 30;
+        TileSender sender(*link, command, TileSource{});
+        return sender.run() == TransferStatus::done ? 0 : 4;
+    });
+    ASSERT_TRUE(opened.await());
+    EXPECT_FALSE(app->tryToRead());
+    EXPECT_EQ(app->abandonedWith(), LinkCommand::idle);
+    EXPECT_EQ(app->record().pluginProcessId, static_cast<std::uint32_t>(second));
+    ASSERT_TRUE(goOn.send());
+    ASSERT_TRUE(app->waitToRead());
+    EXPECT_EQ(app->received().imageWidth, 40);
+    app->doneReading();
+    EXPECT_EQ(exitCodeOf(second), 0);
+}
+
 // An event loop sleeps on the link's descriptors and checks without waiting when one of
 // them is ready.
 TEST_F(PaintLinkTest, DescriptorsWakeAnEventLoop) {
