@@ -302,6 +302,7 @@ void SaveSet::commit() {
     if (broken_) throw ioException{firstPath_, ioException::writing, "a file of the save could not be written"};
     // Every target is checked and every staged file made durable before the first list is
     // written, so a refusal replaces nothing.
+    std::size_t files = 0;
     for (const auto& folder : folders_) {
         std::error_code error;
         folder->names.clear();
@@ -310,6 +311,12 @@ void SaveSet::commit() {
             if (plainName(name)) folder->names.push_back(name);
         }
         if (error) throw ioException{firstPath_, ioException::writing, "cannot list the staging folder"};
+        files += folder->names.size();
+    }
+    // One rename replaces a single file at once: it needs no list, and no flush that a
+    // caller writing many single files (snapshots, settings) would wait for.
+    const bool several = files > 1;
+    for (const auto& folder : folders_) {
         for (const std::string& name : folder->names) {
             const std::string target = folder->prefix + name;
             const std::string staged = folder->staging + "/" + name;
@@ -317,26 +324,31 @@ void SaveSet::commit() {
             if (const char* reason = unreplaceable(target)) throw ioException{shown, ioException::writing, reason};
             if (!keepAttributes(staged, target))
                 throw ioException{shown, ioException::writing, "cannot keep the file's permissions"};
-            if (!sync(staged)) throw ioException{shown, ioException::writing, "cannot flush the file to the disk"};
+            if (several && !sync(staged))
+                throw ioException{shown, ioException::writing, "cannot flush the file to the disk"};
         }
     }
-    stopAt("staged");
-    for (const auto& folder : folders_) {
-        const std::string shown = folder->names.empty() ? firstPath_ : folder->shownPath(folder->names.front());
-        const std::string draft = folder->staging + "/" + listDraftName;
-        const std::string text = listText(folder->names);
-        UniqueFd fd(::open(draft.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (!fd) throw ioException{shown, ioException::writing, "cannot write the list of renames"};
-        const bool written = writeAll(fd.get(), text.data(), text.size()) && ::fsync(fd.get()) == 0;
-        if (!fd.close() || !written) throw ioException{shown, ioException::writing, "cannot write the list of renames"};
-        if (std::rename(draft.c_str(), (folder->staging + "/" + listName).c_str()) != 0 || !sync(folder->staging))
-            throw ioException{shown, ioException::writing, "cannot write the list of renames"};
+    if (several) {
+        stopAt("staged");
+        for (const auto& folder : folders_) {
+            const std::string shown = folder->names.empty() ? firstPath_ : folder->shownPath(folder->names.front());
+            const std::string draft = folder->staging + "/" + listDraftName;
+            const std::string text = listText(folder->names);
+            UniqueFd fd(::open(draft.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+            if (!fd) throw ioException{shown, ioException::writing, "cannot write the list of renames"};
+            const bool written = writeAll(fd.get(), text.data(), text.size()) && ::fsync(fd.get()) == 0;
+            if (!fd.close() || !written)
+                throw ioException{shown, ioException::writing, "cannot write the list of renames"};
+            if (std::rename(draft.c_str(), (folder->staging + "/" + listName).c_str()) != 0 ||
+                !sync(folder->staging))
+                throw ioException{shown, ioException::writing, "cannot write the list of renames"};
+        }
     }
     // From here on the save is decided: what is not renamed now is renamed by the next
     // open or save in the folder.
-    for (const auto& folder : folders_) folder->listed = true;
+    for (const auto& folder : folders_) folder->listed = several;
     listed_ = true;
-    stopAt("listed");
+    if (several) stopAt("listed");
     std::optional<ioException> failure;
     for (const auto& folder : folders_) {
         std::string failed;
@@ -348,7 +360,7 @@ void SaveSet::commit() {
             continue;
         }
         const std::string parent = folder->prefix.empty() ? std::string(".") : folder->prefix;
-        if (!sync(parent) && !failure)
+        if (several && !sync(parent) && !failure)
             failure = ioException{firstPath_, ioException::writing, "cannot flush the folder to the disk"};
         std::error_code ignored;
         fs::remove_all(folder->staging, ignored);

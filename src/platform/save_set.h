@@ -10,7 +10,8 @@
 // Every file is first written into a staging folder ".domecast-<pid>-XXXXXX" beside its
 // target. commit() makes the staged files durable, writes the list of renames into each
 // staging folder (synced), and only then renames the files over their targets and removes
-// the folders. A set destroyed before its lists are written removes what it staged and
+// the folders (a set of one file skips the flushes and the list: its one rename is
+// atomic already). A set destroyed before its lists are written removes what it staged and
 // leaves every old file as it was. When the process dies after the lists are written, the
 // next open or save in that folder finishes the renames (finishStaleSaves).
 //

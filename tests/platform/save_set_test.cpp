@@ -72,6 +72,30 @@ TEST(SaveSet, ReplacesNothingBeforeTheCommitAndEverythingAtIt) {
     EXPECT_TRUE(stagingFolders(old.dir.path()).empty());
 }
 
+TEST(SaveSet, AFileThatIsALinkIsReplacedInItsTargetsFolderWithTheOthers) {
+    OldFiles old;
+    TempDir elsewhere;
+    const std::string real = elsewhere.file("front.tga");
+    put(real, "old front");
+    ASSERT_EQ(chmod(real.c_str(), 0600), 0);
+    fs::remove(old.file(names[0]));
+    fs::create_symlink(real, old.file(names[0]));
+    {
+        SaveSet set;
+        writeNew(set, old);
+        EXPECT_EQ(fileText(real), "old front");
+        set.commit();
+    }
+    EXPECT_TRUE(fs::is_symlink(old.file(names[0])));
+    EXPECT_EQ(fileText(real), std::string("new ") + names[0]);
+    EXPECT_EQ(fileText(old.file(names[1])), std::string("new ") + names[1]);
+    struct stat status {};
+    ASSERT_EQ(stat(real.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    EXPECT_TRUE(stagingFolders(old.dir.path()).empty());
+    EXPECT_TRUE(stagingFolders(elsewhere.path()).empty());
+}
+
 TEST(SaveSet, AFailureBeforeTheCommitKeepsEveryOldFileAndLeavesNoStagingFolder) {
     struct Case {
         const char* what;
