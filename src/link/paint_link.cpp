@@ -216,7 +216,7 @@ int PaintLink::peerDescriptor() {
 bool PaintLink::releaseEndedPlugin() {
     if (!peer_ || !peer_.ended()) return false;
     bell_.drain();
-    if (bell_.lastRinger() != peer_.processId()) return false;
+    if (static_cast<std::uint32_t>(bell_.lastRinger()) != peer_.processId()) return false;
     peer_.close();
     return true;
 }

@@ -19,7 +19,6 @@ public:
     // -1 when the kernel offers no pidfd; ended() then asks with kill().
     int descriptor() const { return pidfd_.get(); }
     bool ended() const;
-    int processId() const { return processId_; }
 
 private:
     UniqueFd pidfd_;
