@@ -32,11 +32,14 @@ public:
     FieldOfView calculateNominalFOV(Size size) const;
     Size calculateNominalSize(FieldOfView fov) const;
 
-    // The view buffer (render_view.cpp).
+    // The view buffer (render_view.cpp). The renders split their rows over threads (0: one
+    // per hardware thread); the result does not depend on the number.
     void allocateView(Size size);
     void refreshView(Size size);
-    void renderView(Point origin, Size size, Size fullSize, int bytesPerPixel, std::uint8_t* buffer);
-    void renderViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image) const;
+    void renderView(Point origin, Size size, Size fullSize, int bytesPerPixel, std::uint8_t* buffer,
+                    int threads = 0);
+    void renderViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image,
+                           int threads = 0) const;
     void saveViewFile(const char* path) const;
 
     // Painted pixels back onto the faces (paint_back.cpp).
