@@ -1,5 +1,6 @@
 #pragma once
 #include <wx/glcanvas.h>
+#include <wx/region.h>
 #include <wx/timer.h>
 
 #include <memory>
@@ -48,7 +49,9 @@ private:
     void onPaint(wxPaintEvent& event);
     void onSize(wxSizeEvent& event);
     void onRedrawTimer(wxTimerEvent& event);
-    void onRefresh(wxCommandEvent& event);
+    // Redraws the dirty widgets within area (window coordinates, rows from the top).
+    void requestDirtyRedraw(const wxRect& area);
+    wxRect windowRect(const Widget& widget) const;
     bool makeCurrent();
     void releaseCurrent();
     void writeSnapshot(bool half);
@@ -60,7 +63,6 @@ private:
     wxTimer holdTimer_;
     TurnController controller_;
     wxPoint lastMouse_;
+    // What the dirty widgets asked to have redrawn since the last paint.
+    wxRegion requested_;
 };
-
-// Posted by invalidateView: the next paint redraws only what is marked dirty.
-wxDECLARE_EVENT(DOMECAST_REFRESH_VIEW, wxCommandEvent);
