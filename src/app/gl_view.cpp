@@ -97,6 +97,12 @@ void GLView::tearDown() {
     // No timer may fire and no capture stay held once the panel is gone.
     controller_.cancel();
     if (!context_) return;
+    // The view's texture is deleted in the context that made it; where that context cannot
+    // be made current, destroying it frees the texture.
+    if (eglGetCurrentContext() != EGL_NO_CONTEXT)
+        eglMakeCurrent(eglGetCurrentDisplay(), EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    const ControlPanel& panel = controlPanel();
+    if (panel.viewArea && !(IsShownOnScreen() && SetCurrent(*context_))) panel.viewArea->abandonGLObjects();
     // The panel's pictures and the display images belong to this window's lifetime.
     releasePanel();
     displayState().images.reset();
@@ -127,7 +133,7 @@ void GLView::onSize(wxSizeEvent& event) {
     d.surfaceStale = true;
     layoutPanel(d.clientSize);
     // Everything moves: the next paint draws the whole window.
-    requested_.Clear();
+    wholeWindowDue_ = true;
     if (d.drawingSuspended != 0) redrawTimer_.Stop();
     d.drawingSuspended = 1;
     redrawTimer_.StartOnce(redrawDelayMs);
@@ -141,9 +147,11 @@ void GLView::onRedrawTimer(wxTimerEvent&) {
 }
 
 void GLView::requestDirtyRedraw(const wxRect& area) {
-    // One paint follows: it draws the dirty widgets and swaps once. Only an exposure
-    // beyond the requested areas, found in onPaint, makes it a whole-window paint.
-    requested_.Union(area);
+    // One paint follows: it draws just the dirty widgets and swaps once. The toolkit
+    // reports the whole window as the paint's region either way, so the wish is kept
+    // here; an exposure meeting it loses nothing, as the back buffer still holds the
+    // whole last frame and the swap shows all of it.
+    dirtyOnly_ = true;
     Refresh(false, &area);
 }
 
@@ -166,11 +174,10 @@ void GLView::invalidateView() {
 void GLView::onPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
     DisplayState& d = displayState();
-    wxRegion exposed = GetUpdateRegion();
-    exposed.Subtract(requested_);
-    const int full = requested_.IsEmpty() || !exposed.IsEmpty() ? 1 : 0;
-    requested_.Clear();
+    const int full = wholeWindowDue_ || !dirtyOnly_ ? 1 : 0;
+    dirtyOnly_ = false;
     if (!makeCurrent()) return;
+    if (d.drawingSuspended == 0) wholeWindowDue_ = false;
     if (d.surfaceStale) setUpSurface(d.clientSize);
     if (full == 1) clearWindow();
     ViewRendered rendered = ViewRendered::none;

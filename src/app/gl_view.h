@@ -1,6 +1,5 @@
 #pragma once
 #include <wx/glcanvas.h>
-#include <wx/region.h>
 #include <wx/timer.h>
 
 #include <memory>
@@ -63,6 +62,8 @@ private:
     wxTimer holdTimer_;
     TurnController controller_;
     wxPoint lastMouse_;
-    // What the dirty widgets asked to have redrawn since the last paint.
-    wxRegion requested_;
+    // The next paint may draw only the dirty widgets: nothing else asked for a paint.
+    bool dirtyOnly_ = false;
+    // A size change (or the first paint) needs the whole window drawn, background first.
+    bool wholeWindowDue_ = true;
 };
