@@ -100,7 +100,8 @@ WorkPool& renderPool() {
 void splitRows(std::int32_t count, int parts, const std::function<void(std::int32_t, std::int32_t)>& work) {
     if (count <= 0) return;
     WorkPool& pool = renderPool();
-    if (parts <= 0) parts = pool.helpers() + 1;
+    // Several ranges a thread: a thread the system runs late leaves its share to the others.
+    if (parts <= 0) parts = 4 * (pool.helpers() + 1);
     const std::int64_t n = std::clamp<std::int64_t>(parts, 1, count);
     const auto begin = [&](std::int64_t part) { return static_cast<std::int32_t>(count * part / n); };
     pool.run(static_cast<int>(n), [&](int part) { work(begin(part), begin(part + 1)); });

@@ -45,6 +45,6 @@ private:
 // thread beyond the first.
 WorkPool& renderPool();
 
-// Runs work(begin, end) over [0, count) in parts contiguous ranges of the shared pool;
-// parts 0 means one per hardware thread. Ranges are the same for the same count and parts.
+// Runs work(begin, end) over [0, count) in parts contiguous ranges on the shared pool;
+// parts 0 means a few per hardware thread. Ranges are the same for the same count and parts.
 void splitRows(std::int32_t count, int parts, const std::function<void(std::int32_t begin, std::int32_t end)>& work);

@@ -134,24 +134,61 @@ void PaintedSixImage::renderView(Point origin, Size size, Size fullSize, int bpp
     });
 }
 
+namespace {
+// The rays of a picture of size: the first pixel's, and the steps to the next column and row.
+struct ViewRays {
+    Vector3 start, across, up;
+};
+
+ViewRays viewRays(float heading, float pitch, FieldOfView fov, Size size) {
+    const Quaternion q = viewOrientation(heading, pitch);
+    const float tx = std::tan(fov[0] / 2.0f);
+    const float ty = std::tan(fov[1] / 2.0f);
+    const float width = static_cast<float>(size.width), height = static_cast<float>(size.height);
+    const float twiceWidth = static_cast<float>(2 * static_cast<std::int64_t>(size.width));
+    const float twiceHeight = static_cast<float>(2 * static_cast<std::int64_t>(size.height));
+    return {rotate(q, {tx / twiceWidth - tx / 2.0f, ty / twiceHeight - ty / 2.0f, -0.5f}),
+            rotate(q, {tx / width, 0, 0}), rotate(q, {0, ty / height, 0})};
+}
+}  // namespace
+
 void PaintedSixImage::renderViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image,
                                         int threads) const {
     const int W = image.width, H = image.height;
     if (image.pixels == nullptr || W <= 0 || H <= 0) return;
-    const Quaternion q = viewOrientation(viewHeading, viewPitch);
-    const float tx = std::tan(fov[0] / 2.0f);
-    const float ty = std::tan(fov[1] / 2.0f);
-    const float width = static_cast<float>(W), height = static_cast<float>(H);
-    const Vector3 across = rotate(q, {tx / width, 0, 0});
-    const Vector3 up = rotate(q, {0, ty / height, 0});
-    const float twiceWidth = static_cast<float>(2 * static_cast<std::int64_t>(W));
-    const float twiceHeight = static_cast<float>(2 * static_cast<std::int64_t>(H));
-    const Vector3 start = rotate(q, {tx / twiceWidth - tx / 2.0f, ty / twiceHeight - ty / 2.0f, -0.5f});
+    const ViewRays rays = viewRays(viewHeading, viewPitch, fov, image.size());
     splitRows(H, threads, [&](std::int32_t from, std::int32_t to) {
-        Vector3 ray = stepped(start, up, from);
+        Vector3 ray = stepped(rays.start, rays.up, from);
         for (int i = from; i < to; ++i) {
-            renderRow(*this, ray, across, W, 3, image.row(i));
-            ray = add(ray, up);
+            renderRow(*this, ray, rays.across, W, 3, image.row(i));
+            ray = add(ray, rays.up);
+        }
+    });
+}
+
+void PaintedSixImage::renderHalfViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image,
+                                            int threads) const {
+    const int W = image.width, H = image.height;
+    if (image.pixels == nullptr || W <= 0 || H <= 0) return;
+    const Size half{(W + 1) / 2, (H + 1) / 2};
+    const ViewRays rays = viewRays(viewHeading, viewPitch, fov, half);
+    const std::size_t rowBytes = 3 * static_cast<std::size_t>(W);
+    splitRows(half.height, threads, [&](std::int32_t from, std::int32_t to) {
+        Vector3 ray = stepped(rays.start, rays.up, from);
+        for (int i = from; i < to; ++i) {
+            // The half row goes to the start of its upper full row and is spread from the
+            // end backwards, so that no sample is overwritten before it is read.
+            std::uint8_t* row = image.row(2 * i);
+            renderRow(*this, ray, rays.across, half.width, 3, row);
+            ray = add(ray, rays.up);
+            for (int x = W - 1; x >= 0; --x) {
+                const std::uint8_t* from3 = row + 3 * (x / 2);
+                const std::uint8_t b = from3[0], g = from3[1], r = from3[2];
+                row[3 * x] = b;
+                row[3 * x + 1] = g;
+                row[3 * x + 2] = r;
+            }
+            if (2 * i + 1 < H) std::memcpy(image.row(2 * i + 1), row, rowBytes);
         }
     });
 }

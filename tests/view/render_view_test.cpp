@@ -8,6 +8,7 @@
 #include "image/gamma.h"
 #include "panorama/geometry.h"
 #include "support/patterned_panorama.h"
+#include "view/display_images.h"
 #include "view/painted_six_image.h"
 
 namespace {
@@ -268,6 +269,29 @@ TEST(RenderView, SamplesOnAMissingFaceAreWhite) {
     panorama->setFOV({40 * degToRad, 40 * degToRad});
     panorama->refreshView({6, 5});
     for (int i = 0; i < 6 * 5 * 4; ++i) ASSERT_EQ(panorama->viewPixels[i], 255) << i;
+}
+
+TEST(RenderHalfView, IsTheHalfSizeViewEnlargedInPlace) {
+    // Odd and even sizes, a single row and column, views across cube edges; split over
+    // threads or not.
+    const Size sizes[] = {{1, 1}, {2, 3}, {37, 20}, {64, 48}, {101, 77}};
+    const float views[][2] = {{0, 0}, {45, 30}, {-135, -60}};
+    auto panorama = patternedPanorama(40);
+    const FieldOfView fov{100 * degToRad, 80 * degToRad};
+    for (const Size size : sizes)
+        for (const auto& view : views) {
+            DisplayImages expected(size);
+            panorama->renderViewToImage(view[0] * degToRad, view[1] * degToRad, fov, expected.half(), 1);
+            expandHalfInPlace(expected.full(), expected.half().stride);
+            for (const int threads : {1, 3}) {
+                RawImage image(size);
+                panorama->renderHalfViewToImage(view[0] * degToRad, view[1] * degToRad, fov, image, threads);
+                for (int row = 0; row < size.height; ++row)
+                    ASSERT_EQ(std::memcmp(image.row(row), expected.full().row(row), 3 * static_cast<std::size_t>(size.width)), 0)
+                        << size.width << "x" << size.height << " at " << view[0] << "," << view[1] << ", " << threads
+                        << " threads, row " << row;
+            }
+        }
 }
 
 }  // namespace
