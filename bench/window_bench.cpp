@@ -3,10 +3,12 @@
 // 6 ms of the editor's processor time, on the team's 2-core machine with Mesa llvmpipe.
 //
 // Measured from outside, as the user sees it: the editor runs on a private Xvfb, a key
-// goes in through the X test extension, and the time runs until the X server reports the
-// first damage on any of the editor's windows. The editor's processor time (all its
-// threads) is read from /proc around the presses. Then a drag on the view turns it
-// continuously for a few seconds and the frames that reach the screen are counted.
+// goes in through the X test extension, and the time runs until the X server reports
+// damage on the editor's main window (which takes in what its children draw). "extra"
+// counts the further updates within 120 ms of a press: a frame that reaches the screen
+// twice. The editor's processor time (all its threads) is read from /proc around the
+// presses. Then a drag on the view turns it continuously for a few seconds: the frames
+// that reach the screen, their median interval and the processor time per frame.
 //
 //   build/bench/window_bench [--presses N] [--sizes 800x600,1500x1000] [--turn SECONDS]
 //                            [--file FACE] [--perf PREFIX]
