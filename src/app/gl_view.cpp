@@ -97,12 +97,6 @@ void GLView::tearDown() {
     // No timer may fire and no capture stay held once the panel is gone.
     controller_.cancel();
     if (!context_) return;
-    // The view's texture is deleted in the context that made it; where that context cannot
-    // be made current, destroying it frees the texture.
-    if (eglGetCurrentContext() != EGL_NO_CONTEXT)
-        eglMakeCurrent(eglGetCurrentDisplay(), EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    const ControlPanel& panel = controlPanel();
-    if (panel.viewArea && !(IsShownOnScreen() && SetCurrent(*context_))) panel.viewArea->abandonGLObjects();
     // The panel's pictures and the display images belong to this window's lifetime.
     releasePanel();
     displayState().images.reset();

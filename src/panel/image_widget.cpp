@@ -15,7 +15,6 @@ void ImageWidget::draw(Size windowSize, int) {
     if (image == nullptr || image->pixels == nullptr) return;
     Point p;
     resolvePosition(windowSize, p);
-    if (blit_.draw(*image, p)) return;
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glRasterPos2i(p.x, p.y);
     glDrawPixels(image->width, image->height, GL_BGR_EXT, GL_UNSIGNED_BYTE, image->pixels);

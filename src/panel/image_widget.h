@@ -1,5 +1,4 @@
 #pragma once
-#include "panel/texture_blit.h"
 #include "panel/widget.h"
 
 class BGRImage;
@@ -11,11 +10,6 @@ public:
     void draw(Size windowSize, int force) override;
     // Borrows the image and takes its size as the extent; null shows nothing.
     virtual void setImage(BGRImage* image);
-    // Lets go of the GL objects of a context that cannot be made current any more.
-    void abandonGLObjects() { blit_.abandon(); }
 
     BGRImage* image = nullptr;
-
-private:
-    TextureBlit blit_;
 };
