@@ -37,6 +37,18 @@ void BM_LiveViewTurning(benchmark::State& state) {
 }
 BENCHMARK(BM_LiveViewTurning)->Unit(benchmark::kMillisecond);
 
+// The same frame rendered at half size and enlarged in one pass.
+void BM_LiveViewTurningOnePass(benchmark::State& state) {
+    auto panorama = patternedPanorama(1024);
+    DisplayImages images(viewArea);
+    const FieldOfView fov = panorama->calculateNominalFOV(viewArea);
+    for (auto _ : state) {
+        panorama->renderHalfViewToImage(30 * degToRad, 20 * degToRad, fov, images.full());
+        benchmark::DoNotOptimize(images.full().pixels);
+    }
+}
+BENCHMARK(BM_LiveViewTurningOnePass)->Unit(benchmark::kMillisecond);
+
 // The enlargement alone.
 void BM_ExpandHalfInPlace(benchmark::State& state) {
     DisplayImages images(viewArea);

@@ -27,8 +27,6 @@
 #include "shell/display.h"
 #include "shell/shell.h"
 
-wxDEFINE_EVENT(DOMECAST_REFRESH_VIEW, wxCommandEvent);
-
 namespace {
 constexpr int redrawTimerId = 2;
 // The redraw after a size change waits for the platform's shortest interval.
@@ -70,7 +68,6 @@ GLView::GLView(wxWindow* parent, Shell& shell, const wxGLAttributes& attributes)
     Bind(wxEVT_PAINT, &GLView::onPaint, this);
     Bind(wxEVT_SIZE, &GLView::onSize, this);
     Bind(wxEVT_TIMER, &GLView::onRedrawTimer, this, redrawTimerId);
-    Bind(DOMECAST_REFRESH_VIEW, &GLView::onRefresh, this);
 }
 
 GLView::~GLView() { tearDown(); }
@@ -129,6 +126,8 @@ void GLView::onSize(wxSizeEvent& event) {
     d.clientSize = {size.GetWidth(), size.GetHeight()};
     d.surfaceStale = true;
     layoutPanel(d.clientSize);
+    // Everything moves: the next paint draws the whole window.
+    wholeWindowDue_ = true;
     if (d.drawingSuspended != 0) redrawTimer_.Stop();
     d.drawingSuspended = 1;
     redrawTimer_.StartOnce(redrawDelayMs);
@@ -141,9 +140,21 @@ void GLView::onRedrawTimer(wxTimerEvent&) {
     Refresh(false);
 }
 
-void GLView::onRefresh(wxCommandEvent&) {
-    displayState().fullRepaint = 0;
-    Refresh(false);
+void GLView::requestDirtyRedraw(const wxRect& area) {
+    // One paint follows: it draws just the dirty widgets and swaps once. The toolkit
+    // reports the whole window as the paint's region either way, so the wish is kept
+    // here; an exposure meeting it loses nothing, as the back buffer still holds the
+    // whole last frame and the swap shows all of it.
+    dirtyOnly_ = true;
+    Refresh(false, &area);
+}
+
+wxRect GLView::windowRect(const Widget& widget) const {
+    Point p;
+    widget.resolvePosition(displayState().clientSize, p);
+    const Size* extent = widget.getExtent();
+    // Window rectangles count rows from the top.
+    return {p.x, displayState().clientSize.height - p.y - extent->height, extent->width, extent->height};
 }
 
 void GLView::invalidateView() {
@@ -151,21 +162,16 @@ void GLView::invalidateView() {
     if (!panel.built()) return;
     panel.indicator->setDirty(1);
     panel.viewArea->setDirty(1);
-    wxQueueEvent(this, new wxCommandEvent(DOMECAST_REFRESH_VIEW));
-    Point p;
-    panel.viewArea->resolvePosition(displayState().clientSize, p);
-    const Size* extent = panel.viewArea->getExtent();
-    // Window rectangles count rows from the top.
-    const wxRect area(p.x, displayState().clientSize.height - p.y - extent->height, extent->width, extent->height);
-    Refresh(false, &area);
+    requestDirtyRedraw(windowRect(*panel.viewArea));
 }
 
 void GLView::onPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
     DisplayState& d = displayState();
-    const int full = d.fullRepaint;
-    d.fullRepaint = 1;
+    const int full = wholeWindowDue_ || !dirtyOnly_ ? 1 : 0;
+    dirtyOnly_ = false;
     if (!makeCurrent()) return;
+    if (d.drawingSuspended == 0) wholeWindowDue_ = false;
     if (d.surfaceStale) setUpSurface(d.clientSize);
     if (full == 1) clearWindow();
     ViewRendered rendered = ViewRendered::none;
@@ -237,19 +243,9 @@ void GLView::stopTimer(int id) {
     if (id == holdDelayTimer) holdTimer_.Stop();
 }
 
-void GLView::refreshWidget(const Widget& widget) {
-    wxQueueEvent(this, new wxCommandEvent(DOMECAST_REFRESH_VIEW));
-    Point p;
-    widget.resolvePosition(displayState().clientSize, p);
-    const Size* extent = widget.getExtent();
-    const wxRect area(p.x, displayState().clientSize.height - p.y - extent->height, extent->width, extent->height);
-    Refresh(false, &area);
-}
+void GLView::refreshWidget(const Widget& widget) { requestDirtyRedraw(windowRect(widget)); }
 
-void GLView::refreshWindow() {
-    wxQueueEvent(this, new wxCommandEvent(DOMECAST_REFRESH_VIEW));
-    Refresh(false);
-}
+void GLView::refreshWindow() { requestDirtyRedraw(GetClientRect()); }
 
 void GLView::popupMenu(PanelMenu menu, Point topDownPoint, bool) {
     // Shown once the press has been handled; a menu inside the mouse handler would run

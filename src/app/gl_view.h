@@ -48,7 +48,9 @@ private:
     void onPaint(wxPaintEvent& event);
     void onSize(wxSizeEvent& event);
     void onRedrawTimer(wxTimerEvent& event);
-    void onRefresh(wxCommandEvent& event);
+    // Redraws the dirty widgets within area (window coordinates, rows from the top).
+    void requestDirtyRedraw(const wxRect& area);
+    wxRect windowRect(const Widget& widget) const;
     bool makeCurrent();
     void releaseCurrent();
     void writeSnapshot(bool half);
@@ -60,7 +62,8 @@ private:
     wxTimer holdTimer_;
     TurnController controller_;
     wxPoint lastMouse_;
+    // The next paint may draw only the dirty widgets: nothing else asked for a paint.
+    bool dirtyOnly_ = false;
+    // A size change (or the first paint) needs the whole window drawn, background first.
+    bool wholeWindowDue_ = true;
 };
-
-// Posted by invalidateView: the next paint redraws only what is marked dirty.
-wxDECLARE_EVENT(DOMECAST_REFRESH_VIEW, wxCommandEvent);

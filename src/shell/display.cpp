@@ -113,8 +113,7 @@ ViewRendered drawScene(int full, const PaintedSixImage& panorama, float heading,
     ViewRendered rendered = ViewRendered::none;
     if (full != 0 || panel.viewArea->isDirty() == 1) {
         if (panel.continuousTurn == 1) {
-            panorama.renderViewToImage(heading, pitch, fov, d.images->half());
-            expandHalfInPlace(d.images->full(), d.images->half().stride);
+            panorama.renderHalfViewToImage(heading, pitch, fov, d.images->full());
             rendered = ViewRendered::half;
         } else {
             panorama.renderViewToImage(heading, pitch, fov, d.images->full());

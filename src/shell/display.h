@@ -15,7 +15,6 @@ struct DisplayState {
     Size clientSize;
     std::unique_ptr<DisplayImages> images;
     int drawingSuspended = 0;
-    int fullRepaint = 1;
     bool surfaceStale = true;  // the projection still has to follow a size change
     bool contextReady = false;
     bool identified = false;   // the library was named (under run-time debugging)

@@ -32,11 +32,20 @@ public:
     FieldOfView calculateNominalFOV(Size size) const;
     Size calculateNominalSize(FieldOfView fov) const;
 
-    // The view buffer (render_view.cpp).
+    // The view buffer (render_view.cpp). The renders split their rows into ranges for the
+    // shared threads (threads 0: a few per hardware thread); the result does not depend on
+    // the split.
     void allocateView(Size size);
     void refreshView(Size size);
-    void renderView(Point origin, Size size, Size fullSize, int bytesPerPixel, std::uint8_t* buffer);
-    void renderViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image) const;
+    void renderView(Point origin, Size size, Size fullSize, int bytesPerPixel, std::uint8_t* buffer,
+                    int threads = 0);
+    void renderViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image,
+                           int threads = 0) const;
+    // The frame shown while the view turns: the view at half resolution ((width + 1) / 2
+    // x (height + 1) / 2, the rays renderViewToImage casts for that size), each pixel
+    // written as a 2 x 2 block of image, in one pass over image.
+    void renderHalfViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image,
+                               int threads = 0) const;
     void saveViewFile(const char* path) const;
 
     // Painted pixels back onto the faces (paint_back.cpp).

@@ -6,12 +6,26 @@
 #include "image/gamma.h"
 #include "image/pixel_memory.h"
 #include "panorama/geometry.h"
+#include "platform/work_pool.h"
 #include "view/painted_six_image.h"
 #include "view/render_row.h"
 
 namespace {
 
 inline Vector3 add(const Vector3& a, const Vector3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+
+// The ray of a later row, reached by the same float additions as stepping row by row, so
+// that a range of rows rendered on its own gives the bytes of a whole render.
+Vector3 stepped(Vector3 start, const Vector3& step, std::int64_t count) {
+    for (std::int64_t i = 0; i < count; ++i) start = add(start, step);
+    return start;
+}
+
+bool allFacesPresent(const SixImage& panorama) {
+    for (const auto& face : panorama.faces)
+        if (face == nullptr || face->pixels == nullptr || face->width <= 0 || face->height <= 0) return false;
+    return true;
+}
 
 std::unique_ptr<std::uint8_t[]> whiteView(Size size) {
     const std::size_t bytes = static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height) * 4;
@@ -62,7 +76,7 @@ void PaintedSixImage::refreshView(Size size) {
     faceSetupNeeded = 1;
 }
 
-void PaintedSixImage::renderView(Point origin, Size size, Size fullSize, int bpp, std::uint8_t* buffer) {
+void PaintedSixImage::renderView(Point origin, Size size, Size fullSize, int bpp, std::uint8_t* buffer, int threads) {
     const int x0 = origin.x, y0 = origin.y, w = size.width, h = size.height;
     const int W = fullSize.width, H = fullSize.height;
     // A rectangle that is empty or leaves the full view, an unknown layout or no buffer:
@@ -85,51 +99,96 @@ void PaintedSixImage::renderView(Point origin, Size size, Size fullSize, int bpp
     const float bottom = ty * (0.5f - static_cast<float>(y0 + h) / static_cast<float>(H));
     const Vector3 across = rotate(q, {dx, 0, 0});
     const Vector3 up = rotate(q, {0, dy, 0});
-    Vector3 start = rotate(q, {left + dx / 2.0f, bottom + dy / 2.0f, -0.5f});
+    const Vector3 start = rotate(q, {left + dx / 2.0f, bottom + dy / 2.0f, -0.5f});
 
     const std::size_t subRowBytes = 2 * static_cast<std::size_t>(w) * bpp;
-    auto scratch = std::make_unique_for_overwrite<std::uint8_t[]>(2 * subRowBytes);
-    std::memset(scratch.get(), 255, 2 * subRowBytes);
-    std::uint8_t* subRows[2] = {scratch.get(), scratch.get() + subRowBytes};
     const std::size_t rowBytes = static_cast<std::size_t>(w) * bpp;
-
-    for (int k = 0; k < h; ++k) {
-        for (std::uint8_t* subRow : subRows) {
-            renderRow(*this, start, across, 2 * w, bpp, subRow);
-            swapRedBlue(subRow, 2 * w, bpp);
-            start = add(start, up);
+    // Samples that meet a missing face are not written: they show white.
+    const bool whiteFirst = !allFacesPresent(*this);
+    std::uint8_t* view = intoView ? nullptr : viewPixels.get();
+    const std::int32_t stride = viewWidth;
+    splitRows(h, threads, [&](std::int32_t from, std::int32_t to) {
+        auto scratch = std::make_unique_for_overwrite<std::uint8_t[]>(2 * subRowBytes);
+        std::memset(scratch.get(), 255, 2 * subRowBytes);
+        std::uint8_t* subRows[2] = {scratch.get(), scratch.get() + subRowBytes};
+        Vector3 ray = stepped(start, up, 2 * static_cast<std::int64_t>(from));
+        for (int k = from; k < to; ++k) {
+            for (std::uint8_t* subRow : subRows) {
+                if (whiteFirst) std::memset(subRow, 255, subRowBytes);
+                renderRow(*this, ray, across, 2 * w, bpp, subRow);
+                swapRedBlue(subRow, 2 * w, bpp);
+                ray = add(ray, up);
+            }
+            const int row = h - 1 - k;
+            std::uint8_t* out = buffer + static_cast<std::size_t>(row) * rowBytes;
+            reduceBlocks(subRows[0], subRows[1], w, bpp, out);
+            if (view == nullptr) continue;
+            std::uint8_t* to4 = view + (static_cast<std::size_t>(y0 + row) * stride + x0) * 4;
+            for (int column = 0; column < w; ++column, out += bpp, to4 += 4) {
+                to4[0] = out[0];
+                to4[1] = out[1];
+                to4[2] = out[2];
+                to4[3] = 255;
+            }
         }
-        reduceBlocks(subRows[0], subRows[1], w, bpp, buffer + static_cast<std::size_t>(h - 1 - k) * rowBytes);
-    }
-    scratch.reset();
-
-    if (intoView) return;
-    for (int row = 0; row < h; ++row) {
-        const std::uint8_t* from = buffer + static_cast<std::size_t>(row) * rowBytes;
-        std::uint8_t* to = viewPixels.get() + (static_cast<std::size_t>(y0 + row) * viewWidth + x0) * 4;
-        for (int column = 0; column < w; ++column, from += bpp, to += 4) {
-            to[0] = from[0];
-            to[1] = from[1];
-            to[2] = from[2];
-            to[3] = 255;
-        }
-    }
+    });
 }
 
-void PaintedSixImage::renderViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image) const {
-    const int W = image.width, H = image.height;
-    if (image.pixels == nullptr || W <= 0 || H <= 0) return;
-    const Quaternion q = viewOrientation(viewHeading, viewPitch);
+namespace {
+// The rays of a picture of size: the first pixel's, and the steps to the next column and row.
+struct ViewRays {
+    Vector3 start, across, up;
+};
+
+ViewRays viewRays(float heading, float pitch, FieldOfView fov, Size size) {
+    const Quaternion q = viewOrientation(heading, pitch);
     const float tx = std::tan(fov[0] / 2.0f);
     const float ty = std::tan(fov[1] / 2.0f);
-    const float width = static_cast<float>(W), height = static_cast<float>(H);
-    const Vector3 across = rotate(q, {tx / width, 0, 0});
-    const Vector3 up = rotate(q, {0, ty / height, 0});
-    const float twiceWidth = static_cast<float>(2 * static_cast<std::int64_t>(W));
-    const float twiceHeight = static_cast<float>(2 * static_cast<std::int64_t>(H));
-    Vector3 start = rotate(q, {tx / twiceWidth - tx / 2.0f, ty / twiceHeight - ty / 2.0f, -0.5f});
-    for (int i = 0; i < H; ++i) {
-        renderRow(*this, start, across, W, 3, image.row(i));
-        start = add(start, up);
-    }
+    const float width = static_cast<float>(size.width), height = static_cast<float>(size.height);
+    const float twiceWidth = static_cast<float>(2 * static_cast<std::int64_t>(size.width));
+    const float twiceHeight = static_cast<float>(2 * static_cast<std::int64_t>(size.height));
+    return {rotate(q, {tx / twiceWidth - tx / 2.0f, ty / twiceHeight - ty / 2.0f, -0.5f}),
+            rotate(q, {tx / width, 0, 0}), rotate(q, {0, ty / height, 0})};
+}
+}  // namespace
+
+void PaintedSixImage::renderViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image,
+                                        int threads) const {
+    const int W = image.width, H = image.height;
+    if (image.pixels == nullptr || W <= 0 || H <= 0) return;
+    const ViewRays rays = viewRays(viewHeading, viewPitch, fov, image.size());
+    splitRows(H, threads, [&](std::int32_t from, std::int32_t to) {
+        Vector3 ray = stepped(rays.start, rays.up, from);
+        for (int i = from; i < to; ++i) {
+            renderRow(*this, ray, rays.across, W, 3, image.row(i));
+            ray = add(ray, rays.up);
+        }
+    });
+}
+
+void PaintedSixImage::renderHalfViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image,
+                                            int threads) const {
+    const int W = image.width, H = image.height;
+    if (image.pixels == nullptr || W <= 0 || H <= 0) return;
+    const Size half{(W + 1) / 2, (H + 1) / 2};
+    const ViewRays rays = viewRays(viewHeading, viewPitch, fov, half);
+    const std::size_t rowBytes = 3 * static_cast<std::size_t>(W);
+    splitRows(half.height, threads, [&](std::int32_t from, std::int32_t to) {
+        Vector3 ray = stepped(rays.start, rays.up, from);
+        for (int i = from; i < to; ++i) {
+            // The half row goes to the start of its upper full row and is spread from the
+            // end backwards, so that no sample is overwritten before it is read.
+            std::uint8_t* row = image.row(2 * i);
+            renderRow(*this, ray, rays.across, half.width, 3, row);
+            ray = add(ray, rays.up);
+            for (int x = W - 1; x >= 0; --x) {
+                const std::uint8_t* from3 = row + 3 * (x / 2);
+                const std::uint8_t b = from3[0], g = from3[1], r = from3[2];
+                row[3 * x] = b;
+                row[3 * x + 1] = g;
+                row[3 * x + 2] = r;
+            }
+            if (2 * i + 1 < H) std::memcpy(image.row(2 * i + 1), row, rowBytes);
+        }
+    });
 }

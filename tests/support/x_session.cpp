@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -67,7 +68,7 @@ void TestProcess::signal(int number) const {
     if (pid_ > 0 && !status_) ::kill(pid_, number);
 }
 
-XServer::XServer() {
+XServer::XServer(std::string screen) : screen_(std::move(screen)) {
     // A server that reported its display but does not take clients (it lost a race for
     // the display number with another server) is replaced by a fresh one.
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -89,7 +90,7 @@ void XServer::start() {
             ::dup2(quiet, 1);
             ::dup2(quiet, 2);
         }
-        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
+        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen_.c_str(), "-nolisten", "tcp", "-noreset",
                  static_cast<char*>(nullptr));
         ::_exit(127);
     }

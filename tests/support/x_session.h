@@ -33,7 +33,8 @@ private:
 // A private X server (Xvfb) on a display number it picks itself.
 class XServer {
 public:
-    XServer();
+    // screen: Xvfb's "WIDTHxHEIGHTxDEPTH".
+    explicit XServer(std::string screen = "1280x1024x24");
     ~XServer();
     XServer(const XServer&) = delete;
     XServer& operator=(const XServer&) = delete;
@@ -47,6 +48,7 @@ private:
     void stop();
 
     pid_t pid_ = -1;
+    std::string screen_;
     std::string display_;
 };
 

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "image/bgr_image.h"
 #include "image/gamma.h"
 #include "panorama/geometry.h"
 #include "support/patterned_panorama.h"
+#include "view/display_images.h"
 #include "view/painted_six_image.h"
 
 namespace {
@@ -189,6 +191,107 @@ TEST(AllocateView, GivesAWhiteEligibleBufferWithoutRendering) {
     EXPECT_EQ(panorama->viewHeight, 3);
     for (int i = 0; i < 5 * 3 * 4; ++i) ASSERT_EQ(panorama->viewPixels[i], 255) << i;
     EXPECT_EQ(panorama->faceSetupNeeded, 1);
+}
+
+// Renders split over threads against the same renders on one thread: views across cube
+// edges and corners, odd sizes, fewer rows than threads, and a panorama missing a face.
+struct ThreadCase {
+    float heading, pitch;
+    Size size;
+    bool missingFace;
+};
+const ThreadCase threadCases[] = {
+    {0, 0, {64, 48}, false},   {45, 30, {97, 61}, false}, {-135, -60, {40, 3}, false},
+    {170, 89, {33, 1}, false}, {30, -20, {51, 37}, true},
+};
+const int threadCounts[] = {2, 3, 8, 0};
+
+std::unique_ptr<PaintedSixImage> threadPanorama(const ThreadCase& c) {
+    auto panorama = patternedPanorama(40);
+    if (c.missingFace) panorama->faces[Right].reset();
+    panorama->setHeading(c.heading * degToRad);
+    panorama->setPitch(c.pitch * degToRad);
+    panorama->setFOV({100 * degToRad, 80 * degToRad});
+    return panorama;
+}
+
+TEST(RenderThreads, RenderViewToImageDoesNotChangeABit) {
+    for (const ThreadCase& c : threadCases) {
+        auto panorama = threadPanorama(c);
+        const auto render = [&](int threads) {
+            auto image = std::make_unique<RawImage>(c.size);
+            panorama->renderViewToImage(panorama->heading, panorama->pitch, panorama->getFOV(), *image, threads);
+            return image;
+        };
+        const auto single = render(1);
+        for (const int threads : threadCounts) {
+            const auto split = render(threads);
+            EXPECT_EQ(std::memcmp(single->pixels, split->pixels, single->stride * static_cast<std::size_t>(c.size.height)), 0)
+                << c.heading << "," << c.pitch << " " << c.size.width << "x" << c.size.height << ", " << threads << " threads";
+        }
+    }
+}
+
+TEST(RenderThreads, RenderViewDoesNotChangeABit) {
+    // The whole view into the view buffer, and a rectangle of it into a buffer of its own,
+    // which is copied into the view buffer too.
+    for (const ThreadCase& c : threadCases)
+        for (const bool rectangle : {false, true})
+            for (const int bpp : {3, 4}) {
+                if (!rectangle && bpp == 3) continue;
+                const Point origin = rectangle ? Point{c.size.width / 3, c.size.height / 4} : Point{0, 0};
+                const Size size = rectangle ? Size{c.size.width - origin.x, (c.size.height + 1) / 2} : c.size;
+                const auto render = [&](int threads) {
+                    auto panorama = threadPanorama(c);
+                    panorama->allocateView(c.size);
+                    std::vector<std::uint8_t> own(static_cast<std::size_t>(size.width) * size.height * bpp, 0xEE);
+                    std::uint8_t* buffer = rectangle ? own.data() : panorama->viewPixels.get();
+                    panorama->renderView(origin, size, c.size, bpp, buffer, threads);
+                    std::vector<std::uint8_t> result(
+                        panorama->viewPixels.get(),
+                        panorama->viewPixels.get() + static_cast<std::size_t>(c.size.width) * c.size.height * 4);
+                    if (rectangle) result.insert(result.end(), own.begin(), own.end());
+                    return result;
+                };
+                const auto single = render(1);
+                for (const int threads : threadCounts)
+                    EXPECT_EQ(single, render(threads)) << c.heading << "," << c.pitch << " " << c.size.width << "x"
+                                                       << c.size.height << " rectangle " << rectangle << " bpp " << bpp
+                                                       << ", " << threads << " threads";
+            }
+}
+
+TEST(RenderView, SamplesOnAMissingFaceAreWhite) {
+    // Looking straight at the place of a missing face, every sample of every row misses.
+    auto panorama = patternedPanorama(16);
+    panorama->faces[Left].reset();
+    panorama->setHeading(90 * degToRad);
+    panorama->setFOV({40 * degToRad, 40 * degToRad});
+    panorama->refreshView({6, 5});
+    for (int i = 0; i < 6 * 5 * 4; ++i) ASSERT_EQ(panorama->viewPixels[i], 255) << i;
+}
+
+TEST(RenderHalfView, IsTheHalfSizeViewEnlargedInPlace) {
+    // Odd and even sizes, a single row and column, views across cube edges; split over
+    // threads or not.
+    const Size sizes[] = {{1, 1}, {2, 3}, {37, 20}, {64, 48}, {101, 77}};
+    const float views[][2] = {{0, 0}, {45, 30}, {-135, -60}};
+    auto panorama = patternedPanorama(40);
+    const FieldOfView fov{100 * degToRad, 80 * degToRad};
+    for (const Size size : sizes)
+        for (const auto& view : views) {
+            DisplayImages expected(size);
+            panorama->renderViewToImage(view[0] * degToRad, view[1] * degToRad, fov, expected.half(), 1);
+            expandHalfInPlace(expected.full(), expected.half().stride);
+            for (const int threads : {1, 3}) {
+                RawImage image(size);
+                panorama->renderHalfViewToImage(view[0] * degToRad, view[1] * degToRad, fov, image, threads);
+                for (int row = 0; row < size.height; ++row)
+                    ASSERT_EQ(std::memcmp(image.row(row), expected.full().row(row), 3 * static_cast<std::size_t>(size.width)), 0)
+                        << size.width << "x" << size.height << " at " << view[0] << "," << view[1] << ", " << threads
+                        << " threads, row " << row;
+            }
+        }
 }
 
 }  // namespace
