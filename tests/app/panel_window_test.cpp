@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -121,9 +122,18 @@ TEST_F(PanelInWindow, ClicksOnTheTurnButtonsAndTheCompassTurnTheView) {
 TEST_F(PanelInWindow, ADragTurnsTheViewAtHalfResolutionUntilReleased) {
     open();
     const std::string half = snapshotPath() + ".half";
-    xdotool(at(*panel_.viewArea) + " mousedown 1");
-    xdotool("mousemove_relative --sync 120 0");
-    const std::unique_ptr<RawImage> turning = takeSnapshot(half, 10s);
+    // On a loaded machine the drag's one pointer motion has been seen not to reach the
+    // view (about one run in twenty beside another window test); a second drag may follow.
+    std::unique_ptr<RawImage> turning;
+    for (int attempt = 0; attempt < 2 && !turning; ++attempt) {
+        xdotool(at(*panel_.viewArea) + " mousedown 1");
+        xdotool("mousemove_relative --sync 120 0");
+        turning = takeSnapshot(half, 10s);
+        if (!turning) {
+            std::cerr << "no turning frame after a drag; title " << xdotool("getwindowname " + window_) << '\n';
+            xdotool("mouseup 1");
+        }
+    }
     std::this_thread::sleep_for(1s);
     std::filesystem::remove(snapshotPath());
     xdotool("mouseup 1");
