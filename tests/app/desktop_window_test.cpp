@@ -20,25 +20,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class DesktopWindow : public EditorWindow {
-protected:
-    void addSettings(const std::string& lines) {
-        std::ofstream(config_.file("Quorla/Domecast.reg"), std::ios::app) << lines;
-    }
-    std::string focusDialog(const std::string& title) {
-        std::string id;
-        waitUntil(20s, [&] {
-            id = xdotool("search --onlyvisible --name '^" + title + "$'");
-            id = id.substr(0, id.find('\n'));
-            return !id.empty();
-        });
-        if (!id.empty()) xdotool("windowfocus --sync " + id);
-        return id;
-    }
-    bool gone(const std::string& id, std::chrono::milliseconds timeout) {
-        return waitUntil(timeout, [&] { return xdotool("search --onlyvisible --name .").find(id) == std::string::npos; });
-    }
-};
+using DesktopWindow = EditorWindow;
 
 // The zombie children of process pid: ended, not yet reaped.
 int zombieChildren(pid_t pid) {
@@ -61,7 +43,7 @@ TEST_F(DesktopWindow, HelpDoesNotWaitForTheHandlerAndSaysWhenTheManualCouldNotBe
     // The manual's local copy, and a handler that fails on every address once let go.
     TempDir docs, bin;
     std::ofstream(docs.file("index.html")) << "<html>manual</html>\n";
-    addSettings("\"DocPath\"=\"" + docs.path().string() + "\"\n");
+    presetSettings("\"DocPath\"=\"" + docs.path().string() + "\"\n");
     const std::string log = bin.file("log"), go = bin.file("go");
     std::ofstream(bin.file("xdg-open")) << "#!/bin/sh\necho \"$1\" >> '" << log << "'\nwhile [ ! -e '" << go
                                         << "' ]; do sleep 0.05; done\nexit 3\n";
@@ -104,7 +86,7 @@ TEST_F(DesktopWindow, TheFieldOfViewPromptTakesTheTypedNumberAndReturn) {
                 cylinder.row(y)[3 * x + c] = static_cast<std::uint8_t>(c == 0 ? x : c == 1 ? 2 * y : (x ^ y) + 40);
     const std::string picture = folder.file("cyl.bmp");
     SaveBMP(picture.c_str(), cylinder.size(), cylinder.stride, 3, cylinder.pixels);
-    addSettings("\"LastType\"=dword:0000000b\n\"LastFolder\"=\"" + folder.path().string() + "\"\n");
+    presetSettings("\"LastType\"=dword:0000000b\n\"LastFolder\"=\"" + folder.path().string() + "\"\n");
 
     auto editor = start("editor.txt");
     const std::string window = findWindow();

@@ -19,19 +19,7 @@ namespace {
 
 constexpr int stripBmpSaveRow = 10;
 
-class SceneAndTypedNamesWindow : public EditorWindow {
-protected:
-    std::string focusDialog(const std::string& name) {
-        std::string id;
-        waitUntil(20s, [&] {
-            id = xdotool("search --onlyvisible --name '^" + name + "$'");
-            id = id.substr(0, id.find('\n'));
-            return !id.empty();
-        });
-        if (!id.empty()) xdotool("windowfocus --sync " + id);
-        return id;
-    }
-};
+using SceneAndTypedNamesWindow = EditorWindow;
 
 TEST_F(SceneAndTypedNamesWindow, AStripSceneOnTheCommandLineShowsThePanoramaItNames) {
     // Not the start-up panorama: its faces exchanged, so that a scene left unread shows.
@@ -55,7 +43,7 @@ TEST_F(SceneAndTypedNamesWindow, AStripSceneOnTheCommandLineShowsThePanoramaItNa
 
 TEST_F(SceneAndTypedNamesWindow, SaveAsTakesANameTypedWithTheLayoutsExtensionAsTheBase) {
     // Save As offers "QuakeII, Targa" (open and save row 1).
-    std::ofstream(config_.file("Quorla/Domecast.reg"), std::ios::app) << "\"LastType\"=dword:00000001\n";
+    presetSettings("\"LastType\"=dword:00000001\n");
     auto editor = start("editor.txt");
     const std::string window = findWindow();
     ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
