@@ -16,6 +16,7 @@
 #include "panorama/six_image.h"
 #include "platform/io_exception.h"
 #include "platform/settings.h"
+#include "support/face_pixels.h"
 #include "support/image_files.h"
 #include "support/io_exception_expect.h"
 #include "support/message_recorder.h"
@@ -47,33 +48,8 @@ std::set<std::string> filesIn(const fs::path& folder) {
     return names;
 }
 
-// Every pixel of face i tells its face, column and row.
-void paint(BGRImage& face, int i) {
-    for (int y = 0; y < face.height; ++y)
-        for (int x = 0; x < face.width; ++x) {
-            std::uint8_t* p = face.row(y) + 3 * x;
-            p[0] = static_cast<std::uint8_t>(40 * i + 1);
-            p[1] = static_cast<std::uint8_t>(x);
-            p[2] = static_cast<std::uint8_t>(y);
-        }
-}
-
 void fill(BGRImage& face, std::uint8_t value) {
     for (int y = 0; y < face.height; ++y) std::memset(face.row(y), value, 3 * static_cast<std::size_t>(face.width));
-}
-
-bool samePixels(const BGRImage& a, const BGRImage& b) {
-    if (a.size() != b.size()) return false;
-    for (int y = 0; y < a.height; ++y)
-        if (std::memcmp(a.row(y), b.row(y), 3 * static_cast<std::size_t>(a.width)) != 0) return false;
-    return true;
-}
-
-bool allWhite(const BGRImage& image) {
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < 3 * image.width; ++x)
-            if (image.row(y)[x] != 0xFF) return false;
-    return true;
 }
 
 std::unique_ptr<RawImage> readImage(ImageReader reader, const std::string& path) {
@@ -85,7 +61,7 @@ std::unique_ptr<RawImage> readImage(ImageReader reader, const std::string& path)
 // A panorama whose faces carry their index; the caps may have another size.
 std::unique_ptr<SixImage> patterned(Size sides, Size caps) {
     auto panorama = std::make_unique<SixImage>(sides, caps);
-    for (int i = 0; i < faceCount; ++i) paint(*panorama->faces[i], i);
+    for (int i = 0; i < faceCount; ++i) paintFace(*panorama->faces[i], i);
     return panorama;
 }
 
@@ -128,7 +104,7 @@ TEST_F(Documents, VrmlBackgroundWritesSixFacesAndKeepsAnExistingSceneFile) {
 
     std::ofstream(pic("pano.wrl"), std::ios::binary) << "edited by hand";
     const std::string front = fileText(pic("pano_FR.jpg"));
-    paint(*panorama->faces[Front], 5);
+    paintFace(*panorama->faces[Front], 5);
     writeAs(*panorama, "pano.wrl", vrmlJpeg);
     EXPECT_EQ(fileText(pic("pano.wrl")), "edited by hand");
     EXPECT_NE(fileText(pic("pano_FR.jpg")), front);
@@ -194,7 +170,7 @@ TEST_F(Documents, QuakeSkyCapsReadNotSquareAreSquaredBeforeTurning) {
     auto panorama = patterned({8, 8}, {8, 8});
     writeAs(*panorama, "skyft.tga", quakeTarga);
     RawImage wide(Size{8, 4});
-    paint(wide, 4);
+    paintFace(wide, 4);
     SaveTGA(pic("skyup.tga").c_str(), wide.size(), wide.stride, 3, wide.pixels);
     auto loaded = load(1, "skyft.tga");
     EXPECT_EQ(loaded->faceSize(Up), (Size{8, 8}));
@@ -239,7 +215,7 @@ TEST_F(Documents, CubeStripReadsBackEveryFace) {
 
 TEST_F(Documents, CubeStripOfAnOddHeightLosesItsLastRows) {
     RawImage strip(Size{4, 6 * 3 + 2});
-    paint(strip, 0);
+    paintFace(strip, 0);
     SaveBMP(pic("odd.bmp").c_str(), strip.size(), strip.stride, 3, strip.pixels);
     auto loaded = load(10, "odd.bmp");
     for (int i = 0; i < faceCount; ++i) ASSERT_EQ(loaded->faceSize(i), (Size{4, 3}));

@@ -18,6 +18,7 @@
 #include "panorama/format_table.h"
 #include "panorama/six_image.h"
 #include "platform/io_exception.h"
+#include "support/face_pixels.h"
 #include "support/message_recorder.h"
 #include "support/scoped_settings.h"
 #include "support/scripted_questions.h"
@@ -33,34 +34,9 @@ constexpr int quakeTargaPcx = 2;
 constexpr int vrmlPng = 3;
 constexpr int skyBoxPngOpen = 16;
 
-// Every pixel of face i tells its face, column and row.
-void paint(BGRImage& face, int i) {
-    for (int y = 0; y < face.height; ++y)
-        for (int x = 0; x < face.width; ++x) {
-            std::uint8_t* p = face.row(y) + 3 * x;
-            p[0] = static_cast<std::uint8_t>(40 * i + 1);
-            p[1] = static_cast<std::uint8_t>(x);
-            p[2] = static_cast<std::uint8_t>(y);
-        }
-}
-
-bool allWhite(const BGRImage& image) {
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < 3 * image.width; ++x)
-            if (image.row(y)[x] != 0xFF) return false;
-    return true;
-}
-
-bool samePixels(const BGRImage& a, const BGRImage& b) {
-    if (a.size() != b.size()) return false;
-    for (int y = 0; y < a.height; ++y)
-        if (std::memcmp(a.row(y), b.row(y), 3 * static_cast<std::size_t>(a.width)) != 0) return false;
-    return true;
-}
-
 std::unique_ptr<SixImage> patterned(std::int32_t side) {
     auto panorama = std::make_unique<SixImage>(Size{side, side}, Size{side, side});
-    for (int i = 0; i < faceCount; ++i) paint(*panorama->faces[i], i);
+    for (int i = 0; i < faceCount; ++i) paintFace(*panorama->faces[i], i);
     return panorama;
 }
 

@@ -11,6 +11,7 @@
 #include "panorama/format_table.h"
 #include "panorama/unread_faces.h"
 #include "platform/settings.h"
+#include "support/face_pixels.h"
 #include "support/message_recorder.h"
 #include "support/scoped_settings.h"
 #include "support/scripted_questions.h"
@@ -23,13 +24,6 @@ bool allBytesAre(const BGRImage& image, std::uint8_t value) {
         const std::uint8_t* row = image.row(y);
         if (!std::all_of(row, row + 3 * image.width, [value](std::uint8_t b) { return b == value; })) return false;
     }
-    return true;
-}
-
-bool samePixels(const BGRImage& a, const BGRImage& b) {
-    if (a.size() != b.size()) return false;
-    for (int y = 0; y < a.height; ++y)
-        if (std::memcmp(a.row(y), b.row(y), 3 * static_cast<std::size_t>(a.width)) != 0) return false;
     return true;
 }
 

@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdint>
+#include <cstring>
+
+#include "image/bgr_image.h"
+
+// Fills face i so that every pixel tells its face (blue), column (green) and row (red).
+inline void paintFace(BGRImage& face, int i) {
+    for (int y = 0; y < face.height; ++y)
+        for (int x = 0; x < face.width; ++x) {
+            std::uint8_t* p = face.row(y) + 3 * x;
+            p[0] = static_cast<std::uint8_t>(40 * i + 1);
+            p[1] = static_cast<std::uint8_t>(x);
+            p[2] = static_cast<std::uint8_t>(y);
+        }
+}
+
+inline bool allWhite(const BGRImage& image) {
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < 3 * image.width; ++x)
+            if (image.row(y)[x] != 0xFF) return false;
+    return true;
+}
+
+inline bool samePixels(const BGRImage& a, const BGRImage& b) {
+    if (a.size() != b.size()) return false;
+    for (int y = 0; y < a.height; ++y)
+        if (std::memcmp(a.row(y), b.row(y), 3 * static_cast<std::size_t>(a.width)) != 0) return false;
+    return true;
+}
