@@ -77,6 +77,7 @@ ChildProcess::ChildProcess(ChildProcess&& other) noexcept
 
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
+        if (pid_ > 0) running();  // reap the one given up if it has already ended, as at destruction
         pid_ = std::exchange(other.pid_, -1);
         status_ = std::exchange(other.status_, -1);
     }

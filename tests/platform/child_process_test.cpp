@@ -1,6 +1,7 @@
 #include "platform/child_process.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,6 +58,23 @@ TEST(ChildProcess, RunningUntilItEnds) {
     EXPECT_TRUE(child.running());
     child.wait();
     EXPECT_FALSE(child.running());
+}
+
+TEST(ChildProcess, AChildGivenUpForAnotherIsReapedOnceEndedAndLeftRunningOtherwise) {
+    ChildProcess ended, running;
+    ASSERT_TRUE(ended.start("/bin/true", ""));
+    ASSERT_TRUE(running.start("/bin/sleep", "5"));
+    const pid_t endedPid = ended.pid(), runningPid = running.pid();
+    // Ended but not reaped: a zombie until somebody waits for it.
+    siginfo_t info{};
+    ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(endedPid), &info, WEXITED | WNOWAIT), 0);
+
+    ended = ChildProcess{};
+    EXPECT_EQ(::waitpid(endedPid, nullptr, WNOHANG), -1);  // already reaped: no such child
+    running = ChildProcess{};
+    EXPECT_EQ(::kill(runningPid, 0), 0);  // the user's program is not ours to stop
+    ::kill(runningPid, SIGKILL);
+    EXPECT_EQ(::waitpid(runningPid, nullptr, 0), runningPid);
 }
 
 TEST(TempViewPath, MadeInTmpWithPrefixAndSuffixAndRemovedByItsGuard) {
