@@ -7,6 +7,16 @@
 #include <cerrno>
 #include <cstdio>
 
+namespace {
+// A stream that owns fd once it is made; an empty one (fd closed) otherwise.
+StdioFile streamOver(UniqueFd fd, const char* mode) {
+    if (!fd) return StdioFile();
+    StdioFile stream(::fdopen(fd.get(), mode));
+    if (stream) fd.release();
+    return stream;
+}
+}  // namespace
+
 UniqueFd openFileForReading(const char* path) {
     if (path == nullptr) return UniqueFd();
     // O_NONBLOCK keeps a named pipe from blocking the open; it is refused just below.
@@ -17,13 +27,7 @@ UniqueFd openFileForReading(const char* path) {
     return fd;
 }
 
-StdioFile openStreamForReading(const char* path) {
-    UniqueFd fd = openFileForReading(path);
-    if (!fd) return StdioFile();
-    StdioFile stream(::fdopen(fd.get(), "rb"));
-    if (stream) fd.release();  // the stream owns the descriptor now
-    return stream;
-}
+StdioFile openStreamForReading(const char* path) { return streamOver(openFileForReading(path), "rb"); }
 
 UniqueFd createFileForWriting(const char* path) {
     if (path == nullptr) return UniqueFd();
@@ -37,13 +41,7 @@ UniqueFd createFileForWriting(const char* path) {
     return fd;
 }
 
-StdioFile createStreamForWriting(const char* path) {
-    UniqueFd fd = createFileForWriting(path);
-    if (!fd) return StdioFile();
-    StdioFile stream(::fdopen(fd.get(), "wb"));
-    if (stream) fd.release();  // the stream owns the descriptor now
-    return stream;
-}
+StdioFile createStreamForWriting(const char* path) { return streamOver(createFileForWriting(path), "wb"); }
 
 std::int64_t fileSize(int fd) {
     struct stat status {};

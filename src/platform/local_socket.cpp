@@ -124,6 +124,30 @@ ssize_t LocalSocket::sendTo(const std::string& name, const void* data, std::size
     return ::sendto(socket_.get(), data, size, flags, reinterpret_cast<const sockaddr*>(&address), sizeof address);
 }
 
+bool LocalSocket::passCredentials() const {
+    const int on = 1;
+    return ::setsockopt(socket_.get(), SOL_SOCKET, SO_PASSCRED, &on, sizeof on) == 0;
+}
+
+ssize_t LocalSocket::receiveFrom(void* data, std::size_t size, ucred& sender) const {
+    sender = ucred{0, static_cast<uid_t>(-1), static_cast<gid_t>(-1)};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+    iovec part{data, size};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t n = ::recvmsg(socket_.get(), &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
+    if (n < 0) return n;
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
+        if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_CREDENTIALS &&
+            header->cmsg_len >= CMSG_LEN(sizeof(ucred)))
+            std::memcpy(&sender, CMSG_DATA(header), sizeof sender);
+    }
+    return n;
+}
+
 void LocalSocket::close() {
     if (!path_.empty() && owner_ == ::getpid()) {
         struct stat status;

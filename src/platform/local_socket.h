@@ -1,4 +1,5 @@
 #pragma once
+#include <sys/socket.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -40,6 +41,12 @@ public:
     BindResult bind(const std::string& name);
     // sendto() to the socket bound under name; -1 with errno set on failure.
     ssize_t sendTo(const std::string& name, const void* data, std::size_t size, int flags) const;
+    // Has the kernel attach each sender's credentials to the datagrams this socket receives.
+    bool passCredentials() const;
+    // Takes one datagram without waiting: its length (cut to size), or -1 with errno set.
+    // sender is the kernel's view of who sent it; uid (uid_t)-1 and pid 0 when the
+    // datagram came without credentials.
+    ssize_t receiveFrom(void* data, std::size_t size, ucred& sender) const;
 
     explicit operator bool() const { return static_cast<bool>(socket_); }
     int descriptor() const { return socket_.get(); }

@@ -61,16 +61,7 @@ protected:
 
     std::unique_ptr<SixImage> patterned(Size sides, Size caps) {
         auto panorama = std::make_unique<SixImage>(sides, caps);
-        for (int i = 0; i < faceCount; ++i) {
-            BGRImage& face = *panorama->faces[i];
-            for (int y = 0; y < face.height; ++y)
-                for (int x = 0; x < face.width; ++x) {
-                    std::uint8_t* p = face.row(y) + 3 * x;
-                    p[0] = static_cast<std::uint8_t>(40 * i + 1);
-                    p[1] = static_cast<std::uint8_t>(x);
-                    p[2] = static_cast<std::uint8_t>(y);
-                }
-        }
+        for (int i = 0; i < faceCount; ++i) paintFace(*panorama->faces[i], i);
         return panorama;
     }
 
