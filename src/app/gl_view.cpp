@@ -9,6 +9,7 @@
 #include <wx/display.h>
 #include <wx/menu.h>
 #include <wx/settings.h>
+#include <wx/utils.h>
 
 #include <algorithm>
 #include <chrono>
@@ -22,6 +23,8 @@
 #include "panel/control_panel.h"
 #include "platform/io_exception.h"
 #include "platform/message.h"
+#include "platform/report.h"
+#include "platform/screen_frame.h"
 #include "platform/staged_write.h"
 #include "shell/commands.h"
 #include "shell/display.h"
@@ -96,6 +99,7 @@ bool GLView::initScene() {
 void GLView::tearDown() {
     // No timer may fire and no capture stay held once the panel is gone.
     controller_.cancel();
+    frame_.reset();
     if (!context_) return;
     // The panel's pictures and the display images belong to this window's lifetime.
     releasePanel();
@@ -170,6 +174,7 @@ void GLView::onPaint(wxPaintEvent&) {
     DisplayState& d = displayState();
     const int full = wholeWindowDue_ || !dirtyOnly_ ? 1 : 0;
     dirtyOnly_ = false;
+    if (full == 0 && presentViewDirectly()) return;
     if (!makeCurrent()) return;
     if (d.drawingSuspended == 0) wholeWindowDue_ = false;
     if (d.surfaceStale) setUpSurface(d.clientSize);
@@ -182,26 +187,66 @@ void GLView::onPaint(wxPaintEvent&) {
                                  wxTheApp->CallAfter([text, caption] { showMessage(text, caption); });
                              });
     }
-    if (rendered != ViewRendered::none) writeSnapshot(rendered == ViewRendered::half);
+    if (rendered != ViewRendered::none)
+        writeSnapshot(rendered == ViewRendered::half, [](BGRImage& shot) {
+            Point p;
+            controlPanel().viewArea->resolvePosition(displayState().clientSize, p);
+            glReadBuffer(GL_BACK);
+            glReadPixels(p.x, p.y, shot.width, shot.height, GL_BGR_EXT, GL_UNSIGNED_BYTE, shot.pixels);
+            return true;
+        });
     SwapBuffers();
     releaseCurrent();
 }
 
-void GLView::writeSnapshot(bool half) {
+bool GLView::presentViewDirectly() {
+    // Run-time debugging reports the graphics library and its errors at each OpenGL draw.
+    const PaintedSixImage* panorama = shell_.panorama();
+    if (panorama == nullptr || runtimeDebugging() || !onlyViewDue() || !IsShownOnScreen()) return false;
+    ScreenFrame* frame = viewFrame();
+    if (frame == nullptr) return false;
+    const ViewRendered rendered = renderViewToFrame(*panorama, shell_.windowHeading(), shell_.windowPitch(), frame->rows());
+    if (rendered == ViewRendered::none) return false;
+    const wxRect area = windowRect(*controlPanel().viewArea);
+    if (!frame->show(area.x, area.y)) {
+        // The server took the frame once and refuses it now: OpenGL draws from here on,
+        // starting with this view (the back buffer's is stale).
+        frame_.reset();
+        frameRefused_ = true;
+        return false;
+    }
+    writeSnapshot(rendered == ViewRendered::half,
+                  [&](BGRImage& shot) { return frame->readBack(area.x, area.y, shot.rows()); });
+    return true;
+}
+
+ScreenFrame* GLView::viewFrame() {
+    const Size size = controlPanel().viewAreaSize;
+    if (frame_ && frame_->size() == size) return frame_.get();
+    frame_.reset();
+    if (frameRefused_ || size.width <= 0 || size.height <= 0) return nullptr;
+    // Shared memory is an X server's; other displays draw through OpenGL alone.
+    const wxDisplayInfo display = wxGetDisplayInfo();
+    if (display.type != wxDisplayX11 || display.dpy == nullptr || GetXWindow() == 0) {
+        frameRefused_ = true;
+        return nullptr;
+    }
+    frame_ = ScreenFrame::create(display.dpy, GetXWindow(), size);
+    if (!frame_) frameRefused_ = true;
+    return frame_.get();
+}
+
+void GLView::writeSnapshot(bool half, const std::function<bool(BGRImage&)>& readView) {
     // Test runs ask, with DOMECAST_TEST_SNAPSHOT=path on the command line, for every view
     // drawn at full resolution as a BMP file, and for those drawn at half resolution while
     // the view turns as path + ".half".
     const char* variable = std::getenv("DOMECAST_TEST_SNAPSHOT");
     if (variable == nullptr || *variable == '\0') return;
     const std::string path = std::string(variable) + (half ? ".half" : "");
-    ControlPanel& panel = controlPanel();
-    Point p;
-    panel.viewArea->resolvePosition(displayState().clientSize, p);
-    const Size size = panel.viewAreaSize;
+    const Size size = controlPanel().viewAreaSize;
     if (size.width <= 0 || size.height <= 0) return;
     RawImage shot(size);
-    glReadBuffer(GL_BACK);
-    glReadPixels(p.x, p.y, size.width, size.height, GL_BGR_EXT, GL_UNSIGNED_BYTE, shot.pixels);
+    if (!readView(shot)) return;
     try {
         writeReplacing(path, [&](const std::string& staged) {
             SaveBMP(staged.c_str(), size, shot.stride, 3, shot.pixels);

@@ -2,10 +2,13 @@
 #include <wx/glcanvas.h>
 #include <wx/timer.h>
 
+#include <functional>
 #include <memory>
 
 #include "shell/turn_controller.h"
 
+class BGRImage;
+class ScreenFrame;
 class Shell;
 
 // The main window's client area: one OpenGL surface showing the live view and the panel.
@@ -53,7 +56,13 @@ private:
     wxRect windowRect(const Widget& widget) const;
     bool makeCurrent();
     void releaseCurrent();
-    void writeSnapshot(bool half);
+    // Shows a paint that changes nothing but the view through the shared frame; false
+    // when the paint has to go through OpenGL.
+    bool presentViewDirectly();
+    // The shared frame of the view area's size, or null where the display offers none.
+    ScreenFrame* viewFrame();
+    // Under DOMECAST_TEST_SNAPSHOT, the view area as read by readView.
+    void writeSnapshot(bool half, const std::function<bool(BGRImage&)>& readView);
 
     Shell& shell_;
     std::unique_ptr<wxGLContext> context_;
@@ -66,4 +75,7 @@ private:
     bool dirtyOnly_ = false;
     // A size change (or the first paint) needs the whole window drawn, background first.
     bool wholeWindowDue_ = true;
+    std::unique_ptr<ScreenFrame> frame_;
+    // The display offered no shared frame: every paint goes through OpenGL.
+    bool frameRefused_ = false;
 };

@@ -23,6 +23,7 @@ public:
     Size size() const { return {width, height}; }
     std::uint8_t* row(std::int32_t y) { return pixels + static_cast<std::size_t>(y) * stride; }
     const std::uint8_t* row(std::int32_t y) const { return pixels + static_cast<std::size_t>(y) * stride; }
+    PixelRows rows() { return {pixels, static_cast<std::ptrdiff_t>(stride), width, height, 3}; }
 
     // Nearest-neighbour copy of a source rectangle onto a rectangle of this image, sampling
     // at the low edge of each destination pixel. The caller keeps both rectangles inside

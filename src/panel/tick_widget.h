@@ -2,6 +2,7 @@
 #include <array>
 #include <optional>
 
+#include "platform/image_types.h"
 #include "panel/widget.h"
 
 // Two triangular tick marks, one on the bottom edge and one on the right edge of the
@@ -25,3 +26,9 @@ using TickTriangles = std::array<std::array<TickVertex, 3>, 4>;
 
 // The triangles for an extent and tick values; nothing when a value lies outside [-1, 1].
 std::optional<TickTriangles> tickTriangles(Size extent, float tickX, float tickY);
+
+// Paints the ticks for tick values into rows the size of the widget's extent, as draw
+// puts them on the screen: a pixel takes a triangle's shade when the point the window's
+// projection samples for it (a pixel centre less the 0.375 shift of the drawing
+// origin) lies inside, later triangles over earlier ones.
+void paintTicks(const PixelRows& rows, float tickX, float tickY);

@@ -24,3 +24,9 @@ void WidgetList::drawAll(int force, Size windowSize, int widgetForce) {
         if (force != 0 || widget->isDirty() == 1) widget->draw(windowSize, widgetForce);
     for (Widget* widget : widgets_) widget->setDirty(0);
 }
+
+bool WidgetList::dirtyBesides(const Widget* first, const Widget* second) const {
+    for (const Widget* widget : widgets_)
+        if (widget != first && widget != second && widget->isDirty() == 1) return true;
+    return false;
+}

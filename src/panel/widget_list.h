@@ -18,6 +18,8 @@ public:
     void drawAll(int force, Size windowSize, int widgetForce);
 
     bool empty() const { return widgets_.empty(); }
+    // Whether a widget other than first and second waits to be drawn.
+    bool dirtyBesides(const Widget* first, const Widget* second) const;
 
 private:
     std::list<Widget*> widgets_;

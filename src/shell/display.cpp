@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "panel/control_panel.h"
+#include "panel/tick_widget.h"
 #include "panorama/geometry.h"
 #include "platform/message.h"
 #include "platform/report.h"
@@ -92,7 +93,47 @@ const char* glText(GLenum name) {
     const GLubyte* text = glGetString(name);
     return text != nullptr ? reinterpret_cast<const char*>(text) : "";
 }
+
+FieldOfView shownFOV(const PaintedSixImage& panorama, Size viewAreaSize) {
+    const FieldOfView fov = panorama.getFOV();
+    return fov[0] == 0 || fov[1] == 0 ? panorama.calculateNominalFOV(viewAreaSize) : fov;
+}
+
+// The view at the resolution the panel asks for, and the ticks' positions for it.
+ViewRendered renderInto(const PaintedSixImage& panorama, float heading, float pitch, FieldOfView fov,
+                        const PixelRows& rows) {
+    ControlPanel& panel = controlPanel();
+    // 90 x degToRad is a rounding step beyond singlePi / 2: held to the range, the tick
+    // stays on screen when looking straight up or down.
+    panel.indicator->setTicks(std::clamp(-wrapHeading(heading) / singlePi, -1.0f, 1.0f),
+                              std::clamp(pitch / (singlePi / 2), -1.0f, 1.0f));
+    if (panel.continuousTurn == 1) {
+        panorama.renderHalfViewToRows(heading, pitch, fov, rows);
+        return ViewRendered::half;
+    }
+    panorama.renderViewToRows(heading, pitch, fov, rows);
+    return ViewRendered::full;
+}
 }  // namespace
+
+bool onlyViewDue() {
+    const ControlPanel& panel = controlPanel();
+    return panel.built() && panel.viewArea->isDirty() == 1 &&
+           !panel.widgets.dirtyBesides(panel.viewArea.get(), panel.indicator.get());
+}
+
+ViewRendered renderViewToFrame(const PaintedSixImage& panorama, float heading, float pitch, const PixelRows& rows) {
+    DisplayState& d = displayState();
+    ControlPanel& panel = controlPanel();
+    if (d.drawingSuspended != 0 || !panel.built() || rows.size() != panel.viewAreaSize) return ViewRendered::none;
+    const ViewRendered rendered =
+        renderInto(panorama, heading, pitch, shownFOV(panorama, panel.viewAreaSize), rows);
+    paintTicks(rows, panel.indicator->tickX, panel.indicator->tickY);
+    panel.viewArea->setDirty(0);
+    panel.indicator->setDirty(0);
+    d.backBufferViewStale = true;
+    return rendered;
+}
 
 ViewRendered drawScene(int full, const PaintedSixImage& panorama, float heading, float pitch,
                const std::function<void(const std::string&, const std::string&)>& report) {
@@ -101,8 +142,7 @@ ViewRendered drawScene(int full, const PaintedSixImage& panorama, float heading,
     ControlPanel& panel = controlPanel();
     if (!panel.built()) return ViewRendered::none;
 
-    FieldOfView fov = panorama.getFOV();
-    if (fov[0] == 0 || fov[1] == 0) fov = panorama.calculateNominalFOV(panel.viewAreaSize);
+    const FieldOfView fov = shownFOV(panorama, panel.viewAreaSize);
 
     if (!d.images || d.images->size() != panel.viewAreaSize) {
         panel.viewArea->setImage(nullptr);
@@ -110,19 +150,14 @@ ViewRendered drawScene(int full, const PaintedSixImage& panorama, float heading,
         panel.viewArea->setImage(&d.images->full());
     }
 
+    if (d.backBufferViewStale) {
+        panel.viewArea->setDirty(1);
+        panel.indicator->setDirty(1);
+    }
     ViewRendered rendered = ViewRendered::none;
     if (full != 0 || panel.viewArea->isDirty() == 1) {
-        if (panel.continuousTurn == 1) {
-            panorama.renderHalfViewToImage(heading, pitch, fov, d.images->full());
-            rendered = ViewRendered::half;
-        } else {
-            panorama.renderViewToImage(heading, pitch, fov, d.images->full());
-            rendered = ViewRendered::full;
-        }
-        // 90 x degToRad is a rounding step beyond singlePi / 2: held to the range, the
-        // tick stays on screen when looking straight up or down.
-        panel.indicator->setTicks(std::clamp(-wrapHeading(heading) / singlePi, -1.0f, 1.0f),
-                                  std::clamp(pitch / (singlePi / 2), -1.0f, 1.0f));
+        rendered = renderInto(panorama, heading, pitch, fov, d.images->full().rows());
+        d.backBufferViewStale = false;
     }
 
     drawAll(full, d.clientSize);

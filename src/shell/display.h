@@ -18,6 +18,8 @@ struct DisplayState {
     bool surfaceStale = true;  // the projection still has to follow a size change
     bool contextReady = false;
     bool identified = false;   // the library was named (under run-time debugging)
+    // The view reached the screen without OpenGL since the back buffer last had it.
+    bool backBufferViewStale = false;
     std::string libraryText;
 };
 
@@ -37,6 +39,13 @@ enum class ViewRendered { none, full, half };
 // else the dirty widgets). Debugging texts to show are handed to report.
 ViewRendered drawScene(int full, const PaintedSixImage& panorama, float heading, float pitch,
                const std::function<void(const std::string& text, const std::string& caption)>& report);
+
+// Whether the paint due draws the view and nothing but the view and its ticks.
+bool onlyViewDue();
+// Renders the view and its ticks into rows of the view area's size, for the window to
+// show without OpenGL; the view in OpenGL's back buffer is stale from then until the next
+// OpenGL paint, which renders it again. Needs no OpenGL context.
+ViewRendered renderViewToFrame(const PaintedSixImage& panorama, float heading, float pitch, const PixelRows& rows);
 
 // The limits the panel sets for the client area.
 WindowLimits windowLimits();

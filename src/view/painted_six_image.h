@@ -46,6 +46,12 @@ public:
     // written as a 2 x 2 block of image, in one pass over image.
     void renderHalfViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image,
                                int threads = 0) const;
+    // The same two renders into rows of 3 or 4 bytes a pixel in any order in memory (the
+    // window's shared frame); bytes past the third of a pixel are padding.
+    void renderViewToRows(float viewHeading, float viewPitch, FieldOfView fov, const PixelRows& rows,
+                          int threads = 0) const;
+    void renderHalfViewToRows(float viewHeading, float viewPitch, FieldOfView fov, const PixelRows& rows,
+                              int threads = 0) const;
     void saveViewFile(const char* path) const;
 
     // Painted pixels back onto the faces (paint_back.cpp).

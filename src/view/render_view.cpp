@@ -2,6 +2,7 @@
 #include <cstring>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "image/gamma.h"
 #include "image/pixel_memory.h"
@@ -154,13 +155,18 @@ ViewRays viewRays(float heading, float pitch, FieldOfView fov, Size size) {
 
 void PaintedSixImage::renderViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image,
                                         int threads) const {
-    const int W = image.width, H = image.height;
-    if (image.pixels == nullptr || W <= 0 || H <= 0) return;
-    const ViewRays rays = viewRays(viewHeading, viewPitch, fov, image.size());
+    if (image.pixels != nullptr) renderViewToRows(viewHeading, viewPitch, fov, image.rows(), threads);
+}
+
+void PaintedSixImage::renderViewToRows(float viewHeading, float viewPitch, FieldOfView fov, const PixelRows& rows,
+                                       int threads) const {
+    const int W = rows.width, H = rows.height;
+    if (rows.bottom == nullptr || W <= 0 || H <= 0 || rows.bytesPerPixel < 3) return;
+    const ViewRays rays = viewRays(viewHeading, viewPitch, fov, rows.size());
     splitRows(H, threads, [&](std::int32_t from, std::int32_t to) {
         Vector3 ray = stepped(rays.start, rays.up, from);
         for (int i = from; i < to; ++i) {
-            renderRow(*this, ray, rays.across, W, 3, image.row(i));
+            renderRow(*this, ray, rays.across, W, rows.bytesPerPixel, rows.row(i));
             ray = add(ray, rays.up);
         }
     });
@@ -168,27 +174,57 @@ void PaintedSixImage::renderViewToImage(float viewHeading, float viewPitch, Fiel
 
 void PaintedSixImage::renderHalfViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image,
                                             int threads) const {
-    const int W = image.width, H = image.height;
-    if (image.pixels == nullptr || W <= 0 || H <= 0) return;
+    if (image.pixels != nullptr) renderHalfViewToRows(viewHeading, viewPitch, fov, image.rows(), threads);
+}
+
+void PaintedSixImage::renderHalfViewToRows(float viewHeading, float viewPitch, FieldOfView fov, const PixelRows& rows,
+                                           int threads) const {
+    const int W = rows.width, H = rows.height, bpp = rows.bytesPerPixel;
+    if (rows.bottom == nullptr || W <= 0 || H <= 0 || bpp < 3) return;
     const Size half{(W + 1) / 2, (H + 1) / 2};
     const ViewRays rays = viewRays(viewHeading, viewPitch, fov, half);
-    const std::size_t rowBytes = 3 * static_cast<std::size_t>(W);
+    const std::size_t rowBytes = static_cast<std::size_t>(bpp) * static_cast<std::size_t>(W);
+    if (bpp == 4) {
+        splitRows(half.height, threads, [&](std::int32_t from, std::int32_t to) {
+            // Each sample is rendered once into a row of its own and stored as one 8-byte
+            // word (the sample twice) into both rows of its block.
+            std::vector<std::uint32_t> samples(static_cast<std::size_t>(half.width), 0xFFFFFFFFu);
+            Vector3 ray = stepped(rays.start, rays.up, from);
+            for (int i = from; i < to; ++i) {
+                renderRow(*this, ray, rays.across, half.width, 4, reinterpret_cast<std::uint8_t*>(samples.data()));
+                ray = add(ray, rays.up);
+                std::uint8_t* lower = rows.row(2 * i);
+                std::uint8_t* upper = 2 * i + 1 < H ? rows.row(2 * i + 1) : lower;
+                for (int k = 0; k < W / 2; ++k) {
+                    const std::uint64_t pair = samples[k] | static_cast<std::uint64_t>(samples[k]) << 32;
+                    std::memcpy(lower + 8 * static_cast<std::size_t>(k), &pair, 8);
+                    std::memcpy(upper + 8 * static_cast<std::size_t>(k), &pair, 8);
+                }
+                if (W % 2 != 0) {
+                    std::memcpy(lower + 4 * static_cast<std::size_t>(W - 1), &samples[W / 2], 4);
+                    std::memcpy(upper + 4 * static_cast<std::size_t>(W - 1), &samples[W / 2], 4);
+                }
+            }
+        });
+        return;
+    }
     splitRows(half.height, threads, [&](std::int32_t from, std::int32_t to) {
         Vector3 ray = stepped(rays.start, rays.up, from);
         for (int i = from; i < to; ++i) {
-            // The half row goes to the start of its upper full row and is spread from the
-            // end backwards, so that no sample is overwritten before it is read.
-            std::uint8_t* row = image.row(2 * i);
-            renderRow(*this, ray, rays.across, half.width, 3, row);
+            // The half row goes to the start of the lower full row of its pair and is spread
+            // from the end backwards, so that no sample is overwritten before it is read.
+            std::uint8_t* row = rows.row(2 * i);
+            renderRow(*this, ray, rays.across, half.width, bpp, row);
             ray = add(ray, rays.up);
             for (int x = W - 1; x >= 0; --x) {
-                const std::uint8_t* from3 = row + 3 * (x / 2);
+                const std::uint8_t* from3 = row + bpp * (x / 2);
                 const std::uint8_t b = from3[0], g = from3[1], r = from3[2];
-                row[3 * x] = b;
-                row[3 * x + 1] = g;
-                row[3 * x + 2] = r;
+                std::uint8_t* to3 = row + bpp * x;
+                to3[0] = b;
+                to3[1] = g;
+                to3[2] = r;
             }
-            if (2 * i + 1 < H) std::memcpy(image.row(2 * i + 1), row, rowBytes);
+            if (2 * i + 1 < H) std::memcpy(rows.row(2 * i + 1), row, rowBytes);
         }
     });
 }

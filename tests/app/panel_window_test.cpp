@@ -119,6 +119,19 @@ TEST_F(PanelInWindow, ClicksOnTheTurnButtonsAndTheCompassTurnTheView) {
     stop();
 }
 
+TEST_F(PanelInWindow, AButtonDrawnAfterAKeyTurnedTheViewShowsTheTurnedView) {
+    // The key's frame reaches the window without the window's OpenGL; the hover's paint
+    // goes through OpenGL and swaps the whole window, so it has to bring the turned view.
+    open();
+    xdotool("windowfocus --sync " + window_);
+    xdotool("key Right");
+    waitForTitle(window_, "[h=10\u00b0 v=0\u00b0]");
+    ASSERT_TRUE(viewShown(*panorama_, -10, 0));
+    xdotool(at(*panel_.turnLeftButton));
+    EXPECT_TRUE(viewShown(*panorama_, -10, 0)) << "the hover's paint did not draw the view";
+    stop();
+}
+
 TEST_F(PanelInWindow, ADragTurnsTheViewAtHalfResolutionUntilReleased) {
     open();
     const std::string half = snapshotPath() + ".half";

@@ -294,4 +294,40 @@ TEST(RenderHalfView, IsTheHalfSizeViewEnlargedInPlace) {
         }
 }
 
+TEST(RenderViewToRows, TopDownFourBytePixelsHoldTheSamePictures) {
+    // The window's shared frame: four bytes a pixel, top row first; nothing written past a
+    // row's pixels.
+    const Size sizes[] = {{1, 1}, {2, 3}, {37, 20}, {101, 77}};
+    const float views[][2] = {{0, 0}, {45, 30}, {-135, -60}};
+    auto panorama = patternedPanorama(40);
+    const FieldOfView fov{100 * degToRad, 80 * degToRad};
+    for (const Size size : sizes)
+        for (const auto& view : views)
+            for (const bool half : {false, true}) {
+                const float h = view[0] * degToRad, v = view[1] * degToRad;
+                RawImage expected(size);
+                if (half)
+                    panorama->renderHalfViewToImage(h, v, fov, expected, 1);
+                else
+                    panorama->renderViewToImage(h, v, fov, expected, 1);
+                const std::size_t stride = 4 * static_cast<std::size_t>(size.width) + 8;
+                std::vector<std::uint8_t> frame(stride * size.height, 0x5A);
+                const PixelRows rows = topDownRows(frame.data(), stride, size, 4);
+                if (half)
+                    panorama->renderHalfViewToRows(h, v, fov, rows, 2);
+                else
+                    panorama->renderViewToRows(h, v, fov, rows, 2);
+                long differing = 0;
+                for (int y = 0; y < size.height; ++y) {
+                    const std::uint8_t* line = frame.data() + (size.height - 1 - y) * stride;
+                    for (int x = 0; x < size.width; ++x)
+                        differing += std::memcmp(line + 4 * x, expected.row(y) + 3 * x, 3) != 0;
+                    for (std::size_t k = 4 * static_cast<std::size_t>(size.width); k < stride; ++k)
+                        ASSERT_EQ(line[k], 0x5A) << "past the row's end";
+                }
+                EXPECT_EQ(differing, 0) << size.width << "x" << size.height << " at " << view[0] << ","
+                                        << view[1] << (half ? ", half" : "");
+            }
+}
+
 }  // namespace
