@@ -165,8 +165,11 @@ TEST_F(PanelInWindow, ADragTurnsTheViewAtHalfResolutionUntilReleased) {
 TEST_F(PanelInWindow, ARightClickOnFileOpensTheFileMenu) {
     open();
     xdotool(at(*panel_.fileButton) + " click 3");
+    // The popup is a window of the program's own name; keys pressed before it shows would
+    // reach the view instead.
+    ASSERT_TRUE(waitUntil(20s, [&] { return !xdotool("search --onlyvisible --name '^domecast$'").empty(); }))
+        << "no menu";
     // The menu's last item is Exit; the editor ends as the menu bar's Exit would end it.
-    std::this_thread::sleep_for(1s);
     xdotool("key Up Return");
     EXPECT_EQ(editor_->waitFor(20s), std::optional<int>(0)) << readText(config_.file("editor.txt"));
 }
