@@ -26,6 +26,7 @@
 #include "panorama/sphere.h"
 #include "platform/io_exception.h"
 #include "platform/settings.h"
+#include "support/face_pixels.h"
 #include "support/io_exception_expect.h"
 #include "support/message_recorder.h"
 #include "support/scoped_settings.h"
@@ -48,22 +49,6 @@ void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 }
 
 std::vector<std::uint8_t> bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
-
-// A smooth picture: colour follows longitude and latitude, so that neighbouring face
-// pixels are alike and a seam or a turned face stands out.
-std::unique_ptr<RawImage> smoothSphere(Size size) {
-    auto owned = std::make_unique<RawImage>(size);
-    RawImage& picture = *owned;
-    for (int y = 0; y < size.height; ++y)
-        for (int x = 0; x < size.width; ++x) {
-            const double lon = 2 * M_PI * x / size.width, lat = M_PI * y / size.height;
-            std::uint8_t* p = picture.row(y) + 3 * x;
-            p[0] = static_cast<std::uint8_t>(127.5 + 127 * std::sin(lon));
-            p[1] = static_cast<std::uint8_t>(127.5 + 127 * std::cos(lon) * std::sin(lat));
-            p[2] = static_cast<std::uint8_t>(255 * y / size.height);
-        }
-    return owned;
-}
 
 // The segments of a JPEG file before its scan, and the sampling of its first component.
 struct JpegLayout {

@@ -432,15 +432,8 @@ double meanDifference(const BGRImage& a, const BGRImage& b) {
 TEST_F(Documents, EverySavedLayoutReopensByEachFileTheUserSees) {
     // Faces cut from a smooth sphere, so that a lossy layout stays close and a face read
     // in the wrong place or turned does not.
-    RawImage sphere({128, 64});
-    for (int y = 0; y < sphere.height; ++y)
-        for (int x = 0; x < sphere.width; ++x) {
-            const double longitude = 2 * M_PI * x / sphere.width, latitude = M_PI * y / sphere.height;
-            std::uint8_t* p = sphere.row(y) + 3 * x;
-            p[0] = static_cast<std::uint8_t>(127.5 + 127 * std::sin(longitude));
-            p[1] = static_cast<std::uint8_t>(127.5 + 127 * std::cos(longitude) * std::sin(latitude));
-            p[2] = static_cast<std::uint8_t>(255 * y / sphere.height);
-        }
+    const std::unique_ptr<RawImage> sphereOwner = smoothSphere({128, 64});
+    const RawImage& sphere = *sphereOwner;
     SaveBMP(pic("source.bmp").c_str(), sphere.size(), sphere.stride, 3, sphere.pixels);
     auto original = load(sphereBmp, "source.bmp");
     original->photoSource.reset();  // every save computes its pictures from the faces

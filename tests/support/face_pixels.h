@@ -1,6 +1,8 @@
 #pragma once
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "image/bgr_image.h"
 
@@ -27,4 +29,19 @@ inline bool samePixels(const BGRImage& a, const BGRImage& b) {
     for (int y = 0; y < a.height; ++y)
         if (std::memcmp(a.row(y), b.row(y), 3 * static_cast<std::size_t>(a.width)) != 0) return false;
     return true;
+}
+
+// A smooth picture: colour follows longitude and latitude, so that neighbouring face
+// pixels are alike and a seam or a turned face stands out.
+inline std::unique_ptr<RawImage> smoothSphere(Size size) {
+    auto picture = std::make_unique<RawImage>(size);
+    for (int y = 0; y < size.height; ++y)
+        for (int x = 0; x < size.width; ++x) {
+            const double lon = 2 * M_PI * x / size.width, lat = M_PI * y / size.height;
+            std::uint8_t* p = picture->row(y) + 3 * x;
+            p[0] = static_cast<std::uint8_t>(127.5 + 127 * std::sin(lon));
+            p[1] = static_cast<std::uint8_t>(127.5 + 127 * std::cos(lon) * std::sin(lat));
+            p[2] = static_cast<std::uint8_t>(255 * y / size.height);
+        }
+    return picture;
 }
