@@ -28,6 +28,7 @@
 #include "platform/settings.h"
 #include "support/face_pixels.h"
 #include "support/io_exception_expect.h"
+#include "support/layout_rows.h"
 #include "support/message_recorder.h"
 #include "support/scoped_settings.h"
 #include "support/scripted_questions.h"
@@ -35,8 +36,6 @@
 
 namespace {
 
-enum OpenRowIndex : int { quakeTargaOpen = 1, photoJpegOpen = 13, photoPngOpen = 14, skyJpegOpen = 15, skyPngOpen = 16 };
-enum SaveRowIndex : int { quakeTargaSave = 1, photoJpegSave = 11, photoPngSave = 12, skyJpegSave = 13, skyPngSave = 14 };
 
 std::vector<std::uint8_t> fileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -175,8 +174,8 @@ TEST_F(PhotoLayouts, JpegSegmentsSurviveASaveAndBadOnesAreDropped) {
     for (const Case& c : cases) {
         const std::string in = dir.file("in.jpg"), out = dir.file("out.jpg");
         writeJpegWithSegments(in, picture, c.in);
-        auto panorama = open(photoJpegOpen, in);
-        save(*panorama, photoJpegSave, out);
+        auto panorama = open(openRows::photoJpeg, in);
+        save(*panorama, saveRows::photoJpeg, out);
         const JpegLayout layout = parseJpeg(fileBytes(out));
         EXPECT_EQ(layout.lumaSampling, 0x11) << c.what;  // 4:4:4
         std::vector<JpegSegment> others;
@@ -206,11 +205,11 @@ TEST_F(PhotoLayouts, JpegQualityComesFromTheSetting) {
     const RawImage& picture = *pictureOwner;
     const std::string in = dir.file("in.jpg");
     writeJpegWithSegments(in, picture, {});
-    auto panorama = open(photoJpegOpen, in);
+    auto panorama = open(openRows::photoJpeg, in);
     panorama->faceChanges.markAll();  // every pixel encoded from the faces
-    save(*panorama, photoJpegSave, dir.file("default.jpg"));
+    save(*panorama, saveRows::photoJpeg, dir.file("default.jpg"));
     writeNumberSetting("PhotoJPEGQuality", 30);
-    save(*panorama, photoJpegSave, dir.file("low.jpg"));
+    save(*panorama, saveRows::photoJpeg, dir.file("low.jpg"));
     EXPECT_LT(fileBytes(dir.file("low.jpg")).size(), fileBytes(dir.file("default.jpg")).size());
 }
 
@@ -243,8 +242,8 @@ TEST_F(PhotoLayouts, PngKeepsTextChunksAndDropsABadIccProfile) {
     insertPngChunk(bytes, "iCCP", badIcc);
     writeBytes(in, bytes);
 
-    auto panorama = open(photoPngOpen, in);
-    save(*panorama, photoPngSave, out);
+    auto panorama = open(openRows::photoPng, in);
+    save(*panorama, saveRows::photoPng, out);
     PhotoMetadata back;
     std::unique_ptr<RawImage> pixels;
     LoadPNGPhoto(out.c_str(), SixImage::rawSink, &pixels, back);
@@ -273,8 +272,8 @@ TEST_F(PhotoLayouts, PicturesGoBackAtTheirOwnSizeAndShape) {
     const RawImage& picture = *pictureOwner;
         const std::string in = dir.file("in.png"), out = dir.file("out.png");
         SavePNG(in.c_str(), picture.size(), picture.stride, 3, picture.pixels);
-        auto panorama = open(photoPngOpen, in);
-        save(*panorama, photoPngSave, out);
+        auto panorama = open(openRows::photoPng, in);
+        save(*panorama, saveRows::photoPng, out);
         const std::unique_ptr<RawImage> back = readPicture(LoadPNG, out);
         ASSERT_TRUE(back) << c.what;
         ASSERT_EQ(back->size(), c.size) << c.what;
@@ -291,11 +290,11 @@ TEST_F(PhotoLayouts, AnOpenedPhotoIsSavedInPlaceAndLastTypeIsAnOpenRow) {
     SixImage panorama;
     questions.openAnswers.push_back(FileChoice{path, 0});  // a type that does not fit the name
     ASSERT_EQ(panorama.open(questions), 0);
-    EXPECT_EQ(panorama.layout, photoPngSave);
+    EXPECT_EQ(panorama.layout, saveRows::photoPng);
     EXPECT_EQ(panorama.fileName, path);
     std::uint32_t lastType = 0;
     ASSERT_TRUE(readNumberSetting("LastType", lastType, false, true));
-    EXPECT_EQ(lastType, static_cast<std::uint32_t>(photoPngOpen));
+    EXPECT_EQ(lastType, static_cast<std::uint32_t>(openRows::photoPng));
 
     const auto before = std::filesystem::last_write_time(path) - std::chrono::hours(1);
     std::filesystem::last_write_time(path, before);
@@ -308,7 +307,7 @@ TEST_F(PhotoLayouts, AnOpenedPhotoIsSavedInPlaceAndLastTypeIsAnOpenRow) {
     SixImage unnamed;
     ASSERT_EQ(unnamed.saveAs(questions), 1);  // cancelled
     ASSERT_EQ(questions.saveQuestions.size(), 1u);
-    EXPECT_EQ(questions.saveQuestions[0].type, photoPngSave);
+    EXPECT_EQ(questions.saveQuestions[0].type, saveRows::photoPng);
 }
 
 // Faces of a known panorama, made from the smooth sphere.
@@ -328,14 +327,14 @@ TEST_F(PhotoLayouts, SkyBoxFacesMadeFromAKnownPanoramaJoinAtAllTwelveEdges) {
     constexpr int side = 64;
     // The fixture: the Quake Targa faces of a known panorama, renamed with underscores.
     auto known = knownPanorama(side);
-    save(*known, quakeTargaSave, dir.file("skyft.tga"));
+    save(*known, saveRows::quakeTarga, dir.file("skyft.tga"));
     for (const char* face : {"ft", "bk", "lf", "rt", "up", "dn"}) {
         const std::unique_ptr<RawImage> targa = readPicture(LoadTGA, dir.file(std::string("sky") + face + ".tga"));
         ASSERT_TRUE(targa);
         const std::string png = dir.file(std::string("box_") + face + ".png");
         SavePNG(png.c_str(), targa->size(), targa->stride, 3, targa->pixels);
     }
-    auto box = open(skyPngOpen, dir.file("box_bk.png"));
+    auto box = open(openRows::skyPng, dir.file("box_bk.png"));
     for (int f = 0; f < faceCount; ++f)
         for (int y = 0; y < side; ++y)
             ASSERT_EQ(std::memcmp(box->faces[f]->row(y), known->faces[f]->row(y), 3 * side), 0) << f << " " << y;
@@ -377,7 +376,7 @@ TEST_F(PhotoLayouts, SkyBoxRowsRoundTrip) {
         int save, open;
         const char* name;
         int tolerance;
-    } cases[] = {{skyPngSave, skyPngOpen, "round_ft.png", 0}, {skyJpegSave, skyJpegOpen, "round_ft.jpg", 3}};
+    } cases[] = {{saveRows::skyPng, openRows::skyPng, "round_ft.png", 0}, {saveRows::skyJpeg, openRows::skyJpeg, "round_ft.jpg", 3}};
     for (const Case& c : cases) {
         auto known = knownPanorama(32);
         save(*known, c.save, dir.file(c.name));
@@ -395,16 +394,16 @@ TEST_F(PhotoLayouts, SkyBoxRowsRoundTrip) {
 
 TEST_F(PhotoLayouts, SkyBoxWithAMissingFaceOrFacesOfDifferentSizes) {
     auto known = knownPanorama(16);
-    save(*known, skyPngSave, dir.file("gap_ft.png"));
+    save(*known, saveRows::skyPng, dir.file("gap_ft.png"));
     std::remove(dir.file("gap_up.png").c_str());
-    auto gap = open(skyPngOpen, dir.file("gap_ft.png"));
+    auto gap = open(openRows::skyPng, dir.file("gap_ft.png"));
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 48; ++x) ASSERT_EQ(gap->faces[Up]->row(y)[x], 255);
 
     const RawImage small({8, 8});
     const std::string odd = dir.file("gap_up.png");
     SavePNG(odd.c_str(), small.size(), small.stride, 3, small.pixels);
-    EXPECT_IO_EXCEPTION(open(skyPngOpen, dir.file("gap_ft.png")), ioException::reading, odd, anyReason);
+    EXPECT_IO_EXCEPTION(open(openRows::skyPng, dir.file("gap_ft.png")), ioException::reading, odd, anyReason);
 }
 
 }  // namespace

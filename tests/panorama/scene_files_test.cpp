@@ -11,6 +11,7 @@
 
 #include "panorama/format_table.h"
 #include "platform/io_exception.h"
+#include "support/layout_rows.h"
 #include "support/hostile_input.h"
 #include "support/image_files.h"
 #include "support/io_exception_expect.h"
@@ -92,17 +93,6 @@ TEST(SceneFiles, AFullDiskIsAnErrorWritingIt) {
 }
 
 
-// Open rows of the format table.
-enum OpenRowIndex : int {
-    vrmlPngOpen = 3,
-    vrmlJpegOpen = 4,
-    ivrBackgroundJpegOpen = 5,
-    ivrBackgroundBmpOpen = 6,
-    sphereJpegOpen = 7,
-    sphereBmpOpen = 8,
-    stripJpegOpen = 9,
-    stripBmpOpen = 10,
-};
 
 TEST(SceneFiles, EverySceneWrittenLeadsToTheRowOfItsPictures) {
     TempDir dir;
@@ -113,14 +103,14 @@ TEST(SceneFiles, EverySceneWrittenLeadsToTheRowOfItsPictures) {
         int row;
         const char* picture;
     } cases[] = {
-        {"a.wrl", ".png", nullptr, vrmlPngOpen, "a_FR.png"},
-        {"b.wrl", ".jpg", nullptr, vrmlJpegOpen, "b_FR.jpg"},
-        {"c.ivr", ".jpg", nullptr, ivrBackgroundJpegOpen, "c_FR.jpg"},
-        {"d.IVR", ".bmp", nullptr, ivrBackgroundBmpOpen, "d_FR.bmp"},
-        {"e.ivr", ".jpg", "SPHERE", sphereJpegOpen, "e.jpg"},
-        {"f.ivr", ".bmp", "SPHERE", sphereBmpOpen, "f.bmp"},
-        {"g.ivr", ".jpg", "CUBE", stripJpegOpen, "g.jpg"},
-        {"h h.ivr", ".bmp", "CUBE", stripBmpOpen, "h h.bmp"},
+        {"a.wrl", ".png", nullptr, openRows::vrmlPng, "a_FR.png"},
+        {"b.wrl", ".jpg", nullptr, openRows::vrmlJpeg, "b_FR.jpg"},
+        {"c.ivr", ".jpg", nullptr, openRows::ivrBackgroundJpeg, "c_FR.jpg"},
+        {"d.IVR", ".bmp", nullptr, openRows::ivrBackgroundBmp, "d_FR.bmp"},
+        {"e.ivr", ".jpg", "SPHERE", openRows::sphereJpeg, "e.jpg"},
+        {"f.ivr", ".bmp", "SPHERE", openRows::sphereBmp, "f.bmp"},
+        {"g.ivr", ".jpg", "CUBE", openRows::stripJpeg, "g.jpg"},
+        {"h h.ivr", ".bmp", "CUBE", openRows::stripBmp, "h h.bmp"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.scene);
@@ -145,7 +135,7 @@ TEST(SceneFiles, HandEditedScenesOfTheSameFormStillOpen) {
                                              "backUrl \"p_BK.png\" leftUrl \"p_LF.png\" rightUrl \"p_RT.png\"\n"
                                              "frontUrl \"p_FR.png\" } # done\n";
     const SceneTarget target = readSceneFile(path);
-    EXPECT_EQ(target.openRow, vrmlPngOpen);
+    EXPECT_EQ(target.openRow, openRows::vrmlPng);
     EXPECT_EQ(target.picture, dir.file("p_FR.png"));
 
     // A relative path is taken relative to the working folder, the scene's folder too.

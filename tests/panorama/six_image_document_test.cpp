@@ -19,6 +19,7 @@
 #include "support/face_pixels.h"
 #include "support/image_files.h"
 #include "support/io_exception_expect.h"
+#include "support/layout_rows.h"
 #include "support/message_recorder.h"
 #include "support/scoped_settings.h"
 #include "support/scripted_questions.h"
@@ -28,19 +29,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Save rows of the format table.
-enum SaveRowIndex : int {
-    studioTarga = 0,
-    quakeTarga = 1,
-    quakeTargaPcx = 2,
-    vrmlPng = 3,
-    vrmlJpeg = 4,
-    ivrBackgroundBmp = 6,
-    sphereBmp = 8,
-    stripBmp = 10,
-};
-constexpr int bryceOpenRow = 11;
-constexpr int quickTimeOpenRow = 12;
+// Most cases here save a layout and open it by the same row number.
+using namespace saveRows;
 
 std::set<std::string> filesIn(const fs::path& folder) {
     std::set<std::string> names;
@@ -230,7 +220,7 @@ TEST_F(Documents, APictureTooSmallForAFacePixelIsNotRead) {
     struct Case {
         int openRow;
         Size size;
-    } cases[] = {{stripBmp, {4, 5}}, {sphereBmp, {3, 2}}, {quickTimeOpenRow, {3, 8}}};
+    } cases[] = {{openRows::stripBmp, {4, 5}}, {openRows::sphereBmp, {3, 2}}, {openRows::quickTime, {3, 8}}};
     for (const Case& c : cases) {
         RawImage image(c.size);
         SaveBMP(pic("small.bmp").c_str(), image.size(), image.stride, 3, image.pixels);
@@ -617,7 +607,7 @@ TEST_F(Documents, CylindersProposeTheirFieldOfViewWithTheNormalCursor) {
         int openRow;
         Size size;
         int proposed;
-    } cases[] = {{quickTimeOpenRow, {2048, 512}, 90}, {bryceOpenRow, {2048, 512}, 60}, {quickTimeOpenRow, {400, 100}, 90}};
+    } cases[] = {{openRows::quickTime, {2048, 512}, 90}, {openRows::bryce, {2048, 512}, 60}, {openRows::quickTime, {400, 100}, 90}};
     for (const Case& c : cases) {
         RawImage image(c.size);
         SaveBMP(pic("cylinder.bmp").c_str(), image.size(), image.stride, 3, image.pixels);
@@ -639,7 +629,7 @@ TEST_F(Documents, ANarrowerCylinderAnswerLeavesMoreOfTheCubeWhite) {
     auto whiteRows = [&](std::optional<int> answer) {
         questions.fieldOfViewAnswers.push_back(answer);
         auto panorama = std::make_unique<SixImage>();
-        panorama->load(questions, quickTimeOpenRow, pic("cylinder.bmp"));
+        panorama->load(questions, openRows::quickTime, pic("cylinder.bmp"));
         int white = 0;
         const BGRImage& front = *panorama->faces[Front];
         for (int y = 0; y < front.height; ++y) white += front.row(y)[0] == 0xFF;
