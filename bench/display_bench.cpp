@@ -1,11 +1,13 @@
 // The live view's frame while the view turns: a half-resolution render enlarged in place,
-// against the full-resolution render it replaces.
+// against the full-resolution render it replaces, into the window's pictures and into
+// the shared frame's four-byte rows.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "panorama/geometry.h"
-#include "support/patterned_panorama.h"
 #include "panorama/six_image.h"
 #include "support/patterned_panorama.h"
 #include "view/display_images.h"
@@ -13,49 +15,82 @@
 namespace {
 
 constexpr Size viewArea{1280, 720};
+const float heading = 30 * degToRad, pitch = 20 * degToRad;
 
-void BM_LiveViewFull(benchmark::State& state) {
-    auto panorama = patternedPanorama(1024);
-    DisplayImages images(viewArea);
-    const FieldOfView fov = panorama->calculateNominalFOV(viewArea);
+// 1024-pixel faces and the pictures of the view area, made once per benchmark.
+class LiveView : public benchmark::Fixture {
+public:
+    void SetUp(const benchmark::State&) override {
+        panorama = patternedPanorama(1024);
+        images = std::make_unique<DisplayImages>(viewArea);
+        fov = panorama->calculateNominalFOV(viewArea);
+        frame.assign(4 * static_cast<std::size_t>(viewArea.width) * viewArea.height, 255);
+    }
+    void TearDown(const benchmark::State&) override {
+        panorama.reset();
+        images.reset();
+    }
+    // The shared frame's layout: four bytes a pixel, top row first.
+    PixelRows frameRows() { return topDownRows(frame.data(), 4 * static_cast<std::size_t>(viewArea.width), viewArea, 4); }
+
+    std::unique_ptr<PaintedSixImage> panorama;
+    std::unique_ptr<DisplayImages> images;
+    FieldOfView fov{};
+    std::vector<std::uint8_t> frame;
+};
+
+BENCHMARK_F(LiveView, Full)(benchmark::State& state) {
     for (auto _ : state) {
-        panorama->renderViewToImage(30 * degToRad, 20 * degToRad, fov, images.full());
-        benchmark::DoNotOptimize(images.full().pixels);
+        panorama->renderViewToImage(heading, pitch, fov, images->full());
+        benchmark::DoNotOptimize(images->full().pixels);
     }
 }
-BENCHMARK(BM_LiveViewFull)->Unit(benchmark::kMillisecond);
 
-void BM_LiveViewTurning(benchmark::State& state) {
-    auto panorama = patternedPanorama(1024);
-    DisplayImages images(viewArea);
-    const FieldOfView fov = panorama->calculateNominalFOV(viewArea);
+BENCHMARK_F(LiveView, Turning)(benchmark::State& state) {
     for (auto _ : state) {
-        panorama->renderViewToImage(30 * degToRad, 20 * degToRad, fov, images.half());
-        expandHalfInPlace(images.full(), images.half().stride);
-        benchmark::DoNotOptimize(images.full().pixels);
+        panorama->renderViewToImage(heading, pitch, fov, images->half());
+        expandHalfInPlace(images->full(), images->half().stride);
+        benchmark::DoNotOptimize(images->full().pixels);
     }
 }
-BENCHMARK(BM_LiveViewTurning)->Unit(benchmark::kMillisecond);
 
 // The same frame rendered at half size and enlarged in one pass.
-void BM_LiveViewTurningOnePass(benchmark::State& state) {
-    auto panorama = patternedPanorama(1024);
-    DisplayImages images(viewArea);
-    const FieldOfView fov = panorama->calculateNominalFOV(viewArea);
+BENCHMARK_F(LiveView, TurningOnePass)(benchmark::State& state) {
     for (auto _ : state) {
-        panorama->renderHalfViewToImage(30 * degToRad, 20 * degToRad, fov, images.full());
-        benchmark::DoNotOptimize(images.full().pixels);
+        panorama->renderHalfViewToImage(heading, pitch, fov, images->full());
+        benchmark::DoNotOptimize(images->full().pixels);
     }
 }
-BENCHMARK(BM_LiveViewTurningOnePass)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_F(LiveView, FullIntoFrame)(benchmark::State& state) {
+    const PixelRows rows = frameRows();
+    for (auto _ : state) {
+        panorama->renderViewToRows(heading, pitch, fov, rows);
+        benchmark::DoNotOptimize(frame.data());
+    }
+}
+
+BENCHMARK_F(LiveView, TurningIntoFrame)(benchmark::State& state) {
+    const PixelRows rows = frameRows();
+    for (auto _ : state) {
+        panorama->renderHalfViewToRows(heading, pitch, fov, rows);
+        benchmark::DoNotOptimize(frame.data());
+    }
+}
 
 // The enlargement alone.
-void BM_ExpandHalfInPlace(benchmark::State& state) {
-    DisplayImages images(viewArea);
+BENCHMARK_F(LiveView, ExpandHalfInPlace)(benchmark::State& state) {
     for (auto _ : state) {
-        expandHalfInPlace(images.full(), images.half().stride);
-        benchmark::DoNotOptimize(images.full().pixels);
+        expandHalfInPlace(images->full(), images->half().stride);
+        benchmark::DoNotOptimize(images->full().pixels);
     }
 }
-BENCHMARK(BM_ExpandHalfInPlace)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK_REGISTER_F(LiveView, Full)->Unit(benchmark::kMillisecond);
+BENCHMARK_REGISTER_F(LiveView, Turning)->Unit(benchmark::kMillisecond);
+BENCHMARK_REGISTER_F(LiveView, TurningOnePass)->Unit(benchmark::kMillisecond);
+BENCHMARK_REGISTER_F(LiveView, FullIntoFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK_REGISTER_F(LiveView, TurningIntoFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK_REGISTER_F(LiveView, ExpandHalfInPlace)->Unit(benchmark::kMicrosecond);
+
 }  // namespace

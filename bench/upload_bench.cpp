@@ -13,34 +13,14 @@
 #include <memory>
 #include <vector>
 
-#include "platform/egl_context.h"
-#include "platform/pixel_format.h"
-
+#include "support/window_context.h"
 
 namespace {
 
 constexpr Size window{1600, 1100};
 constexpr Size view{1500, 1000};
 
-std::unique_ptr<FaceContext> windowContext() {
-    PixelFormatDescriptor request;
-    request.flags = drawToBitmap | supportOpenGL | genericFormat;
-    request.pixelType = typeRGBA;
-    request.colorBits = 24;
-    auto context = FaceContext::create(window, pickPixelFormat(FaceContext::configurations(), request));
-    if (context && !context->makeCurrent()) context.reset();
-    if (context) {
-        glViewport(0, 0, window.width, window.height);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, window.width, 0, window.height, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glDisable(GL_DITHER);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    }
-    return context;
-}
+std::unique_ptr<FaceContext> windowContext() { return windowLikeContext(window); }
 
 std::vector<std::uint8_t> picture(Size size, int bytesPerPixel) {
     const std::size_t stride = (static_cast<std::size_t>(size.width) * bytesPerPixel + 3) & ~std::size_t{3};

@@ -13,21 +13,14 @@
 
 #include "image/bgr_image.h"
 #include "panel/tick_widget.h"
-#include "platform/egl_context.h"
-#include "shell/display.h"
+#include "support/window_context.h"
 
 namespace {
 // The view area as the window's OpenGL draws it: grey, then the ticks on top, read back.
 std::unique_ptr<RawImage> drawnByGL(Size area, Point origin, float tickX, float tickY) {
     const Size window{area.width + origin.x + 3, area.height + origin.y + 5};
-    PixelFormatDescriptor request;
-    request.flags = drawToBitmap | supportOpenGL | genericFormat;
-    request.pixelType = typeRGBA;
-    request.colorBits = 24;
-    auto context = FaceContext::create(window, pickPixelFormat(FaceContext::configurations(), request));
-    if (!context || !context->makeCurrent()) return nullptr;
-    prepareContext();
-    setUpSurface(window);
+    const auto context = windowLikeContext(window);
+    if (!context) return nullptr;
     glClearColor(0.5f, 0.5f, 0.5f, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     TickWidget ticks;
