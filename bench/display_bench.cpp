@@ -11,6 +11,7 @@
 #include "panorama/six_image.h"
 #include "support/patterned_panorama.h"
 #include "view/display_images.h"
+#include "view/render_view.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ public:
     void SetUp(const benchmark::State&) override {
         panorama = patternedPanorama(1024);
         images = std::make_unique<DisplayImages>(viewArea);
-        fov = panorama->calculateNominalFOV(viewArea);
+        camera = nominalCamera(*panorama, heading, pitch, viewArea);
         frame.assign(4 * static_cast<std::size_t>(viewArea.width) * viewArea.height, 255);
     }
     void TearDown(const benchmark::State&) override {
@@ -35,20 +36,20 @@ public:
 
     std::unique_ptr<PaintedSixImage> panorama;
     std::unique_ptr<DisplayImages> images;
-    FieldOfView fov{};
+    Camera camera;
     std::vector<std::uint8_t> frame;
 };
 
 BENCHMARK_F(LiveView, Full)(benchmark::State& state) {
     for (auto _ : state) {
-        panorama->renderViewToImage(heading, pitch, fov, images->full());
+        renderViewToImage(*panorama, camera, images->full());
         benchmark::DoNotOptimize(images->full().pixels);
     }
 }
 
 BENCHMARK_F(LiveView, Turning)(benchmark::State& state) {
     for (auto _ : state) {
-        panorama->renderViewToImage(heading, pitch, fov, images->half());
+        renderViewToImage(*panorama, camera, images->half());
         expandHalfInPlace(images->full(), images->half().stride);
         benchmark::DoNotOptimize(images->full().pixels);
     }
@@ -57,7 +58,7 @@ BENCHMARK_F(LiveView, Turning)(benchmark::State& state) {
 // The same frame rendered at half size and enlarged in one pass.
 BENCHMARK_F(LiveView, TurningOnePass)(benchmark::State& state) {
     for (auto _ : state) {
-        panorama->renderHalfViewToImage(heading, pitch, fov, images->full());
+        renderHalfViewToImage(*panorama, camera, images->full());
         benchmark::DoNotOptimize(images->full().pixels);
     }
 }
@@ -65,7 +66,7 @@ BENCHMARK_F(LiveView, TurningOnePass)(benchmark::State& state) {
 BENCHMARK_F(LiveView, FullIntoFrame)(benchmark::State& state) {
     const PixelRows rows = frameRows();
     for (auto _ : state) {
-        panorama->renderViewToRows(heading, pitch, fov, rows);
+        renderViewToRows(*panorama, camera, rows);
         benchmark::DoNotOptimize(frame.data());
     }
 }
@@ -73,7 +74,7 @@ BENCHMARK_F(LiveView, FullIntoFrame)(benchmark::State& state) {
 BENCHMARK_F(LiveView, TurningIntoFrame)(benchmark::State& state) {
     const PixelRows rows = frameRows();
     for (auto _ : state) {
-        panorama->renderHalfViewToRows(heading, pitch, fov, rows);
+        renderHalfViewToRows(*panorama, camera, rows);
         benchmark::DoNotOptimize(frame.data());
     }
 }

@@ -7,6 +7,7 @@
 #include "panorama/geometry.h"
 #include "panorama/six_image.h"
 #include "support/patterned_panorama.h"
+#include "view/render_view.h"
 
 namespace {
 
@@ -15,9 +16,9 @@ namespace {
 void BM_RenderViewToImage(benchmark::State& state) {
     auto panorama = patternedPanorama(1024);
     RawImage image(Size{1280, 720});
-    const FieldOfView fov = panorama->calculateNominalFOV(image.size());
+    const Camera camera = nominalCamera(*panorama, 30 * degToRad, 20 * degToRad, image.size());
     for (auto _ : state) {
-        panorama->renderViewToImage(30 * degToRad, 20 * degToRad, fov, image);
+        renderViewToImage(*panorama, camera, image);
         benchmark::DoNotOptimize(image.pixels);
     }
 }
@@ -26,14 +27,12 @@ BENCHMARK(BM_RenderViewToImage)->Unit(benchmark::kMillisecond);
 // The paint picture: 1920 x 1080, 2 x 2 samples per pixel, into the view buffer.
 void BM_RenderView(benchmark::State& state) {
     auto panorama = patternedPanorama(1024);
-    const Size size{1920, 1080};
-    panorama->setFOV(panorama->calculateNominalFOV(size));
-    panorama->setHeading(30 * degToRad);
-    panorama->setPitch(20 * degToRad);
-    panorama->allocateView(size);
+    const Camera camera = nominalCamera(*panorama, 30 * degToRad, 20 * degToRad, {1920, 1080});
+    ViewBuffer view;
+    view.allocate(camera);
     for (auto _ : state) {
-        panorama->renderView({0, 0}, size, size, 4, panorama->viewPixels.get());
-        benchmark::DoNotOptimize(panorama->viewPixels.get());
+        renderRect(*panorama, camera, {0, 0}, camera.size, 4, view.pixels());
+        benchmark::DoNotOptimize(view.pixels());
     }
 }
 BENCHMARK(BM_RenderView)->Unit(benchmark::kMillisecond);

@@ -5,11 +5,11 @@ class MainWindow;
 // The window side of each command group, in a file of its own; each returns true when id
 // was one of its group's commands. The shell decides whether a command is enabled before
 // any of these is called.
-bool documentCommand(MainWindow& window, int id);    // document_commands.cpp
-bool viewCommand(MainWindow& window, int id);        // view_commands.cpp
-bool paintCommand(MainWindow& window, int id);       // paint_commands.cpp
-bool dialogCommand(MainWindow& window, int id);      // dialog_commands.cpp
-bool preferenceCommand(MainWindow& window, int id);  // preference_commands.cpp
+bool documentCommand(MainWindow& window, int id);    // document_window_commands.cpp
+bool viewCommand(MainWindow& window, int id);        // view_window_commands.cpp
+bool paintCommand(MainWindow& window, int id);       // paint_window_commands.cpp
+bool dialogCommand(MainWindow& window, int id);      // dialog_window_commands.cpp
+bool preferenceCommand(MainWindow& window, int id);  // preference_window_commands.cpp
 
 // The keys that turn the view (arrows by 10 degrees, Home straight ahead); false for
 // other keys.

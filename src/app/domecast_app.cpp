@@ -88,7 +88,7 @@ bool DomecastApp::OnInit() {
         shell.startWith(questions, files);
     }
 
-    window->sizeForView(shell.panorama()->calculateNominalSize({90 * degToRad, 75 * degToRad}));
+    window->sizeForView(nominalSize(*shell.panorama(), {90 * degToRad, 75 * degToRad}));
     window->SetAcceleratorTable(createAccelerators());
     window->Show(true);
     // Test runs ask, with DOMECAST_TEST_MENUS=FILE, for the menus as the toolkit shows them.

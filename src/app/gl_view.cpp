@@ -181,7 +181,7 @@ void GLView::onPaint(wxPaintEvent&) {
     if (full == 1) clearWindow();
     ViewRendered rendered = ViewRendered::none;
     if (const PaintedSixImage* panorama = shell_.panorama(); panorama != nullptr) {
-        rendered = drawScene(full, *panorama, shell_.windowHeading(), shell_.windowPitch(),
+        rendered = drawScene(full, *panorama, shell_.camera(),
                              [](const std::string& text, const std::string& caption) {
                                  // A modal box inside the paint handler would paint again beneath it.
                                  wxTheApp->CallAfter([text, caption] { showMessage(text, caption); });
@@ -205,7 +205,7 @@ bool GLView::presentViewDirectly() {
     if (panorama == nullptr || runtimeDebugging() || !onlyViewDue() || !IsShownOnScreen()) return false;
     ScreenFrame* frame = viewFrame();
     if (frame == nullptr) return false;
-    const ViewRendered rendered = renderViewToFrame(*panorama, shell_.windowHeading(), shell_.windowPitch(), frame->rows());
+    const ViewRendered rendered = renderViewToFrame(*panorama, shell_.camera(), frame->rows());
     if (rendered == ViewRendered::none) return false;
     const wxRect area = windowRect(*controlPanel().viewArea);
     if (!frame->show(area.x, area.y)) {

@@ -36,6 +36,7 @@ wxMenuBar* createMainMenu() {
                         {cmdExit, "E&xit"}}),
                 "&File");
     bar->Append(menuOf({{cmdPaintView, "&Paint this view...\tEnter"},
+                        {cmdStopWatching, "&Stop Watching the View File\tEsc"},
                         {0, nullptr},
                         // The toolkit shows one key per item; Home works from the
                         // accelerator table.
@@ -80,6 +81,7 @@ wxAcceleratorTable createAccelerators() {
         {wxACCEL_CTRL, 'U', menuId(cmdUp)},
         {wxACCEL_CTRL, 'D', menuId(cmdDown)},
         {wxACCEL_NORMAL, WXK_RETURN, menuId(cmdPaintView)},
+        {wxACCEL_NORMAL, WXK_ESCAPE, menuId(cmdStopWatching)},
         {wxACCEL_CTRL | wxACCEL_SHIFT, 'D', cmdRuntimeDebugging},
     };
     return wxAcceleratorTable(static_cast<int>(std::size(entries)), entries);

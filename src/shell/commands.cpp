@@ -19,6 +19,7 @@ constexpr CommandInfo commands[] = {
     {cmdPreferences, CommandGroup::preferences, false},
     {cmdResize, CommandGroup::dialogs, true},
     {cmdRuntimeDebugging, CommandGroup::program, false},
+    {cmdStopWatching, CommandGroup::paint, true},
 };
 }  // namespace
 

@@ -20,6 +20,7 @@ enum Command : int {
     cmdPreferences = 40016,
     cmdResize = 40018,
     cmdRuntimeDebugging = 40019,
+    cmdStopWatching = 40020,
 };
 
 // Each group's commands are carried out (and offered) by a file of its own, in the shell

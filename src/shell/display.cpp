@@ -11,7 +11,7 @@
 #include "panorama/geometry.h"
 #include "platform/message.h"
 #include "platform/report.h"
-#include "view/painted_six_image.h"
+#include "view/render_view.h"
 
 DisplayState& displayState() {
     static DisplayState state;
@@ -94,24 +94,26 @@ const char* glText(GLenum name) {
     return text != nullptr ? reinterpret_cast<const char*>(text) : "";
 }
 
-FieldOfView shownFOV(const PaintedSixImage& panorama, Size viewAreaSize) {
-    const FieldOfView fov = panorama.getFOV();
-    return fov[0] == 0 || fov[1] == 0 ? panorama.calculateNominalFOV(viewAreaSize) : fov;
+// The window's camera at the view area's size: its field of view, else the nominal one.
+Camera shownCamera(const SixImage& panorama, Camera camera, Size viewAreaSize) {
+    camera.size = viewAreaSize;
+    if (camera.fov[0] == 0 || camera.fov[1] == 0) camera.fov = nominalFOV(panorama, viewAreaSize);
+    return camera;
 }
 
 // The view at the resolution the panel asks for, and the ticks' positions for it.
-ViewRendered renderInto(const PaintedSixImage& panorama, float heading, float pitch, FieldOfView fov,
-                        const PixelRows& rows) {
+ViewRendered renderInto(const SixImage& panorama, const Camera& camera, const PixelRows& rows) {
+    const float heading = camera.heading, pitch = camera.pitch;
     ControlPanel& panel = controlPanel();
     // 90 x degToRad is a rounding step beyond singlePi / 2: held to the range, the tick
     // stays on screen when looking straight up or down.
     panel.indicator->setTicks(std::clamp(-wrapHeading(heading) / singlePi, -1.0f, 1.0f),
                               std::clamp(pitch / (singlePi / 2), -1.0f, 1.0f));
     if (panel.continuousTurn == 1) {
-        panorama.renderHalfViewToRows(heading, pitch, fov, rows);
+        renderHalfViewToRows(panorama, camera, rows);
         return ViewRendered::half;
     }
-    panorama.renderViewToRows(heading, pitch, fov, rows);
+    renderViewToRows(panorama, camera, rows);
     return ViewRendered::full;
 }
 }  // namespace
@@ -122,12 +124,12 @@ bool onlyViewDue() {
            !panel.widgets.dirtyBesides(panel.viewArea.get(), panel.indicator.get());
 }
 
-ViewRendered renderViewToFrame(const PaintedSixImage& panorama, float heading, float pitch, const PixelRows& rows) {
+ViewRendered renderViewToFrame(const SixImage& panorama, const Camera& camera, const PixelRows& rows) {
     DisplayState& d = displayState();
     ControlPanel& panel = controlPanel();
     if (d.drawingSuspended != 0 || !panel.built() || rows.size() != panel.viewAreaSize) return ViewRendered::none;
     const ViewRendered rendered =
-        renderInto(panorama, heading, pitch, shownFOV(panorama, panel.viewAreaSize), rows);
+        renderInto(panorama, shownCamera(panorama, camera, panel.viewAreaSize), rows);
     paintTicks(rows, panel.indicator->tickX, panel.indicator->tickY);
     panel.viewArea->setDirty(0);
     panel.indicator->setDirty(0);
@@ -135,14 +137,14 @@ ViewRendered renderViewToFrame(const PaintedSixImage& panorama, float heading, f
     return rendered;
 }
 
-ViewRendered drawScene(int full, const PaintedSixImage& panorama, float heading, float pitch,
+ViewRendered drawScene(int full, const SixImage& panorama, const Camera& camera,
                const std::function<void(const std::string&, const std::string&)>& report) {
     DisplayState& d = displayState();
     if (d.drawingSuspended != 0) return ViewRendered::none;
     ControlPanel& panel = controlPanel();
     if (!panel.built()) return ViewRendered::none;
 
-    const FieldOfView fov = shownFOV(panorama, panel.viewAreaSize);
+    const Camera shown = shownCamera(panorama, camera, panel.viewAreaSize);
 
     if (!d.images || d.images->size() != panel.viewAreaSize) {
         panel.viewArea->setImage(nullptr);
@@ -156,7 +158,7 @@ ViewRendered drawScene(int full, const PaintedSixImage& panorama, float heading,
     }
     ViewRendered rendered = ViewRendered::none;
     if (full != 0 || panel.viewArea->isDirty() == 1) {
-        rendered = renderInto(panorama, heading, pitch, fov, d.images->full().rows());
+        rendered = renderInto(panorama, shown, d.images->full().rows());
         d.backBufferViewStale = false;
     }
 

@@ -7,7 +7,8 @@
 #include "view/display_images.h"
 #include "shell/window_sizing.h"
 
-class PaintedSixImage;
+class SixImage;
+struct Camera;
 
 // The live display: the window's drawing state and the pictures the view is rendered
 // into. Every operation expects the window's OpenGL context to be current.
@@ -37,7 +38,8 @@ enum class ViewRendered { none, full, half };
 
 // Renders the view into the view area and draws the panel (everything when full is 1,
 // else the dirty widgets). Debugging texts to show are handed to report.
-ViewRendered drawScene(int full, const PaintedSixImage& panorama, float heading, float pitch,
+// The camera is the window's (Shell::camera).
+ViewRendered drawScene(int full, const SixImage& panorama, const Camera& camera,
                const std::function<void(const std::string& text, const std::string& caption)>& report);
 
 // Whether the paint due draws the view and nothing but the view and its ticks.
@@ -45,7 +47,7 @@ bool onlyViewDue();
 // Renders the view and its ticks into rows of the view area's size, for the window to
 // show without OpenGL; the view in OpenGL's back buffer is stale from then until the next
 // OpenGL paint, which renders it again. Needs no OpenGL context.
-ViewRendered renderViewToFrame(const PaintedSixImage& panorama, float heading, float pitch, const PixelRows& rows);
+ViewRendered renderViewToFrame(const SixImage& panorama, const Camera& camera, const PixelRows& rows);
 
 // The limits the panel sets for the client area.
 WindowLimits windowLimits();

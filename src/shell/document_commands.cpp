@@ -45,11 +45,16 @@ std::unique_ptr<PaintedSixImage> loadPanorama(DocumentQuestions& questions, cons
 }  // namespace
 
 void Shell::replacePanorama(std::unique_ptr<PaintedSixImage> next) {
-    if (panorama_) next->setFOV(panorama_->getFOV());
-    viewFileWatch_.stop();
+    // A view still going to a plug-in is rendered from the panorama that goes now.
+    if (sender_) {
+        link_->cancel();
+        sender_.reset();
+        paintState_ = PaintState::idle;
+    }
+    endViewFileRound();
     panorama_ = std::move(next);
-    windowPitch_ = 0;
-    windowHeading_ = 0;
+    camera_.heading = 0;
+    camera_.pitch = 0;
     notifyTitle();
     notifyCommands();
     notifyView();
@@ -152,7 +157,7 @@ void Shell::startWith(DocumentQuestions& questions, const std::vector<std::strin
 
 bool Shell::exitSequence(DocumentQuestions& questions) {
     if (!confirmDiscard(questions)) return false;
-    viewFileWatch_.stop();
+    endViewFileRound();
     if (!tempViewPath_.empty()) {
         if (std::remove(tempViewPath_.c_str()) != 0) {
             char text[1024];

@@ -1,5 +1,5 @@
 // The paint group: "Paint this view" and the round trip with the paint program, over the
-// view file or the link's tiles, driven one step at a time by the window's event loop.
+// view file or the link's tiles, driven one event at a time by the window's event loop.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,32 +13,30 @@
 #include "panorama/document_questions.h"
 #include "panorama/geometry.h"
 #include "platform/io_exception.h"
+#include "platform/message.h"
 #include "platform/report.h"
 #include "platform/settings.h"
 #include "platform/temp_file.h"
 #include "shell/commands.h"
 #include "shell/shell.h"
+#include "view/render_view.h"
+#include "view/view_file.h"
 
-bool paintCommandOffered(int id) { return id == cmdPaintView; }
+bool paintCommandOffered(int id) { return id == cmdPaintView || id == cmdStopWatching; }
 
 namespace {
 constexpr int launchWaitMilliseconds = 500;
 
 Size recordImageSize(const LinkRecord& r) { return {r.imageWidth, r.imageHeight}; }
 
+bool saneImageSize(Size size) {
+    return size.width > 0 && size.height > 0 && linkImageSizeIsSane(size.width, size.height);
+}
+
 float rotationStep() {
     std::uint32_t degrees = 45;
     if (!readNumberSetting("shiftAmount", degrees, false, true)) degrees = 45;
     return static_cast<float>(degrees) * degToRad;
-}
-
-// A transfer's excluded pixels hold alpha 0 in the view buffer and would never be
-// accepted again; a new picture of the same view starts from a clean mask.
-void restoreViewAlpha(PaintedSixImage& panorama) {
-    if (panorama.viewPixels == nullptr) return;
-    const std::size_t count = static_cast<std::size_t>(panorama.viewWidth) * static_cast<std::size_t>(panorama.viewHeight);
-    std::uint8_t* pixel = panorama.viewPixels.get();
-    for (std::size_t i = 0; i < count; ++i, pixel += 4) pixel[3] = 255;
 }
 
 class HostWait {
@@ -61,45 +59,63 @@ const char* Shell::openLink() { return PaintLink::openAsApplication(link_); }
 
 void Shell::setTempView(const std::string& path, FileTime time) {
     tempViewPath_ = path;
-    tempViewTime_ = time;
+    tempViewStamp_ = stampOf(path);
+    tempViewStamp_.time = time;
+}
+
+Camera Shell::cameraFor(Size size) const {
+    Camera camera = camera_;
+    camera.size = size;
+    if ((camera.fov[0] == 0 || camera.fov[1] == 0) && panorama_) camera.fov = nominalFOV(*panorama_, size);
+    return camera;
 }
 
 void Shell::setWindowState(WindowState state) {
+    windowState_ = state;
     if (host_ != nullptr) host_->setWindowState(state);
+}
+
+void Shell::setPaintState(PaintState state) {
+    const bool titleChanges = (state == PaintState::handedOff) != (paintState_ == PaintState::handedOff);
+    paintState_ = state;
+    // Back to the editor: whatever order the events came in, the window is not left hidden.
+    if ((state == PaintState::idle || state == PaintState::handedOff) && windowState_ != WindowState::shown)
+        setWindowState(WindowState::shown);
+    if (titleChanges) notifyTitle();
+    notifyCommands();
 }
 
 bool Shell::hasPeer() const { return link_ && link_->record().pluginProcessId != 0; }
 
-bool Shell::pluginHasLinkOpen() const {
-    return link_ && link_->pluginIsOpen();
+bool Shell::pluginHasLinkOpen() const { return link_ && link_->pluginIsOpen(); }
+
+Shell::FileStamp Shell::stampOf(const std::string& path) {
+    struct stat status {};
+    if (path.empty() || ::stat(path.c_str(), &status) != 0) return {};
+    return {modificationTime(path.c_str()), static_cast<std::int64_t>(status.st_size)};
 }
 
 // --- "Paint this view"
 
 void Shell::paintThisView() {
-    if (!panorama_ || !link_ || host_ == nullptr || sendingView_ != 0) return;
-    panorama_->setHeading(windowHeading_);
-    panorama_->setPitch(windowPitch_);
+    if (!panorama_ || !link_ || host_ == nullptr) return;
+    if (paintState_ == PaintState::sendingView || paintState_ == PaintState::receiving) return;
+    // A new view ends the watch on the last one: its file is about to go.
+    endViewFileRound();
     if (pluginHasLinkOpen()) {
-        const LinkRecord& r = link_->record();
-        const Size size = recordImageSize(r);
-        if (size.width <= 0 || size.height <= 0 || !linkImageSizeIsSane(size.width, size.height)) return;
-        {
-            HostWait wait(host_);
-            panorama_->refreshView(size);
-        }
-        startSendingView();
+        const Size size = recordImageSize(link_->record());
+        if (!saneImageSize(size)) return;
+        startSendingView(size);
         setWindowState(WindowState::hidden);
         return;
     }
 
     Size size;
     if (!host_->chooseViewSize(panorama_->faces[0]->size(), host_->viewAreaSize(), size)) return;
+    const Camera camera = cameraFor(size);
     {
         HostWait wait(host_);
-        panorama_->allocateView(size);
-        panorama_->setFOV(panorama_->calculateNominalFOV(size));
-        panorama_->refreshView(size);
+        render(*panorama_, camera, panorama_->view);
     }
     if (!tempViewPath_.empty()) {
         if (::unlink(tempViewPath_.c_str()) != 0) {
@@ -108,7 +124,7 @@ void Shell::paintThisView() {
             reportSystemError(text);
         }
         tempViewPath_.clear();
-        tempViewTime_ = 0;
+        tempViewStamp_ = {};
     }
     std::string path = makeTempViewPath();
     if (path.empty()) {
@@ -116,21 +132,30 @@ void Shell::paintThisView() {
         return;
     }
     try {
-        panorama_->saveViewFile(path.c_str());
+        writeViewFile(panorama_->view, path.c_str());
     } catch (const ioException& e) {
         ::unlink(path.c_str());
         reportIoException(e);
         return;
     }
     tempViewPath_ = path;
-    tempViewTime_ = modificationTime(path.c_str());
-    link_->setViewAngles(panorama_->heading, panorama_->pitch);
+    tempViewStamp_ = stampOf(path);
+    viewFileSaved_ = false;
+    link_->setViewAngles(camera.heading, camera.pitch);
     link_->setImageSize(size.width, size.height);
-    viewFileWatch_.stop();
-    if (launchPaintProgram(tempViewPath_)) {
-        viewFileWatch_.watch(tempViewPath_);
-        setWindowState(hasPeer() ? WindowState::hidden : WindowState::minimised);
-        sendingView_ = 0;
+    // Watched before the program starts: a program that saves at once must not slip
+    // between its start and the watch.
+    viewFileWatch_.watch(tempViewPath_);
+    if (!launchPaintProgram(tempViewPath_)) {
+        viewFileWatch_.stop();
+        return;
+    }
+    if (hasPeer()) {
+        setWindowState(WindowState::hidden);
+        setPaintState(PaintState::waitingForProgram);
+    } else {
+        // Ended within the launch wait: what it saved is taken now.
+        paintProgramEnded();
     }
 }
 
@@ -163,6 +188,19 @@ void Shell::reapChildren() {
     std::erase_if(children_, [](ChildProcess& child) { return !child.running(); });
 }
 
+bool Shell::stopWatchingViewFile() {
+    if (paintState_ != PaintState::handedOff) return false;
+    endViewFileRound();
+    return true;
+}
+
+// The watch on the view file ends; a handed-off round is over.
+void Shell::endViewFileRound() {
+    viewFileWatch_.stop();
+    if (paintState_ == PaintState::handedOff || paintState_ == PaintState::waitingForProgram)
+        setPaintState(PaintState::idle);
+}
+
 // --- New panoramas for a plug-in's commands
 
 bool Shell::replacePanorama(int kind) {
@@ -185,29 +223,17 @@ bool Shell::replacePanorama(int kind) {
     default: break;
     }
     if (!next) return false;
-    viewFileWatch_.stop();
-    FieldOfView fov{0, 0};
-    if (panorama_) fov = panorama_->getFOV();
+    endViewFileRound();
+    // The window keeps the field of view it showed: its view area is sized for that field
+    // of view at the new faces' resolution.
+    FieldOfView fov = camera_.fov;
+    if (panorama_ && (fov[0] == 0 || fov[1] == 0)) fov = nominalFOV(*panorama_, host_->viewAreaSize());
     if (fov[0] == 0) fov[0] = 90 * degToRad;
     if (fov[1] == 0) fov[1] = 75 * degToRad;
     panorama_ = std::move(next);
-    const Size size = recordImageSize(r);
-    const bool sane = size.width > 0 && size.height > 0 && linkImageSizeIsSane(size.width, size.height);
-    if (hasPeer()) {
-        if (sane) {
-            panorama_->allocateView(size);
-            panorama_->setFOV(panorama_->calculateNominalFOV(size));
-        }
-    } else {
-        panorama_->setFOV(fov);
-        host_->sizeForView(panorama_->calculateNominalSize(fov));
-    }
-    if (r.hasImage != 0 && sane) {
-        HostWait wait(host_);
-        panorama_->refreshView(size);
-    }
-    windowPitch_ = 0;
-    windowHeading_ = 0;
+    if (!hasPeer()) host_->sizeForView(nominalSize(*panorama_, fov));
+    camera_.heading = 0;
+    camera_.pitch = 0;
     notifyTitle();
     notifyCommands();
     notifyView();
@@ -251,10 +277,10 @@ void Shell::step() {
     if (!panorama_) return;
     takeViewFileSaves();
     if (!link_) return;
-    if (sendingView_ == 0)
-        receiveStep();
-    else
+    if (paintState_ == PaintState::sendingView)
         sendStep();
+    else
+        receiveStep();
 }
 
 void Shell::receiveStep() {
@@ -270,129 +296,134 @@ void Shell::receiveStep() {
     const LinkRecord& r = link_->received();
     const bool first = ::isFirstTile(r.tileRect);
     const bool last = ::isLastTile(r.imageWidth, r.imageHeight, r.tileRect);
-    if (first && receivingPicture_) dropPartialPicture();
+    if (first && paintState_ == PaintState::receiving) dropPartialPicture();
     if (first) firstTileArrived(r);
     if (first && r.hasImage != 0 && !last) {
-        receivingPicture_ = true;
+        stateAfterReceiving_ = paintState_;
+        paintState_ = PaintState::receiving;
         modifiedBeforePicture_ = panorama_->modified;
     }
-    if (last) receivingPicture_ = false;
     if (r.hasImage != 0) {
         const TileRect& t = r.tileRect;
         const Size tile{t.right - t.left, t.bottom - t.top};
-        if (tile.width > 0 && tile.height > 0) {
-            const int wasModified = panorama_->modified;
-            panorama_->acceptPaintedRect(Point{t.left, t.top}, tile, recordImageSize(r), 3, r.tilePixels);
-            if (wasModified == 0 && panorama_->modified != 0) notifyTitle();
+        if (tile.width > 0 && tile.height > 0 &&
+            panorama_->view.acceptRect(Point{t.left, t.top}, tile, 3, r.tilePixels) && panorama_->modified == 0) {
+            panorama_->modified = 1;
+            notifyTitle();
         }
     }
-    if (last) lastTileArrived(r);
+    if (last) {
+        if (paintState_ == PaintState::receiving) paintState_ = stateAfterReceiving_;
+        lastTileArrived(r);
+    }
     link_->doneReading();
 }
 
 void Shell::firstTileArrived(const LinkRecord& r) {
-    windowHeading_ = r.heading;
-    windowPitch_ = clampPitch(r.pitch);
-    notifyTitle();
     const Size size = recordImageSize(r);
     if (r.hasImage != 0) {
-        const bool sameView = panorama_->heading == r.heading && panorama_->pitch == r.pitch &&
-                              panorama_->viewWidth == size.width && panorama_->viewHeight == size.height;
-        if (!sameView || panorama_->viewPixels == nullptr) {
-            // Another view, or a picture of another size than the one sent: the view
-            // the tiles belong to is rendered anew.
-            panorama_->setHeading(r.heading);
-            panorama_->setPitch(r.pitch);
-            HostWait wait(host_);
-            if (panorama_->viewWidth == 0) {
-                panorama_->allocateView(size);
-                panorama_->setFOV(panorama_->calculateNominalFOV(size));
-            }
-            panorama_->refreshView(size);
+        // A picture shows a view: the window turns to it, and the view it was painted on
+        // is the one its pixels are compared with.
+        camera_.heading = r.heading;
+        camera_.pitch = clampPitch(r.pitch);
+        notifyTitle();
+        ViewBuffer& view = panorama_->view;
+        const bool sameView = !view.empty() && view.camera().heading == r.heading && view.camera().pitch == r.pitch &&
+                              view.size() == size;
+        if (sameView) {
+            // A transfer's excluded pixels hold mask 0 and would never be accepted again; a
+            // new picture of the same view starts from an open mask.
+            view.openMask();
         } else {
-            restoreViewAlpha(*panorama_);
+            HostWait wait(host_);
+            render(*panorama_, nominalCamera(*panorama_, r.heading, r.pitch, size), view);
         }
     }
     const std::int32_t c = r.command;
-    if ((c == LinkCommand::newFromDialog || c == LinkCommand::newFromTemplate || c == LinkCommand::newEmpty) &&
-        replacePanorama(c)) {
-        windowPitch_ = 0;
-        windowHeading_ = 0;
-        notifyTitle();
-        notifyCommands();
+    if (c == LinkCommand::newFromDialog || c == LinkCommand::newFromTemplate || c == LinkCommand::newEmpty) {
+        // The picture is painted onto the new panorama as seen straight ahead, where the
+        // window now looks.
+        if (replacePanorama(c) && r.hasImage != 0) {
+            HostWait wait(host_);
+            render(*panorama_, nominalCamera(*panorama_, camera_.heading, camera_.pitch, size), panorama_->view);
+        }
     }
     if (r.hasImage != 0) {
-        if (r.maskMode == 1) panorama_->maskFirstRow();
-        if (r.maskMode == 2) panorama_->maskCorners();
+        if (r.maskMode == 1) panorama_->view.maskFirstRow();
+        if (r.maskMode == 2) panorama_->view.maskCorners();
     }
 }
 
 void Shell::lastTileArrived(const LinkRecord& r) {
-    if (r.hasImage != 0) {
-        if (panorama_->fovX == 0) panorama_->setFOV(panorama_->calculateNominalFOV({panorama_->viewWidth, panorama_->viewHeight}));
-        panorama_->applyPaint();
-    }
-    tempViewTime_ = currentTime();
+    if (r.hasImage != 0) panorama_->applyPaint();
+    tempViewStamp_.time = currentTime();
     switch (r.command) {
     case LinkCommand::newFromDialog:
     case LinkCommand::newFromTemplate:
     case LinkCommand::newEmpty:
     case LinkCommand::applyAndShow:
         setWindowState(WindowState::shown);
+        afterTransfer();
         notifyView();
         break;
     case LinkCommand::rotate: {
         const float s = rotationStep();
-        windowHeading_ += s * r.stepX;
-        windowPitch_ = clampPitch(windowPitch_ + s * r.stepY);
+        camera_.heading += s * r.stepX;
+        camera_.pitch = clampPitch(camera_.pitch + s * r.stepY);
         notifyTitle();
-        panorama_->setHeading(windowHeading_);
-        panorama_->setPitch(windowPitch_);
-        const Size size = recordImageSize(r);
-        {
-            HostWait wait(host_);
-            panorama_->refreshView(size);
-        }
-        startSendingView();
+        startSendingView(recordImageSize(r));
         // The plug-in now waits for the first tile and rings no bell before it: the
         // sender's first step cannot wait for a loop source.
         stepPending_ = true;
         break;
     }
-    default: notifyView(); break;
+    default:
+        afterTransfer();
+        notifyView();
+        break;
     }
 }
 
-void Shell::startSendingView() {
+// Where a finished transfer leaves the round trip: a paint program started on the view
+// file is still awaited; a plug-in's paint program that has the hidden window's view is
+// attached; otherwise the editor is idle.
+void Shell::afterTransfer() {
+    if (paintState_ == PaintState::waitingForProgram || paintState_ == PaintState::handedOff) return;
+    setPaintState(hasPeer() && windowState_ == WindowState::hidden ? PaintState::pluginAttached : PaintState::idle);
+}
+
+void Shell::startSendingView(Size size) {
     // The view file no longer shows the view being painted.
-    viewFileWatch_.stop();
-    PaintedSixImage* panorama = panorama_.get();
-    sender_ = std::make_unique<TileSender>(
-        *link_, panorama->heading, panorama->pitch, [panorama, this](const TileRect& t, std::uint8_t* pixels) {
-            const LinkRecord& r = link_->record();
-            panorama->renderView(Point{t.left, t.top}, Size{t.right - t.left, t.bottom - t.top}, recordImageSize(r), 3,
-                                 pixels);
-        });
-    sendingView_ = 1;
+    endViewFileRound();
+    const Camera camera = cameraFor(size);
+    {
+        HostWait wait(host_);
+        render(*panorama_, camera, panorama_->view);
+    }
+    const ViewBuffer& view = panorama_->view;
+    sender_ = std::make_unique<TileSender>(*link_, camera.heading, camera.pitch,
+                                           pictureSource(view.pixels(), view.stride(), 4));
+    setPaintState(PaintState::sendingView);
 }
 
 void Shell::sendStep() {
     const TransferStatus status = sender_->step();
     switch (status) {
     case TransferStatus::progressed: return;
+    case TransferStatus::waiting: return;
     case TransferStatus::done:
         sender_.reset();
-        sendingView_ = 0;
+        paintState_ = PaintState::idle;
+        afterTransfer();
         return;
-    case TransferStatus::waiting: return;
     case TransferStatus::cancelled:
         sender_.reset();
-        sendingView_ = 0;
+        paintState_ = PaintState::idle;
         abandoned(LinkCommand::cancelled);
         return;
     case TransferStatus::peerGone:
         sender_.reset();
-        sendingView_ = 0;
+        paintState_ = PaintState::idle;
         abandoned(LinkCommand::peerEnded);
         return;
     }
@@ -402,11 +433,13 @@ void Shell::sendStep() {
 // paint: neither the next projection (a save, the next picture) nor the comparison with
 // the next picture of this view may see them.
 void Shell::dropPartialPicture() {
-    receivingPicture_ = false;
-    panorama_->paintPending = 0;
-    if (panorama_->viewPixels != nullptr) {
+    paintState_ = stateAfterReceiving_;
+    ViewBuffer& view = panorama_->view;
+    view.clearPaintPending();
+    if (!view.empty()) {
         HostWait wait(host_);
-        panorama_->refreshView({panorama_->viewWidth, panorama_->viewHeight});
+        const Camera camera = view.camera();
+        render(*panorama_, camera, view);
     }
     if (panorama_->modified != modifiedBeforePicture_) {
         panorama_->modified = modifiedBeforePicture_;
@@ -415,41 +448,94 @@ void Shell::dropPartialPicture() {
 }
 
 void Shell::abandoned(std::int32_t command) {
-    if (receivingPicture_ && (command == LinkCommand::peerEnded || command == LinkCommand::cancelled))
+    if (paintState_ == PaintState::receiving && (command == LinkCommand::peerEnded || command == LinkCommand::cancelled))
         dropPartialPicture();
     if (command == LinkCommand::peerEnded) {
         peerEnded();
     } else if (command == LinkCommand::cancelled) {
         if (hasPeer()) setWindowState(WindowState::hidden);
         link_->record().command = LinkCommand::idle;
+        afterTransfer();
     }
 }
 
 void Shell::peerEnded() {
-    reReadViewFileIfNewer();
     link_->record().command = LinkCommand::idle;
-    panorama_->setFOV({0, 0});
-    setWindowState(WindowState::shown);
+    if (paintState_ == PaintState::waitingForProgram) {
+        paintProgramEnded();
+    } else {
+        // The paint program the view went to is gone: the editor is where the user works.
+        setWindowState(WindowState::shown);
+        setPaintState(paintState_ == PaintState::handedOff ? PaintState::handedOff : PaintState::idle);
+    }
+    notifyView();
+}
+
+// The paint program started on the view file has ended (or handed the file on): the file
+// is read once more if it changed, and the window comes back. A program that never saved
+// may have handed the file to a copy of itself: the watch stays until the user ends it.
+void Shell::paintProgramEnded() {
+    takeViewFileSaves();
+    applyViewFileIfChanged();
+    if (viewFileSaved_) {
+        viewFileWatch_.stop();
+        setPaintState(PaintState::idle);
+    } else {
+        setPaintState(PaintState::handedOff);
+    }
     notifyView();
 }
 
 void Shell::takeViewFileSaves() {
-    if (!viewFileWatch_ || viewFileWatch_.take() != FileWatch::Change::saved) return;
+    if (!viewFileWatch_) return;
+    const FileWatch::Change change = viewFileWatch_.take();
+    if (change == FileWatch::Change::none) return;
     // Redrawn, but a hidden window stays hidden: the paint program is still in use.
-    if (reReadViewFileIfNewer()) notifyView();
+    if (applyViewFileIfChanged()) notifyView();
+    if (change == FileWatch::Change::gone && paintState_ == PaintState::handedOff) setPaintState(PaintState::idle);
 }
 
-bool Shell::reReadViewFileIfNewer() {
+// Reads the view file when it is not the version last written or taken, and projects
+// what was painted on it. A file that cannot be read is reported with its reason, and
+// the window comes back to show it. True when paint was projected.
+bool Shell::applyViewFileIfChanged() {
     if (tempViewPath_.empty()) return false;
-    const FileTime time = modificationTime(tempViewPath_.c_str());
-    if (time <= tempViewTime_) return false;
-    tempViewTime_ = time;
-    // The tracked program's end reset the field of view for the next plug-in transfer.
-    if (panorama_->fovX == 0 && panorama_->viewWidth > 0)
-        panorama_->setFOV(panorama_->calculateNominalFOV({panorama_->viewWidth, panorama_->viewHeight}));
-    restoreViewAlpha(*panorama_);
-    const int wasModified = panorama_->modified;
-    panorama_->acceptPaintedFile(tempViewPath_.c_str());
-    if (wasModified != panorama_->modified) notifyTitle();
+    const FileStamp stamp = stampOf(tempViewPath_);
+    if (stamp.size < 0 || stamp == tempViewStamp_) return false;
+    tempViewStamp_ = stamp;
+    std::unique_ptr<RawImage> picture;
+    try {
+        picture = readPaintedFile(tempViewPath_.c_str());
+    } catch (const ioException& e) {
+        std::string text = "The painted view could not be read from \"" + e.path + "\"";
+        if (e.reason != nullptr && *e.reason != '\0') text += std::string(": ") + e.reason;
+        text += ".\n\nNothing was painted. Save the picture again in the paint program to try once more.";
+        if (windowState_ != WindowState::shown) setWindowState(WindowState::shown);
+        showMessage(text);
+        return false;
+    }
+    viewFileSaved_ = true;
+    ViewBuffer& view = panorama_->view;
+    if (view.empty()) return false;
+    {
+        HostWait wait(host_);
+        if (picture->size() != view.size()) {
+            // A picture of another size than the view's shows the same field of view.
+            Camera camera = view.camera();
+            camera.size = picture->size();
+            render(*panorama_, camera, view);
+        } else {
+            // Compared with the view as last painted: each save projects only what changed since.
+            view.openMask();
+        }
+        // The corners carry the view marker written with the picture.
+        view.maskCorners();
+        if (!view.acceptPicture(*picture)) return false;
+        panorama_->applyPaint();
+    }
+    if (panorama_->modified == 0) {
+        panorama_->modified = 1;
+        notifyTitle();
+    }
     return true;
 }

@@ -11,13 +11,22 @@ Shell::~Shell() {
 
 std::string Shell::title() const {
     const PaintedSixImage* panorama = panorama_.get();
-    return composeTitle(panorama != nullptr ? panorama->title.get() : nullptr,
-                        panorama != nullptr ? panorama->modified : 0, windowHeading_, windowPitch_);
+    std::string text = composeTitle(panorama != nullptr ? panorama->title.get() : nullptr,
+                                    panorama != nullptr ? panorama->modified : 0, camera_.heading, camera_.pitch);
+    if (paintState_ == PaintState::handedOff) {
+        // The paint program that was started handed the view file on: its saves still count.
+        const std::size_t slash = tempViewPath_.rfind('/');
+        const std::string name = slash == std::string::npos ? tempViewPath_ : tempViewPath_.substr(slash + 1);
+        const std::size_t suffix = text.rfind(" - Domecast");
+        text.insert(suffix == std::string::npos ? text.size() : suffix, " - watching " + name + " (Esc stops)");
+    }
+    return text;
 }
 
 bool Shell::commandEnabled(int id) const {
     const CommandInfo* command = findCommand(id);
     if (command == nullptr || !commandOffered(*command)) return false;
+    if (id == cmdStopWatching && paintState_ != PaintState::handedOff) return false;
     return !command->needsPanorama || panorama_ != nullptr;
 }
 

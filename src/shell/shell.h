@@ -9,6 +9,7 @@
 #include "platform/file_time.h"
 #include "platform/file_watch.h"
 #include "shell/paint_host.h"
+#include "view/camera.h"
 #include "view/painted_six_image.h"
 
 class DocumentQuestions;
@@ -41,8 +42,15 @@ public:
 
     // Never null once start-up has chosen a panorama.
     PaintedSixImage* panorama() const { return panorama_.get(); }
-    float windowHeading() const { return windowHeading_; }  // radians, positive turns left, unbounded
-    float windowPitch() const { return windowPitch_; }      // radians, within [-pi/2, pi/2]
+    // The window's camera, the one owner of the view's angles: heading (radians, positive
+    // turns left, unbounded) and pitch (within [-pi/2, pi/2]). Its field of view is zero
+    // while the view shows the nominal field of view of whatever size it is drawn at; its
+    // size is not used.
+    const Camera& camera() const { return camera_; }
+    float windowHeading() const { return camera_.heading; }
+    float windowPitch() const { return camera_.pitch; }
+    // The window's camera for a picture of size: its field of view, else the nominal one.
+    Camera cameraFor(Size size) const;
 
     // "name [h=H° v=V°] - Domecast" for the current panorama and view (UTF-8).
     std::string title() const;
@@ -86,14 +94,27 @@ public:
     void resizePanorama(Size size, DocumentQuestions& questions);
 
     // --- The link and the paint round trip (paint_commands.cpp)
+    // Where the round trip stands. Every event (the view file saved, the paint program
+    // ended, a plug-in's bell, the peer ended, the polling timer, a command) is a step of
+    // it; the window is shown again whenever it comes back to idle or handedOff.
+    enum class PaintState {
+        idle,                // nothing is out with a paint program
+        waitingForProgram,   // the paint program started on the view file runs; window hidden
+        handedOff,           // that program ended without saving (a launcher): the view file is
+                             // still watched, the window shows, the title says so
+        pluginAttached,      // a plug-in's paint program has the view; window hidden
+        sendingView,         // a view goes to a plug-in, tile by tile
+        receiving,           // a picture comes from a plug-in, tile by tile
+    };
+    PaintState paintState() const { return paintState_; }
     // Opens the link as the application; null on success, else the message to show.
     const char* openLink();
     PaintLink* link() const { return link_.get(); }
     const std::string& tempViewPath() const { return tempViewPath_; }
-    FileTime tempViewTime() const { return tempViewTime_; }
-    // The file just written for the paint program and its modification time.
+    FileTime tempViewTime() const { return tempViewStamp_.time; }
+    // A view file as if written at time, for the exit sequence.
     void setTempView(const std::string& path, FileTime time);
-    int sendingView() const { return sendingView_; }
+    int sendingView() const { return paintState_ == PaintState::sendingView ? 1 : 0; }
     int quitRequested() const { return quitRequested_; }
 
     // The window around the round trip; without one, "Paint this view" does nothing.
@@ -104,6 +125,9 @@ public:
     // Starts "PaintApp" on path; a program still running after half a second becomes
     // the link's peer. False (reported) when it could not be started.
     bool launchPaintProgram(const std::string& path);
+    // Esc: stops watching a view file that a program handed on (handedOff); false when
+    // there was no such watch.
+    bool stopWatchingViewFile();
     // A new panorama for a plug-in's command (15 from the New Panorama dialog, 16 from
     // the record's template, 17 white faces of the record's size), after the save
     // prompt; false when the old one stays.
@@ -127,22 +151,34 @@ public:
     bool dialogOpen() const { return dialogDepth_ > 0; }
 
 private:
+    // A version of the view file: its modification time and size.
+    struct FileStamp {
+        FileTime time = 0;
+        std::int64_t size = -1;
+        friend bool operator==(const FileStamp&, const FileStamp&) = default;
+    };
+
     void notifyTitle();
     void step();
     void receiveStep();
     void sendStep();
     void abandoned(std::int32_t command);
     void peerEnded();
+    void paintProgramEnded();
     void firstTileArrived(const LinkRecord& r);
     void dropPartialPicture();
     void lastTileArrived(const LinkRecord& r);
-    void startSendingView();
-    bool reReadViewFileIfNewer();
+    void startSendingView(Size size);
+    bool applyViewFileIfChanged();
+    void endViewFileRound();
     void reapChildren();
     void takeViewFileSaves();
+    void setPaintState(PaintState state);
     void setWindowState(WindowState state);
+    void afterTransfer();
     bool pluginHasLinkOpen() const;
     bool hasPeer() const;
+    static FileStamp stampOf(const std::string& path);
 
     void notifyCommands();
     void notifyView();
@@ -150,12 +186,16 @@ private:
     ShellListener* listener_;
     std::unique_ptr<PaintedSixImage> panorama_;
     std::unique_ptr<PaintLink> link_;
-    float windowHeading_ = 0;
-    float windowPitch_ = 0;
-    int sendingView_ = 0;
+    Camera camera_;
+    PaintState paintState_ = PaintState::idle;
+    // What the round trip last asked of the window.
+    WindowState windowState_ = WindowState::shown;
     int quitRequested_ = 0;
     std::string tempViewPath_;
-    FileTime tempViewTime_ = 0;
+    // The view file's version last written or applied, and whether a save of the paint
+    // program's was applied since the file was handed out.
+    FileStamp tempViewStamp_;
+    bool viewFileSaved_ = false;
     PaintHost* host_ = nullptr;
     std::unique_ptr<TileSender> sender_;
     // A picture from the peer whose last tile has not come yet, and whether the panorama
@@ -166,5 +206,6 @@ private:
     int stepDepth_ = 0;
     int dialogDepth_ = 0;
     bool stepPending_ = false;
-    FileWatch viewFileWatch_;  // saves of the view file by a program already running
+    FileWatch viewFileWatch_;  // saves of the view file, set up before the program starts
+    PaintState stateAfterReceiving_ = PaintState::idle;
 };

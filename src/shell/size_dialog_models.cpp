@@ -234,8 +234,9 @@ bool resizePanoramaFaces(PaintedSixImage& panorama, Size size, DocumentQuestions
         showMessage(format("Not enough memory for %d x %d faces", size.width, size.height));
         return false;
     }
-    if (panorama.viewWidth > 0 && panorama.viewHeight > 0)
-        panorama.setFOV(panorama.calculateNominalFOV({panorama.viewWidth, panorama.viewHeight}));
+    // The view was rendered from the faces as they were; the next picture is compared with
+    // a view of the new ones.
+    panorama.view.reset();
     questions.endWait();
     if (changed) panorama.modified = 1;
     return true;

@@ -6,13 +6,13 @@
 bool viewCommandOffered(int) { return true; }
 
 void Shell::setView(float heading, float pitch) {
-    windowPitch_ = clampPitch(pitch);
-    windowHeading_ = heading;
+    camera_.pitch = clampPitch(pitch);
+    camera_.heading = heading;
     notifyTitle();
     notifyView();
 }
 
-void Shell::turnBy(float headingStep, float pitchStep) { setView(windowHeading_ + headingStep, windowPitch_ + pitchStep); }
+void Shell::turnBy(float headingStep, float pitchStep) { setView(camera_.heading + headingStep, camera_.pitch + pitchStep); }
 
 bool Shell::viewCommand(int id) {
     const float quarter = 90 * degToRad;

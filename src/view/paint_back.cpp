@@ -11,7 +11,7 @@
 #include "panorama/geometry.h"
 #include "platform/message.h"
 #include "platform/report.h"
-#include "view/painted_six_image.h"
+#include "view/paint_back.h"
 
 namespace {
 
@@ -79,51 +79,9 @@ void reportGLErrors() {
     }
 }
 
-}  // namespace
-
-void PaintedSixImage::applyPaint() {
-    // Without a view buffer there is nothing to project, and no context gets set up.
-    if (paintPending && viewPixels != nullptr && viewWidth > 0 && viewHeight > 0) {
-        const Quaternion view = viewOrientation(heading, pitch);
-        struct FaceTurn {
-            int face;
-            Vector3 axis;
-            float degrees;
-        };
-        static const FaceTurn order[] = {
-            {Front, {0, 1, 0}, 0}, {Back, {0, 1, 0}, 180}, {Left, {0, 1, 0}, -90},
-            {Right, {0, 1, 0}, 90}, {Down, {1, 0, 0}, 90}, {Up, {1, 0, 0}, -90},
-        };
-        // A face made since the last projection (a resize, a load) has a context that was
-        // never set up.
-        for (const auto& face : faces) {
-            auto* glFace = dynamic_cast<GLDIBImage*>(face.get());
-            if (glFace != nullptr && glFace->hasContext() && !glFace->drawingStateReady()) faceSetupNeeded = 1;
-        }
-        for (const FaceTurn& turn : order) {
-            auto* face = dynamic_cast<GLDIBImage*>(faces[turn.face].get());
-            if (face == nullptr || !face->makeCurrent()) continue;
-            // What the projection changes is what a save back to the source picture
-            // recomputes; the face as it was tells which pixels those are.
-            std::unique_ptr<RawImage> before;
-            if (faceChanges.tracking() && face->pixels != nullptr) {
-                before = std::make_unique<RawImage>(face->size());
-                for (std::int32_t row = 0; row < face->height; ++row)
-                    std::memcpy(before->row(row), face->row(row), 3 * static_cast<std::size_t>(face->width));
-            }
-            paintFace(view, quaternionFromAxisAngle(turn.axis, turn.degrees * degToRad), face->size());
-            face->finishDrawing();
-            face->setDrawingStateReady();
-            if (before) faceChanges.markDifferences(turn.face, *before, *face);
-        }
-        faceSetupNeeded = 0;
-    }
-    paintPending = 0;
-}
-
-void PaintedSixImage::paintFace(const Quaternion& viewRotation, const Quaternion& faceRotation, Size size) {
-    if (viewPixels == nullptr || viewWidth <= 0 || viewHeight <= 0) return;
-    if (faceSetupNeeded) setUpFaceContext();
+void paintFace(const ViewBuffer& view, const Camera& camera, const Quaternion& viewRotation,
+               const Quaternion& faceRotation, Size size) {
+    const int viewWidth = view.size().width, viewHeight = view.size().height;
 
     glViewport(0, 0, size.width, size.height);
     glMatrixMode(GL_PROJECTION);
@@ -135,11 +93,10 @@ void PaintedSixImage::paintFace(const Quaternion& viewRotation, const Quaternion
     rotateBy(viewRotation);
 
     const Quaternion viewToFace = faceRotation * viewRotation;  // the view's turn first
-    const float tx = std::tan(fovX / 2.0f);
-    const float ty = std::tan(fovY / 2.0f);
+    const float tx = std::tan(camera.fov[0] / 2.0f);
+    const float ty = std::tan(camera.fov[1] / 2.0f);
     std::vector<std::uint8_t> texture(static_cast<std::size_t>(textureSize) * textureSize * 4);
-    const std::size_t viewStride = static_cast<std::size_t>(viewWidth) * 4;
-
+    
     for (int top = 0; top < viewHeight; top += tileSize) {
         const int bottom = std::min(top + tileSize, viewHeight);
         for (int left = 0; left < viewWidth; left += tileSize) {
@@ -155,7 +112,7 @@ void PaintedSixImage::paintFace(const Quaternion& viewRotation, const Quaternion
 
             for (int r = 0; r < h + 2; ++r) {
                 const int viewRow = std::clamp(top + r - 1, 0, viewHeight - 1);
-                const std::uint8_t* from = viewPixels.get() + viewRow * viewStride;
+                const std::uint8_t* from = view.row(viewRow);
                 std::uint8_t* to = texture.data() + static_cast<std::size_t>(r) * textureSize * 4;
                 for (int c = 0; c < w + 2; ++c) {
                     const int viewColumn = std::clamp(left + c - 1, 0, viewWidth - 1);
@@ -184,3 +141,42 @@ void PaintedSixImage::paintFace(const Quaternion& viewRotation, const Quaternion
     glFinish();
     if (runtimeDebugging()) reportGLErrors();
 }
+}  // namespace
+
+PaintBackResult paintBack(SixImage& panorama, const Camera& camera, const ViewBuffer& view) {
+    PaintBackResult result;
+    // Without a view there is nothing to project, and no context gets set up.
+    if (view.empty() || camera.size != view.size()) return result;
+    const Quaternion viewTurn = viewOrientation(camera.heading, camera.pitch);
+    struct FaceTurn {
+        int face;
+        Vector3 axis;
+        float degrees;
+    };
+    static const FaceTurn order[] = {
+        {Front, {0, 1, 0}, 0}, {Back, {0, 1, 0}, 180}, {Left, {0, 1, 0}, -90},
+        {Right, {0, 1, 0}, 90}, {Down, {1, 0, 0}, 90}, {Up, {1, 0, 0}, -90},
+    };
+    for (const FaceTurn& turn : order) {
+        auto* face = dynamic_cast<GLDIBImage*>(panorama.faces[turn.face].get());
+        if (face == nullptr || !face->makeCurrent()) continue;
+        // A face made since the last projection (a resize, a load) has a context that was
+        // never set up.
+        if (!face->drawingStateReady()) setUpFaceContext();
+        // What the projection changes is what a save back to the source picture
+        // recomputes; the face as it was tells which pixels those are.
+        std::unique_ptr<RawImage> before;
+        if (panorama.faceChanges.tracking() && face->pixels != nullptr) {
+            before = std::make_unique<RawImage>(face->size());
+            for (std::int32_t row = 0; row < face->height; ++row)
+                std::memcpy(before->row(row), face->row(row), 3 * static_cast<std::size_t>(face->width));
+        }
+        paintFace(view, camera, viewTurn, quaternionFromAxisAngle(turn.axis, turn.degrees * degToRad), face->size());
+        face->finishDrawing();
+        face->setDrawingStateReady();
+        if (before) panorama.faceChanges.markDifferences(turn.face, *before, *face);
+        result.projected = true;
+    }
+    return result;
+}
+

@@ -8,8 +8,8 @@
 #include "image/pixel_memory.h"
 #include "panorama/geometry.h"
 #include "platform/work_pool.h"
-#include "view/painted_six_image.h"
 #include "view/render_row.h"
+#include "view/render_view.h"
 
 namespace {
 
@@ -26,13 +26,6 @@ bool allFacesPresent(const SixImage& panorama) {
     for (const auto& face : panorama.faces)
         if (face == nullptr || face->pixels == nullptr || face->width <= 0 || face->height <= 0) return false;
     return true;
-}
-
-std::unique_ptr<std::uint8_t[]> whiteView(Size size) {
-    const std::size_t bytes = static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height) * 4;
-    auto pixels = allocatePixels(bytes);
-    std::memset(pixels.get(), 255, bytes);
-    return pixels;
 }
 
 // Blue-green-red as the faces store it becomes red-green-blue.
@@ -55,45 +48,24 @@ void reduceBlocks(const std::uint8_t* lower, const std::uint8_t* upper, int w, i
 
 }  // namespace
 
-void PaintedSixImage::allocateView(Size size) {
-    viewPixels.reset();
-    viewWidth = 0;
-    viewHeight = 0;
-    if (size.width <= 0 || size.height <= 0) return;
-    viewPixels = whiteView(size);
-    viewWidth = size.width;
-    viewHeight = size.height;
+void render(const SixImage& panorama, const Camera& camera, ViewBuffer& destination, int threads) {
+    destination.allocate(camera);
+    if (!destination.empty()) renderRect(panorama, camera, {0, 0}, camera.size, 4, destination.pixels(), threads);
 }
 
-void PaintedSixImage::refreshView(Size size) {
-    if (size.width <= 0 || size.height <= 0) return;
-    if (viewPixels == nullptr || size.width != viewWidth || size.height != viewHeight) {
-        auto pixels = whiteView(size);
-        viewPixels = std::move(pixels);
-        viewWidth = size.width;
-        viewHeight = size.height;
-    }
-    renderView({0, 0}, size, size, 4, viewPixels.get());
-    faceSetupNeeded = 1;
-}
-
-void PaintedSixImage::renderView(Point origin, Size size, Size fullSize, int bpp, std::uint8_t* buffer, int threads) {
+void renderRect(const SixImage& panorama, const Camera& camera, Point origin, Size size, int bpp, std::uint8_t* buffer,
+                int threads) {
     const int x0 = origin.x, y0 = origin.y, w = size.width, h = size.height;
-    const int W = fullSize.width, H = fullSize.height;
+    const int W = camera.size.width, H = camera.size.height;
     // A rectangle that is empty or leaves the full view, an unknown layout or no buffer:
     // nothing is rendered and no memory is touched.
     if (buffer == nullptr || (bpp != 3 && bpp != 4) || w <= 0 || h <= 0 || W <= 0 || H <= 0 || x0 < 0 ||
         y0 < 0 || static_cast<std::int64_t>(x0) + w > W || static_cast<std::int64_t>(y0) + h > H)
         return;
-    const bool intoView = buffer == viewPixels.get();
-    if (intoView && (bpp != 4 || W != viewWidth || H != viewHeight || w != W || h != H)) return;
-    // The copy below needs the whole view; rendering it first also keeps the pixels
-    // outside this rectangle what the camera sees.
-    if (!intoView && (viewPixels == nullptr || W != viewWidth || H != viewHeight)) refreshView(fullSize);
 
-    const Quaternion q = viewOrientation(heading, pitch);
-    const float tx = std::tan(fovX / 2.0f);
-    const float ty = std::tan(fovY / 2.0f);
+    const Quaternion q = viewOrientation(camera.heading, camera.pitch);
+    const float tx = std::tan(camera.fov[0] / 2.0f);
+    const float ty = std::tan(camera.fov[1] / 2.0f);
     const float dx = tx / static_cast<float>(2 * static_cast<std::int64_t>(W));
     const float dy = ty / static_cast<float>(2 * static_cast<std::int64_t>(H));
     const float left = tx * (static_cast<float>(x0) / static_cast<float>(W) - 0.5f);
@@ -105,9 +77,7 @@ void PaintedSixImage::renderView(Point origin, Size size, Size fullSize, int bpp
     const std::size_t subRowBytes = 2 * static_cast<std::size_t>(w) * bpp;
     const std::size_t rowBytes = static_cast<std::size_t>(w) * bpp;
     // Samples that meet a missing face are not written: they show white.
-    const bool whiteFirst = !allFacesPresent(*this);
-    std::uint8_t* view = intoView ? nullptr : viewPixels.get();
-    const std::int32_t stride = viewWidth;
+    const bool whiteFirst = !allFacesPresent(panorama);
     splitRows(h, threads, [&](std::int32_t from, std::int32_t to) {
         auto scratch = std::make_unique_for_overwrite<std::uint8_t[]>(2 * subRowBytes);
         std::memset(scratch.get(), 255, 2 * subRowBytes);
@@ -116,21 +86,12 @@ void PaintedSixImage::renderView(Point origin, Size size, Size fullSize, int bpp
         for (int k = from; k < to; ++k) {
             for (std::uint8_t* subRow : subRows) {
                 if (whiteFirst) std::memset(subRow, 255, subRowBytes);
-                renderRow(*this, ray, across, 2 * w, bpp, subRow);
+                renderRow(panorama, ray, across, 2 * w, bpp, subRow);
                 swapRedBlue(subRow, 2 * w, bpp);
                 ray = add(ray, up);
             }
             const int row = h - 1 - k;
-            std::uint8_t* out = buffer + static_cast<std::size_t>(row) * rowBytes;
-            reduceBlocks(subRows[0], subRows[1], w, bpp, out);
-            if (view == nullptr) continue;
-            std::uint8_t* to4 = view + (static_cast<std::size_t>(y0 + row) * stride + x0) * 4;
-            for (int column = 0; column < w; ++column, out += bpp, to4 += 4) {
-                to4[0] = out[0];
-                to4[1] = out[1];
-                to4[2] = out[2];
-                to4[3] = 255;
-            }
+            reduceBlocks(subRows[0], subRows[1], w, bpp, buffer + static_cast<std::size_t>(row) * rowBytes);
         }
     });
 }
@@ -153,36 +114,32 @@ ViewRays viewRays(float heading, float pitch, FieldOfView fov, Size size) {
 }
 }  // namespace
 
-void PaintedSixImage::renderViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image,
-                                        int threads) const {
-    if (image.pixels != nullptr) renderViewToRows(viewHeading, viewPitch, fov, image.rows(), threads);
+void renderViewToImage(const SixImage& panorama, const Camera& camera, BGRImage& image, int threads) {
+    if (image.pixels != nullptr) renderViewToRows(panorama, camera, image.rows(), threads);
 }
 
-void PaintedSixImage::renderViewToRows(float viewHeading, float viewPitch, FieldOfView fov, const PixelRows& rows,
-                                       int threads) const {
+void renderViewToRows(const SixImage& panorama, const Camera& camera, const PixelRows& rows, int threads) {
     const int W = rows.width, H = rows.height;
     if (rows.bottom == nullptr || W <= 0 || H <= 0 || rows.bytesPerPixel < 3) return;
-    const ViewRays rays = viewRays(viewHeading, viewPitch, fov, rows.size());
+    const ViewRays rays = viewRays(camera.heading, camera.pitch, camera.fov, rows.size());
     splitRows(H, threads, [&](std::int32_t from, std::int32_t to) {
         Vector3 ray = stepped(rays.start, rays.up, from);
         for (int i = from; i < to; ++i) {
-            renderRow(*this, ray, rays.across, W, rows.bytesPerPixel, rows.row(i));
+            renderRow(panorama, ray, rays.across, W, rows.bytesPerPixel, rows.row(i));
             ray = add(ray, rays.up);
         }
     });
 }
 
-void PaintedSixImage::renderHalfViewToImage(float viewHeading, float viewPitch, FieldOfView fov, BGRImage& image,
-                                            int threads) const {
-    if (image.pixels != nullptr) renderHalfViewToRows(viewHeading, viewPitch, fov, image.rows(), threads);
+void renderHalfViewToImage(const SixImage& panorama, const Camera& camera, BGRImage& image, int threads) {
+    if (image.pixels != nullptr) renderHalfViewToRows(panorama, camera, image.rows(), threads);
 }
 
-void PaintedSixImage::renderHalfViewToRows(float viewHeading, float viewPitch, FieldOfView fov, const PixelRows& rows,
-                                           int threads) const {
+void renderHalfViewToRows(const SixImage& panorama, const Camera& camera, const PixelRows& rows, int threads) {
     const int W = rows.width, H = rows.height, bpp = rows.bytesPerPixel;
     if (rows.bottom == nullptr || W <= 0 || H <= 0 || bpp < 3) return;
     const Size half{(W + 1) / 2, (H + 1) / 2};
-    const ViewRays rays = viewRays(viewHeading, viewPitch, fov, half);
+    const ViewRays rays = viewRays(camera.heading, camera.pitch, camera.fov, half);
     const std::size_t rowBytes = static_cast<std::size_t>(bpp) * static_cast<std::size_t>(W);
     if (bpp == 4) {
         splitRows(half.height, threads, [&](std::int32_t from, std::int32_t to) {
@@ -191,7 +148,7 @@ void PaintedSixImage::renderHalfViewToRows(float viewHeading, float viewPitch, F
             std::vector<std::uint32_t> samples(static_cast<std::size_t>(half.width), 0xFFFFFFFFu);
             Vector3 ray = stepped(rays.start, rays.up, from);
             for (int i = from; i < to; ++i) {
-                renderRow(*this, ray, rays.across, half.width, 4, reinterpret_cast<std::uint8_t*>(samples.data()));
+                renderRow(panorama, ray, rays.across, half.width, 4, reinterpret_cast<std::uint8_t*>(samples.data()));
                 ray = add(ray, rays.up);
                 std::uint8_t* lower = rows.row(2 * i);
                 std::uint8_t* upper = 2 * i + 1 < H ? rows.row(2 * i + 1) : lower;
@@ -214,7 +171,7 @@ void PaintedSixImage::renderHalfViewToRows(float viewHeading, float viewPitch, F
             // The half row goes to the start of the lower full row of its pair and is spread
             // from the end backwards, so that no sample is overwritten before it is read.
             std::uint8_t* row = rows.row(2 * i);
-            renderRow(*this, ray, rays.across, half.width, bpp, row);
+            renderRow(panorama, ray, rays.across, half.width, bpp, row);
             ray = add(ray, rays.up);
             for (int x = W - 1; x >= 0; --x) {
                 const std::uint8_t* from3 = row + bpp * (x / 2);

@@ -16,6 +16,7 @@
 #include "platform/settings.h"
 #include "support/editor_window.h"
 #include "support/scripted_questions.h"
+#include "view/camera.h"
 
 using namespace std::chrono_literals;
 
@@ -72,7 +73,7 @@ protected:
         PaintedSixImage sample;
         sample.load(questions, -1, sampleFront);
         const std::optional<Size> shown = viewShown(sample, 0, 0);
-        const Size nominal = sample.calculateNominalSize({90 * degToRad, 75 * degToRad});
+        const Size nominal = nominalSize(sample, {90 * degToRad, 75 * degToRad});
         EXPECT_EQ(shown, std::optional<Size>(nominal));
 
         editor->signal(SIGTERM);

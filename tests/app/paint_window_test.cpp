@@ -32,68 +32,98 @@ protected:
     }
 };
 
+// Paint programs of several timings: a slow one, one that saves and ends at once, a
+// launcher whose copy saves after it ended, and one that leaves a broken file. Each time
+// the window comes back, and the saved faces are what domecast-cli applies of the last good
+// picture (or the faces as they were).
 TEST_F(PaintWindow, PaintedViewIsSavedAsTheCommandLineAppliesIt) {
+    struct Case {
+        const char* mode;
+        bool painted;
+    } cases[] = {
+        {"save", true},
+        {"quicksave", true},
+        {"handoff200", true},
+        {"truncated", false},
+    };
     // Save As offers "3DStudio, Targa"; the view file goes to a folder of this test.
     presetSettings("\"LastType\"=dword:00000000\n\"PaintApp\"=\"" SCRIPTED_PAINT "\"\n");
-    const std::filesystem::path temporary = config_.path() / "tmp";
-    std::filesystem::create_directories(temporary);
-    ::setenv("TMP", temporary.c_str(), 1);
-    ::setenv("SCRIPTED_PAINT", "save", 1);
-    auto editor = start("editor.txt");
-    const std::string window = findWindow();
-    ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        const std::filesystem::path temporary = config_.path() / (std::string("tmp-") + c.mode);
+        std::filesystem::create_directories(temporary);
+        ::setenv("TMP", temporary.c_str(), 1);
+        ::setenv("SCRIPTED_PAINT", c.mode, 1);
+        const std::string output = std::string("editor-") + c.mode + ".txt";
+        auto editor = start(output);
+        const std::string window = findWindow();
+        ASSERT_FALSE(window.empty()) << readText(config_.file(output));
 
-    // The panorama before painting, saved by the editor and kept aside for domecast-cli.
-    const std::string base = faces_.file("painted"), before = faces_.file("before");
-    xdotool("windowfocus --sync " + window);
-    xdotool("key ctrl+s");
-    saveAs(base + "_FR.tga");
-    for (const char* suffix : faceSuffixes) {
-        ASSERT_TRUE(waitUntil(20s, [&] { return std::filesystem::exists(base + suffix + ".tga"); })) << suffix;
+        // The panorama before painting, saved by the editor and kept aside for domecast-cli.
+        const std::string base = faces_.file(std::string("painted-") + c.mode),
+                          before = faces_.file(std::string("before-") + c.mode);
+        xdotool("windowfocus --sync " + window);
+        xdotool("key ctrl+s");
+        saveAs(base + "_FR.tga");
+        for (const char* suffix : faceSuffixes) {
+            ASSERT_TRUE(waitUntil(20s, [&] { return std::filesystem::exists(base + suffix + ".tga"); })) << suffix;
+        }
+        std::this_thread::sleep_for(500ms);
+        for (const char* suffix : faceSuffixes)
+            std::filesystem::copy_file(base + suffix + ".tga", before + suffix + ".tga");
+
+        // Enter, then OK on the suggested size: the program paints (or not), and the window
+        // comes back with the paint as a change.
+        xdotool("windowfocus --sync " + window);
+        xdotool("key Return");
+        const std::string chooser = focusDialog("Domecast: Choose size");
+        ASSERT_FALSE(chooser.empty()) << readText(config_.file(output));
+        xdotool("key Return");
+        ASSERT_TRUE(gone(chooser));
+        // Once the round trip is over the title has the change, or says the broken file is
+        // still watched.
+        const std::string titleAfter = c.painted ? std::string(c.mode) + " *" : "watching";
+        EXPECT_NE(waitForTitle(window, titleAfter).find(titleAfter), std::string::npos) << readText(config_.file(output));
+        ASSERT_TRUE(waitUntil(20s, [&] { return visible(window); }));
+        const std::string viewFile = viewFileIn(temporary);
+        ASSERT_FALSE(viewFile.empty());
+        const std::string painted = faces_.file(std::string("painted_view-") + c.mode + ".bmp");
+        std::filesystem::copy_file(viewFile, painted);
+
+        xdotool("windowfocus --sync " + window);
+        if (c.painted) {
+            xdotool("key ctrl+s");
+            EXPECT_EQ(waitForTitle(window, "painted-" + std::string(c.mode) + " [").find("painted-"), 0u);
+        } else {
+            EXPECT_NE(readText(config_.file(output)).find("Nothing was painted"), std::string::npos)
+                << readText(config_.file(output));
+            // Esc ends the watch on the broken file.
+            xdotool("key Escape");
+            waitUntil(10s, [&] { return xdotool("getwindowname " + window).find("watching") == std::string::npos; });
+            EXPECT_EQ(xdotool("getwindowname " + window).find("watching"), std::string::npos);
+        }
+
+        // The broken file is refused by domecast-cli too; the faces stay as they were.
+        const std::string expected = c.painted ? faces_.file(std::string("expected-") + c.mode) : before;
+        const std::optional<std::string> applied =
+            runCommand("'" + programPath("domecast-cli") + "' apply '" + before + "_FR.tga' '" + painted + "' '" +
+                           faces_.file(std::string("expected-") + c.mode) + "_FR.tga' --heading 0 --pitch 0 2>&1",
+                       60);
+        EXPECT_EQ(applied.has_value(), c.painted);
+        bool anyChanged = false;
+        for (const char* suffix : faceSuffixes) {
+            SCOPED_TRACE(suffix);
+            const auto saved = readBytes(base + suffix + ".tga");
+            EXPECT_EQ(saved, readBytes(expected + suffix + ".tga"));
+            anyChanged = anyChanged || saved != readBytes(before + suffix + ".tga");
+        }
+        EXPECT_EQ(anyChanged, c.painted);
+
+        editor->signal(SIGTERM);
+        EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0)) << readText(config_.file(output));
+        // The exit sequence removes the view file.
+        EXPECT_FALSE(std::filesystem::exists(viewFile));
     }
-    std::this_thread::sleep_for(500ms);
-    for (const char* suffix : faceSuffixes)
-        std::filesystem::copy_file(base + suffix + ".tga", before + suffix + ".tga");
-
-    // Enter, then OK on the suggested size: the program paints and saves, ends, and the
-    // window comes back with the paint as a change.
-    xdotool("windowfocus --sync " + window);
-    xdotool("key Return");
-    const std::string chooser = focusDialog("Domecast: Choose size");
-    ASSERT_FALSE(chooser.empty()) << readText(config_.file("editor.txt"));
-    xdotool("key Return");
-    ASSERT_TRUE(gone(chooser));
-    EXPECT_NE(waitForTitle(window, "painted *").find("painted *"), std::string::npos)
-        << readText(config_.file("editor.txt"));
-    ASSERT_TRUE(waitUntil(20s, [&] { return visible(window); }));
-    const std::string viewFile = viewFileIn(temporary);
-    ASSERT_FALSE(viewFile.empty());
-    const std::string painted = faces_.file("painted_view.bmp");
-    std::filesystem::copy_file(viewFile, painted);
-
-    xdotool("windowfocus --sync " + window);
-    xdotool("key ctrl+s");
-    EXPECT_EQ(waitForTitle(window, "painted [").find("painted ["), 0u);
-
-    const std::string expected = faces_.file("expected");
-    const std::optional<std::string> applied =
-        runCommand("'" + programPath("domecast-cli") + "' apply '" + before + "_FR.tga' '" + painted + "' '" + expected +
-                       "_FR.tga' --heading 0 --pitch 0 2>&1",
-                   60);
-    ASSERT_TRUE(applied.has_value());
-    bool anyChanged = false;
-    for (const char* suffix : faceSuffixes) {
-        SCOPED_TRACE(suffix);
-        const auto saved = readBytes(base + suffix + ".tga");
-        EXPECT_EQ(saved, readBytes(expected + suffix + ".tga"));
-        anyChanged = anyChanged || saved != readBytes(before + suffix + ".tga");
-    }
-    EXPECT_TRUE(anyChanged);
-
-    editor->signal(SIGTERM);
-    EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0)) << readText(config_.file("editor.txt"));
-    // The exit sequence removes the view file.
-    EXPECT_FALSE(std::filesystem::exists(viewFile));
 }
 
 }  // namespace

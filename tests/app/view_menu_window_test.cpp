@@ -53,6 +53,7 @@ TEST_F(EditorWindow, TheMenusShowTheAcceleratorsThatWork) {
     const std::string shown = readText(menus);
     EXPECT_EQ(menuLines(shown, "View"),
               "View\tPaint this view...\tEnter\n"
+              "View\tStop Watching the View File\tEsc\n"
               "View\tForward (0\u00b0)\tCtrl+F\n"
               "View\tRight  (90\u00b0)\tCtrl+R\n"
               "View\tBack  (180\u00b0)\tCtrl+B\n"

@@ -1,177 +1,121 @@
 // "Paint this view" and the loop that drives the round trip, without a display: the file
 // transport with a scripted paint program, the link transport with a plug-in in another
 // process.
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cmath>
-#include <cstdlib>
-#include <filesystem>
+#include <cstring>
 #include <fstream>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
+#include <iterator>
 
-#include "link/tile_transfer.h"
-#include "panorama/geometry.h"
-#include "platform/file_time.h"
-#include "platform/settings.h"
-#include "shell/shell.h"
-#include "support/link_environment.h"
-#include "support/message_recorder.h"
-#include "support/programs.h"
-#include "support/scoped_settings.h"
-#include "support/scripted_questions.h"
-#include "support/temp_dir.h"
+#include "support/round_trip_fixture.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace roundtrip;
 
-constexpr Size viewSize{200, 150};
-
-// The window around the round trip: scripted dialogs, recorded window states.
-struct ScriptedHost : PaintHost {
-    Size viewAreaSize() override { return viewSize; }
-    bool chooseViewSize(Size faceSize, Size suggested, Size& chosen) override {
-        askedFaceSize = faceSize;
-        chosen = suggested;
-        return chooseAnswer;
-    }
-    std::unique_ptr<PaintedSixImage> newPanorama() override {
-        ++newPanoramaAsked;
-        return newPanoramaSide > 0 ? std::make_unique<PaintedSixImage>(Size{newPanoramaSide, newPanoramaSide},
-                                                                      Size{newPanoramaSide, newPanoramaSide})
-                                   : nullptr;
-    }
-    DocumentQuestions& questions() override { return scripted; }
-    void sizeForView(Size size) override { sizedFor.push_back(size); }
-    void setWindowState(WindowState state) override { states.push_back(state); }
-    void choosePaintProgram() override { ++paintProgramChosen; }
-
-    ScriptedQuestions scripted;
-    bool chooseAnswer = true;
-    Size askedFaceSize;
-    int newPanoramaSide = 0;
-    int newPanoramaAsked = 0;
-    int paintProgramChosen = 0;
-    std::vector<Size> sizedFor;
-    std::vector<WindowState> states;
-};
-
-// Face pixels close to the given colour, over all six faces.
-int pixelsOf(const PaintedSixImage& panorama, int red, int green, int blue) {
-    int count = 0;
-    for (const auto& face : panorama.faces)
-        for (int y = 0; y < face->height; ++y) {
-            const std::uint8_t* p = face->row(y);
-            for (int x = 0; x < face->width; ++x, p += 3)
-                if (std::abs(p[2] - red) < 40 && std::abs(p[1] - green) < 40 && std::abs(p[0] - blue) < 40) ++count;
-        }
-    return count;
+// The faces a panorama of white 256-pixel faces has after the picture in path, painted on
+// the view of camera, was applied to it: what domecast-cli apply gives.
+std::vector<std::vector<std::uint8_t>> appliedFaces(const Camera& camera, const std::string& path) {
+    PaintedSixImage reference(Size{256, 256}, Size{256, 256});
+    render(reference, camera, reference.view);
+    reference.view.maskCorners();
+    reference.view.acceptPicture(*readPaintedFile(path.c_str()));
+    reference.applyPaint();
+    return faceBytes(reference);
 }
 
-// Every face's pixels, row by row.
-std::vector<std::vector<std::uint8_t>> faceBytes(const PaintedSixImage& panorama) {
-    std::vector<std::vector<std::uint8_t>> bytes;
-    for (const auto& face : panorama.faces) {
-        std::vector<std::uint8_t>& rows = bytes.emplace_back();
-        for (int y = 0; y < face->height; ++y) rows.insert(rows.end(), face->row(y), face->row(y) + face->width * 3);
-    }
-    return bytes;
-}
-
-class PaintRoundTripTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ::setenv("TMP", dir.path().c_str(), 1);
-        ::unsetenv("TMPDIR");
-        writeStringSetting("PaintApp", SCRIPTED_PAINT);
-        writeStringSetting("DefaultFile", dir.file("none_FR.bmp"));
-        shell.startWith(host.scripted, {});
-        ASSERT_EQ(shell.openLink(), nullptr);
-        shell.setPaintHost(&host);
-    }
-    void TearDown() override {
-        ::unsetenv("TMP");
-        ::unsetenv("SCRIPTED_PAINT");
-    }
-
-    // The window's event loop: waits on the shell's sources (at most 100 ms at a time)
-    // and runs a step, until done or the time is up.
-    bool runLoopUntil(const std::function<bool()>& done, int milliseconds = 8000) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > until) return false;
-            pollfd fds[3];
-            nfds_t count = 0;
-            if (shell.watchDescriptor() >= 0) fds[count++] = pollfd{shell.watchDescriptor(), POLLIN, 0};
-            if (shell.bellDescriptor() >= 0) fds[count++] = pollfd{shell.bellDescriptor(), POLLIN, 0};
-            if (shell.peerDescriptor() >= 0) fds[count++] = pollfd{shell.peerDescriptor(), POLLIN, 0};
-            ::poll(fds, count, 100);
-            shell.loopSourceReady();
-        }
-        return true;
-    }
-
-    LinkEnvironment environment;
-    TempDir dir;
-    ScopedSettings settings{dir.file("settings")};
-    MessageRecorder messages;
-    ScriptedHost host;
-    Shell shell;
-};
-
-TEST_F(PaintRoundTripTest, FileTransportAppliesWhatThePaintProgramSaved) {
+// Paint programs of every timing, each run on the view file: whatever order the saves and
+// the program's end come in, the last good picture is applied once, the window comes back,
+// and a bad file is reported.
+TEST_F(PaintRoundTripTest, FileTransportTakesEverySaveWhateverTheTiming) {
+    using State = Shell::PaintState;
     struct Case {
         const char* mode;
-        std::vector<WindowState> statesAfterLaunch;
-        bool tracked;
+        bool hiddenAtLaunch;  // still running after the launch wait
         bool painted;
+        State endState;
+        bool kill = false;
+        bool badFile = false;
     } cases[] = {
-        {"save", {WindowState::hidden}, true, true},
-        {"nosave", {WindowState::hidden}, true, false},
-        {"handoff", {WindowState::minimised}, false, false},
+        {"save", true, true, State::idle},
+        {"quicksave", false, true, State::idle},
+        {"savetwice", true, true, State::idle},
+        {"rename", true, true, State::idle},
+        {"nosave", true, false, State::handedOff},
+        {"handoff", false, false, State::handedOff},
+        {"handoff200", false, true, State::handedOff},
+        {"handoff3000", true, true, State::handedOff},
+        {"truncated", true, false, State::handedOff, false, true},
+        {"stay", true, false, State::handedOff, true},
     };
+    const auto white = faceBytes(PaintedSixImage(Size{256, 256}, Size{256, 256}));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         ::setenv("SCRIPTED_PAINT", c.mode, 1);
+        shell.replacePanorama(std::make_unique<PaintedSixImage>(Size{256, 256}, Size{256, 256}));
+        shell.setView(20 * degToRad, 10 * degToRad);
         host.states.clear();
-        const int redBefore = pixelsOf(*shell.panorama(), 255, 0, 0);
-        shell.panorama()->modified = 0;
+        MessageRecorder recorder;
 
         shell.paintThisView();
+        const Camera camera = shell.panorama()->view.camera();
+        EXPECT_EQ(camera, shell.cameraFor(viewSize));
         EXPECT_EQ(host.askedFaceSize, (Size{256, 256}));
-        EXPECT_EQ(host.states, c.statesAfterLaunch);
         ASSERT_FALSE(shell.tempViewPath().empty());
         EXPECT_EQ(fs::path(shell.tempViewPath()).parent_path(), fs::path(dir.path()));
         EXPECT_EQ(fs::path(shell.tempViewPath()).filename().string().rfind("T_DC", 0), 0u);
         EXPECT_EQ(fs::path(shell.tempViewPath()).extension(), ".bmp");
-        EXPECT_EQ(shell.tempViewTime(), modificationTime(shell.tempViewPath().c_str()));
-        EXPECT_EQ(shell.link()->record().pluginProcessId != 0, c.tracked);
         EXPECT_EQ(shell.link()->record().imageWidth, viewSize.width);
-
-        if (c.tracked) {
-            ASSERT_TRUE(runLoopUntil([&] { return host.states.size() == 2; }));
-            EXPECT_EQ(host.states.back(), WindowState::shown);
-            EXPECT_EQ(shell.link()->record().pluginProcessId, 0u);
-            EXPECT_EQ(shell.link()->record().command, 0);
-            EXPECT_EQ(shell.panorama()->fovX, 0);
-        } else {
-            // Nothing is tracked: no step shows the window.
-            runLoopUntil([] { return false; }, 300);
-            EXPECT_EQ(host.states.size(), 1u);
+        EXPECT_EQ(host.states.empty(), !c.hiddenAtLaunch);
+        if (c.hiddenAtLaunch) {
+            EXPECT_EQ(shell.paintState(), State::waitingForProgram);
         }
-        EXPECT_EQ(pixelsOf(*shell.panorama(), 255, 0, 0) > redBefore, c.painted);
+        if (c.kill) ::kill(static_cast<pid_t>(shell.link()->record().pluginProcessId), SIGKILL);
+
+        EXPECT_TRUE(runLoopUntil([&] { return shell.paintState() == c.endState && (!c.painted || shell.panorama()->modified != 0); }));
+        // Nothing is applied twice, nor late.
+        runLoopUntil([] { return false; }, 300);
+        EXPECT_EQ(shell.paintState(), c.endState);
+        const std::vector<WindowState> states =
+            c.hiddenAtLaunch ? std::vector<WindowState>{WindowState::hidden, WindowState::shown} : std::vector<WindowState>{};
+        EXPECT_EQ(host.states, states);
+        EXPECT_EQ(shell.link()->record().pluginProcessId, 0u);
         EXPECT_EQ(shell.panorama()->modified, c.painted ? 1 : 0);
+        EXPECT_EQ(faceBytes(*shell.panorama()), c.painted ? appliedFaces(camera, shell.tempViewPath()) : white);
+        EXPECT_EQ(shell.title().find("watching") != std::string::npos, c.endState == State::handedOff) << shell.title();
+        if (c.badFile) {
+            ASSERT_EQ(recorder.texts().size(), 1u);
+            EXPECT_NE(recorder.texts()[0].find(shell.tempViewPath()), std::string::npos) << recorder.texts()[0];
+            EXPECT_NE(recorder.texts()[0].find("Nothing was painted"), std::string::npos) << recorder.texts()[0];
+        } else {
+            EXPECT_TRUE(recorder.texts().empty());
+        }
+        // Esc ends a watch that is left; the title and the command follow.
+        EXPECT_EQ(shell.commandEnabled(cmdStopWatching), c.endState == State::handedOff);
+        EXPECT_EQ(shell.stopWatchingViewFile(), c.endState == State::handedOff);
+        EXPECT_EQ(shell.paintState(), State::idle);
+        EXPECT_EQ(shell.title().find("watching"), std::string::npos);
     }
     EXPECT_TRUE(messages.texts().empty());
+}
+
+TEST_F(PaintRoundTripTest, SavesAfterEscOrANewPaintThisViewAreNotTaken) {
+    for (const bool esc : {true, false}) {
+        SCOPED_TRACE(esc ? "Esc" : "new Paint this view");
+        ::setenv("SCRIPTED_PAINT", "handoff200", 1);
+        shell.replacePanorama(std::make_unique<PaintedSixImage>(Size{256, 256}, Size{256, 256}));
+        shell.paintThisView();
+        ASSERT_EQ(shell.paintState(), Shell::PaintState::handedOff);
+        if (esc) {
+            EXPECT_TRUE(shell.stopWatchingViewFile());
+        } else {
+            ::setenv("SCRIPTED_PAINT", "handoff", 1);
+            shell.paintThisView();
+        }
+        // The copy's save of the first file comes 0.6 s later.
+        runLoopUntil([] { return false; }, 1200);
+        EXPECT_EQ(shell.panorama()->modified, 0);
+    }
 }
 
 TEST_F(PaintRoundTripTest, EachPaintThisViewReplacesTheTemporaryFileAndTheExitSequenceRemovesIt) {
@@ -193,7 +137,7 @@ TEST_F(PaintRoundTripTest, ChooseSizeCancelledLeavesEverythingAsItWas) {
     shell.paintThisView();
     EXPECT_TRUE(shell.tempViewPath().empty());
     EXPECT_TRUE(host.states.empty());
-    EXPECT_EQ(shell.panorama()->viewWidth, 0);
+    EXPECT_TRUE(shell.panorama()->view.empty());
 }
 
 TEST_F(PaintRoundTripTest, APaintProgramThatCannotRunIsReportedAndTheWindowStays) {
@@ -237,77 +181,6 @@ TEST_F(PaintRoundTripTest, AMissingTmpFolderFallsBackToTheNextOne) {
     ASSERT_FALSE(shell.tempViewPath().empty());
     EXPECT_EQ(fs::path(shell.tempViewPath()).parent_path(), fs::path(dir.path()));
 }
-
-// The plug-in's side, in a child process: the picture it receives, painted and sent back.
-struct Plugin {
-    std::unique_ptr<PaintLink> link;
-    LinkPicture view;
-
-    // paintProgram: the process recorded as the peer; 0 records the plug-in's own.
-    bool open(std::uint32_t paintProgram = 0) { return PaintLink::openAsPlugin(link, paintProgram) == nullptr; }
-    // Receives one view; the number of tiles, or -1.
-    int receive(float* heading = nullptr, float* pitch = nullptr) {
-        int tiles = 0;
-        TileReceiver receiver(*link, [&](const ReceivedTile&) { ++tiles; }, true);
-        if (receiver.run() != TransferStatus::done) return -1;
-        view = receiver.picture();
-        if (heading != nullptr) *heading = receiver.heading();
-        if (pitch != nullptr) *pitch = receiver.pitch();
-        return tiles;
-    }
-    // Fills a square of the received view with one colour.
-    void paint(int left, int top, int side, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-        for (int y = top; y < top + side; ++y)
-            for (int x = left; x < left + side; ++x) {
-                std::uint8_t* p = view.rgb.data() + (static_cast<std::size_t>(y) * view.width + x) * 3;
-                p[0] = red;
-                p[1] = green;
-                p[2] = blue;
-            }
-    }
-    bool send(PluginCommand command, bool withPicture = true) {
-        command.width = withPicture ? view.width : command.width;
-        command.height = withPicture ? view.height : command.height;
-        TileSender sender(*link, command,
-                          withPicture ? pictureSource(view.rgb.data(), static_cast<std::size_t>(view.width) * 3, 3)
-                                      : TileSource{});
-        return sender.run() == TransferStatus::done;
-    }
-};
-
-class LinkRoundTripTest : public PaintRoundTripTest {
-protected:
-    // Runs body as the plug-in in a child process once its link is open.
-    void startPlugin(const std::function<int(Plugin&)>& body, std::uint32_t paintProgram = 0) {
-        Beacon open;
-        child = runChild([&] {
-            Plugin plugin;
-            if (!plugin.open(paintProgram)) return 100;
-            open.send();
-            return body(plugin);
-        });
-        ASSERT_TRUE(open.await());
-    }
-    // Drives the loop until the plug-in's process has ended; its exit code.
-    int finishPlugin() {
-        int status = 0;
-        bool ended = runLoopUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; });
-        // The end of the plug-in's process is the loop's to see as well.
-        runLoopUntil([] { return false; }, 200);
-        if (!ended) {
-            ::kill(child, SIGKILL);
-            exitCodeOf(child);
-            return -1;
-        }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    void paintThisViewOverTheLink(Size size) {
-        shell.link()->setImageSize(size.width, size.height);
-        shell.paintThisView();
-    }
-
-    pid_t child = -1;
-};
 
 TEST_F(LinkRoundTripTest, PaintThisViewStreamsTheViewInTilesWithTheAnglesOnTheLast) {
     shell.setView(30 * degToRad, -20 * degToRad);
@@ -415,7 +288,10 @@ TEST_F(LinkRoundTripTest, EachTransferOfTheSameViewKeepsItsOwnStrokes) {
     EXPECT_EQ(host.states[1], WindowState::shown);
 }
 
-TEST_F(LinkRoundTripTest, ABareCommandTurnsTheViewAndProjectsNothing) {
+// A bare command carries no view: the angles a plug-in leaves in it are the last view it
+// was given, and the window keeps looking where it looks.
+TEST_F(LinkRoundTripTest, ABareCommandKeepsTheViewAndProjectsNothing) {
+    shell.setView(30 * degToRad, -5 * degToRad);
     startPlugin([](Plugin& plugin) {
         PluginCommand show;
         show.command = LinkCommand::applyAndShow;
@@ -426,12 +302,87 @@ TEST_F(LinkRoundTripTest, ABareCommandTurnsTheViewAndProjectsNothing) {
         return plugin.send(show, false) ? 0 : 101;
     });
     EXPECT_EQ(finishPlugin(), 0);
-    EXPECT_FLOAT_EQ(shell.windowHeading(), 90 * degToRad);
-    EXPECT_FLOAT_EQ(shell.windowPitch(), 10 * degToRad);
+    EXPECT_FLOAT_EQ(shell.windowHeading(), 30 * degToRad);
+    EXPECT_FLOAT_EQ(shell.windowPitch(), -5 * degToRad);
     ASSERT_FALSE(host.states.empty());
     EXPECT_EQ(host.states.front(), WindowState::shown);
     EXPECT_EQ(shell.panorama()->modified, 0);
-    EXPECT_EQ(shell.panorama()->viewWidth, 0);
+    EXPECT_TRUE(shell.panorama()->view.empty());
+}
+
+// A plug-in asking for the view (a turn by zero steps, no picture) gets what the window's
+// camera sees at the size it asks for, whatever came before, and the window does not turn.
+TEST_F(LinkRoundTripTest, AViewRequestGetsTheWindowsViewWhateverCameBefore) {
+    struct Case {
+        const char* name;
+        std::function<void()> before;
+    } cases[] = {
+        {"fresh editor", [] {}},
+        {"after keys turned the view", [&] { shell.turnBy(-40 * degToRad, 15 * degToRad); }},
+        {"after a paint over the view file", [&] {
+             ::setenv("SCRIPTED_PAINT", "quicksave", 1);
+             shell.setView(70 * degToRad, -10 * degToRad);
+             shell.paintThisView();
+             // The user turns away from the painted view afterwards.
+             shell.turnBy(25 * degToRad, 0);
+         }},
+        {"after a plug-in ended", [&] {
+             startPlugin([](Plugin& plugin) {
+                 PluginCommand request;
+                 request.command = LinkCommand::rotate;
+                 request.stepX = 1;
+                 request.width = 64;
+                 request.height = 48;
+                 return plugin.send(request, false) && plugin.receive() > 0 ? 0 : 101;
+             });
+             finishPlugin();
+             shell.turnBy(0, -20 * degToRad);
+         }},
+    };
+    for (const Case& c : cases) {
+        for (const Size size : {Size{1, 1}, Size{320, 240}, Size{1920, 1080}}) {
+            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(size.width) + "x" + std::to_string(size.height));
+            shell.replacePanorama(std::make_unique<PaintedSixImage>(Size{256, 256}, Size{256, 256}));
+            for (int i = 0; i < faceCount; ++i) paintFace(*shell.panorama()->faces[i], i);
+            c.before();
+            const float heading = shell.windowHeading(), pitch = shell.windowPitch();
+            RawImage expected(size);
+            {
+                ViewBuffer view;
+                render(*shell.panorama(), nominalCamera(*shell.panorama(), heading, pitch, size), view);
+                for (int y = 0; y < size.height; ++y)
+                    for (int x = 0; x < size.width; ++x) std::memcpy(expected.row(y) + 3 * x, view.row(y) + 4 * x, 3);
+            }
+            const std::string received = dir.file("received.raw");
+            startPlugin([&](Plugin& plugin) {
+                PluginCommand request;
+                request.command = LinkCommand::rotate;
+                request.heading = 123 * degToRad;  // a stale view the plug-in was given before
+                request.width = size.width;
+                request.height = size.height;
+                if (!plugin.send(request, false)) return 101;
+                float h = 0, p = 0;
+                if (plugin.receive(&h, &p) < 0) return 102;
+                std::ofstream(received, std::ios::binary)
+                    .write(reinterpret_cast<const char*>(plugin.view.rgb.data()),
+                           static_cast<std::streamsize>(plugin.view.rgb.size()));
+                return h == heading && p == pitch ? 0 : 103;
+            });
+            EXPECT_EQ(finishPlugin(), 0);
+            EXPECT_EQ(shell.windowHeading(), heading);
+            EXPECT_EQ(shell.windowPitch(), pitch);
+            std::ifstream in(received, std::ios::binary);
+            const std::vector<char> rgb((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            ASSERT_EQ(rgb.size(), static_cast<std::size_t>(size.width) * size.height * 3);
+            long differing = 0;
+            for (int y = 0; y < size.height; ++y)
+                for (int x = 0; x < size.width; ++x)
+                    differing += std::memcmp(rgb.data() + (static_cast<std::size_t>(y) * size.width + x) * 3,
+                                             expected.row(y) + 3 * x, 3) != 0;
+            EXPECT_EQ(differing, 0);
+            shell.stopWatchingViewFile();
+        }
+    }
 }
 
 TEST_F(LinkRoundTripTest, NewPanoramaCommandsAskToSaveFirstAndApplyTheTilesEitherWay) {
@@ -480,10 +431,8 @@ TEST_F(LinkRoundTripTest, APlugInThatStallsMidPictureIsNotWaitedForAndItsTilesAr
     };
     PaintedSixImage reference(Size{256, 256}, Size{256, 256});
     const auto before = faceBytes(reference);
-    reference.allocateView(size);
-    reference.setFOV(reference.calculateNominalFOV(size));
-    reference.refreshView(size);
-    reference.acceptPaintedRect({0, 0}, size, size, 3, picture.data());
+    render(reference, nominalCamera(reference, 0, 0, size), reference.view);
+    reference.view.acceptRect({0, 0}, size, 3, picture.data());
     reference.applyPaint();
     const auto expected = faceBytes(reference);
     ASSERT_NE(expected, before);

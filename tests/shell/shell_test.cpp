@@ -212,14 +212,14 @@ TEST_F(ShellTest, AnIdThatIsNoViewCommandChangesNothing) {
 
 TEST_F(ShellTest, ReplacingThePanoramaKeepsTheFieldOfViewAndLooksAhead) {
     start();
-    shell.panorama()->setFOV({1.25f, 0.75f});
     shell.setView(2, 0.5f);
+    const FieldOfView before = shell.camera().fov;
     listener.clear();
     auto next = std::make_unique<PaintedSixImage>(Size{8, 8}, Size{8, 8});
     const PaintedSixImage* raw = next.get();
     shell.replacePanorama(std::move(next));
     EXPECT_EQ(shell.panorama(), raw);
-    EXPECT_EQ(raw->getFOV(), (FieldOfView{1.25f, 0.75f}));
+    EXPECT_EQ(shell.camera().fov, before);
     EXPECT_EQ(shell.windowHeading(), 0.0f);
     EXPECT_EQ(shell.windowPitch(), 0.0f);
     EXPECT_EQ(listener.titles, 1);
@@ -230,13 +230,13 @@ TEST_F(ShellTest, ReplacingThePanoramaKeepsTheFieldOfViewAndLooksAhead) {
 TEST_F(ShellTest, OpenReplacesThePanoramaAndNamesIt) {
     const std::string path = writePanorama("pano", 16);
     start();
-    shell.panorama()->setFOV({1.25f, 0.75f});
     shell.setView(2, 0.5f);
+    const FieldOfView before = shell.camera().fov;
     questions.openAnswers.push_back(FileChoice{path, vrmlPngRow});
     shell.openPanorama(questions);
     ASSERT_EQ(shell.panorama()->faces[2]->size(), (Size{16, 16}));
     EXPECT_EQ(shell.panorama()->faces[2]->row(0)[0], 7);
-    EXPECT_EQ(shell.panorama()->getFOV(), (FieldOfView{1.25f, 0.75f}));
+    EXPECT_EQ(shell.camera().fov, before);
     EXPECT_EQ(shell.title(), "pano [h=0\u00b0 v=0\u00b0] - Domecast");
     EXPECT_TRUE(messages.texts().empty());
 }

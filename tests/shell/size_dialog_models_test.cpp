@@ -286,20 +286,19 @@ TEST_F(NewPanoramaResult, ATemplateWithAFaceMissingOpensAndSaysWhichFile) {
     EXPECT_EQ(messages.texts(), std::vector<std::string>{unreadFacesMessage({{dir.file("tmpl_BK.png"), true}})});
 }
 
-TEST_F(SizeDialogs, ResizingFacesMarksAChangeAndSetsTheViewsFieldOfView) {
+TEST_F(SizeDialogs, ResizingFacesMarksAChangeAndDropsTheViewOfTheOldFaces) {
     ScriptedQuestions questions;
     PaintedSixImage panorama({16, 16}, {16, 16});
-    panorama.allocateView({32, 24});
-    panorama.setFOV({0.1f, 0.1f});
+    panorama.view.allocate(nominalCamera(panorama, 0, 0, {32, 24}));
 
     ASSERT_TRUE(resizePanoramaFaces(panorama, {16, 16}, questions));
     EXPECT_EQ(panorama.modified, 0);  // nothing to save
-    EXPECT_EQ(panorama.getFOV(), panorama.calculateNominalFOV({32, 24}));
 
     ASSERT_TRUE(resizePanoramaFaces(panorama, {8, 8}, questions));
     for (int i = 0; i < faceCount; ++i) EXPECT_EQ(panorama.faceSize(i), (Size{8, 8}));
     EXPECT_EQ(panorama.modified, 1);
-    EXPECT_EQ(panorama.getFOV(), panorama.calculateNominalFOV({32, 24}));
+    // A picture of that view is compared with a view of the resized faces.
+    EXPECT_TRUE(panorama.view.empty());
     EXPECT_EQ(questions.waitsBegun, 2);
     EXPECT_EQ(questions.waitDepth, 0);
     EXPECT_TRUE(messages.texts().empty());

@@ -10,6 +10,7 @@
 
 #include "image/bmp.h"
 #include "panorama/geometry.h"
+#include "view/render_view.h"
 
 using namespace std::chrono_literals;
 
@@ -162,8 +163,8 @@ std::string EditorWindow::waitForTitle(const std::string& window, const std::str
 std::string EditorWindow::mismatch(const RawImage& shot, const PaintedSixImage& panorama, float headingDegrees,
                                   float pitchDegrees) {
     RawImage expected(shot.size());
-    panorama.renderViewToImage(headingDegrees * degToRad, pitchDegrees * degToRad,
-                               panorama.calculateNominalFOV(shot.size()), expected);
+    renderViewToImage(panorama, nominalCamera(panorama, headingDegrees * degToRad, pitchDegrees * degToRad, shot.size()),
+                      expected);
     if (const long count = differingPixels(shot, expected); count != 0)
         return std::to_string(count) + " pixels differ from the rendered view";
     // The ticks: white inside, black rim, at the shown heading along the bottom edge and

@@ -7,6 +7,7 @@
 #include "image/gl_dib_image.h"
 #include "panorama/geometry.h"
 #include "support/temp_dir.h"
+#include "view/paint_back.h"
 #include "view/painted_six_image.h"
 
 namespace {
@@ -44,29 +45,34 @@ protected:
 
     void makeView(int width, int height, float fovXDegrees, float fovYDegrees, float headingDegrees = 0,
                   float pitchDegrees = 0) {
-        panorama->viewWidth = width;
-        panorama->viewHeight = height;
-        panorama->viewPixels = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(width) * height * 4);
+        panorama->view.allocate({headingDegrees * degToRad, pitchDegrees * degToRad,
+                                 {fovXDegrees * degToRad, fovYDegrees * degToRad}, {width, height}});
         for (int i = 0; i < width * height; ++i) setViewPixel(i % width, i / width, green, 0);
-        panorama->setFOV({fovXDegrees * degToRad, fovYDegrees * degToRad});
-        panorama->setHeading(headingDegrees * degToRad);
-        panorama->setPitch(pitchDegrees * degToRad);
     }
 
     // Row 0 is the top of the view.
     void setViewPixel(int column, int row, Rgb c, std::uint8_t alpha) {
-        std::uint8_t* p = panorama->viewPixels.get() + (static_cast<std::size_t>(row) * panorama->viewWidth + column) * 4;
+        std::uint8_t* p = panorama->view.row(row) + 4 * column;
         p[0] = c.r;
         p[1] = c.g;
         p[2] = c.b;
         p[3] = alpha;
     }
 
+    // The paint program paints the rectangle red over what the view showed.
     void paintRect(int left, int top, int right, int bottom) {
+        const Size size{right - left, bottom - top};
+        std::vector<std::uint8_t> paint;
         for (int y = top; y < bottom; ++y)
-            for (int x = left; x < right; ++x) setViewPixel(x, y, red, 255);
-        panorama->paintPending = 1;
+            for (int x = left; x < right; ++x) {
+                setViewPixel(x, y, green, 255);
+                paint.insert(paint.end(), {red.r, red.g, red.b});
+            }
+        ASSERT_TRUE(panorama->view.acceptRect({left, top}, size, 3, paint.data()));
     }
+
+    // Projects the view with the camera it was rendered with.
+    void project() { EXPECT_TRUE(paintBack(*panorama, panorama->view.camera(), panorama->view).projected); }
 
     const BGRImage& face(int i) const { return *panorama->faces[i]; }
 
@@ -86,7 +92,7 @@ TEST_F(PaintBack, CentrePixelLandsOnTheFaceTheViewLooksAt) {
         makePanorama(64);
         makeView(64, 64, 90, 90, c.heading, c.pitch);
         paintRect(32, 32, 33, 33);
-        panorama->applyPaint();
+        project();
 
         // View column 32 of the row 32 below the top is face column 32 of row 31 above
         // the bottom; linear filtering may touch the immediate neighbours.
@@ -102,14 +108,13 @@ TEST_F(PaintBack, CentrePixelLandsOnTheFaceTheViewLooksAt) {
     }
 }
 
-TEST_F(PaintBack, ClearsPendingAndSetUpFlags) {
+TEST_F(PaintBack, ApplyPaintProjectsAndClearsPending) {
     makePanorama(16);
     makeView(16, 16, 90, 90);
     paintRect(4, 4, 12, 12);
-    ASSERT_EQ(panorama->faceSetupNeeded, 1);
+    ASSERT_TRUE(panorama->view.paintPending());
     panorama->applyPaint();
-    EXPECT_EQ(panorama->paintPending, 0);
-    EXPECT_EQ(panorama->faceSetupNeeded, 0);
+    EXPECT_FALSE(panorama->view.paintPending());
     EXPECT_FALSE(changedPixels(face(Front)).empty());
 }
 
@@ -118,27 +123,36 @@ TEST_F(PaintBack, UnchangedPixelsAreNeverProjected) {
     makeView(32, 32, 90, 90);
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) setViewPixel(x, y, red, 0);
-    panorama->paintPending = 1;
-    panorama->applyPaint();
+    project();
     for (int i = 0; i < faceCount; ++i) EXPECT_TRUE(changedPixels(face(i)).empty()) << "face " << i;
-    EXPECT_EQ(panorama->paintPending, 0);
 }
 
 TEST_F(PaintBack, NothingPendingDrawsNothing) {
     makePanorama(32);
     makeView(32, 32, 90, 90);
     paintRect(0, 0, 32, 32);
-    panorama->paintPending = 0;
+    panorama->view.clearPaintPending();
     panorama->applyPaint();
     EXPECT_TRUE(changedPixels(face(Front)).empty());
-    EXPECT_EQ(panorama->faceSetupNeeded, 1);
+}
+
+TEST_F(PaintBack, AViewNotOfTheCamerasSizeOrNoViewIsNotProjected) {
+    makePanorama(32);
+    makeView(32, 32, 90, 90);
+    paintRect(0, 0, 32, 32);
+    Camera other = panorama->view.camera();
+    other.size = {32, 31};
+    EXPECT_FALSE(paintBack(*panorama, other, panorama->view).projected);
+    const ViewBuffer none;
+    EXPECT_FALSE(paintBack(*panorama, panorama->view.camera(), none).projected);
+    for (int i = 0; i < faceCount; ++i) EXPECT_TRUE(changedPixels(face(i)).empty()) << "face " << i;
 }
 
 TEST_F(PaintBack, StrokeAcrossTheViewsRightEdgeCoversFrontAndRightWithoutGap) {
     makePanorama(64);
     makeView(128, 128, 120, 120);
     paintRect(64, 56, 128, 72);  // from the centre to the right edge
-    panorama->applyPaint();
+    project();
 
     // At 120 degrees the view's right edge looks 60 degrees right of ahead: the stroke
     // ends a quarter of the way into Right, about column 13.5.
@@ -158,7 +172,7 @@ TEST_F(PaintBack, StrokesAcrossTileBoundariesLeaveNoSeam) {
     makeView(300, 300, 90, 90);
     paintRect(0, 246, 300, 266);  // horizontal band across the column boundary
     paintRect(246, 0, 266, 300);  // vertical band across the row boundary
-    panorama->applyPaint();
+    project();
 
     // Face pixel (x, y) samples view position ((x + 0.5) 0.75, (399.5 - y) 0.75). Well
     // inside a band every sample is pure paint; a seam would mix in another colour.
@@ -183,7 +197,6 @@ TEST_F(PaintBack, FacesMadeAfterAProjectionAreSetUpBeforeTheNext) {
 
     makeView(64, 64, 90, 90);
     paintRect(32, 32, 33, 33);
-    ASSERT_EQ(panorama->faceSetupNeeded, 0);
     panorama->applyPaint();
     for (const auto& p : changedPixels(face(Front))) {
         EXPECT_LE(std::abs(p.column - 32), 1);
@@ -200,7 +213,7 @@ TEST_F(PaintBack, WriteProjectsPendingPaintFirst) {
     panorama->fileName = dir.file("pano_FR.tga");
     panorama->layout = 0;  // "3DStudio, Targa"
     EXPECT_EQ(panorama->write(), 0);
-    EXPECT_EQ(panorama->paintPending, 0);
+    EXPECT_FALSE(panorama->view.paintPending());
     EXPECT_TRUE(facePixelIs(face(Front), 16, 15, red));
 }
 

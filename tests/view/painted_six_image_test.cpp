@@ -38,11 +38,10 @@ TEST(SixImage, NewPanoramaHasSixWhiteFacesAndNoDocument) {
     EXPECT_EQ(panorama.layout, -1);
     EXPECT_TRUE(panorama.fileName.empty());
     EXPECT_EQ(panorama.title, nullptr);
-    EXPECT_EQ(panorama.viewPixels, nullptr);
-    EXPECT_EQ(panorama.viewWidth, 0);
-    EXPECT_EQ(panorama.faceSetupNeeded, 1);
-    EXPECT_EQ(panorama.paintPending, 0);
-    EXPECT_EQ(panorama.fovX, 0.0f);
+    EXPECT_TRUE(panorama.view.empty());
+    EXPECT_EQ(panorama.view.size(), (Size{0, 0}));
+    EXPECT_FALSE(panorama.view.paintPending());
+    EXPECT_EQ(panorama.view.camera().fov, (FieldOfView{0, 0}));
 }
 
 TEST(SixImage, EmptyPanoramaHasNoFaces) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "image/bgr_image.h"
 #include "image/png.h"
@@ -79,19 +80,15 @@ protected:
     // A red stroke across the middle of a view looking almost straight down.
     void paintNearTheNadir() {
         constexpr int side = 128;
-        panorama->viewWidth = side;
-        panorama->viewHeight = side;
-        panorama->viewPixels = std::make_unique<std::uint8_t[]>(side * side * 4);
+        ViewBuffer& view = panorama->view;
+        view.allocate({30 * degToRad, -75 * degToRad, {40 * degToRad, 40 * degToRad}, {side, side}});
+        // Outside the stroke the picture came back unchanged.
         for (int y = 0; y < side; ++y)
-            for (int x = 0; x < side; ++x) {
-                std::uint8_t* p = panorama->viewPixels.get() + (y * side + x) * 4;
-                const bool stroke = y >= 56 && y < 72 && x >= 16 && x < 112;
-                p[0] = 255, p[1] = 0, p[2] = 0, p[3] = stroke ? 255 : 0;
-            }
-        panorama->setFOV({40 * degToRad, 40 * degToRad});
-        panorama->setHeading(30 * degToRad);
-        panorama->setPitch(-75 * degToRad);
-        panorama->paintPending = 1;
+            for (int x = 0; x < side; ++x) view.row(y)[4 * x + 3] = y >= 56 && y < 72 && x >= 16 && x < 112 ? 255 : 0;
+        const Size stroke{96, 16};
+        std::vector<std::uint8_t> red;
+        for (int i = 0; i < stroke.width * stroke.height; ++i) red.insert(red.end(), {255, 0, 0});
+        ASSERT_TRUE(view.acceptRect({16, 56}, stroke, 3, red.data()));
         panorama->applyPaint();
     }
 

@@ -9,7 +9,7 @@
 #include "panorama/geometry.h"
 #include "support/patterned_panorama.h"
 #include "view/display_images.h"
-#include "view/painted_six_image.h"
+#include "view/render_view.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ TEST(RenderViewToImage, NinetyDegreesAtFaceSizeReproducesFront) {
         SCOPED_TRACE(size);
         auto panorama = patternedPanorama(size);
         RawImage image(Size{size, size});
-        panorama->renderViewToImage(0, 0, square90, image);
+        renderViewToImage(*panorama, {0, 0, square90, image.size()}, image);
         const BGRImage& front = *panorama->faces[Front];
         for (int row = 0; row < size; ++row)
             ASSERT_EQ(std::memcmp(image.row(row), front.row(row), 3 * static_cast<std::size_t>(size)), 0) << "row " << row;
@@ -36,21 +36,21 @@ TEST(RenderViewToImage, HeadingsTurnTowardsTheSideFaces) {
     auto panorama = patternedPanorama(32);
     for (const Case& c : cases) {
         RawImage image(Size{9, 9});
-        panorama->renderViewToImage(c.heading * degToRad, c.pitch * degToRad, {0.5f, 0.5f}, image);
+        renderViewToImage(*panorama, {c.heading * degToRad, c.pitch * degToRad, {0.5f, 0.5f}, image.size()}, image);
         EXPECT_EQ(decodeSample(image.row(4) + 3 * 4).face, c.face) << c.heading << ", " << c.pitch;
     }
 }
 
 // 2 x 2 faces: each view pixel of a 1 x 1, 90-degree view takes one sample from each
 // face pixel.
-std::unique_ptr<PaintedSixImage> tinyPanorama(const std::uint8_t (&bgr)[4][3]) {
-    auto panorama = std::make_unique<PaintedSixImage>();
+const Camera tinyCamera{0, 0, square90, {1, 1}};
+std::unique_ptr<SixImage> tinyPanorama(const std::uint8_t (&bgr)[4][3]) {
+    auto panorama = std::make_unique<SixImage>();
     for (int f = 0; f < faceCount; ++f) {
         auto face = std::make_unique<RawImage>(Size{2, 2});
         for (int i = 0; i < 4; ++i) std::memcpy(face->row(i / 2) + 3 * (i % 2), bgr[i], 3);
         panorama->faces[f] = std::move(face);
     }
-    panorama->setFOV(square90);
     return panorama;
 }
 
@@ -59,8 +59,7 @@ TEST(RenderView, AveragesTwoByTwoSamplesInLinearLight) {
     auto panorama = tinyPanorama(blackAndWhite);
     for (const int bpp : {3, 4}) {
         std::uint8_t out[5] = {1, 2, 3, 4, 0xEE};
-        panorama->allocateView({1, 1});
-        panorama->renderView({0, 0}, {1, 1}, {1, 1}, bpp, out);
+        renderRect(*panorama, tinyCamera, {0, 0}, {1, 1}, bpp, out);
         EXPECT_EQ(out[0], 186);
         EXPECT_EQ(out[1], 186);
         EXPECT_EQ(out[2], 186);
@@ -71,20 +70,26 @@ TEST(RenderView, AveragesTwoByTwoSamplesInLinearLight) {
     }
 }
 
-TEST(RenderView, WritesRedGreenBlueAndCopiesIntoTheViewBuffer) {
+TEST(RenderView, WritesRedGreenBlueAndMakesTheViewAfresh) {
     const std::uint8_t blue10green20red30[4][3] = {{10, 20, 30}, {10, 20, 30}, {10, 20, 30}, {10, 20, 30}};
     auto panorama = tinyPanorama(blue10green20red30);
-    panorama->allocateView({1, 1});
-    panorama->viewPixels[3] = 0;
     std::uint8_t out[3] = {};
-    panorama->renderView({0, 0}, {1, 1}, {1, 1}, 3, out);
+    renderRect(*panorama, tinyCamera, {0, 0}, {1, 1}, 3, out);
     EXPECT_EQ(out[0], 30);
     EXPECT_EQ(out[1], 20);
     EXPECT_EQ(out[2], 10);
+
+    // A view with paint pending and a closed mask is made afresh.
+    ViewBuffer view;
+    view.allocate(tinyCamera);
+    const std::uint8_t paint[3] = {1, 2, 3};
+    ASSERT_TRUE(view.acceptRect({0, 0}, {1, 1}, 3, paint));
+    view.maskCorners();
+    render(*panorama, tinyCamera, view);
     const std::uint8_t expected[4] = {30, 20, 10, 255};
-    EXPECT_EQ(std::memcmp(panorama->viewPixels.get(), expected, 4), 0);
-    EXPECT_EQ(panorama->paintPending, 0);
-    EXPECT_EQ(panorama->modified, 0);
+    EXPECT_EQ(std::memcmp(view.pixels(), expected, 4), 0);
+    EXPECT_EQ(view.camera(), tinyCamera);
+    EXPECT_FALSE(view.paintPending());
 }
 
 struct Tile {
@@ -99,34 +104,26 @@ TEST(RenderView, TilesOfTheLinkMatchOneWholeRender) {
     // A view inside Front: at heading 0, pitch 0 the tiles and the whole render then
     // sample the same face pixels (near a cube edge a last-bit difference in a ray may
     // tip it onto the neighbouring face).
-    auto whole = patternedPanorama(512);
-    whole->setFOV(whole->calculateNominalFOV(full));
-    whole->refreshView(full);
+    auto panorama = patternedPanorama(512);
+    const Camera camera = nominalCamera(*panorama, 0, 0, full);
+    ViewBuffer whole;
+    render(*panorama, camera, whole);
 
-    auto tiled = patternedPanorama(512);
-    tiled->setFOV(tiled->calculateNominalFOV(full));
-    tiled->allocateView(full);
     for (const Tile& tile : linkTiles) {
         std::vector<std::uint8_t> buffer(static_cast<std::size_t>(tile.size.width) * tile.size.height * 3);
-        tiled->renderView(tile.origin, tile.size, full, 3, buffer.data());
+        renderRect(*panorama, camera, tile.origin, tile.size, 3, buffer.data());
         for (int row = 0; row < tile.size.height; ++row)
             for (int column = 0; column < tile.size.width; ++column) {
                 const std::uint8_t* got = &buffer[(static_cast<std::size_t>(row) * tile.size.width + column) * 3];
-                const std::uint8_t* want =
-                    &whole->viewPixels[(static_cast<std::size_t>(tile.origin.y + row) * 300 + tile.origin.x + column) * 4];
+                const std::uint8_t* want = whole.row(tile.origin.y + row) + 4 * (tile.origin.x + column);
                 ASSERT_EQ(std::vector<int>(got, got + 3), std::vector<int>(want, want + 3))
                     << "tile at " << tile.origin.x << "," << tile.origin.y << " pixel " << column << "," << row;
             }
     }
-    EXPECT_EQ(std::memcmp(tiled->viewPixels.get(), whole->viewPixels.get(), 300 * 300 * 4), 0)
-        << "the tiles together leave the whole picture in the view buffer";
 }
 
 TEST(RenderView, RefusesRectanglesOutsideTheViewAndUnknownLayouts) {
     auto panorama = patternedPanorama(16);
-    panorama->setFOV(square90);
-    panorama->refreshView({16, 16});
-    const std::vector<std::uint8_t> before(panorama->viewPixels.get(), panorama->viewPixels.get() + 16 * 16 * 4);
     struct Case {
         Point origin;
         Size size, full;
@@ -139,58 +136,38 @@ TEST(RenderView, RefusesRectanglesOutsideTheViewAndUnknownLayouts) {
     };
     for (const Case& c : cases) {
         std::vector<std::uint8_t> buffer(64 * 4, 0xEE);
-        panorama->renderView(c.origin, c.size, c.full, c.bpp, buffer.data());
-        EXPECT_EQ(buffer, std::vector<std::uint8_t>(64 * 4, 0xEE));
-        EXPECT_EQ(std::vector<std::uint8_t>(panorama->viewPixels.get(), panorama->viewPixels.get() + 16 * 16 * 4), before);
+        renderRect(*panorama, {0, 0, square90, c.full}, c.origin, c.size, c.bpp, buffer.data());
+        EXPECT_EQ(buffer, std::vector<std::uint8_t>(64 * 4, 0xEE))
+            << c.origin.x << "," << c.origin.y << " " << c.size.width << "x" << c.size.height << " of " << c.full.width
+            << "x" << c.full.height << ", bpp " << c.bpp;
     }
-    panorama->renderView({0, 0}, {4, 4}, {16, 16}, 3, nullptr);
-    EXPECT_EQ(panorama->viewWidth, 16);
+    renderRect(*panorama, {0, 0, square90, {16, 16}}, {0, 0}, {4, 4}, 3, nullptr);  // no buffer: nothing written
 }
 
-TEST(RefreshView, RendersTheWholeViewAndAsksForFaceSetUp) {
+TEST(Render, RendersTheWholeView) {
     auto panorama = patternedPanorama(32);
-    panorama->setFOV(square90);
-    panorama->faceSetupNeeded = 0;
-    panorama->refreshView({32, 32});
-    ASSERT_NE(panorama->viewPixels, nullptr);
-    EXPECT_EQ(panorama->viewWidth, 32);
-    EXPECT_EQ(panorama->viewHeight, 32);
-    EXPECT_EQ(panorama->faceSetupNeeded, 1);
+    ViewBuffer view;
+    render(*panorama, {0, 0, square90, {32, 32}}, view);
+    ASSERT_FALSE(view.empty());
+    EXPECT_EQ(view.size(), (Size{32, 32}));
     // At face resolution the view's top-left pixel averages Front's top-left 2 x 2 corner:
     // rows 31 and 30 (the picture is bottom-up), columns 0 and 1. Row 0 of the view is the top.
-    const std::uint8_t* topLeft = panorama->viewPixels.get();
+    const std::uint8_t* topLeft = view.pixels();
     EXPECT_EQ(topLeft[0], toGamma(toLinear(40)));  // red: Front
     EXPECT_EQ(topLeft[2], toGamma((2 * toLinear(0) + 2 * toLinear(1)) / 4));  // blue: columns 0, 1
     EXPECT_EQ(topLeft[3], 255);
-    const std::uint8_t* bottomRight = panorama->viewPixels.get() + (32 * 32 - 1) * 4;
+    const std::uint8_t* bottomRight = view.row(31) + 31 * 4;
     EXPECT_EQ(bottomRight[1], toGamma((2 * toLinear(0) + 2 * toLinear(1)) / 4));  // green: rows 0, 1
 }
 
-TEST(RefreshView, NonPositiveSizesChangeNothing) {
+TEST(Render, NonPositiveSizesLeaveNoView) {
     auto panorama = patternedPanorama(8);
-    panorama->setFOV(square90);
-    panorama->refreshView({8, 8});
-    panorama->faceSetupNeeded = 0;
-    panorama->viewPixels[5] = 77;
-    const std::uint8_t* buffer = panorama->viewPixels.get();
     for (const Size size : {Size{0, 8}, Size{8, 0}, Size{-3, 8}, Size{8, -1}, Size{0, 0}}) {
-        panorama->refreshView(size);
-        EXPECT_EQ(panorama->viewPixels.get(), buffer);
-        EXPECT_EQ(panorama->viewWidth, 8);
-        EXPECT_EQ(panorama->viewHeight, 8);
-        EXPECT_EQ(panorama->viewPixels[5], 77);
-        EXPECT_EQ(panorama->faceSetupNeeded, 0);
+        ViewBuffer view;
+        render(*panorama, {0, 0, square90, {8, 8}}, view);
+        render(*panorama, {0, 0, square90, size}, view);
+        EXPECT_TRUE(view.empty()) << size.width << "x" << size.height;
     }
-}
-
-TEST(AllocateView, GivesAWhiteEligibleBufferWithoutRendering) {
-    auto panorama = patternedPanorama(8);
-    panorama->allocateView({5, 3});
-    ASSERT_NE(panorama->viewPixels, nullptr);
-    EXPECT_EQ(panorama->viewWidth, 5);
-    EXPECT_EQ(panorama->viewHeight, 3);
-    for (int i = 0; i < 5 * 3 * 4; ++i) ASSERT_EQ(panorama->viewPixels[i], 255) << i;
-    EXPECT_EQ(panorama->faceSetupNeeded, 1);
 }
 
 // Renders split over threads against the same renders on one thread: views across cube
@@ -209,10 +186,11 @@ const int threadCounts[] = {2, 3, 8, 0};
 std::unique_ptr<PaintedSixImage> threadPanorama(const ThreadCase& c) {
     auto panorama = patternedPanorama(40);
     if (c.missingFace) panorama->faces[Right].reset();
-    panorama->setHeading(c.heading * degToRad);
-    panorama->setPitch(c.pitch * degToRad);
-    panorama->setFOV({100 * degToRad, 80 * degToRad});
     return panorama;
+}
+
+Camera threadCamera(const ThreadCase& c) {
+    return {c.heading * degToRad, c.pitch * degToRad, {100 * degToRad, 80 * degToRad}, c.size};
 }
 
 TEST(RenderThreads, RenderViewToImageDoesNotChangeABit) {
@@ -220,7 +198,7 @@ TEST(RenderThreads, RenderViewToImageDoesNotChangeABit) {
         auto panorama = threadPanorama(c);
         const auto render = [&](int threads) {
             auto image = std::make_unique<RawImage>(c.size);
-            panorama->renderViewToImage(panorama->heading, panorama->pitch, panorama->getFOV(), *image, threads);
+            renderViewToImage(*panorama, threadCamera(c), *image, threads);
             return image;
         };
         const auto single = render(1);
@@ -233,42 +211,41 @@ TEST(RenderThreads, RenderViewToImageDoesNotChangeABit) {
 }
 
 TEST(RenderThreads, RenderViewDoesNotChangeABit) {
-    // The whole view into the view buffer, and a rectangle of it into a buffer of its own,
-    // which is copied into the view buffer too.
-    for (const ThreadCase& c : threadCases)
+    // The whole view into a view buffer, and a rectangle of it into a buffer of its own.
+    for (const ThreadCase& c : threadCases) {
+        const auto panorama = threadPanorama(c);
         for (const bool rectangle : {false, true})
             for (const int bpp : {3, 4}) {
                 if (!rectangle && bpp == 3) continue;
                 const Point origin = rectangle ? Point{c.size.width / 3, c.size.height / 4} : Point{0, 0};
                 const Size size = rectangle ? Size{c.size.width - origin.x, (c.size.height + 1) / 2} : c.size;
-                const auto render = [&](int threads) {
-                    auto panorama = threadPanorama(c);
-                    panorama->allocateView(c.size);
-                    std::vector<std::uint8_t> own(static_cast<std::size_t>(size.width) * size.height * bpp, 0xEE);
-                    std::uint8_t* buffer = rectangle ? own.data() : panorama->viewPixels.get();
-                    panorama->renderView(origin, size, c.size, bpp, buffer, threads);
-                    std::vector<std::uint8_t> result(
-                        panorama->viewPixels.get(),
-                        panorama->viewPixels.get() + static_cast<std::size_t>(c.size.width) * c.size.height * 4);
-                    if (rectangle) result.insert(result.end(), own.begin(), own.end());
-                    return result;
+                const auto rendered = [&](int threads) {
+                    if (rectangle) {
+                        std::vector<std::uint8_t> own(static_cast<std::size_t>(size.width) * size.height * bpp, 0xEE);
+                        renderRect(*panorama, threadCamera(c), origin, size, bpp, own.data(), threads);
+                        return own;
+                    }
+                    ViewBuffer view;
+                    render(*panorama, threadCamera(c), view, threads);
+                    return std::vector<std::uint8_t>(view.pixels(), view.pixels() + view.stride() * c.size.height);
                 };
-                const auto single = render(1);
+                const auto single = rendered(1);
                 for (const int threads : threadCounts)
-                    EXPECT_EQ(single, render(threads)) << c.heading << "," << c.pitch << " " << c.size.width << "x"
-                                                       << c.size.height << " rectangle " << rectangle << " bpp " << bpp
-                                                       << ", " << threads << " threads";
+                    EXPECT_EQ(single, rendered(threads)) << c.heading << "," << c.pitch << " " << c.size.width << "x"
+                                                         << c.size.height << " rectangle " << rectangle << " bpp "
+                                                         << bpp << ", " << threads << " threads";
             }
+    }
 }
 
 TEST(RenderView, SamplesOnAMissingFaceAreWhite) {
     // Looking straight at the place of a missing face, every sample of every row misses.
     auto panorama = patternedPanorama(16);
     panorama->faces[Left].reset();
-    panorama->setHeading(90 * degToRad);
-    panorama->setFOV({40 * degToRad, 40 * degToRad});
-    panorama->refreshView({6, 5});
-    for (int i = 0; i < 6 * 5 * 4; ++i) ASSERT_EQ(panorama->viewPixels[i], 255) << i;
+    ViewBuffer view;
+    render(*panorama, {90 * degToRad, 0, {40 * degToRad, 40 * degToRad}, {6, 5}}, view);
+    ASSERT_FALSE(view.empty());
+    for (int i = 0; i < 6 * 5 * 4; ++i) ASSERT_EQ(view.pixels()[i], 255) << i;
 }
 
 TEST(RenderHalfView, IsTheHalfSizeViewEnlargedInPlace) {
@@ -280,12 +257,13 @@ TEST(RenderHalfView, IsTheHalfSizeViewEnlargedInPlace) {
     const FieldOfView fov{100 * degToRad, 80 * degToRad};
     for (const Size size : sizes)
         for (const auto& view : views) {
+            const Camera camera{view[0] * degToRad, view[1] * degToRad, fov, size};
             DisplayImages expected(size);
-            panorama->renderViewToImage(view[0] * degToRad, view[1] * degToRad, fov, expected.half(), 1);
+            renderViewToImage(*panorama, camera, expected.half(), 1);
             expandHalfInPlace(expected.full(), expected.half().stride);
             for (const int threads : {1, 3}) {
                 RawImage image(size);
-                panorama->renderHalfViewToImage(view[0] * degToRad, view[1] * degToRad, fov, image, threads);
+                renderHalfViewToImage(*panorama, camera, image, threads);
                 for (int row = 0; row < size.height; ++row)
                     ASSERT_EQ(std::memcmp(image.row(row), expected.full().row(row), 3 * static_cast<std::size_t>(size.width)), 0)
                         << size.width << "x" << size.height << " at " << view[0] << "," << view[1] << ", " << threads
@@ -304,19 +282,19 @@ TEST(RenderViewToRows, TopDownFourBytePixelsHoldTheSamePictures) {
     for (const Size size : sizes)
         for (const auto& view : views)
             for (const bool half : {false, true}) {
-                const float h = view[0] * degToRad, v = view[1] * degToRad;
+                const Camera camera{view[0] * degToRad, view[1] * degToRad, fov, size};
                 RawImage expected(size);
                 if (half)
-                    panorama->renderHalfViewToImage(h, v, fov, expected, 1);
+                    renderHalfViewToImage(*panorama, camera, expected, 1);
                 else
-                    panorama->renderViewToImage(h, v, fov, expected, 1);
+                    renderViewToImage(*panorama, camera, expected, 1);
                 const std::size_t stride = 4 * static_cast<std::size_t>(size.width) + 8;
                 std::vector<std::uint8_t> frame(stride * size.height, 0x5A);
                 const PixelRows rows = topDownRows(frame.data(), stride, size, 4);
                 if (half)
-                    panorama->renderHalfViewToRows(h, v, fov, rows, 2);
+                    renderHalfViewToRows(*panorama, camera, rows, 2);
                 else
-                    panorama->renderViewToRows(h, v, fov, rows, 2);
+                    renderViewToRows(*panorama, camera, rows, 2);
                 long differing = 0;
                 for (int y = 0; y < size.height; ++y) {
                     const std::uint8_t* line = frame.data() + (size.height - 1 - y) * stride;

@@ -6,14 +6,13 @@
 
 #include "image/bgr_image.h"
 #include "image/bmp.h"
-#include "panorama/six_image.h"
-#include "support/patterned_panorama.h"
 #include "platform/io_exception.h"
 #include "support/io_exception_expect.h"
 #include "support/message_recorder.h"
 #include "support/patterned_panorama.h"
 #include "support/temp_dir.h"
-#include "view/painted_six_image.h"
+#include "view/render_view.h"
+#include "view/view_file.h"
 
 namespace {
 
@@ -24,9 +23,23 @@ class ViewFile : public ::testing::Test {
 protected:
     void SetUp() override {
         panorama = patternedPanorama(32);
-        panorama->setFOV(panorama->calculateNominalFOV(viewSize));
-        panorama->refreshView(viewSize);
+        camera = nominalCamera(*panorama, 0, 0, viewSize);
+        render(*panorama, camera, panorama->view);
         path = dir.file("view.bmp");
+    }
+
+    // What the editor does with a painted view file: the view rendered at the picture's
+    // size, the marker's corners left out, the changed pixels taken and projected.
+    // Returns whether any pixel was taken.
+    bool acceptPaintedFile(const std::string& file) {
+        const std::unique_ptr<RawImage> picture = readPaintedFile(file.c_str());
+        Camera seen = camera;
+        seen.size = picture->size();
+        render(*panorama, seen, panorama->view);
+        panorama->view.maskCorners();
+        const bool taken = panorama->view.acceptPicture(*picture);
+        panorama->applyPaint();
+        return taken;
     }
 
     std::unique_ptr<RawImage> load() const {
@@ -35,8 +48,8 @@ protected:
         return picture;
     }
     std::vector<std::uint8_t> view() const {
-        return {panorama->viewPixels.get(),
-                panorama->viewPixels.get() + static_cast<std::size_t>(panorama->viewWidth) * panorama->viewHeight * 4};
+        const ViewBuffer& buffer = panorama->view;
+        return {buffer.pixels(), buffer.pixels() + buffer.stride() * static_cast<std::size_t>(buffer.size().height)};
     }
     static bool isCorner(int x, int y, Size size) {
         return (x == 0 || x == size.width - 1) && (y == 0 || y == size.height - 1);
@@ -44,18 +57,19 @@ protected:
 
     TempDir dir;
     std::string path;
+    Camera camera;
     std::unique_ptr<PaintedSixImage> panorama;
 };
 
 TEST_F(ViewFile, HoldsTheViewBottomUpWithTheMarkerInItsCorners) {
-    panorama->saveViewFile(path.c_str());
+    writeViewFile(panorama->view, path.c_str());
     const auto loaded = load();
     const RawImage& picture = *loaded;
     ASSERT_EQ(picture.size(), viewSize);
     for (int y = 0; y < viewSize.height; ++y)
         for (int x = 0; x < viewSize.width; ++x) {
             const std::uint8_t* file = picture.row(viewSize.height - 1 - y) + 3 * x;
-            const std::uint8_t* pixel = &panorama->viewPixels[(y * viewSize.width + x) * 4];
+            const std::uint8_t* pixel = panorama->view.row(y) + 4 * x;
             const std::vector<int> got(file, file + 3);
             if (isCorner(x, y, viewSize))
                 EXPECT_EQ(got, (std::vector<int>{0x67, 0xC2, 0x72})) << x << "," << y;
@@ -65,21 +79,20 @@ TEST_F(ViewFile, HoldsTheViewBottomUpWithTheMarkerInItsCorners) {
 }
 
 TEST_F(ViewFile, WithoutAViewNothingIsWritten) {
-    PaintedSixImage empty;
-    ASSERT_IO_EXCEPTION(empty.saveViewFile(path.c_str()), ioException::writing, path, "no view to write")
+    const ViewBuffer empty;
+    ASSERT_IO_EXCEPTION(writeViewFile(empty, path.c_str()), ioException::writing, path, "no view to write")
         << "no view buffer, no file";
 }
 
 TEST_F(ViewFile, AnUnchangedPaintedFileChangesNothing) {
-    panorama->saveViewFile(path.c_str());
-    panorama->acceptPaintedFile(path.c_str());
-    EXPECT_EQ(panorama->modified, 0);
-    EXPECT_EQ(panorama->paintPending, 0);
-    for (int i = 0; i < viewSize.width * viewSize.height; ++i) ASSERT_EQ(panorama->viewPixels[4 * i + 3], 0) << i;
+    writeViewFile(panorama->view, path.c_str());
+    EXPECT_FALSE(acceptPaintedFile(path));
+    EXPECT_FALSE(panorama->view.paintPending());
+    for (int i = 0; i < viewSize.width * viewSize.height; ++i) ASSERT_EQ(panorama->view.pixels()[4 * i + 3], 0) << i;
 }
 
 TEST_F(ViewFile, AChangedPixelIsTakenButNotTheMarkers) {
-    panorama->saveViewFile(path.c_str());
+    writeViewFile(panorama->view, path.c_str());
     const auto loaded = load();
     RawImage& painted = *loaded;
     std::uint8_t* file = painted.row(viewSize.height - 1 - 5) + 3 * 7;  // view pixel (7, 5)
@@ -89,12 +102,11 @@ TEST_F(ViewFile, AChangedPixelIsTakenButNotTheMarkers) {
     SaveBMP(path.c_str(), painted.size(), painted.stride, 3, painted.pixels);
     const std::vector<std::uint8_t> before = view();
 
-    panorama->acceptPaintedFile(path.c_str());
-    EXPECT_EQ(panorama->modified, 1);
-    EXPECT_EQ(panorama->paintPending, 0) << "accepted paint is projected at once";
+    EXPECT_TRUE(acceptPaintedFile(path));
+    EXPECT_FALSE(panorama->view.paintPending()) << "accepted paint is projected at once";
     for (int y = 0; y < viewSize.height; ++y)
         for (int x = 0; x < viewSize.width; ++x) {
-            const std::uint8_t* pixel = &panorama->viewPixels[(y * viewSize.width + x) * 4];
+            const std::uint8_t* pixel = panorama->view.row(y) + 4 * x;
             if (x == 7 && y == 5) {
                 EXPECT_EQ(std::vector<int>(pixel, pixel + 4), (std::vector<int>{3, 2, 1, 255}));
             } else {
@@ -107,29 +119,27 @@ TEST_F(ViewFile, AChangedPixelIsTakenButNotTheMarkers) {
 TEST_F(ViewFile, APaintedFileOfAnotherSizeIsComparedWithAViewRenderedAtItsSize) {
     const Size other{30, 12};
     auto reference = patternedPanorama(32);
-    reference->setFOV(panorama->getFOV());
-    reference->refreshView(other);
-    reference->saveViewFile(path.c_str());
+    ViewBuffer referenceView;
+    render(*reference, {camera.heading, camera.pitch, camera.fov, other}, referenceView);
+    writeViewFile(referenceView, path.c_str());
 
-    panorama->acceptPaintedFile(path.c_str());
-    EXPECT_EQ(panorama->viewWidth, other.width);
-    EXPECT_EQ(panorama->viewHeight, other.height);
-    EXPECT_EQ(panorama->modified, 0) << "the file is the view at that size";
+    EXPECT_FALSE(acceptPaintedFile(path)) << "the file is the view at that size";
+    EXPECT_EQ(panorama->view.size(), other);
 }
 
-TEST_F(ViewFile, AnUnreadablePaintedFileIsIgnoredSilently) {
+TEST_F(ViewFile, AnUnreadablePaintedFileThrowsItsReasonWithoutAMessage) {
     {
         std::ofstream garbage(dir.file("garbage.bmp"), std::ios::binary);
         garbage << "BM not really a picture";
     }
-    const std::vector<std::uint8_t> before = view();
     MessageRecorder recorder;
-    for (const std::string& name : {dir.file("missing.bmp"), dir.file("garbage.bmp")}) {
-        panorama->acceptPaintedFile(name.c_str());
-        EXPECT_EQ(view(), before) << name;
-        EXPECT_EQ(panorama->modified, 0);
-    }
-    EXPECT_TRUE(recorder.texts().empty());
+    struct Case {
+        std::string name;
+        std::int32_t kind;
+    };
+    const Case cases[] = {{dir.file("missing.bmp"), ioException::opening}, {dir.file("garbage.bmp"), ioException::reading}};
+    for (const Case& c : cases) EXPECT_IO_EXCEPTION(readPaintedFile(c.name.c_str()), c.kind, c.name, anyReason);
+    EXPECT_TRUE(recorder.texts().empty()) << "the caller reports the reason";
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
+#include "view/camera.h"
+
 #include <cmath>
+#include <cstdint>
 
 #include "platform/message.h"
 #include "platform/report.h"
-#include "view/painted_six_image.h"
 
 namespace {
 
@@ -20,8 +22,8 @@ bool truncateToPixels(float value, std::int32_t& pixels) {
 
 }  // namespace
 
-FieldOfView PaintedSixImage::calculateNominalFOV(Size size) const {
-    const Size face = frontSize(*this);
+FieldOfView nominalFOV(const SixImage& panorama, Size size) {
+    const Size face = frontSize(panorama);
     if (size.width != 0 && size.height != 0 && face.width != 0 && face.height != 0) {
         const float x = static_cast<float>(size.width) / static_cast<float>(face.width);
         const float y = static_cast<float>(size.height) / static_cast<float>(face.height);
@@ -31,8 +33,8 @@ FieldOfView PaintedSixImage::calculateNominalFOV(Size size) const {
     return {0.0f, 0.0f};
 }
 
-Size PaintedSixImage::calculateNominalSize(FieldOfView fov) const {
-    const Size face = frontSize(*this);
+Size nominalSize(const SixImage& panorama, FieldOfView fov) {
+    const Size face = frontSize(panorama);
     if (fov[0] != 0 && fov[1] != 0 && face.width != 0 && face.height != 0) {
         Size size;
         if (truncateToPixels(static_cast<float>(face.width) * std::tan(fov[0] / 2.0f), size.width) &&
@@ -41,4 +43,8 @@ Size PaintedSixImage::calculateNominalSize(FieldOfView fov) const {
     }
     if (runtimeDebugging()) showMessage("Warning: bg->calculateNominalSize returning zero");
     return {0, 0};
+}
+
+Camera nominalCamera(const SixImage& panorama, float heading, float pitch, Size size) {
+    return {heading, pitch, nominalFOV(panorama, size), size};
 }

@@ -193,6 +193,11 @@ void syncPaintLoop() {
 }
 
 bool paintCommand(MainWindow& window, int id) {
+    if (id == cmdStopWatching) {
+        window.shell().stopWatchingViewFile();
+        syncPaintLoop();
+        return true;
+    }
     if (id != cmdPaintView) return false;
     releaseWindowContext();
     window.shell().paintThisView();

@@ -1,3 +1,5 @@
+#include "view/camera.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,7 +8,6 @@
 #include "platform/report.h"
 #include "support/message_recorder.h"
 #include "support/patterned_panorama.h"
-#include "view/painted_six_image.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ private:
     bool previous_;
 };
 
-TEST(NominalView, SizeOfAFieldOfView) {
+TEST(NominalCamera, SizeOfAFieldOfView) {
     struct Case {
         int faceSize;
         float degreesX, degreesY;
@@ -35,35 +36,36 @@ TEST(NominalView, SizeOfAFieldOfView) {
     };
     for (const Case& c : cases) {
         auto panorama = patternedPanorama(c.faceSize);
-        EXPECT_EQ(panorama->calculateNominalSize({c.degreesX * degToRad, c.degreesY * degToRad}), c.expected)
+        EXPECT_EQ(nominalSize(*panorama, {c.degreesX * degToRad, c.degreesY * degToRad}), c.expected)
             << c.faceSize << ": " << c.degreesX << " x " << c.degreesY;
     }
 }
 
-TEST(NominalView, FieldOfViewOfASize) {
+TEST(NominalCamera, FieldOfViewOfASize) {
     auto panorama = patternedPanorama(256);
-    const FieldOfView fov = panorama->calculateNominalFOV({256, 512});
+    const FieldOfView fov = nominalFOV(*panorama, {256, 512});
     EXPECT_EQ(fov[0], 2.0f * std::atan2(1.0f, 1.0f));
     EXPECT_EQ(fov[1], 2.0f * std::atan2(2.0f, 1.0f));
-    EXPECT_EQ(panorama->calculateNominalSize(panorama->calculateNominalFOV({300, 200})), (Size{300, 200}));
-    EXPECT_EQ(panorama->calculateNominalFOV({0, 200}), (FieldOfView{0, 0}));
-    EXPECT_EQ(panorama->calculateNominalFOV({200, 0}), (FieldOfView{0, 0}));
+    EXPECT_EQ(nominalCamera(*panorama, 0.5f, -0.25f, {256, 512}), (Camera{0.5f, -0.25f, fov, {256, 512}}));
+    EXPECT_EQ(nominalSize(*panorama, nominalFOV(*panorama, {300, 200})), (Size{300, 200}));
+    EXPECT_EQ(nominalFOV(*panorama, {0, 200}), (FieldOfView{0, 0}));
+    EXPECT_EQ(nominalFOV(*panorama, {200, 0}), (FieldOfView{0, 0}));
 }
 
-TEST(NominalView, ZerosWarnOnlyWhileDebugging) {
-    PaintedSixImage empty;  // no face 0
+TEST(NominalCamera, ZerosWarnOnlyWhileDebugging) {
+    SixImage empty;  // no front face
     for (const bool debugging : {false, true}) {
         DebuggingSwitch debug(debugging);
         MessageRecorder recorder;
-        EXPECT_EQ(empty.calculateNominalFOV({256, 256}), (FieldOfView{0, 0}));
+        EXPECT_EQ(nominalFOV(empty, {256, 256}), (FieldOfView{0, 0}));
         auto panorama = patternedPanorama(512);
-        EXPECT_EQ(panorama->calculateNominalSize({0, 75 * degToRad}), (Size{0, 0}));
+        EXPECT_EQ(nominalSize(*panorama, {0, 75 * degToRad}), (Size{0, 0}));
         if (debugging)
             EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"Warning: bg->calculateNominalFOV returning zero FOV",
                                                                   "Warning: bg->calculateNominalSize returning zero"}));
         else
             EXPECT_TRUE(recorder.texts().empty());
-        panorama->calculateNominalSize({90 * degToRad, 90 * degToRad});
+        nominalSize(*panorama, {90 * degToRad, 90 * degToRad});
         EXPECT_EQ(recorder.texts().size(), debugging ? 2u : 0u) << "no warning for a real size";
     }
 }

@@ -15,6 +15,8 @@
 #include "platform/signal_descriptor.h"
 #include "platform/staged_write.h"
 #include "platform/temp_file.h"
+#include "view/render_view.h"
+#include "view/view_file.h"
 
 namespace {
 
@@ -24,35 +26,37 @@ void requirePositional(const CliOptions& options, std::size_t count) {
                          std::to_string(options.positional.size()));
 }
 
-struct Camera {
-    float heading;
-    float pitch;
-};
-
-// Angles in radians, converted from degrees exactly as the editor's own constants are.
-// --heading is the title's h, which grows as the view turns right: the camera's heading
-// is its negative.
-Camera cameraOf(const CliOptions& options) {
+// The camera of the options for a picture of size. Angles in radians, converted from
+// degrees exactly as the editor's own constants are. --heading is the title's h, which
+// grows as the view turns right: the camera's heading is its negative. Without --fov, the
+// nominal field of view of the picture's size.
+Camera cameraOf(const CliOptions& options, const SixImage& panorama, Size size) {
     if (!options.heading) throw UsageError("--heading is required");
     if (!options.pitch) throw UsageError("--pitch is required");
-    return {-(*options.heading * degToRad), clampPitch(*options.pitch * degToRad)};
+    Camera camera{-(*options.heading * degToRad), clampPitch(*options.pitch * degToRad), {}, size};
+    if (options.fovX) {
+        camera.fov = {*options.fovX * degToRad, *options.fovY * degToRad};
+        return camera;
+    }
+    camera.fov = nominalFOV(panorama, size);
+    if (camera.fov[0] == 0 || camera.fov[1] == 0)
+        throw UsageError("the panorama has no faces to take a field of view from");
+    return camera;
 }
 
-// The given field of view, else the nominal one of the picture's size.
-FieldOfView fieldOfView(const CliOptions& options, const PaintedSixImage& panorama, Size size) {
-    if (options.fovX) return {*options.fovX * degToRad, *options.fovY * degToRad};
-    const FieldOfView fov = panorama.calculateNominalFOV(size);
-    if (fov[0] == 0 || fov[1] == 0) throw UsageError("the panorama has no faces to take a field of view from");
-    return fov;
+// The pixels of a painted picture that differ from the view camera sees (its corners carry
+// the view marker), projected onto the faces.
+void applyPicture(PaintedSixImage& panorama, const Camera& camera, const RawImage& picture) {
+    render(panorama, camera, panorama.view);
+    panorama.view.maskCorners();
+    panorama.view.acceptPicture(picture);
+    panorama.applyPaint();
 }
 
-// Renders the view buffer of the panorama as the picture handed to a paint program.
-void renderPaintView(PaintedSixImage& panorama, Camera camera, FieldOfView fov, Size size) {
-    panorama.setHeading(camera.heading);
-    panorama.setPitch(camera.pitch);
-    panorama.allocateView(size);
-    panorama.setFOV(fov);
-    panorama.refreshView(size);
+// The angles are checked before any file is read.
+void requireAngles(const CliOptions& options) {
+    if (!options.heading) throw UsageError("--heading is required");
+    if (!options.pitch) throw UsageError("--pitch is required");
 }
 
 // SIGINT and SIGTERM arrive on a descriptor while the paint command waits, so that it can
@@ -69,22 +73,22 @@ private:
 
 int runRender(const CliOptions& options) {
     requirePositional(options, 2);
-    const Camera camera = cameraOf(options);
+    requireAngles(options);
     if (!options.size) throw UsageError("--size is required");
     auto panorama = openPanorama(options.positional[0], options);
     progress("Rendering the view...");
-    renderPaintView(*panorama, camera, fieldOfView(options, *panorama, *options.size), *options.size);
-    writeReplacing(options.positional[1], [&](const std::string& staged) { panorama->saveViewFile(staged.c_str()); });
+    render(*panorama, cameraOf(options, *panorama, *options.size), panorama->view);
+    writeReplacing(options.positional[1], [&](const std::string& staged) { writeViewFile(panorama->view, staged.c_str()); });
     return 0;
 }
 
 int runView(const CliOptions& options) {
     requirePositional(options, 2);
-    const Camera camera = cameraOf(options);
+    requireAngles(options);
     if (!options.size) throw UsageError("--size is required");
     auto panorama = openPanorama(options.positional[0], options);
     RawImage image(*options.size);
-    panorama->renderViewToImage(camera.heading, camera.pitch, fieldOfView(options, *panorama, *options.size), image);
+    renderViewToImage(*panorama, cameraOf(options, *panorama, *options.size), image);
     writeReplacing(options.positional[1], [&](const std::string& staged) {
         SaveBMP(staged.c_str(), image.size(), image.stride, 3, image.pixels);
     });
@@ -93,34 +97,30 @@ int runView(const CliOptions& options) {
 
 int runApply(const CliOptions& options) {
     requirePositional(options, 3);
-    const Camera camera = cameraOf(options);
+    requireAngles(options);
     auto panorama = openPanorama(options.positional[0], options);
     const std::string& painted = options.positional[1];
-    // Read once here so that an unreadable picture is an error, not silently nothing.
-    const Size size = RawImage(painted.c_str()).size();
-    panorama->setHeading(camera.heading);
-    panorama->setPitch(camera.pitch);
-    panorama->setFOV(fieldOfView(options, *panorama, size));
+    const std::unique_ptr<RawImage> picture = readPaintedFile(painted.c_str());
     progress("Projecting the painted pixels...");
-    panorama->acceptPaintedFile(painted.c_str());
+    applyPicture(*panorama, cameraOf(options, *panorama, picture->size()), *picture);
     writePanorama(*panorama, options.positional[2], options);
     return 0;
 }
 
 int runPaint(const CliOptions& options) {
     requirePositional(options, 2);
-    const Camera camera = cameraOf(options);
+    requireAngles(options);
     if (!options.size) throw UsageError("--size is required");
     if (!options.program) throw UsageError("--program is required");
     auto panorama = openPanorama(options.positional[0], options);
-    const Size size = *options.size;
-    renderPaintView(*panorama, camera, fieldOfView(options, *panorama, size), size);
+    const Camera camera = cameraOf(options, *panorama, *options.size);
+    render(*panorama, camera, panorama->view);
 
     InterruptGuard interruptGuard;
     TempFileGuard viewFile(makeTempViewPath());
     if (viewFile.path().empty())
         throw ioException{"T_DC*.bmp", ioException::opening, "cannot make a temporary view file"};
-    panorama->saveViewFile(viewFile.path().c_str());
+    writeViewFile(panorama->view, viewFile.path().c_str());
     const FileTime written = modificationTime(viewFile.path().c_str());
 
     ChildProcess paintProgram;
@@ -140,7 +140,8 @@ int runPaint(const CliOptions& options) {
     }
     if (modificationTime(viewFile.path().c_str()) > written) {
         progress("Projecting the painted pixels...");
-        panorama->acceptPaintedFile(viewFile.path().c_str());
+        const std::unique_ptr<RawImage> picture = readPaintedFile(viewFile.path().c_str());
+        applyPicture(*panorama, Camera{camera.heading, camera.pitch, camera.fov, picture->size()}, *picture);
     }
     writePanorama(*panorama, options.positional[1], options);
     return 0;

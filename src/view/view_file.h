@@ -1,0 +1,13 @@
+#pragma once
+#include <memory>
+
+#include "image/bgr_image.h"
+#include "view/view_buffer.h"
+
+// The view file handed to a paint program: a 24-bit BMP of the view whose four corner
+// pixels carry the view marker of the camera's heading and pitch. Throws ioException.
+void writeViewFile(const ViewBuffer& view, const char* path);
+
+// The picture a paint program left in a view file; throws ioException with the reason
+// when it cannot be read (a truncated or foreign file) or holds no pixels.
+std::unique_ptr<RawImage> readPaintedFile(const char* path);
