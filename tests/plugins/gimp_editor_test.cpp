@@ -156,6 +156,36 @@ TEST_F(GimpEditorTest, SendsPaintAndTurnsLeft) {
     }
     EXPECT_TRUE(anyChanged);
 
+    // Turned in the editor after all that, "Get View from Domecast" brings the view the
+    // title names, not the one GIMP was given last, and the editor does not turn back.
+    xdotool("windowfocus --sync " + window);
+    xdotool("key ctrl+r Up");
+    EXPECT_NE(waitForTitle(window, "[h=90\u00b0 v=10\u00b0]").find("[h=90\u00b0 v=10\u00b0]"), std::string::npos);
+    const std::string fetched = work_.file("fetched.ppm");
+    GimpRun getView(work_.file("gimp-get-view.err"),
+                    {"(let ((view (car (plug-in-domecast-get-view RUN-NONINTERACTIVE -1 -1))))"
+                     " (file-ppm-save RUN-NONINTERACTIVE view (car (gimp-image-get-active-drawable view)) \"" +
+                     fetched + "\" \"fetched.ppm\" 1))"});
+    ASSERT_EQ(getView.exitCode(), 0) << getView.err();
+    EXPECT_EQ(getView.err().find("execution error"), std::string::npos) << getView.err();
+    EXPECT_NE(xdotool("getwindowname " + window).find("[h=90\u00b0 v=10\u00b0]"), std::string::npos);
+    int fetchedWidth = 0, fetchedHeight = 0;
+    const std::vector<std::uint8_t> view = ppmPixels(fetched, fetchedWidth, fetchedHeight);
+    ASSERT_GT(fetchedWidth, 0) << getView.err();
+    ASSERT_EQ(cli({"render", sample, work_.file("right.bmp"), "--heading", "90", "--pitch", "10", "--size",
+                   std::to_string(fetchedWidth) + "x" + std::to_string(fetchedHeight)}),
+              "");
+    const RawImage right(work_.file("right.bmp").c_str());
+    long viewDiffering = 0;
+    for (int y = 0; y < fetchedHeight; ++y)
+        for (int x = 0; x < fetchedWidth; ++x) {
+            if ((x == 0 || x == fetchedWidth - 1) && (y == 0 || y == fetchedHeight - 1)) continue;
+            const std::uint8_t* g = &view[(static_cast<std::size_t>(y) * fetchedWidth + x) * 3];
+            const std::uint8_t* e = right.row(fetchedHeight - 1 - y) + 3 * x;
+            viewDiffering += g[0] != e[2] || g[1] != e[1] || g[2] != e[0];
+        }
+    EXPECT_EQ(viewDiffering, 0);
+
     editor->signal(SIGTERM);
     editor->waitFor(10s);
 }
