@@ -57,7 +57,7 @@ GLView::GLView(wxWindow* parent, Shell& shell, const wxGLAttributes& attributes)
       redrawTimer_(this, redrawTimerId),
       turnTimer_(this, turningStepTimer),
       holdTimer_(this, holdDelayTimer),
-      controller_(shell, controlPanel(), *this) {
+      controller_(shell, display_.panel(), *this) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     // A double-click is no second press: its message is left alone.
     Bind(wxEVT_MOTION, &GLView::onMouse, this);
@@ -86,12 +86,12 @@ bool GLView::initScene() {
         showMessage("Internal error: initializing OpenGL graphics library (CreateContext)");
         return false;
     }
-    if (!controlPanel().built()) {
+    if (!display_.panel().built()) {
         const int index = wxDisplay::GetFromWindow(GetParent());
         const wxRect screen = wxDisplay(index == wxNOT_FOUND ? 0u : static_cast<unsigned>(index)).GetClientArea();
         // The largest client area leaves room on the screen for the menu bar above it.
         const wxSize around = GetParent()->GetSize() - GetParent()->GetClientSize();
-        buildPanel({screen.width - std::max(around.x, 0), screen.height - std::max(around.y, 0)});
+        display_.panel().build({screen.width - std::max(around.x, 0), screen.height - std::max(around.y, 0)});
     }
     return true;
 }
@@ -102,8 +102,8 @@ void GLView::tearDown() {
     frame_.reset();
     if (!context_) return;
     // The panel's pictures and the display images belong to this window's lifetime.
-    releasePanel();
-    displayState().images.reset();
+    display_.panel().release();
+    display_.releaseImages();
     releaseCurrent();
     context_.reset();
 }
@@ -115,7 +115,7 @@ bool GLView::makeCurrent() {
     if (eglGetCurrentContext() != EGL_NO_CONTEXT)
         eglMakeCurrent(eglGetCurrentDisplay(), EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     if (!SetCurrent(*context_)) return false;
-    if (!displayState().contextReady) prepareContext();
+    if (!display_.contextReady()) display_.prepareContext();
     return true;
 }
 
@@ -126,21 +126,18 @@ void GLView::releaseCurrent() {
 
 void GLView::onSize(wxSizeEvent& event) {
     const wxSize size = GetClientSize();
-    DisplayState& d = displayState();
-    d.clientSize = {size.GetWidth(), size.GetHeight()};
-    d.surfaceStale = true;
-    layoutPanel(d.clientSize);
+    display_.resize({size.GetWidth(), size.GetHeight()});
     // Everything moves: the next paint draws the whole window.
     wholeWindowDue_ = true;
-    if (d.drawingSuspended != 0) redrawTimer_.Stop();
-    d.drawingSuspended = 1;
+    if (display_.drawingSuspended()) redrawTimer_.Stop();
+    display_.suspendDrawing(1);
     redrawTimer_.StartOnce(redrawDelayMs);
     event.Skip();
 }
 
 void GLView::onRedrawTimer(wxTimerEvent&) {
     redrawTimer_.Stop();
-    displayState().drawingSuspended = 0;
+    display_.suspendDrawing(0);
     Refresh(false);
 }
 
@@ -155,14 +152,14 @@ void GLView::requestDirtyRedraw(const wxRect& area) {
 
 wxRect GLView::windowRect(const Widget& widget) const {
     Point p;
-    widget.resolvePosition(displayState().clientSize, p);
+    widget.resolvePosition(display_.clientSize(), p);
     const Size* extent = widget.getExtent();
     // Window rectangles count rows from the top.
-    return {p.x, displayState().clientSize.height - p.y - extent->height, extent->width, extent->height};
+    return {p.x, display_.clientSize().height - p.y - extent->height, extent->width, extent->height};
 }
 
 void GLView::invalidateView() {
-    ControlPanel& panel = controlPanel();
+    ControlPanel& panel = display_.panel();
     if (!panel.built()) return;
     panel.indicator->setDirty(1);
     panel.viewArea->setDirty(1);
@@ -171,26 +168,26 @@ void GLView::invalidateView() {
 
 void GLView::onPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
-    DisplayState& d = displayState();
     const int full = wholeWindowDue_ || !dirtyOnly_ ? 1 : 0;
     dirtyOnly_ = false;
     if (full == 0 && presentViewDirectly()) return;
     if (!makeCurrent()) return;
-    if (d.drawingSuspended == 0) wholeWindowDue_ = false;
-    if (d.surfaceStale) setUpSurface(d.clientSize);
-    if (full == 1) clearWindow();
+    if (!display_.drawingSuspended()) wholeWindowDue_ = false;
+    if (display_.surfaceStale()) display_.setUpSurface(display_.clientSize());
+    if (full == 1) display_.clearWindow();
     ViewRendered rendered = ViewRendered::none;
     if (const PaintedSixImage* panorama = shell_.panorama(); panorama != nullptr) {
-        rendered = drawScene(full, *panorama, shell_.camera(),
+        display_.showCamera(shell_.camera());
+        rendered = display_.drawScene(full, *panorama, shell_.camera(),
                              [](const std::string& text, const std::string& caption) {
                                  // A modal box inside the paint handler would paint again beneath it.
                                  wxTheApp->CallAfter([text, caption] { showMessage(text, caption); });
                              });
     }
     if (rendered != ViewRendered::none)
-        writeSnapshot(rendered == ViewRendered::half, [](BGRImage& shot) {
+        writeSnapshot(rendered == ViewRendered::half, [this](BGRImage& shot) {
             Point p;
-            controlPanel().viewArea->resolvePosition(displayState().clientSize, p);
+            display_.panel().viewArea->resolvePosition(display_.clientSize(), p);
             glReadBuffer(GL_BACK);
             glReadPixels(p.x, p.y, shot.width, shot.height, GL_BGR_EXT, GL_UNSIGNED_BYTE, shot.pixels);
             return true;
@@ -202,12 +199,13 @@ void GLView::onPaint(wxPaintEvent&) {
 bool GLView::presentViewDirectly() {
     // Run-time debugging reports the graphics library and its errors at each OpenGL draw.
     const PaintedSixImage* panorama = shell_.panorama();
-    if (panorama == nullptr || runtimeDebugging() || !onlyViewDue() || !IsShownOnScreen()) return false;
+    if (panorama == nullptr || runtimeDebugging() || !display_.onlyViewDue() || !IsShownOnScreen()) return false;
     ScreenFrame* frame = viewFrame();
     if (frame == nullptr) return false;
-    const ViewRendered rendered = renderViewToFrame(*panorama, shell_.camera(), frame->rows());
+    display_.showCamera(shell_.camera());
+    const ViewRendered rendered = display_.renderViewToFrame(*panorama, shell_.camera(), frame->rows());
     if (rendered == ViewRendered::none) return false;
-    const wxRect area = windowRect(*controlPanel().viewArea);
+    const wxRect area = windowRect(*display_.panel().viewArea);
     if (!frame->show(area.x, area.y)) {
         // The server took the frame once and refuses it now: OpenGL draws from here on,
         // starting with this view (the back buffer's is stale).
@@ -221,7 +219,7 @@ bool GLView::presentViewDirectly() {
 }
 
 ScreenFrame* GLView::viewFrame() {
-    const Size size = controlPanel().viewAreaSize;
+    const Size size = display_.panel().viewAreaSize;
     if (frame_ && frame_->size() == size) return frame_.get();
     frame_.reset();
     if (frameRefused_ || size.width <= 0 || size.height <= 0) return nullptr;
@@ -243,7 +241,7 @@ void GLView::writeSnapshot(bool half, const std::function<bool(BGRImage&)>& read
     const char* variable = std::getenv("DOMECAST_TEST_SNAPSHOT");
     if (variable == nullptr || *variable == '\0') return;
     const std::string path = std::string(variable) + (half ? ".half" : "");
-    const Size size = controlPanel().viewAreaSize;
+    const Size size = display_.panel().viewAreaSize;
     if (size.width <= 0 || size.height <= 0) return;
     RawImage shot(size);
     if (!readView(shot)) return;
@@ -256,7 +254,7 @@ void GLView::writeSnapshot(bool half, const std::function<bool(BGRImage&)>& read
     }
 }
 
-Size GLView::clientSize() const { return displayState().clientSize; }
+Size GLView::clientSize() const { return display_.clientSize(); }
 
 Point GLView::dragThreshold() const {
     return {wxSystemSettings::GetMetric(wxSYS_DRAG_X, this), wxSystemSettings::GetMetric(wxSYS_DRAG_Y, this)};

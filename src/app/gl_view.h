@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "shell/display.h"
 #include "shell/turn_controller.h"
 
 class BGRImage;
@@ -28,6 +29,8 @@ public:
     void invalidateView();
     // Releases the panel and the display pictures while the context still exists.
     void tearDown();
+    // The client-area limits the panel sets.
+    WindowLimits windowLimits() const { return display_.windowLimits(); }
 
 private:
     // PanelWindow: what the panel's mouse handling asks of the window.
@@ -65,6 +68,7 @@ private:
     void writeSnapshot(bool half, const std::function<bool(BGRImage&)>& readView);
 
     Shell& shell_;
+    LiveDisplay display_;
     std::unique_ptr<wxGLContext> context_;
     wxTimer redrawTimer_;
     wxTimer turnTimer_;

@@ -46,7 +46,8 @@ void MainWindow::viewChanged() {
 }
 
 void MainWindow::sizeForView(Size viewSize) {
-    const WindowLimits limits = windowLimits();
+    if (view_ == nullptr) return;
+    const WindowLimits limits = view_->windowLimits();
     const Size client = clientSizeForView(viewSize, limits, true);
     // The panel's own minimum: below it the buttons would overlap the view.
     SetMinClientSize(wxSize(limits.minClient.width, limits.minClient.height));

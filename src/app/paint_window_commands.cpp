@@ -14,6 +14,7 @@
 
 #include "app/command_groups.h"
 #include "app/document_dialogs.h"
+#include "app/gl_view.h"
 #include "app/main_window.h"
 #include "app/paint_loop.h"
 #include "app/preferences_dialog.h"
@@ -43,7 +44,8 @@ public:
 
     Size viewAreaSize() override {
         const wxSize client = window_.GetClientSize();
-        return viewSizeForClient({client.GetWidth(), client.GetHeight()}, windowLimits());
+        if (window_.view() == nullptr) return {};
+        return viewSizeForClient({client.GetWidth(), client.GetHeight()}, window_.view()->windowLimits());
     }
     bool chooseViewSize(Size faceSize, Size suggested, Size& chosen) override {
         return ::chooseViewSize(&window_, faceSize, suggested, chosen);

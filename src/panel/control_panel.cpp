@@ -1,10 +1,5 @@
 #include "panel/control_panel.h"
 
-ControlPanel& controlPanel() {
-    static ControlPanel panel;
-    return panel;
-}
-
 PushButton* ControlPanel::buttonOf(const Widget* widget) const {
     if (widget == nullptr) return nullptr;
     for (const auto* button : {&fileButton, &paintButton, &helpButton, &turnLeftButton, &turnRightButton,
@@ -29,9 +24,9 @@ int widthOf(const Widget& widget) { return widget.getExtent()->width; }
 int heightOf(const Widget& widget) { return widget.getExtent()->height; }
 }  // namespace
 
-void buildPanel(Size screenSize) {
-    releasePanel();
-    ControlPanel& panel = controlPanel();
+void ControlPanel::build(Size screenSize) {
+    release();
+    ControlPanel& panel = *this;
     panel.maxTrackSize = screenSize;
     // The frames and the rows around the view; each picture adds its own size below.
     Size minimum{panel.leftMargin, panel.topMargin + panel.rowGap + 6 + 6 + 12};
@@ -86,8 +81,8 @@ void buildPanel(Size screenSize) {
     if (panel.background->pixels == nullptr) panel.background.reset();
 }
 
-void layoutPanel(Size windowSize) {
-    ControlPanel& panel = controlPanel();
+void ControlPanel::layout(Size windowSize) {
+    ControlPanel& panel = *this;
     if (!panel.built()) return;
     const int W = windowSize.width, H = windowSize.height;
     panel.windowFrame->setExtent(windowSize);
@@ -116,13 +111,13 @@ void layoutPanel(Size windowSize) {
     panel.tiltUpButton->setPosition({x1, downY + heightOf(*panel.tiltDownButton) + heightOf(*panel.tiltButton)});
 }
 
-void drawAll(int force, Size windowSize) {
+void ControlPanel::draw(int force, Size windowSize) {
     // A forced draw follows a repaint of the background, so every cache is read afresh.
-    controlPanel().widgets.drawAll(force, windowSize, force);
+    widgets.drawAll(force, windowSize, force);
 }
 
-void releasePanel() {
-    ControlPanel& panel = controlPanel();
+void ControlPanel::release() {
+    ControlPanel& panel = *this;
     panel.widgets.removeAll();
     for (auto* button : {&panel.fileButton, &panel.paintButton, &panel.helpButton, &panel.turnLeftButton,
                          &panel.turnRightButton, &panel.compassButton, &panel.tiltUpButton, &panel.tiltButton,

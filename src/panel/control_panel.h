@@ -31,7 +31,7 @@ struct ControlPanel {
     std::unique_ptr<RawImage> background;
     Size viewAreaSize;
     int continuousTurn = 0;
-    // Client-area limits for sizing the window; replaced by buildPanel.
+    // Client-area limits for sizing the window; replaced by build.
     Size minTrackSize{500, 400};
     Size maxTrackSize{600, 500};
 
@@ -43,19 +43,22 @@ struct ControlPanel {
     // The button at a widget, or null when it is none of the panel's buttons.
     PushButton* buttonOf(const Widget* widget) const;
     bool isArrowButton(const Widget* widget) const;
+
+    ControlPanel() = default;
+    ~ControlPanel() { release(); }
+    // The widget list holds the widgets by address.
+    ControlPanel(const ControlPanel&) = delete;
+    ControlPanel& operator=(const ControlPanel&) = delete;
+
+    // Creates the widgets and loads the background; screenSize is the largest client area.
+    void build(Size screenSize);
+    // Positions and sizes the widgets for a client size.
+    void layout(Size windowSize);
+    // Draws the panel's widgets: all when force is non-zero, else only the dirty ones.
+    void draw(int force, Size windowSize);
+    // Releases the widgets and the background.
+    void release();
 };
-
-// The one panel of the process.
-ControlPanel& controlPanel();
-
-// Creates the widgets and loads the background; screenSize is the largest client area.
-void buildPanel(Size screenSize);
-// Positions and sizes the widgets for a client size.
-void layoutPanel(Size windowSize);
-// Draws the panel's widgets: all when force is non-zero, else only the dirty ones.
-void drawAll(int force, Size windowSize);
-// Releases the widgets and the background.
-void releasePanel();
 
 // The quarter of a widget a point lies in, split by its diagonals through the centre.
 enum class Quarter { right, bottom, left, top };

@@ -13,26 +13,28 @@
 #include "platform/report.h"
 #include "view/render_view.h"
 
-DisplayState& displayState() {
-    static DisplayState state;
-    return state;
-}
+WindowLimits LiveDisplay::windowLimits() const { return {panel_.minTrackSize, panel_.maxTrackSize, panel_.margins()}; }
 
-WindowLimits windowLimits() {
-    const ControlPanel& panel = controlPanel();
-    return {panel.minTrackSize, panel.maxTrackSize, panel.margins()};
-}
-
-void prepareContext() {
+void prepareWindowContext() {
     glDisable(GL_DITHER);
     glClearColor(1, 1, 1, 1);
     // Rows of the images are padded to 4 bytes.
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    displayState().contextReady = true;
 }
 
-void setUpSurface(Size size) {
+void LiveDisplay::prepareContext() {
+    prepareWindowContext();
+    contextReady_ = true;
+}
+
+void LiveDisplay::resize(Size clientSize) {
+    clientSize_ = clientSize;
+    surfaceStale_ = true;
+    panel_.layout(clientSize);
+}
+
+void setUpWindowSurface(Size size) {
     glViewport(0, 0, size.width, size.height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -40,7 +42,11 @@ void setUpSurface(Size size) {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glTranslatef(0.375f, 0.375f, 0.375f);
-    displayState().surfaceStale = false;
+}
+
+void LiveDisplay::setUpSurface(Size size) {
+    setUpWindowSurface(size);
+    surfaceStale_ = false;
 }
 
 std::string pendingGlErrors(std::size_t limit) {
@@ -57,8 +63,8 @@ std::string pendingGlErrors(std::size_t limit) {
     return text;
 }
 
-void clearWindow() {
-    const ControlPanel& panel = controlPanel();
+void LiveDisplay::clearWindow() {
+    const ControlPanel& panel = panel_;
     if (panel.background && panel.background->width > 0 && panel.background->height > 0) {
         const RawImage& picture = *panel.background;
         GLint viewport[4];
@@ -101,78 +107,79 @@ Camera shownCamera(const SixImage& panorama, Camera camera, Size viewAreaSize) {
     return camera;
 }
 
-// The view at the resolution the panel asks for, and the ticks' positions for it.
-ViewRendered renderInto(const SixImage& panorama, const Camera& camera, const PixelRows& rows) {
-    const float heading = camera.heading, pitch = camera.pitch;
-    ControlPanel& panel = controlPanel();
+}  // namespace
+
+void LiveDisplay::showCamera(const Camera& camera) {
+    if (!panel_.built()) return;
     // 90 x degToRad is a rounding step beyond singlePi / 2: held to the range, the tick
     // stays on screen when looking straight up or down.
-    panel.indicator->setTicks(std::clamp(-wrapHeading(heading) / singlePi, -1.0f, 1.0f),
-                              std::clamp(pitch / (singlePi / 2), -1.0f, 1.0f));
-    if (panel.continuousTurn == 1) {
+    panel_.indicator->setTicks(std::clamp(-wrapHeading(camera.heading) / singlePi, -1.0f, 1.0f),
+                               std::clamp(camera.pitch / (singlePi / 2), -1.0f, 1.0f));
+}
+
+// The view at the resolution the panel asks for.
+ViewRendered LiveDisplay::renderInto(const SixImage& panorama, const Camera& camera, const PixelRows& rows) {
+    if (panel_.continuousTurn == 1) {
         renderHalfViewToRows(panorama, camera, rows);
         return ViewRendered::half;
     }
     renderViewToRows(panorama, camera, rows);
     return ViewRendered::full;
 }
-}  // namespace
 
-bool onlyViewDue() {
-    const ControlPanel& panel = controlPanel();
+bool LiveDisplay::onlyViewDue() const {
+    const ControlPanel& panel = panel_;
     return panel.built() && panel.viewArea->isDirty() == 1 &&
            !panel.widgets.dirtyBesides(panel.viewArea.get(), panel.indicator.get());
 }
 
-ViewRendered renderViewToFrame(const SixImage& panorama, const Camera& camera, const PixelRows& rows) {
-    DisplayState& d = displayState();
-    ControlPanel& panel = controlPanel();
-    if (d.drawingSuspended != 0 || !panel.built() || rows.size() != panel.viewAreaSize) return ViewRendered::none;
+ViewRendered LiveDisplay::renderViewToFrame(const SixImage& panorama, const Camera& camera, const PixelRows& rows) {
+    ControlPanel& panel = panel_;
+    if (drawingSuspended_ != 0 || !panel.built() || rows.size() != panel.viewAreaSize) return ViewRendered::none;
     const ViewRendered rendered =
         renderInto(panorama, shownCamera(panorama, camera, panel.viewAreaSize), rows);
     paintTicks(rows, panel.indicator->tickX, panel.indicator->tickY);
     panel.viewArea->setDirty(0);
     panel.indicator->setDirty(0);
-    d.backBufferViewStale = true;
+    backBufferViewStale_ = true;
     return rendered;
 }
 
-ViewRendered drawScene(int full, const SixImage& panorama, const Camera& camera,
-               const std::function<void(const std::string&, const std::string&)>& report) {
-    DisplayState& d = displayState();
-    if (d.drawingSuspended != 0) return ViewRendered::none;
-    ControlPanel& panel = controlPanel();
+ViewRendered LiveDisplay::drawScene(int full, const SixImage& panorama, const Camera& camera,
+                                const std::function<void(const std::string&, const std::string&)>& report) {
+    if (drawingSuspended_ != 0) return ViewRendered::none;
+    ControlPanel& panel = panel_;
     if (!panel.built()) return ViewRendered::none;
 
     const Camera shown = shownCamera(panorama, camera, panel.viewAreaSize);
 
-    if (!d.images || d.images->size() != panel.viewAreaSize) {
+    if (!images_ || images_->size() != panel.viewAreaSize) {
         panel.viewArea->setImage(nullptr);
-        d.images = std::make_unique<DisplayImages>(panel.viewAreaSize);
-        panel.viewArea->setImage(&d.images->full());
+        images_ = std::make_unique<DisplayImages>(panel.viewAreaSize);
+        panel.viewArea->setImage(&images_->full());
     }
 
-    if (d.backBufferViewStale) {
+    if (backBufferViewStale_) {
         panel.viewArea->setDirty(1);
         panel.indicator->setDirty(1);
     }
     ViewRendered rendered = ViewRendered::none;
     if (full != 0 || panel.viewArea->isDirty() == 1) {
-        rendered = renderInto(panorama, shown, d.images->full().rows());
-        d.backBufferViewStale = false;
+        rendered = renderInto(panorama, shown, images_->full().rows());
+        backBufferViewStale_ = false;
     }
 
-    drawAll(full, d.clientSize);
+    panel.draw(full, clientSize_);
 
     if (runtimeDebugging()) {
-        const bool first = !d.identified;
+        const bool first = !identified_;
         if (first) {
-            d.libraryText = std::string("Window: ") + glText(GL_VENDOR) + " " + glText(GL_VERSION) + "\n (" +
-                            glText(GL_RENDERER) + ")\n";
-            d.identified = true;
+            libraryText_ = std::string("Window: ") + glText(GL_VENDOR) + " " + glText(GL_VERSION) + "\n (" +
+                           glText(GL_RENDERER) + ")\n";
+            identified_ = true;
         }
-        const std::string errors = pendingGlErrors(1020 - std::min<std::size_t>(d.libraryText.size(), 1020));
-        if (first || !errors.empty()) report(d.libraryText + errors, "OpenGL version");
+        const std::string errors = pendingGlErrors(1020 - std::min<std::size_t>(libraryText_.size(), 1020));
+        if (first || !errors.empty()) report(libraryText_ + errors, "OpenGL version");
     }
     return rendered;
 }

@@ -46,8 +46,6 @@ std::unique_ptr<RawImage> takeSnapshot(const std::string& path, std::chrono::mil
 
 class PanelInWindow : public EditorWindow {
 protected:
-    void TearDown() override { releasePanel(); }
-
     // Starts the editor and lays out a panel of the program's pictures for its window.
     void open() {
         editor_ = start("editor.txt");
@@ -59,10 +57,10 @@ protected:
         std::istringstream geometry(xdotool("getwindowgeometry --shell " + window_));
         for (std::string line; std::getline(geometry, line);)
             if (line.rfind("WIDTH=", 0) == 0) client_.width = std::stoi(line.substr(6));
-        buildPanel({4096, 4096});
+        panel_.build({4096, 4096});
         // The client area lies below the menu bar: as high as the view and the panel's rows.
-        client_.height = view->height + controlPanel().margins().height;
-        layoutPanel(client_);
+        client_.height = view->height + panel_.margins().height;
+        panel_.layout(client_);
         ASSERT_EQ(panel_.viewAreaSize, *view);
     }
 
@@ -93,7 +91,7 @@ protected:
     std::string window_;
     std::unique_ptr<PaintedSixImage> panorama_;
     Size client_;
-    ControlPanel& panel_ = controlPanel();
+    ControlPanel panel_;
 };
 
 TEST_F(PanelInWindow, ClicksOnTheTurnButtonsAndTheCompassTurnTheView) {

@@ -5,15 +5,14 @@
 
 namespace {
 struct BuiltPanel : ::testing::Test {
-    void SetUp() override { buildPanel({1280, 1000}); }
-    void TearDown() override { releasePanel(); }
+    void SetUp() override { panel.build({1280, 1000}); }
 
     static Point at(const Widget& widget, Size window) {
         Point p;
         widget.resolvePosition(window, p);
         return p;
     }
-    ControlPanel& panel = controlPanel();
+    ControlPanel panel;
 };
 }  // namespace
 
@@ -31,7 +30,7 @@ TEST_F(BuiltPanel, SizesAndMarginsFollowThePictures) {
 
 TEST_F(BuiltPanel, LayoutAtEightHundredBySixHundred) {
     const Size window{800, 600};
-    layoutPanel(window);
+    panel.layout(window);
     EXPECT_EQ(panel.viewAreaSize, (Size{694, 469}));
     EXPECT_EQ(*panel.indicator->getExtent(), (Size{694, 469}));
     EXPECT_EQ(*panel.viewFrame->getExtent(), (Size{706, 481}));
@@ -62,7 +61,7 @@ TEST_F(BuiltPanel, LayoutAtEightHundredBySixHundred) {
 
 TEST_F(BuiltPanel, AtTheMinimumNothingOverlapsTheView) {
     const Size window = panel.minTrackSize;
-    layoutPanel(window);
+    panel.layout(window);
     EXPECT_EQ(panel.viewAreaSize, (Size{333, 10}));
     // The frames and rows around the view still clear it.
     const Point frame = at(*panel.viewFrame, window);

@@ -46,10 +46,9 @@ public:
 class PanelMouse : public ::testing::Test {
 protected:
     void SetUp() override {
-        buildPanel({1280, 1000});
-        layoutPanel(window.clientSize());
+        panel.build({1280, 1000});
+        panel.layout(window.clientSize());
     }
-    void TearDown() override { releasePanel(); }
 
     // A point relative to a widget's centre (y upwards), as the window reports it: y
     // counted from the top.
@@ -62,7 +61,7 @@ protected:
     float headingDegrees() const { return shell.windowHeading() / degToRad; }
     float pitchDegrees() const { return shell.windowPitch() / degToRad; }
 
-    ControlPanel& panel = controlPanel();
+    ControlPanel panel;
     FakeWindow window;
     Shell shell;
     TurnController controller{shell, panel, window};
@@ -283,7 +282,7 @@ TEST_F(PanelMouse, CancelEndsADragAndLaterEventsFindNoPanel) {
     EXPECT_FALSE(window.captured);
     EXPECT_EQ(panel.continuousTurn, 0);
     EXPECT_TRUE(window.running.empty());
-    releasePanel();
+    panel.release();
     // The window is gone: its timers and the mouse reach a panel that no longer exists.
     controller.tick(100);
     controller.holdDelayElapsed();

@@ -25,8 +25,8 @@ protected:
         ASSERT_TRUE(surface.makeCurrent());
         // The window's own projection and state, so that what is drawn here is what the
         // window shows.
-        prepareContext();
-        setUpSurface(surfaceSize);
+        prepareWindowContext();
+        setUpWindowSurface(surfaceSize);
     }
 
     // Fills the surface with the background picture, shifted by offset, through OpenGL.

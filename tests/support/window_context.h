@@ -15,7 +15,7 @@ inline std::unique_ptr<FaceContext> windowLikeContext(Size size) {
     request.colorBits = 24;
     auto context = FaceContext::create(size, pickPixelFormat(FaceContext::configurations(), request));
     if (!context || !context->makeCurrent()) return nullptr;
-    prepareContext();
-    setUpSurface(size);
+    prepareWindowContext();
+    setUpWindowSurface(size);
     return context;
 }
