@@ -144,7 +144,8 @@ public:
         if (peer < 0) firedPeerFd_ = -1;
         const int wanted = held || peer == firedPeerFd_ ? -1 : peer;
         follow(wanted, peerFd_, peerSource_, peerHandler_);
-        const bool poll = held || shell_.peerNeedsPolling() || (bellFd_ < 0 && shell_.bellDescriptor() >= 0);
+        const bool poll = held || shell_.peerNeedsPolling() || shell_.viewFileRecheckPending() ||
+                          (bellFd_ < 0 && shell_.bellDescriptor() >= 0);
         if (poll && !timer_.IsRunning()) timer_.Start(100);
         if (!poll && timer_.IsRunning()) timer_.Stop();
     }

@@ -26,6 +26,9 @@ bool paintCommandOffered(int id) { return id == cmdPaintView || id == cmdStopWat
 
 namespace {
 constexpr int launchWaitMilliseconds = 500;
+// How long a view file that cannot be read may stay so before it is reported: a program
+// still writing it closes it more than once.
+constexpr auto unreadableGrace = std::chrono::milliseconds(1000);
 
 Size recordImageSize(const LinkRecord& r) { return {r.imageWidth, r.imageHeight}; }
 
@@ -197,6 +200,7 @@ bool Shell::stopWatchingViewFile() {
 // The watch on the view file ends; a handed-off round is over.
 void Shell::endViewFileRound() {
     viewFileWatch_.stop();
+    unreadable_ = {};
     if (paintState_ == PaintState::handedOff || paintState_ == PaintState::waitingForProgram)
         setPaintState(PaintState::idle);
 }
@@ -477,6 +481,7 @@ void Shell::peerEnded() {
 void Shell::paintProgramEnded() {
     takeViewFileSaves();
     applyViewFileIfChanged();
+    recheckUnreadableViewFile(true);
     if (viewFileSaved_) {
         viewFileWatch_.stop();
         setPaintState(PaintState::idle);
@@ -487,6 +492,7 @@ void Shell::paintProgramEnded() {
 }
 
 void Shell::takeViewFileSaves() {
+    recheckUnreadableViewFile(false);
     if (!viewFileWatch_) return;
     const FileWatch::Change change = viewFileWatch_.take();
     if (change == FileWatch::Change::none) return;
@@ -495,9 +501,26 @@ void Shell::takeViewFileSaves() {
     if (change == FileWatch::Change::gone && paintState_ == PaintState::handedOff) setPaintState(PaintState::idle);
 }
 
+// A view file that could not be read and has not changed since is reported with its reason
+// once the grace time is over or the program has ended; the window comes back to show it.
+void Shell::recheckUnreadableViewFile(bool programEnded) {
+    if (!unreadable_.pending) return;
+    if (!programEnded && std::chrono::steady_clock::now() - unreadable_.seen < unreadableGrace) return;
+    if (stampOf(tempViewPath_) != unreadable_.stamp) {
+        // Written again since: that version is read as a save of its own.
+        unreadable_ = {};
+        if (applyViewFileIfChanged()) notifyView();
+        if (!unreadable_.pending || !programEnded) return;
+    }
+    const std::string text = unreadable_.message;
+    unreadable_ = {};
+    if (windowState_ != WindowState::shown) setWindowState(WindowState::shown);
+    showMessage(text);
+}
+
 // Reads the view file when it is not the version last written or taken, and projects
-// what was painted on it. A file that cannot be read is reported with its reason, and
-// the window comes back to show it. True when paint was projected.
+// what was painted on it. A file that cannot be read waits for its grace time
+// (recheckUnreadableViewFile). True when paint was projected.
 bool Shell::applyViewFileIfChanged() {
     if (tempViewPath_.empty()) return false;
     const FileStamp stamp = stampOf(tempViewPath_);
@@ -510,10 +533,10 @@ bool Shell::applyViewFileIfChanged() {
         std::string text = "The painted view could not be read from \"" + e.path + "\"";
         if (e.reason != nullptr && *e.reason != '\0') text += std::string(": ") + e.reason;
         text += ".\n\nNothing was painted. Save the picture again in the paint program to try once more.";
-        if (windowState_ != WindowState::shown) setWindowState(WindowState::shown);
-        showMessage(text);
+        unreadable_ = {true, stamp, std::chrono::steady_clock::now(), text};
         return false;
     }
+    unreadable_ = {};
     viewFileSaved_ = true;
     ViewBuffer& view = panorama_->view;
     if (view.empty()) return false;

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -140,6 +141,9 @@ public:
     int watchDescriptor() const;
     // Whether a peer is known whose end no descriptor reports: check it now and then.
     bool peerNeedsPolling();
+    // Whether a view file that could not be read waits to be looked at again: the loop
+    // then runs a step now and then.
+    bool viewFileRecheckPending() const { return unreadable_.pending; }
     // A source became ready (or the polling timer ran): one step of the round trip, or,
     // while a step or a dialog is running, a note that one is due.
     void loopSourceReady();
@@ -170,6 +174,7 @@ private:
     void lastTileArrived(const LinkRecord& r);
     void startSendingView(Size size);
     bool applyViewFileIfChanged();
+    void recheckUnreadableViewFile(bool programEnded);
     void endViewFileRound();
     void reapChildren();
     void takeViewFileSaves();
@@ -196,6 +201,15 @@ private:
     // program's was applied since the file was handed out.
     FileStamp tempViewStamp_;
     bool viewFileSaved_ = false;
+    // A version of the view file that could not be read. Programs write a file in more than
+    // one go (truncated first, then filled): it is reported only when it is still the same
+    // a moment later, or when the program has ended.
+    struct Unreadable {
+        bool pending = false;
+        FileStamp stamp;
+        std::chrono::steady_clock::time_point seen;
+        std::string message;
+    } unreadable_;
     PaintHost* host_ = nullptr;
     std::unique_ptr<TileSender> sender_;
     // A picture from the peer whose last tile has not come yet, and whether the panorama

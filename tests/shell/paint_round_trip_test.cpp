@@ -46,6 +46,7 @@ TEST_F(PaintRoundTripTest, FileTransportTakesEverySaveWhateverTheTiming) {
         {"handoff200", false, true, State::handedOff},
         {"handoff3000", true, true, State::handedOff},
         {"truncated", true, false, State::handedOff, false, true},
+        {"twostep", true, true, State::idle},
         {"stay", true, false, State::handedOff, true},
     };
     const auto white = faceBytes(PaintedSixImage(Size{256, 256}, Size{256, 256}));

@@ -9,6 +9,8 @@
 //   savetwice     saves a red square, then a blue one elsewhere, then ends
 //   rename        saves the red square into another file and renames it over the view file
 //   truncated     saves the first 100 bytes of a painted file, then ends
+//   twostep       empties the file, then writes the painted picture into it 0.3 s later (as
+//                 programs do that open the file for writing twice), then ends
 //   stay          never ends by itself
 #include <sys/types.h>
 #include <unistd.h>
@@ -100,6 +102,13 @@ int main(int argc, char** argv) {
         return paint(path, staged, 0.25, 0.25, 0, 0, 255) && std::rename(staged.c_str(), path) == 0 ? 0 : 1;
     }
     if (m == "truncated") return paint(path, path, 0.25, 0.25, 0, 0, 255, 100) ? 0 : 1;
+    if (m == "twostep") {
+        const std::string copy = std::string(path) + ".copy";
+        if (!paint(path, copy, 0.25, 0.25, 0, 0, 255)) return 1;
+        std::ofstream(path, std::ios::binary | std::ios::trunc).close();
+        pause(300);
+        return std::rename(copy.c_str(), path) == 0 ? 0 : 1;
+    }
     if (m == "stay")
         for (;;) pause(1000);
     return 0;
