@@ -127,6 +127,8 @@ public:
     bool dialogOpen() const { return dialogDepth_ > 0; }
 
 private:
+    // The view shown, as the direction a page saved as a web page opens at.
+    void setPageView();
     void notifyTitle();
     void step();
     void receiveStep();
