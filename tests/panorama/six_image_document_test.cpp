@@ -455,6 +455,7 @@ TEST_F(Documents, EverySavedLayoutReopensByEachFileTheUserSees) {
         {photoPng, "a.png", {"a.png"}, 1.5},
         {13, "a_ft.jpg", {"a_ft.jpg", "a_bk.jpg", "a_lf.jpg", "a_rt.jpg", "a_up.jpg", "a_dn.jpg"}, 4},
         {14, "a_ft.png", {"a_ft.png", "a_up.png"}, 0},
+        {webPage, "index.html", {"index.html"}, 4},
     };
     ASSERT_EQ(std::size(cases), static_cast<std::size_t>(formatTable().saveCount()));
     for (const Case& c : cases) {
