@@ -95,7 +95,9 @@ std::int32_t writeWebPage(const SixImage& panorama, const FormatTable::SaveRow& 
             else
                 row.writer(staged.c_str(), written.size(), written.stride, 3, written.pixels);
             // The page's faces script carries the same bytes.
-            if (readFileContents(staged, std::size_t{1} << 30, faceBytes[i]) != FileRead::ok)
+            std::error_code sizeError;
+            const std::uintmax_t size = std::filesystem::file_size(staged, sizeError);
+            if (sizeError || readFileContents(staged, static_cast<std::size_t>(size), faceBytes[i]) != FileRead::ok)
                 throw ioException{staged, ioException::reading, "the face just written cannot be read back"};
         });
     }
