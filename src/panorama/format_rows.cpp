@@ -1,4 +1,4 @@
-// The thirteen layouts, in the order the file dialogs list them. The two read-only
+// The layouts, in the order the file dialogs list them. The two read-only
 // cylinder rows come last, so an open row and the save row of its layout share an index.
 #include "image/bmp.h"
 #include "image/jpeg.h"

@@ -42,14 +42,6 @@ std::unique_ptr<SixImage> patterned(std::int32_t side) {
     return panorama;
 }
 
-double meanDifference(const BGRImage& a, const BGRImage& b) {
-    if (a.size() != b.size()) return 255;
-    double sum = 0;
-    for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < 3 * a.width; ++x) sum += std::abs(int{a.row(y)[x]} - int{b.row(y)[x]});
-    return sum / (3.0 * a.width * a.height);
-}
-
 // Every URL the page's markup and script give the browser to load: src and href
 // attributes, the faces list and the faces script document.write adds.
 std::vector<std::string> pageReferences(const std::string& page) {

@@ -1,8 +1,16 @@
 // Pages written by domecast-cli as a browser shows them: Debian's headless Chromium loads
 // the page from its file:// URL, draws it with WebGL in SwiftShader and takes a
 // screenshot, which is compared with domecast-cli render of the same view.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <cmath>
 #include <cstdlib>
@@ -55,7 +63,9 @@ protected:
     // this machine's closed network (no background connections, a fresh profile);
     // SwiftShader gives it WebGL without a GPU. Virtual time lets the page load its
     // faces and draw before the screenshot is taken.
-    std::unique_ptr<RawImage> screenshot(const std::string& page) {
+    std::unique_ptr<RawImage> screenshot(const std::string& page) { return screenshotOf("file://" + page); }
+
+    std::unique_ptr<RawImage> screenshotOf(const std::string& url) {
         const std::string png = dir.file("shot" + std::to_string(++shots) + ".png");
         const std::string profile = dir.file("profile" + std::to_string(shots));
         const std::string command =
@@ -65,7 +75,7 @@ protected:
             " --use-angle=swiftshader --enable-unsafe-swiftshader --hide-scrollbars"
             " --user-data-dir=" + quoted(profile) + " --window-size=" + std::to_string(shotWidth) + "," +
             std::to_string(shotHeight) + " --virtual-time-budget=10000 --screenshot=" + quoted(png) + " " +
-            quoted("file://" + page) + " >/dev/null 2>&1";
+            quoted(url) + " >/dev/null 2>&1";
         auto shot = std::make_unique<RawImage>(Size{0, 0});
         if (run(command) != 0 || !fs::exists(png)) {
             ADD_FAILURE() << "no screenshot: " << command;
@@ -92,6 +102,62 @@ protected:
 
     TempDir dir;
     int shots = 0;
+};
+
+// Python's static file server on a free port of the loopback, serving folder while it lives.
+class StaticServer {
+public:
+    explicit StaticServer(const std::string& folder) {
+        port_ = freePort();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const std::string port = std::to_string(port_);
+            ::freopen("/dev/null", "w", stdout);
+            ::freopen("/dev/null", "w", stderr);
+            ::execl("/usr/bin/python3", "python3", "-m", "http.server", port.c_str(), "--bind", "127.0.0.1",
+                    "--directory", folder.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        for (int i = 0; i < 200 && !accepting(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ~StaticServer() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    StaticServer(const StaticServer&) = delete;
+    StaticServer& operator=(const StaticServer&) = delete;
+
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + "/" + path; }
+    bool accepting() const {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        const sockaddr_in address = loopback(port_);
+        const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        ::close(fd);
+        return connected;
+    }
+
+private:
+    static sockaddr_in loopback(int port) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return address;
+    }
+    // A port the system hands out as free, given up again for the server to take.
+    static int freePort() {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = loopback(0);
+        socklen_t length = sizeof address;
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        ::close(fd);
+        return ntohs(address.sin_port);
+    }
+
+    int port_ = 0;
+    pid_t pid_ = -1;
 };
 
 // Grey levels averaged over blocks of 8 x 8 pixels, leaving out the borders where the
@@ -184,6 +250,28 @@ TEST_F(Browser, ThePageShowsTheViewTheRenderShows) {
     // The comparison tells views apart: the view ahead is not the view to the right.
     const Likeness other = likeness(*shots[1], *rendered(sphere, from, 0, 0));
     EXPECT_FALSE(other.alike()) << "correlation " << other.correlation << ", mean difference " << other.meanDifference;
+}
+
+TEST_F(Browser, AWebServerServesThePageWithItsFaceFiles) {
+    const std::string sphere = dir.file("sphere.bmp");
+    writeCheckeredSphere(sphere);
+    const std::string folder = dir.file("site");
+    ASSERT_EQ(cli({"convert", sphere, folder + "/index.html", "--from", "LivePicture, SPHERE/CYLINDER, BMP", "--to",
+                   "Web page, cube faces", "--heading", "30", "--pitch", "-20"}),
+              0);
+    const std::unique_ptr<RawImage> fromDisk = screenshot(folder + "/index.html");
+    // Over HTTP the page shows the face files themselves: without the faces script it
+    // still draws the same view.
+    fs::remove(folder + "/index_faces.js");
+    StaticServer server(folder);
+    ASSERT_TRUE(server.accepting());
+    const std::unique_ptr<RawImage> served = screenshotOf(server.url("index.html"));
+    ASSERT_EQ(served->size(), (Size{shotWidth, shotHeight}));
+    const Likeness same = likeness(*served, *fromDisk);
+    EXPECT_TRUE(same.alike()) << "correlation " << same.correlation << ", mean difference " << same.meanDifference;
+    const Likeness rendering = likeness(*served, *rendered(sphere, {"--from", "8"}, 30, -20));
+    EXPECT_TRUE(rendering.alike()) << "correlation " << rendering.correlation << ", mean difference "
+                                   << rendering.meanDifference;
 }
 
 TEST_F(Browser, EachDirectionShowsItsOwnFace) {
