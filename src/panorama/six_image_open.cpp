@@ -345,12 +345,13 @@ void SixImage::nameAfter(const std::string& path, int openRow) {
     const std::string base = table.openBase(path, openRow);
     title = makeTitle(fileNamePart(base));
     if (table.openRow(openRow).kind == WebPage) {
-        // The title the page shows, and the name it was opened by (index.html).
+        // The title the page shows rather than its file's name (index). Only the title is
+        // read here: load has read the page and reported a page it cannot use; should the
+        // page have changed since, the file name's title stands.
         try {
             const PageFaces page = readWebPage(path);
             if (!page.title.empty()) title = makeTitle(page.title);
         } catch (const ioException&) {
-            // Read by load already; the name's title stands in for one gone since.
         }
     }
     layout = table.openRow(openRow).openToSave;
