@@ -1,4 +1,4 @@
-// The thirteen layouts, in the order the file dialogs list them. The two read-only
+// The layouts, in the order the file dialogs list them. The two read-only
 // cylinder rows come last, so an open row and the save row of its layout share an index.
 #include "image/bmp.h"
 #include "image/jpeg.h"
@@ -38,6 +38,7 @@ FormatTable buildTable() {
     // Open only: the scene file leads to the pictures and the row that reads them.
     table.addRow("*.wrl", nullptr, nullptr, "VRML Background, scene file", nullptr, nullptr, nullptr, SceneFile);
     table.addRow("*.ivr", nullptr, nullptr, "LivePicture, scene file", nullptr, nullptr, nullptr, SceneFile);
+    table.addRow("*.html", "*.html", ".jpg", "Web page, cube faces", LoadJPEG, SaveJPEG, nullptr, WebPage);
     return table;
 }
 

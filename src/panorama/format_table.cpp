@@ -256,6 +256,7 @@ int FormatTable::ownEndingLength(std::string_view name, int saveIndex) const {
     case VrmlBackground:
     case IvrBackground:
     case ThreeDStudio:
+    case WebPage:
         suffixes = &faceSuffixes;
         break;
     case SkyBox:

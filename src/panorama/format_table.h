@@ -19,6 +19,7 @@ enum LayoutKind : int {
     SphericalPhoto = 8,  // one equirectangular photo (or a strip of the six faces), nothing beside it
     SkyBox = 9,          // as QuakeSky, with an underscore before the face names
     SceneFile = 10,      // a ".wrl" or ".ivr" scene naming the pictures of a layout above, open only
+    WebPage = 11,        // six faces + an HTML page showing them in a WebGL viewer
 };
 
 // Indexed by face index (Front, Back, Left, Right, Up, Down).
@@ -54,7 +55,7 @@ std::string resolveFileName(const std::string& path);
 // The catalogue of panorama layouts: the Open dialog's rows and the Save-as dialog's rows.
 class FormatTable {
 public:
-    static constexpr int capacity = 19;
+    static constexpr int capacity = 20;
 
     struct OpenRow {
         const char* openPattern = nullptr;

@@ -9,6 +9,7 @@
 #include "image/photo_metadata.h"
 #include "panorama/face_changes.h"
 #include "panorama/unread_faces.h"
+#include "panorama/web_page.h"
 
 class DocumentQuestions;  // panorama/document_questions.h: the questions save and open ask
 
@@ -93,6 +94,9 @@ public:
     void resizeFaces(Size size);
 
     std::int32_t modified = 0;
+    // The direction a "Web page, cube faces" save opens its page at; whoever saves sets it
+    // to the view shown (the editor before each save, domecast-cli from --heading, --pitch).
+    PageView pageView;
     std::array<std::unique_ptr<BGRImage>, faceCount> faces;
     std::unique_ptr<char[]> title;
     std::string fileName;

@@ -20,6 +20,7 @@
 #include "panorama/scene_files.h"
 #include "panorama/six_image.h"
 #include "panorama/sphere.h"
+#include "panorama/web_page.h"
 #include "platform/io_exception.h"
 #include "platform/save_set.h"
 #include "platform/settings.h"
@@ -175,8 +176,16 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
     case IvrBackground:
     case ThreeDStudio:
     case QuakeSky:
-    case SkyBox: {
-        const std::string base = table.openBase(path, openRow);
+    case SkyBox:
+    case WebPage: {
+        std::string base;
+        if (row.kind == WebPage) {
+            PageFaces page = readWebPage(path);
+            base = std::move(page.base);
+            extension = std::move(page.extension);
+        } else {
+            base = table.openBase(path, openRow);
+        }
         const bool quake = row.kind == QuakeSky || row.kind == SkyBox;
         const auto& suffixes = quake ? quakeSuffixes : faceSuffixes;
         const std::string separator = row.kind == SkyBox ? "_" : "";
@@ -335,10 +344,20 @@ void SixImage::nameAfter(const std::string& path, int openRow) {
     if (!table.validOpenRow(openRow)) return;
     const std::string base = table.openBase(path, openRow);
     title = makeTitle(fileNamePart(base));
+    if (table.openRow(openRow).kind == WebPage) {
+        // The title the page shows rather than its file's name (index). Only the title is
+        // read here: load has read the page and reported a page it cannot use; should the
+        // page have changed since, the file name's title stands.
+        try {
+            const PageFaces page = readWebPage(path);
+            if (!page.title.empty()) title = makeTitle(page.title);
+        } catch (const ioException&) {
+        }
+    }
     layout = table.openRow(openRow).openToSave;
     if (layout == -1)
         fileName.clear();
-    else if (table.openRow(openRow).kind == SphericalPhoto)
+    else if (table.openRow(openRow).kind == SphericalPhoto || table.openRow(openRow).kind == WebPage)
         fileName = resolveFileName(path);  // the photo itself, in its own case
     else
         fileName = nameInSaveLayout(base, table.saveRow(layout).savePattern);

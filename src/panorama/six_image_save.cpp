@@ -1,6 +1,8 @@
 // Writing a panorama in the layout of its save row, and the questions that lead there.
 #include <algorithm>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "image/codecs.h"
 #include "image/jpeg.h"
@@ -13,7 +15,10 @@
 #include "panorama/scene_files.h"
 #include "panorama/six_image.h"
 #include "panorama/sphere.h"
+#include "panorama/web_page.h"
+#include "platform/file_contents.h"
 #include "platform/io_exception.h"
+#include "platform/message.h"
 #include "platform/report.h"
 #include "platform/save_set.h"
 #include "platform/settings.h"
@@ -57,6 +62,49 @@ void writePhoto(ImageWriter writer, const std::string& path, const BGRImage& ima
     }
 }
 
+// The faces at one square side of at most maxPageFaceSide as pictures at base_FR.ext ...,
+// and the page that shows them. Returns the side of the largest face.
+std::int32_t writeWebPage(const SixImage& panorama, const FormatTable::SaveRow& row, const std::string& page,
+                          const std::string& base, const std::string& title) {
+    const std::string extension = row.faceExtension;
+    std::int32_t largest = 0;
+    for (const auto& face : panorama.faces) largest = std::max({largest, face->width, face->height});
+    const std::int32_t side = std::min(largest, maxPageFaceSide);
+
+    // The page may name a folder that is not there yet; made with the user's usual
+    // permissions, so that a web server can read it.
+    std::error_code error;
+    std::filesystem::create_directories(folderPart(page).empty() ? std::string(pageViewerFolder)
+                                                                 : folderPart(page) + "/" + pageViewerFolder,
+                                        error);
+    if (error) throw ioException{page, ioException::opening, "cannot make the page's folder"};
+
+    const int quality = photoQuality();
+    std::array<std::string, faceCount> faceBytes;
+    for (int i = 0; i < faceCount; ++i) {
+        const BGRImage& face = *panorama.faces[i];
+        std::unique_ptr<RawImage> scaled;
+        if (face.size() != Size{side, side}) {
+            scaled = std::make_unique<RawImage>(Size{side, side});
+            scaled->copyScaled(face, {0, 0}, face.size(), {0, 0}, scaled->size());
+        }
+        const BGRImage& written = scaled ? *scaled : face;
+        writeReplacing(base + faceSuffixes[i] + extension, [&](const std::string& staged) {
+            if (row.writer == SaveJPEG)
+                SaveJPEGPhoto(staged.c_str(), written.size(), written.stride, written.pixels, quality, {});
+            else
+                row.writer(staged.c_str(), written.size(), written.stride, 3, written.pixels);
+            // The page's faces script carries the same bytes.
+            std::error_code sizeError;
+            const std::uintmax_t size = std::filesystem::file_size(staged, sizeError);
+            if (sizeError || readFileContents(staged, static_cast<std::size_t>(size), faceBytes[i]) != FileRead::ok)
+                throw ioException{staged, ioException::reading, "the face just written cannot be read back"};
+        });
+    }
+    writePageFiles(page, base, extension, title, panorama.pageView, faceBytes);
+    return largest;
+}
+
 }  // namespace
 
 int SixImage::write() {
@@ -70,6 +118,7 @@ int SixImage::write() {
     const std::string faceExtension = row.faceExtension != nullptr ? row.faceExtension : "";
     // Every file below replaces its old version at the commit, all of them or none.
     SaveSet files;
+    std::int32_t largestPageFace = 0;
 
     switch (row.kind) {
     case VrmlBackground:
@@ -139,14 +188,25 @@ int SixImage::write() {
         }
         break;
     }
+    case WebPage: {
+        const std::string page = matchLength(fileName, row.savePattern) > 0 ? fileName : base + imageExtension;
+        const std::string shown = title ? std::string(title.get()) : std::string(fileNamePart(base));
+        largestPageFace = writeWebPage(*this, row, page, base, shown);
+        break;
+    }
     case BryceCylinder:
     case QtvrCylinder:
     case SceneFile:
         throw ioException{fileName, ioException::opening, "layout cannot be written"};
     }
     files.commit();
+    if (largestPageFace > maxPageFaceSide)
+        showMessage("The faces are " + std::to_string(largestPageFace) + " pixels wide; the web page holds them at " +
+                    std::to_string(maxPageFaceSide) + " pixels, the largest that browsers' panorama viewers show "
+                    "everywhere.");
 
-    title = makeTitle(fileNamePart(base));
+    // A page shows the title it was written with; the panorama keeps it.
+    if (row.kind != WebPage || !title) title = makeTitle(fileNamePart(base));
     modified = 0;
     return 0;
 }

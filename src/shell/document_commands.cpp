@@ -8,6 +8,7 @@
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
 #include "panorama/format_table.h"
+#include "panorama/geometry.h"
 #include "panorama/unread_faces.h"
 #include "platform/io_exception.h"
 #include "platform/report.h"
@@ -111,6 +112,7 @@ bool Shell::openNamedPanorama(DocumentQuestions& questions, const std::string& p
 
 void Shell::savePanorama(DocumentQuestions& questions, bool saveAs) {
     if (!panorama_) return;
+    setPageView();
     for (bool first = true;; first = false) {
         try {
             if (first && !saveAs)
@@ -128,8 +130,15 @@ void Shell::savePanorama(DocumentQuestions& questions, bool saveAs) {
     notifyTitle();
 }
 
+void Shell::setPageView() {
+    // The window's heading turns left as it grows; a page's heading, like the title's h,
+    // turns right.
+    panorama_->pageView = {-static_cast<double>(windowHeading()) * radToDeg, static_cast<double>(windowPitch()) * radToDeg};
+}
+
 bool Shell::confirmDiscard(DocumentQuestions& questions) {
     if (!panorama_) return true;
+    setPageView();
     return panorama_->querySaveChanges(questions) == 0;
 }
 

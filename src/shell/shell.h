@@ -162,6 +162,8 @@ private:
         friend bool operator==(const FileStamp&, const FileStamp&) = default;
     };
 
+    // The view shown, as the direction a page saved as a web page opens at.
+    void setPageView();
     void notifyTitle();
     void step();
     void receiveStep();

@@ -67,7 +67,7 @@ std::vector<std::string> split(const std::string& filter) {
     return parts;
 }
 
-TEST(FormatTable, TheDialogsListNineteenOpenAndFifteenSaveTypesInOrder) {
+TEST(FormatTable, TheDialogsListTwentyOpenAndSixteenSaveTypesInOrder) {
     const FormatTable& table = formatTable();
     const std::vector<std::string> open = split(table.openFilter());
     const std::vector<std::string> save = split(table.saveFilter());
@@ -89,30 +89,31 @@ TEST(FormatTable, TheDialogsListNineteenOpenAndFifteenSaveTypesInOrder) {
                                             "Sky box, JPEG",
                                             "Sky box, PNG",
                                             "VRML Background, scene file",
-                                            "LivePicture, scene file"};
+                                            "LivePicture, scene file",
+                                            "Web page, cube faces"};
     const std::vector<std::string> openPatterns = {"*_FR.tga", "*ft.tga", "*ft.pcx;*ft.tga", "*_FR.png",
                                                    "*_FR.jpg", "*_FR.jpg", "*_FR.bmp", "*.jpg",
                                                    "*.bmp",    "*.jpg",    "*.bmp",    "*.bmp", "*.bmp",
                                                    "*.jpg",    "*.png",    "*_ft.jpg", "*_ft.png",
-                                                   "*.wrl",    "*.ivr"};
+                                                   "*.wrl",    "*.ivr",    "*.html"};
     const std::vector<std::string> savePatterns = {"*_FR.tga", "*ft.tga", "*ft.pcx;*ft.tga", "*.wrl",
                                                    "*.wrl",    "*.ivr",   "*.ivr",           "*.ivr",
                                                    "*.ivr",    "*.ivr",   "*.ivr",           "*.jpg",
-                                                   "*.png",    "*_ft.jpg", "*_ft.png"};
-    ASSERT_EQ(table.openCount(), 19);
-    ASSERT_EQ(table.saveCount(), 15);
-    ASSERT_EQ(open.size(), 38u);
-    ASSERT_EQ(save.size(), 30u);
+                                                   "*.png",    "*_ft.jpg", "*_ft.png",        "*.html"};
+    ASSERT_EQ(table.openCount(), 20);
+    ASSERT_EQ(table.saveCount(), 16);
+    ASSERT_EQ(open.size(), 40u);
+    ASSERT_EQ(save.size(), 32u);
     // The rows after the two read-only ones are linked across the gap they leave.
-    // The scene files open only, after every other row.
-    const int openToSave[19] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, -1, -1, 11, 12, 13, 14, -1, -1};
-    for (int i = 0; i < 19; ++i) {
+    // The scene files open only; the web page comes after them.
+    const int openToSave[20] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, -1, -1, 11, 12, 13, 14, -1, -1, 15};
+    for (int i = 0; i < 20; ++i) {
         EXPECT_EQ(open[2 * i], names[i]);
         EXPECT_EQ(open[2 * i + 1], openPatterns[i]);
         EXPECT_EQ(table.openRow(i).openToSave, openToSave[i]) << i;
     }
-    for (int i = 0; i < 15; ++i) {
-        const int openIndex = i < 11 ? i : i + 2;
+    for (int i = 0; i < 16; ++i) {
+        const int openIndex = i < 11 ? i : i < 15 ? i + 2 : i + 4;
         EXPECT_EQ(save[2 * i], names[openIndex]);
         EXPECT_EQ(save[2 * i + 1], savePatterns[i]);
         EXPECT_EQ(table.saveRow(i).saveToOpen, openIndex);

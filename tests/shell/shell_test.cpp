@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "image/pixel_memory.h"
 #include "panorama/document_questions.h"
@@ -345,6 +346,20 @@ TEST_F(ShellTest, SaveAsAsksAgainAfterAFailedWriteAndTheTitleTakesTheName) {
     // Save with a name writes without asking.
     shell.savePanorama(questions, false);
     EXPECT_EQ(questions.saveQuestions.size(), 2u);
+}
+
+TEST_F(ShellTest, AWebPageOpensWhereTheViewLookedWhenItWasSaved) {
+    start();
+    shell.setView(-90 * degToRad, 20 * degToRad);  // the title's h=90, v=20
+    constexpr int webPageRow = 15;                  // the format table's "Web page, cube faces" save row
+    questions.saveAnswers.push_back(FileChoice{dir.file("site/index.html"), webPageRow});
+    shell.savePanorama(questions, true);
+    const std::string page = [&] {
+        std::ifstream file(dir.file("site/index.html"));
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }();
+    EXPECT_NE(page.find("yaw: 90,"), std::string::npos) << page;
+    EXPECT_NE(page.find("pitch: 20,"), std::string::npos) << page;
 }
 
 TEST_F(ShellTest, TheExitSequenceRemovesTheTemporaryViewFileUnlessTheUserStays) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -22,6 +23,15 @@ inline bool allWhite(const BGRImage& image) {
         for (int x = 0; x < 3 * image.width; ++x)
             if (image.row(y)[x] != 0xFF) return false;
     return true;
+}
+
+// The mean difference of two pictures of one size, over every byte; 255 when the sizes differ.
+inline double meanDifference(const BGRImage& a, const BGRImage& b) {
+    if (a.size() != b.size()) return 255;
+    double sum = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < 3 * a.width; ++x) sum += std::abs(int{a.row(y)[x]} - int{b.row(y)[x]});
+    return sum / (3.0 * a.width * a.height);
 }
 
 inline bool samePixels(const BGRImage& a, const BGRImage& b) {

@@ -1,8 +1,8 @@
 #pragma once
 
 // The format table's rows by the layout they stand for. Open and save rows are counted
-// apart: the cylinders and the scene files are open-only, so the photos and sky boxes
-// have other numbers in the two lists.
+// apart: the cylinders and the scene files are open-only, so the photos, sky boxes and
+// the web page have other numbers in the two lists.
 namespace openRows {
 enum : int {
     studioTarga = 0,
@@ -24,6 +24,7 @@ enum : int {
     skyPng = 16,
     vrmlScene = 17,
     ivrScene = 18,
+    webPage = 19,
 };
 }  // namespace openRows
 
@@ -44,5 +45,6 @@ enum : int {
     photoPng = 12,
     skyJpeg = 13,
     skyPng = 14,
+    webPage = 15,
 };
 }  // namespace saveRows

@@ -26,13 +26,14 @@ struct Subcommand {
 
 const std::vector<Subcommand>& subcommands() {
     static const std::vector<Subcommand> table = {
-        {"convert", runConvert, {"from", "to", "vfov"},
-         "convert IN OUT [--from ROW] [--to ROW] [--vfov DEG]",
+        {"convert", runConvert, {"from", "to", "vfov", "heading", "pitch"},
+         "convert IN OUT [--from ROW] [--to ROW] [--vfov DEG] [--heading DEG --pitch DEG]",
          "Opens the panorama IN and writes it as OUT, with every file OUT's layout writes\n"
          "(faces, sphere, strip, scene file). --from/--to force a layout (index or name, see\n"
          "'formats': --from takes open indices, --to save indices); --vfov answers the vertical field of view of a cylindrical image.\n"
          "IN may be the .wrl or .ivr scene file of a panorama; an OUT ending in the --to layout's own\n"
-         "extension or face suffix is its base name (sky.tga --to \"QuakeII, Targa\" writes skyft.tga ...)."},
+         "extension or face suffix is its base name (sky.tga --to \"QuakeII, Targa\" writes skyft.tga ...).\n"
+         "--heading and --pitch are the direction a \"Web page, cube faces\" OUT opens at (default 0 0)."},
         {"render", runRender, {"heading", "pitch", "size", "fov", "from"},
          "render IN OUT.bmp --heading DEG --pitch DEG --size WxH [--fov HxV] [--from ROW]",
          "Writes the picture handed to a paint program: the view rendered with 2 x 2\n"

@@ -65,6 +65,8 @@ std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const Cli
     panorama->load(questions, row, path);
     // The faces left white do not stop the command: the panorama is still usable.
     reportUnreadFaces(panorama->unreadFaces);
+    // Named as the editor names it, so that a web page shows the panorama's own name.
+    panorama->nameAfter(path, row);
     return panorama;
 }
 
@@ -80,6 +82,7 @@ void writePanorama(PaintedSixImage& panorama, const std::string& path, const Cli
         row = best.row;
     }
     progress("Writing the panorama...");
+    panorama.pageView = {options.heading.value_or(0), options.pitch.value_or(0)};
     panorama.fileName = path;
     panorama.layout = row;
     panorama.write();
