@@ -34,7 +34,7 @@ protected:
 
 TEST_F(PaintWindow, PaintedViewIsSavedAsTheCommandLineAppliesIt) {
     // Save As offers "3DStudio, Targa"; the view file goes to a folder of this test.
-    presetSettings("\"LastType\"=dword:00000000\n\"PaintApp\"=\"" SCRIPTED_PAINT "\"\n");
+    presetSettings("LastType=0\nPaintApp=" SCRIPTED_PAINT "\n");
     const std::filesystem::path temporary = config_.path() / "tmp";
     std::filesystem::create_directories(temporary);
     ::setenv("TMP", temporary.c_str(), 1);
