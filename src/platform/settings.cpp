@@ -48,14 +48,15 @@ void resolveDefault(std::string& text, const std::string& defaultsFile) {
 }
 
 // The first file's value of that name that reads as type T; a missing, unreadable or
-// broken file holds nothing. resolve is set for a string found in the defaults.
-template <typename Read>
-auto findSetting(const char* name, bool report, bool userFirst, Read read, bool* fromDefaults = nullptr)
-    -> decltype(read(std::declval<const SettingsKeyFile&>())) {
-    decltype(read(std::declval<const SettingsKeyFile&>())) found;
+// broken file holds nothing. fromDefaults is set for a value found in the defaults.
+template <typename T>
+std::optional<T> findSetting(const char* name, bool report, bool userFirst,
+                             std::optional<T> (SettingsKeyFile::*read)(const char*) const,
+                             bool* fromDefaults = nullptr) {
+    std::optional<T> found;
     auto lookIn = [&](const std::string& path) {
         SettingsKeyFile file;
-        if (!path.empty() && file.load(path) == SettingsKeyFile::Load::ok) found = read(file);
+        if (!path.empty() && file.load(path) == SettingsKeyFile::Load::ok) found = (file.*read)(name);
         return found.has_value();
     };
     if (name != nullptr && validSettingName(name)) {
@@ -137,9 +138,8 @@ std::string defaultSettingsPath() {
 
 bool readStringSetting(const char* name, std::string& value, bool report, bool userFirst) {
     bool fromDefaults = false;
-    std::optional<std::string> found =
-        findSetting(name, report, userFirst, [&](const SettingsKeyFile& file) { return file.string(name); },
-                    &fromDefaults);
+    const std::optional<std::string> found =
+        findSetting(name, report, userFirst, &SettingsKeyFile::string, &fromDefaults);
     if (!found) return false;
     value = capped(*found);
     if (fromDefaults) resolveDefault(value, defaultSettingsPath());
@@ -147,16 +147,14 @@ bool readStringSetting(const char* name, std::string& value, bool report, bool u
 }
 
 bool readNumberSetting(const char* name, std::uint32_t& value, bool report, bool userFirst) {
-    const std::optional<std::uint32_t> found =
-        findSetting(name, report, userFirst, [&](const SettingsKeyFile& file) { return file.number(name); });
+    const std::optional<std::uint32_t> found = findSetting(name, report, userFirst, &SettingsKeyFile::number);
     if (!found) return false;
     value = *found;
     return true;
 }
 
 bool readBooleanSetting(const char* name, bool& value, bool report, bool userFirst) {
-    const std::optional<bool> found =
-        findSetting(name, report, userFirst, [&](const SettingsKeyFile& file) { return file.boolean(name); });
+    const std::optional<bool> found = findSetting(name, report, userFirst, &SettingsKeyFile::boolean);
     if (!found) return false;
     value = *found;
     return true;
