@@ -81,6 +81,10 @@ TEST_F(DesktopWindow, HelpDoesNotWaitForTheHandlerAndSaysWhereTheManualIsWhenItC
     ASSERT_FALSE(second.empty()) << readText(config_.file("bare.txt"));
     xdotool("windowfocus --sync " + second);
     xdotool("key alt+h");
+    // The menu is a window of the program's own name; a key pressed before it shows would
+    // reach the view instead.
+    ASSERT_TRUE(waitUntil(20s, [&] { return !xdotool("search --onlyvisible --name '^domecast$'").empty(); }))
+        << "no menu";
     xdotool("key m");
     EXPECT_TRUE(waitUntil(20s, [&] {
         const std::string text = readText(config_.file("bare.txt"));
