@@ -183,9 +183,9 @@ private:
 class Editor {
 public:
     Editor(const XServer& server, const std::string& file, bool snapshots) : server_(server) {
-        std::filesystem::create_directories(config_.path() / "Quorla");
+        std::filesystem::create_directories(config_.path() / "domecast");
         // The editor reads DefaultFile; naming a file that does not exist keeps it quiet.
-        std::ofstream(config_.file("Quorla/Domecast.reg")) << "\"DefaultFile\"=\"" << config_.file("none.bmp") << "\"\n";
+        std::ofstream(config_.file("domecast/domecast.conf")) << "[Domecast]\nDefaultFile=" << config_.file("none.bmp") << "\n";
         std::vector<std::string> arguments{"DOMECAST_MESSAGES=stderr"};
         if (snapshots) arguments.push_back("DOMECAST_TEST_SNAPSHOT=" + snapshotPath());
         arguments.push_back(file);

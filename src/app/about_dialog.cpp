@@ -10,12 +10,14 @@
 
 #include "app/open_document.h"
 #include "image/bgr_image.h"
-#include "platform/message.h"
 
 namespace {
 constexpr int versionTextId = 1063;
 constexpr int creditsTextId = 1064;
-constexpr int supportButtonId = 1065;
+constexpr int manualButtonId = 1065;
+constexpr int licenceTextId = 1066;
+// As the AppStream file declares it; the project has no web address of its own.
+constexpr char licenceText[] = "Proprietary software: all rights reserved.";
 constexpr double version = 1.10;
 
 // The logo from the program's resources, as a wx bitmap; invalid when there is none.
@@ -61,14 +63,11 @@ void showAboutBox(wxWindow* parent) {
     credits->Wrap(360);
     column->Add(credits, 0, wxALL, 10);
 
-    column->Add(new wxStaticText(&dialog, wxID_ANY, "Problems or comments? Contact:"), 0, wxLEFT | wxRIGHT, 10);
-    column->Add(new wxButton(&dialog, supportButtonId, supportAddress), 0, wxALL, 10);
+    column->Add(new wxStaticText(&dialog, licenceTextId, licenceText), 0, wxLEFT | wxRIGHT, 10);
+    column->Add(new wxButton(&dialog, manualButtonId, "User Manual"), 0, wxALL, 10);
     column->Add(new wxButton(&dialog, wxID_OK, "OK"), 0, wxALL | wxALIGN_RIGHT, 10);
     dialog.SetSizerAndFit(column);
     dialog.Bind(wxEVT_BUTTON, [&dialog](wxCommandEvent& event) { dialog.EndModal(event.GetId()); });
 
-    if (dialog.ShowModal() == supportButtonId)
-        openDocument(nullptr, std::string("mailto:") + supportAddress, [](const std::string&) {
-            showMessage(std::string("Could not open a mail program to write to ") + supportAddress);
-        });
+    if (dialog.ShowModal() == manualButtonId) openHelp();
 }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,8 +70,17 @@ bool DomecastApp::OnInit() {
 
     Shell& shell = window->shell();
     if (const char* refusal = shell.openLink(); refusal != nullptr) {
-        // Another editor runs: it is asked to open the file named (or to come to the
+        // Another editor runs: on another display it stays there and this start is
+        // refused; on this one it is asked to open the file named (or to come to the
         // front), and this start ends.
+        if (PaintLink::refusedAsRunning(refusal)) {
+            const std::optional<std::string> there = runningEditorDisplay();
+            if (const std::string here = currentDisplayName(); there && !here.empty() && !sameDisplay(*there, here)) {
+                showMessage(otherDisplayMessage(*there), MessageStyle::okError);
+                window->Destroy();
+                return fail(1);
+            }
+        }
         if (PaintLink::refusedAsRunning(refusal) &&
             sendHandOver(handOverMessage(files.empty() ? std::string() : files.front())) == HandOverSent::delivered) {
             handedOver = true;
@@ -123,11 +133,12 @@ const char* const usage =
     "\n"
     "Opens PANORAMA (any file the Open dialog lists, such as a face file sky_FR.tga or a\n"
     "spherical photo) in the editor window; without it, the \"DefaultFile\" setting.\n"
-    "While Domecast is running already, a second start asks it to open PANORAMA (after its\n"
-    "save prompt) or, without one, to come to the front, and ends.\n"
+    "While Domecast is running already on this display, a second start asks it to open\n"
+    "PANORAMA (after its save prompt) or, without one, to come to the front, and ends; one\n"
+    "running on another display is left alone and this start ends with status 1.\n"
     "NAME=value arguments are set in the environment, for example DOMECAST_MESSAGES=stderr.\n"
     "Exit status: 0 done; 1 the editor could not start, or the running one could not be\n"
-    "reached.\n";
+    "reached or runs on another display.\n";
 
 int main(int argc, char** argv) {
     // Questions about the program itself are answered without a window or a display.

@@ -35,9 +35,6 @@ constexpr int redrawTimerId = 2;
 // The redraw after a size change waits for the platform's shortest interval.
 constexpr int redrawDelayMs = 1;
 
-// The program's web page, opened by the logo button.
-constexpr char programAddress[] = "https://domecast.quorla.example/";
-
 // Message times for the panel: milliseconds of a clock that only goes forward.
 std::uint32_t messageTime() {
     using namespace std::chrono;
@@ -315,9 +312,8 @@ void GLView::showPopup(PanelMenu which, Point topDownPoint) {
 }
 
 void GLView::openProgramPage() {
-    openDocument("Domecast.html", programAddress, [](const std::string&) {
-        showMessage(std::string("Could not open Web browser to go to ") + programAddress);
-    });
+    // The program has no web page of its own: the logo opens the manual's page about it.
+    openManualPage("Domecast.html");
 }
 
 void GLView::onMouse(wxMouseEvent& event) {

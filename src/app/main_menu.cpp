@@ -47,7 +47,7 @@ wxMenuBar* createMainMenu() {
                         {cmdUp, "&Up\tCtrl+U"},
                         {cmdDown, "&Down\tCtrl+D"}}),
                 "&View");
-    bar->Append(menuOf({{cmdHelp, "Domecast &Help..."}, {cmdAbout, "&About Domecast..."}}), "&Help");
+    bar->Append(menuOf({{cmdHelp, "&Manual"}, {cmdAbout, "&About Domecast..."}}), "&Help");
     return bar;
 }
 

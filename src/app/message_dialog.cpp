@@ -9,14 +9,14 @@
 namespace {
 long dialogStyle(MessageStyle style) {
     switch (style) {
-    case MessageStyle::ok: return wxOK;
+    case MessageStyle::ok: return wxOK | wxICON_INFORMATION;
     case MessageStyle::okError: return wxOK | wxICON_ERROR;
-    case MessageStyle::okExclamation: return wxOK | wxICON_EXCLAMATION;
-    case MessageStyle::yesNoCancel: return wxYES_NO | wxCANCEL | wxICON_EXCLAMATION;
-    case MessageStyle::yesNo: return wxYES_NO;
-    case MessageStyle::okCancel: return wxOK | wxCANCEL;
+    case MessageStyle::okExclamation: return wxOK | wxICON_WARNING;
+    case MessageStyle::yesNoCancel: return wxYES_NO | wxCANCEL | wxICON_WARNING;
+    case MessageStyle::yesNo: return wxYES_NO | wxICON_QUESTION;
+    case MessageStyle::okCancel: return wxOK | wxCANCEL | wxICON_QUESTION;
     }
-    return wxOK;
+    return wxOK | wxICON_INFORMATION;
 }
 
 MessageAnswer answerOf(int result) {
@@ -32,7 +32,12 @@ MessageAnswer showDialog(const std::string& text, const std::string& caption, Me
     wxWindow* owner = wxGetActiveWindow();
     if (owner == nullptr && wxTheApp != nullptr) owner = wxTheApp->GetTopWindow();
     if (owner != nullptr && !owner->IsShown()) owner = nullptr;
-    wxMessageDialog dialog(owner, wxString::FromUTF8(text), wxString::FromUTF8(caption), dialogStyle(style));
+    // Every box is titled with the program's name; a caption of its own ("GL Error",
+    // "Save changes?") becomes the box's heading above the text.
+    const bool heading = !caption.empty() && caption != programCaption();
+    wxMessageDialog dialog(owner, wxString::FromUTF8(heading ? caption : text), wxString::FromUTF8(programCaption()),
+                           dialogStyle(style));
+    if (heading) dialog.SetExtendedMessage(wxString::FromUTF8(text));
     return answerOf(dialog.ShowModal());
 }
 }  // namespace

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/message.h"
-#include "platform/settings.h"
 #include "shell/desktop_open.h"
+#include "shell/manual_page.h"
 
 namespace {
 
@@ -94,28 +94,22 @@ void sweep() {
 
 }  // namespace
 
-void openDocument(const char* localName, const std::string& address,
-                  std::function<void(const std::string& reason)> onFailure) {
-    std::vector<std::string> addresses;
-    if (localName != nullptr) {
-        std::string folder;
-        if (readStringSetting("DocPath", folder, 1, 1) != 0) {
-            const std::string path = folder + "/" + localName;
-            struct stat info {};
-            if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-                addresses.push_back("file://" + path);
-        }
-    }
-    addresses.push_back(address);
+void openDocument(std::vector<std::string> addresses, std::function<void(const std::string& reason)> onFailure) {
     auto open = std::make_unique<PendingOpen>(std::move(onFailure));
     if (!open->start(std::move(addresses))) return;
     pending.push_back(std::move(open));
     sweep();
 }
 
-void openHelp() {
-    openDocument("index.html", manualAddress, [](const std::string& reason) {
-        // The system-error box's form: the text, a colon, and why.
-        showMessage("Could not open Domecast user manual.:\n" + reason);
-    });
+void openManualPage(const char* page) {
+    const std::string path = manualPage(page);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        showMessage(manualFailureMessage(path, {}), MessageStyle::okError);
+        return;
+    }
+    openDocument({"file://" + path},
+                 [path](const std::string& reason) { showMessage(manualFailureMessage(path, reason), MessageStyle::okError); });
 }
+
+void openHelp() { openManualPage("index.html"); }

@@ -1,16 +1,14 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <vector>
 
-// The user manual and the support address.
-inline constexpr char manualAddress[] = "https://domecast.quorla.example/manual/";
-inline constexpr char supportAddress[] = "support@quorla.example";
-
-// Opens DocPath/localName when that file exists and is not empty, else address (when
-// the first cannot be opened), in the desktop's browser or mail program. Returns at
-// once; the handler is watched on the event loop, and onFailure runs with the reason
-// when neither could be opened. localName may be null.
-void openDocument(const char* localName, const std::string& address,
-                  std::function<void(const std::string& reason)> onFailure);
-// The user manual, or the system-error box when it cannot be opened.
+// Opens the first of addresses that the desktop's handler opens (a file:// address, a web
+// or mail address). Returns at once; the handler is watched on the event loop, and
+// onFailure runs with the reason when none could be opened.
+void openDocument(std::vector<std::string> addresses, std::function<void(const std::string& reason)> onFailure);
+// A page of the installed user manual; when it cannot be shown, a message says where it
+// is (or that it is missing) and why.
+void openManualPage(const char* page);
+// The manual's contents page.
 void openHelp();

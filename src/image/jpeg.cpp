@@ -4,10 +4,12 @@
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <jpeglib.h>
 
+#include "image/library_message.h"
 #include "image/photo_metadata.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
@@ -19,25 +21,26 @@ namespace {
 constexpr JDIMENSION largestSide = 32767;
 
 // libjpeg's standard error manager plus what the hooks need to get back to the entry
-// point. libjpeg only sees the first member.
+// point, and libjpeg's messages for the program's own lines. libjpeg only sees the first
+// member.
 struct ErrorManager {
     jpeg_error_mgr standard;
     std::jmp_buf jump;
+    char error[JMSG_LENGTH_MAX];
+    char warning[JMSG_LENGTH_MAX];  // the stream's first
 };
 
+ErrorManager& managerOf(j_common_ptr info) { return *reinterpret_cast<ErrorManager*>(info->err); }
+
+// A warning (corrupt data libjpeg reads past) is kept, never printed by the library.
 void outputMessage(j_common_ptr info) noexcept {
-    char text[JMSG_LENGTH_MAX];
-    info->err->format_message(info, text);
-    // No C++ exception may cross libjpeg's frames.
-    try {
-        showMessage(text);
-    } catch (...) {
-    }
+    ErrorManager& errors = managerOf(info);
+    if (errors.warning[0] == 0) info->err->format_message(info, errors.warning);
 }
 
 [[noreturn]] void errorExit(j_common_ptr info) {
-    info->err->output_message(info);
-    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+    info->err->format_message(info, managerOf(info).error);
+    std::longjmp(managerOf(info).jump, 1);
 }
 
 void installErrorManager(ErrorManager& errors) {
@@ -73,7 +76,10 @@ enum class Outcome { done, failed };
 // frame has a destructor, so the jump skips no clean-up.
 Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData, const char*& refusal,
                PhotoMetadata* metadata) {
-    if (setjmp(d.errors.jump)) return Outcome::failed;
+    if (setjmp(d.errors.jump)) {
+        refusal = libraryReason(d.errors.error, refusal);
+        return Outcome::failed;
+    }
     jpeg_create_decompress(&d.info);
     jpeg_stdio_src(&d.info, file);
     if (metadata != nullptr) {
@@ -196,12 +202,18 @@ void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metad
     Outcome outcome;
     // A library error leaves this text: the decoder refused the stream.
     const char* refusal = "JPEG stream refused by the decoder";
+    std::string warning;
     {
         auto decompressor = std::make_unique<Decompressor>();
         outcome = decode(*decompressor, file.get(), sink, userData, refusal, metadata);
+        warning = decompressor->errors.warning;
     }
     file.close();  // a failed close of a file only read loses nothing
     if (outcome != Outcome::done) throw ioException{path, ioException::reading, refusal};
+    if (!warning.empty())
+        showMessage(std::string("Warning: the picture ") + path +
+                        " is damaged; what could be read is shown.\nReason: " + warning,
+                    MessageStyle::okExclamation);
 }
 
 void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels,
@@ -211,13 +223,15 @@ void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, 
     std::vector<std::uint8_t> scratch;
     if (size.width > 0 && bytesPerPixel == 3) scratch.resize(3 * static_cast<std::size_t>(size.width));
     Outcome outcome;
+    const char* refusal = "picture refused by the JPEG encoder";
     {
         auto compressor = std::make_unique<Compressor>();
         outcome = encode(*compressor, file.get(), size, stride, bytesPerPixel, pixels, scratch.data(), photo);
+        if (outcome != Outcome::done) refusal = libraryReason(compressor->errors.error, refusal);
     }
     // The close flushes the last bytes: its failure loses the end of the file.
     const bool closed = file.close();
-    if (outcome != Outcome::done) throw ioException{path, ioException::writing, "picture refused by the JPEG encoder"};
+    if (outcome != Outcome::done) throw ioException{path, ioException::writing, refusal};
     if (!closed) throw ioException{path, ioException::writing, "cannot close the file"};
 }
 

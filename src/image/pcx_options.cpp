@@ -8,7 +8,7 @@ PCXWriteOptions readPCXWriteOptions() {
     PCXWriteOptions options;
     readStringSetting(pcxColormapSetting, options.colormap, false, true);
     readNumberSetting(pcxDitherSetting, options.dither, false, true);
-    readNumberSetting(pcxResizeSetting, options.resize, false, true);
+    if (bool resize = true; readBooleanSetting(pcxResizeSetting, resize, false, true)) options.resize = resize ? 1 : 0;
     options.dither = std::min<std::uint32_t>(options.dither, pcxDitherHighest);
     return options;
 }

@@ -10,6 +10,6 @@ inline constexpr const char pcxResizeSetting[] = "PCXResize";
 // The dithering threshold's range.
 inline constexpr int pcxDitherLowest = 0, pcxDitherHighest = 255;
 
-// "PCXColormap" (empty), "PCXDither" (160) and "PCXResize" (1), user branch first, with
+// "PCXColormap" (empty), "PCXDither" (160) and "PCXResize" (true), user branch first, with
 // those defaults when absent; the threshold is kept within 0 ... 255.
 PCXWriteOptions readPCXWriteOptions();

@@ -2,68 +2,79 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include <png.h>
 
+#include "image/library_message.h"
 #include "image/photo_metadata.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
-#include "platform/message.h"
 #include "platform/stdio_file.h"
 
 namespace {
 
 constexpr png_uint_32 largestSide = 32767;
 
-// libpng's message, which may live in a buffer of its frame, as one of our static texts.
-const char* libraryDefect(png_const_charp message) {
-    const std::string_view text = message != nullptr ? message : "";
+// libpng's error and its first warning, copied out of its frames for the program's own
+// error line; libpng never prints them.
+struct LibraryMessages {
+    char error[256];
+    char warning[256];
+};
+
+void keep(char (&into)[256], png_const_charp message) {
+    std::snprintf(into, sizeof into, "%s", message != nullptr ? message : "");
+}
+
+// The defects a damaged file shows most, in the program's words; any other error in
+// libpng's own (warning in brackets after it, when one came first).
+const char* libraryDefect(const LibraryMessages& messages, const char* fallback) {
+    const std::string_view text = messages.error;
     if (text.find("CRC") != std::string_view::npos) return "chunk CRC mismatch";
     if (text.find("Not enough image data") != std::string_view::npos) return "image data shorter than the rows";
     if (text.find("Read Error") != std::string_view::npos || text.find("EOF") != std::string_view::npos)
         return "file ends inside a chunk";
-    return "PNG stream refused by the decoder";
+    if (messages.warning[0] == 0) return libraryReason(text, fallback);
+    return libraryReason(std::string(text) + " (" + messages.warning + ")", fallback);
 }
 
 [[noreturn]] void errorHook(png_structp png, png_const_charp message) {
-    if (auto* reason = static_cast<const char**>(png_get_error_ptr(png))) *reason = libraryDefect(message);
+    if (auto* messages = static_cast<LibraryMessages*>(png_get_error_ptr(png))) keep(messages->error, message);
     // Back to the entry point, which destroys the structures, closes the file and throws.
     png_longjmp(png, 1);
 }
 
-void warningHook(png_structp, png_const_charp text) noexcept {
-    // No C++ exception may cross libpng's frames.
-    try {
-        showMessage(text);
-    } catch (...) {
-    }
+void warningHook(png_structp png, png_const_charp message) noexcept {
+    if (auto* messages = static_cast<LibraryMessages*>(png_get_error_ptr(png)); messages && !messages->warning[0])
+        keep(messages->warning, message);
 }
 
 struct Reader {
-    // A library error leaves its defect in libraryReason.
-    Reader() : png(png_create_read_struct(PNG_LIBPNG_VER_STRING, &libraryReason, errorHook, warningHook)) {
+    Reader() : png(png_create_read_struct(PNG_LIBPNG_VER_STRING, &messages, errorHook, warningHook)) {
         if (png) info = png_create_info_struct(png);
     }
     ~Reader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
 
-    const char* libraryReason = "PNG stream refused by the decoder";
+    LibraryMessages messages{};
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::vector<png_bytep> rows;
 };
 
 struct Writer {
-    Writer() : png(png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, errorHook, warningHook)) {
+    Writer() : png(png_create_write_struct(PNG_LIBPNG_VER_STRING, &messages, errorHook, warningHook)) {
         if (png) info = png_create_info_struct(png);
     }
     ~Writer() { png_destroy_write_struct(&png, info ? &info : nullptr); }
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
 
+    LibraryMessages messages{};
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::vector<png_bytep> rows;
@@ -203,7 +214,8 @@ void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metad
         Reader reader;
         if (!reader.png || !reader.info) throw ioException{path, ioException::opening, "cannot start the PNG decoder"};
         outcome = decode(reader, file.get(), sink, userData, refusal, metadata);
-        if (outcome == Outcome::libraryError) refusal = reader.libraryReason;
+        if (outcome == Outcome::libraryError)
+            refusal = libraryDefect(reader.messages, "PNG stream refused by the decoder");
         if (outcome == Outcome::done && metadata != nullptr) collectMetadata(reader, *metadata);
     }
     const bool closed = file.close();
@@ -220,6 +232,7 @@ void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, 
     StdioFile file = createStreamForWriting(path);
     if (!file) throw ioException{path, ioException::opening, "cannot create the file"};
     Outcome outcome;
+    const char* refusal = "picture refused by the PNG encoder";
     {
         Writer writer;
         if (!writer.png || !writer.info) throw ioException{path, ioException::opening, "cannot start the PNG encoder"};
@@ -242,13 +255,14 @@ void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, 
             }
         }
         outcome = encode(writer, file.get(), size, stride, bytesPerPixel, pixels, metadata, kept);
+        if (outcome != Outcome::done) refusal = libraryDefect(writer.messages, refusal);
     }
     // libpng reports a failed write (a full disk) as its own error: the stream tells which.
     const bool writeFailed = std::ferror(file.get()) != 0;
     // The close flushes the last bytes: its failure loses the end of the file.
     const bool closed = file.close();
     if (writeFailed) throw ioException{path, ioException::writing, "write failed"};
-    if (outcome != Outcome::done) throw ioException{path, ioException::opening, "picture refused by the PNG encoder"};
+    if (outcome != Outcome::done) throw ioException{path, ioException::opening, refusal};
     if (!closed) throw ioException{path, ioException::writing, "cannot close the file"};
 }
 

@@ -14,17 +14,17 @@
 
 namespace {
 const char* const alreadyRunning =
-    "Domecast is already running.\n\nOnly one copy of Domecast may be running at any "
-    "time.\n\nIf you can't find the other copy of Domecast,\ntry the 'Launch Domecast' "
-    "plugin command in your paint program,\nor try exiting your paint program.";
+    "Domecast is already running.\n\nOnly one copy of Domecast may run at a time for each "
+    "user.\n\nIf you can't find its window, look on your other workspaces;\nif it does not "
+    "answer, end it with \"pkill -x domecast\"\nand start Domecast again.";
 const char* const cannotCreate =
     "Domecast couldn't create or open shared memory.\n\nTry closing some other applications "
     "and restarting\nboth Domecast and your paint program.";
 const char* const appVersionMismatch =
     "Domecast plugin version mismatch.\n\nTry removing, then re-installing Domecast.";
 const char* const notRunning =
-    "Domecast is not running; command cancelled.\n\nYou must start Domecast.exe BEFORE "
-    "invoking this\nplugin command.";
+    "Domecast is not running; command cancelled.\n\nStart Domecast before choosing "
+    "this\nplug-in command.";
 const char* const pluginVersionMismatch =
     "Domecast plugin version mismatch.\nTry removing, then re-installing Domecast.";
 

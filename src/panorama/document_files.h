@@ -8,7 +8,7 @@
 bool canOpenForReading(const std::string& path);
 // A heap copy of text for a panorama's title.
 std::unique_ptr<char[]> makeTitle(std::string_view text);
-// A folder setting, empty when absent ("registry missing" message when report is set).
+// A folder setting, empty when absent ("setting missing" message when report is set).
 std::string readFolderSetting(const char* name, bool report);
 // "LastType", -1 when absent.
 int readLastType();

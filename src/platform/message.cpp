@@ -1,7 +1,5 @@
 #include "platform/message.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <utility>
 
@@ -34,11 +32,4 @@ MessageHandler setMessageHandler(MessageHandler handler) {
     return std::exchange(handlerSlot(), std::move(handler));
 }
 
-std::string programCaption() {
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return "Domecast";
-    std::string caption(path, static_cast<std::size_t>(n));
-    if (caption.size() > 128) caption.resize(128);
-    return caption;
-}
+std::string programCaption() { return "Domecast"; }

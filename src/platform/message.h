@@ -18,7 +18,7 @@ enum class MessageAnswer { ok, yes, no, cancel };
 // text goes to stderr (the command-line programs) and the answer is ok/yes.
 MessageAnswer showMessage(const std::string& text, const std::string& caption,
                           MessageStyle style = MessageStyle::ok);
-// The same, captioned with the program's own path.
+// The same, captioned with the program's name.
 MessageAnswer showMessage(const std::string& text, MessageStyle style = MessageStyle::ok);
 
 using MessageHandler =
@@ -28,5 +28,5 @@ using MessageHandler =
 // previous one. An empty handler restores the stderr default.
 MessageHandler setMessageHandler(MessageHandler handler);
 
-// The program's own path as the default caption: /proc/self/exe cut to 128 characters.
+// The default caption, the program's name: "Domecast".
 std::string programCaption();

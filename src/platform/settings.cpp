@@ -1,6 +1,7 @@
 #include "platform/settings.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -10,16 +11,15 @@
 #include "platform/file_contents.h"
 #include "platform/known_folders.h"
 #include "platform/message.h"
-#include "platform/settings_line.h"
+#include "platform/old_settings.h"
+#include "platform/settings_keyfile.h"
 
 namespace {
 
-constexpr const char* settingsFile = "Quorla/Domecast.reg";
-// Far beyond any real settings file; a larger one is not read into memory.
-constexpr std::size_t settingsFileLimit = 1 << 20;
+constexpr const char* settingsFile = "domecast/domecast.conf";
 
-// The registry's 260-byte buffer: at most 259 bytes, cut before the first NUL, and never
-// inside a UTF-8 sequence.
+// At most 259 bytes, as the settings have always held: cut before the first NUL, and
+// never inside a UTF-8 sequence.
 std::string capped(std::string_view text) {
     text = text.substr(0, text.find('\0'));
     std::size_t size = text.size();
@@ -30,105 +30,74 @@ std::string capped(std::string_view text) {
     return std::string(text.substr(0, size));
 }
 
-std::vector<std::string_view> splitLines(std::string_view contents) {
-    std::vector<std::string_view> lines;
-    while (!contents.empty()) {
-        const std::size_t end = contents.find('\n');
-        lines.push_back(contents.substr(0, end));
-        if (end == std::string_view::npos) break;
-        contents.remove_prefix(end + 1);
-    }
-    return lines;
-}
-
-// The value of that name and type in one branch file; a missing or unreadable file is
-// an empty branch. The last line naming the value wins, as when the file is imported.
-std::optional<SettingLine> findInFile(const std::string& path, std::string_view name, SettingLine::Type type) {
-    std::string contents;
-    if (path.empty() || readFileContents(path, settingsFileLimit, contents) != FileRead::ok) return std::nullopt;
-    std::optional<SettingLine> found;
-    for (std::string_view text : splitLines(contents)) {
-        std::optional<SettingLine> line = parseSettingLine(text);
-        if (line && sameSettingName(line->name, name)) found = std::move(line);
-    }
-    if (found && found->type != type) return std::nullopt;
-    return found;
+// The user's file, after taking over the values of an older settings file when there is
+// no keyfile yet.
+std::string userFile() {
+    std::string path = userSettingsPath();
+    if (!path.empty()) takeOverOldSettings(path);
+    return path;
 }
 
 // A relative path in the defaults file, made absolute against that file's folder.
-void resolveDefault(SettingLine& line, const std::string& defaultsFile) {
-    if (line.type != SettingLine::Type::string) return;
-    const std::string_view text = std::string_view(line.text).substr(0, line.text.find('\0'));
-    if (text.empty() || text.front() == '/' || text.find('/') == std::string_view::npos) return;
+void resolveDefault(std::string& text, const std::string& defaultsFile) {
+    if (text.empty() || text.front() == '/' || text.find('/') == std::string::npos) return;
     const std::filesystem::path folder = std::filesystem::path(defaultsFile).parent_path();
-    line.text = (folder / std::filesystem::path(text)).lexically_normal().string();
+    text = (folder / std::filesystem::path(text)).lexically_normal().string();
     // "folder/." normalises to a trailing separator; the folder is meant.
-    if (line.text.size() > 1 && line.text.back() == '/') line.text.pop_back();
+    if (text.size() > 1 && text.back() == '/') text.pop_back();
 }
 
-std::optional<SettingLine> findSetting(const char* name, SettingLine::Type type, bool report, bool userFirst) {
-    std::optional<SettingLine> found;
-    if (name != nullptr) {
-        if (userFirst) found = findInFile(userSettingsPath(), name, type);
+// The first file's value of that name that reads as type T; a missing, unreadable or
+// broken file holds nothing. fromDefaults is set for a value found in the defaults.
+template <typename T>
+std::optional<T> findSetting(const char* name, bool report, bool userFirst,
+                             std::optional<T> (SettingsKeyFile::*read)(const char*) const,
+                             bool* fromDefaults = nullptr) {
+    std::optional<T> found;
+    auto lookIn = [&](const std::string& path) {
+        SettingsKeyFile file;
+        if (!path.empty() && file.load(path) == SettingsKeyFile::Load::ok) found = (file.*read)(name);
+        return found.has_value();
+    };
+    if (name != nullptr && validSettingName(name)) {
+        bool done = userFirst && lookIn(userFile());
         for (const std::string& path : machineSettingsPaths()) {
-            if (found) break;
-            found = findInFile(path, name, type);
+            if (done) break;
+            done = lookIn(path);
         }
-        if (!found) {
-            const std::string defaults = defaultSettingsPath();
-            found = findInFile(defaults, name, type);
-            if (found) resolveDefault(*found, defaults);
-        }
+        if (!done && lookIn(defaultSettingsPath()) && fromDefaults != nullptr) *fromDefaults = true;
     }
     if (!found && report)
-        showMessage("Error: Domecast registry information missing;\nremove and then reinstall Domecast.",
-                    MessageStyle::ok);
+        showMessage("Error: the Domecast setting \"" + std::string(name != nullptr ? name : "") +
+                        "\" is missing;\nremove and then reinstall Domecast.",
+                    MessageStyle::okError);
     return found;
 }
 
-bool storable(std::string_view text) {
-    // One value a line: a line break inside a value would forge other lines.
-    return text.find_first_of("\r\n") == std::string_view::npos;
-}
-
-// Rewrites the user file with the value's line replaced by replacement, or removed when
-// replacement is empty; every other line stays as it was.
-void updateUserFile(std::string_view name, const std::string& replacement) {
-    std::string path = userSettingsPath();
+// Loads the user's file, applies change to it and writes it back when change says the
+// text of the value changed. A file that exists but cannot be read or parsed is not
+// replaced: the user's own lines would be lost.
+template <typename Change>
+void updateUserFile(Change change) {
+    std::string path = userFile();
     if (path.empty()) return;
     // A settings file that is a link (to a dotfiles folder, say) is updated where it lives.
     if (char* target = ::realpath(path.c_str(), nullptr)) {
         path = target;
         std::free(target);
     }
-
-    std::string contents;
-    const FileRead read = readFileContents(path, settingsFileLimit, contents);
-    // A file that exists but cannot be read is left alone rather than replaced.
-    if (read == FileRead::failed) return;
-
-    std::string out;
-    bool placed = replacement.empty();
-    bool changed = false;
-    for (std::string_view text : splitLines(contents)) {
-        std::optional<SettingLine> line = parseSettingLine(text);
-        if (line && sameSettingName(line->name, name)) {
-            changed = true;
-            if (!placed) out += replacement + "\n";
-            placed = true;
-            continue;
-        }
-        out.append(text);
-        out.push_back('\n');
+    SettingsKeyFile file;
+    const SettingsKeyFile::Load load = file.load(path);
+    if (load == SettingsKeyFile::Load::failed) {
+        std::fprintf(stderr, "Domecast: the settings file %s is left as it is: %s\n", path.c_str(),
+                     file.reason().c_str());
+        return;
     }
-    if (!placed) {
-        out += replacement + "\n";
-        changed = true;
-    }
-    if (!changed) return;
-
+    if (!change(file)) return;
+    if (load == SettingsKeyFile::Load::missing) file.setHeader(settingsFileHeader);
     makeFolders(path.substr(0, path.rfind('/')));
-    replaceFileContents(path, out);
+    if (!replaceFileContents(path, file.text()))
+        std::fprintf(stderr, "Domecast: the settings file %s could not be written\n", path.c_str());
 }
 
 }  // namespace
@@ -164,36 +133,50 @@ std::string defaultSettingsPath() {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error || !program.is_absolute()) return {};
-    return (program.parent_path().parent_path() / "share/domecast/Domecast.reg").string();
+    return (program.parent_path().parent_path() / "share/domecast/domecast.conf").string();
 }
 
 bool readStringSetting(const char* name, std::string& value, bool report, bool userFirst) {
-    std::optional<SettingLine> found = findSetting(name, SettingLine::Type::string, report, userFirst);
+    bool fromDefaults = false;
+    const std::optional<std::string> found =
+        findSetting(name, report, userFirst, &SettingsKeyFile::string, &fromDefaults);
     if (!found) return false;
-    value = capped(found->text);
+    value = capped(*found);
+    if (fromDefaults) resolveDefault(value, defaultSettingsPath());
     return true;
 }
 
 bool readNumberSetting(const char* name, std::uint32_t& value, bool report, bool userFirst) {
-    std::optional<SettingLine> found = findSetting(name, SettingLine::Type::number, report, userFirst);
+    const std::optional<std::uint32_t> found = findSetting(name, report, userFirst, &SettingsKeyFile::number);
     if (!found) return false;
-    value = found->number;
+    value = *found;
+    return true;
+}
+
+bool readBooleanSetting(const char* name, bool& value, bool report, bool userFirst) {
+    const std::optional<bool> found = findSetting(name, report, userFirst, &SettingsKeyFile::boolean);
+    if (!found) return false;
+    value = *found;
     return true;
 }
 
 void writeStringSetting(const char* name, const std::string& value) {
-    if (name == nullptr || *name == 0 || !storable(name)) return;
+    if (name == nullptr || !validSettingName(name)) return;
     const std::string text = capped(value);
-    if (!storable(text)) return;
-    updateUserFile(name, formatStringSetting(name, text));
+    updateUserFile([&](SettingsKeyFile& file) { return file.setString(name, text); });
 }
 
 void writeNumberSetting(const char* name, std::uint32_t value) {
-    if (name == nullptr || *name == 0 || !storable(name)) return;
-    updateUserFile(name, formatNumberSetting(name, value));
+    if (name == nullptr || !validSettingName(name)) return;
+    updateUserFile([&](SettingsKeyFile& file) { return file.setNumber(name, value); });
+}
+
+void writeBooleanSetting(const char* name, bool value) {
+    if (name == nullptr || !validSettingName(name)) return;
+    updateUserFile([&](SettingsKeyFile& file) { return file.setBoolean(name, value); });
 }
 
 void deleteUserSetting(const char* name) {
-    if (name == nullptr || *name == 0) return;
-    updateUserFile(name, std::string());
+    if (name == nullptr || !validSettingName(name)) return;
+    updateUserFile([&](SettingsKeyFile& file) { return file.remove(name); });
 }

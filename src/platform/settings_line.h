@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-// One value line of a settings file in the registry-export style:
+// One value line of an older settings file, in the registry-export style:
 //   "PaintApp"="/usr/bin/gimp"          a string (backslash and quote escaped)
 //   "shiftAmount"=dword:0000002d        a 32-bit number
 // A line naming a value of any other type ("x"=hex:..., "x"=-) parses with type other.
@@ -24,5 +24,5 @@ std::optional<SettingLine> parseSettingLine(std::string_view line);
 std::string formatStringSetting(std::string_view name, std::string_view text);
 std::string formatNumberSetting(std::string_view name, std::uint32_t number);
 
-// Value names compare as the registry compares them: ASCII letters without case.
+// Value names in those files compare without case of ASCII letters.
 bool sameSettingName(std::string_view a, std::string_view b);

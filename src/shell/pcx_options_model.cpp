@@ -61,7 +61,7 @@ void PCXOptionsModel::ditherTextEdited(const std::string& text) {
 
 void PCXOptionsModel::ok() const {
     writeNumberSetting(pcxDitherSetting, static_cast<std::uint32_t>(slider_));
-    writeNumberSetting(pcxResizeSetting, resize_ ? 1 : 0);
+    writeBooleanSetting(pcxResizeSetting, resize_);
 }
 
 void PCXOptionsModel::setDither(int value) {

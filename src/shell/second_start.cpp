@@ -1,12 +1,15 @@
 #include "shell/second_start.h"
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
 #include "link/link_names.h"
+#include "platform/file_contents.h"
 
 namespace {
 constexpr std::string_view openVerb = "OPEN ";
@@ -45,7 +48,64 @@ HandOverSent sendHandOver(const std::string& message) {
     return sent == static_cast<ssize_t>(message.size()) ? HandOverSent::delivered : HandOverSent::unreachable;
 }
 
-bool HandOverSocket::bind() { return socket_.bind(LinkNames::current().editor) == LocalSocket::BindResult::bound; }
+std::string currentDisplayName() {
+    const char* backend = std::getenv("GDK_BACKEND");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland != nullptr && *wayland != 0 && (backend == nullptr || !std::string_view(backend).starts_with("x11")))
+        return wayland;
+    const char* x = std::getenv("DISPLAY");
+    return x != nullptr ? x : "";
+}
+
+namespace {
+// An X display name without its screen and with a local host left out: "unix:1.0" is
+// ":1". Other names (Wayland sockets) stay as they are.
+std::string_view displayOnly(std::string_view name) {
+    const std::size_t colon = name.rfind(':');
+    if (colon == std::string_view::npos) return name;
+    std::string_view host = name.substr(0, colon), number = name.substr(colon + 1);
+    number = number.substr(0, number.find('.'));
+    if (host == "unix") host = {};
+    return name.substr(host.empty() ? colon : 0, (host.empty() ? 1 : colon + 1) + number.size());
+}
+
+// The record beside the editor's socket.
+std::string displayRecordPath() {
+    const std::string socket = localSocketPath(LinkNames::current().editor);
+    return socket.empty() ? socket : socket + ".display";
+}
+}  // namespace
+
+bool sameDisplay(std::string_view a, std::string_view b) { return displayOnly(a) == displayOnly(b); }
+
+std::optional<std::string> runningEditorDisplay() {
+    const std::string path = displayRecordPath();
+    std::string text;
+    // A display name is short; anything longer is not a record of ours.
+    if (path.empty() || readFileContents(path, 256, text) != FileRead::ok) return std::nullopt;
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    if (text.empty() || text.find_first_of("\n\0", 0, 2) != std::string::npos) return std::nullopt;
+    return text;
+}
+
+std::string otherDisplayMessage(const std::string& display) {
+    return "Domecast is already running on display " + display +
+           ".\n\nOnly one copy of Domecast may run for each user, as the paint program's link is shared. "
+           "Close it there before starting Domecast here.";
+}
+
+HandOverSocket::~HandOverSocket() {
+    if (!displayRecord_.empty()) ::unlink(displayRecord_.c_str());
+}
+
+bool HandOverSocket::bind(const std::string& display) {
+    if (socket_.bind(LinkNames::current().editor) != LocalSocket::BindResult::bound) return false;
+    if (!display.empty() && display.find('\n') == std::string::npos) {
+        const std::string path = displayRecordPath();
+        if (!path.empty() && replaceFileContents(path, display + "\n")) displayRecord_ = path;
+    }
+    return true;
+}
 
 std::optional<HandOver> HandOverSocket::receive() const {
     if (!socket_) return std::nullopt;

@@ -34,11 +34,33 @@ enum class HandOverSent { delivered, unreachable, unsendable };
 // binds it, or it cannot take the datagram now; unsendable: the message is empty.
 HandOverSent sendHandOver(const std::string& message);
 
-// The running editor's end: its socket, bound for the editor's lifetime.
+// The display this process shows its windows on: $WAYLAND_DISPLAY where the toolkit
+// takes Wayland (GDK_BACKEND not "x11"), else $DISPLAY; empty when neither is set.
+std::string currentDisplayName();
+
+// Whether two display names name the same display: ":1", ":1.0" and "unix:1" do.
+bool sameDisplay(std::string_view a, std::string_view b);
+
+// The display the running editor recorded beside its socket; nothing when it recorded
+// none (or the record cannot be read).
+std::optional<std::string> runningEditorDisplay();
+
+// Said by a second start on another display than the running editor's: the paint link
+// is one per user, so this start cannot run beside it.
+std::string otherDisplayMessage(const std::string& display);
+
+// The running editor's end: its socket, bound for the editor's lifetime, and the record
+// of its display beside it.
 class HandOverSocket {
 public:
-    // False when the socket could not be bound (the editor then runs without it).
-    bool bind();
+    HandOverSocket() = default;
+    ~HandOverSocket();
+    HandOverSocket(const HandOverSocket&) = delete;
+    HandOverSocket& operator=(const HandOverSocket&) = delete;
+
+    // False when the socket could not be bound (the editor then runs without it). Records
+    // display (when not empty) for second starts to compare with theirs.
+    bool bind(const std::string& display = currentDisplayName());
     // Readable while a datagram is queued; -1 when not bound.
     int descriptor() const { return socket_.descriptor(); }
     // The next queued request that parses, or nothing once the queue is empty; a datagram
@@ -47,4 +69,5 @@ public:
 
 private:
     LocalSocket socket_;
+    std::string displayRecord_;
 };

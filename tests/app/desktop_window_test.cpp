@@ -39,11 +39,11 @@ int zombieChildren(pid_t pid) {
 
 }  // namespace
 
-TEST_F(DesktopWindow, HelpDoesNotWaitForTheHandlerAndSaysWhenTheManualCouldNotBeOpened) {
-    // The manual's local copy, and a handler that fails on every address once let go.
-    TempDir docs, bin;
+TEST_F(DesktopWindow, HelpDoesNotWaitForTheHandlerAndSaysWhereTheManualIsWhenItCannotBeOpened) {
+    // The manual's local copy, and a handler that fails once let go.
+    TempDir docs, bin, empty;
     std::ofstream(docs.file("index.html")) << "<html>manual</html>\n";
-    presetSettings("\"DocPath\"=\"" + docs.path().string() + "\"\n");
+    presetSettings("DocPath=" + docs.path().string() + "\n");
     const std::string log = bin.file("log"), go = bin.file("go");
     std::ofstream(bin.file("xdg-open")) << "#!/bin/sh\necho \"$1\" >> '" << log << "'\nwhile [ ! -e '" << go
                                         << "' ]; do sleep 0.05; done\nexit 3\n";
@@ -63,13 +63,52 @@ TEST_F(DesktopWindow, HelpDoesNotWaitForTheHandlerAndSaysWhenTheManualCouldNotBe
     EXPECT_NE(waitForTitle(window, "[h=90\u00b0").find("[h=90\u00b0"), std::string::npos);
     EXPECT_EQ(readText(config_.file("editor.txt")).find("Could not open"), std::string::npos);
 
-    // The local copy failed, then the web address: one message, and both handlers reaped.
+    // The handler failed: one message naming the manual's file, no web address tried.
     std::ofstream(go) << "";
-    EXPECT_TRUE(waitUntil(20s, [&] {
-        return readText(config_.file("editor.txt")).find("Could not open Domecast user manual.") != std::string::npos;
-    })) << readText(config_.file("editor.txt"));
-    EXPECT_EQ(readText(log), local + "https://domecast.quorla.example/manual/\n");
+    const std::string said = "Could not open the Domecast manual (xdg-open ended with exit status 3).\n\n"
+                             "The manual is\n" + docs.file("index.html") + "\n";
+    EXPECT_TRUE(waitUntil(20s, [&] { return readText(config_.file("editor.txt")).find(said) != std::string::npos; }))
+        << readText(config_.file("editor.txt"));
+    EXPECT_EQ(readText(log), local);
     EXPECT_TRUE(waitUntil(5s, [&] { return zombieChildren(editor->pid()) == 0; }));
+
+    editor->signal(SIGTERM);
+    EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0)) << readText(config_.file("editor.txt"));
+
+    // With no opener on PATH at all, Help > Manual says where the manual is.
+    auto bare = start("bare.txt", std::vector<std::string>{"PATH=" + empty.path().string()});
+    const std::string second = findWindow();
+    ASSERT_FALSE(second.empty()) << readText(config_.file("bare.txt"));
+    xdotool("windowfocus --sync " + second);
+    xdotool("key alt+h");
+    // The menu is a window of the program's own name; a key pressed before it shows would
+    // reach the view instead.
+    ASSERT_TRUE(waitUntil(20s, [&] { return !xdotool("search --onlyvisible --name '^domecast$'").empty(); }))
+        << "no menu";
+    xdotool("key m");
+    EXPECT_TRUE(waitUntil(20s, [&] {
+        const std::string text = readText(config_.file("bare.txt"));
+        return text.find("Could not open the Domecast manual (xdg-open: No such file or directory).\n\nThe manual is\n" +
+                         docs.file("index.html") + "\n") != std::string::npos;
+    })) << readText(config_.file("bare.txt"));
+    bare->signal(SIGTERM);
+    EXPECT_EQ(bare->waitFor(20s), std::optional<int>(0)) << readText(config_.file("bare.txt"));
+}
+
+TEST_F(DesktopWindow, AMessageBoxIsTitledWithTheProgramsName) {
+    // Help with the manual's folder gone: a message box, shown as a dialog this time.
+    TempDir docs;
+    presetSettings("DocPath=" + docs.file("gone") + "\n");
+    auto editor = start("editor.txt", std::vector<std::string>{"DOMECAST_MESSAGES=dialog"});
+    const std::string window = findWindow();
+    ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
+    xdotool("windowfocus --sync " + window);
+    xdotool("key F1");
+    const std::string box = focusDialog("Domecast");
+    ASSERT_FALSE(box.empty()) << readText(config_.file("editor.txt"));
+    EXPECT_NE(box, window);
+    xdotool("key Return");
+    EXPECT_TRUE(gone(box, 10s));
 
     editor->signal(SIGTERM);
     EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0)) << readText(config_.file("editor.txt"));
@@ -86,7 +125,7 @@ TEST_F(DesktopWindow, TheFieldOfViewPromptTakesTheTypedNumberAndReturn) {
                 cylinder.row(y)[3 * x + c] = static_cast<std::uint8_t>(c == 0 ? x : c == 1 ? 2 * y : (x ^ y) + 40);
     const std::string picture = folder.file("cyl.bmp");
     SaveBMP(picture.c_str(), cylinder.size(), cylinder.stride, 3, cylinder.pixels);
-    presetSettings("\"LastType\"=dword:0000000b\n\"LastFolder\"=\"" + folder.path().string() + "\"\n");
+    presetSettings("LastType=11\nLastFolder=" + folder.path().string() + "\n");
 
     auto editor = start("editor.txt");
     const std::string window = findWindow();

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <string>
@@ -98,7 +99,7 @@ TEST_F(FirstStart, AnInstallationIsCompleteValidAndFindsItsOwnDefaults) {
         << "cmake --install failed";
 
     for (const char* file : {"bin/domecast", "bin/domecast-cli", "bin/domecast-peer", "bin/domecast-debugview",
-                             "share/domecast/Domecast.reg", "share/domecast/sample/sample.wrl",
+                             "share/domecast/domecast.conf", "share/domecast/sample/sample.wrl",
                              "share/domecast/templates/sample.wrl", "share/icons/hicolor/16x16/apps/domecast.png",
                              "share/icons/hicolor/256x256/apps/domecast.png",
                              "share/icons/hicolor/scalable/apps/domecast.svg"})
@@ -110,10 +111,30 @@ TEST_F(FirstStart, AnInstallationIsCompleteValidAndFindsItsOwnDefaults) {
     EXPECT_TRUE(runCommand("appstreamcli validate --no-net '" + metainfo + "' >/dev/null && echo valid", 60))
         << runCommand("appstreamcli validate --no-net '" + metainfo + "' 2>&1; true", 60).value_or("");
 
+    // The scene type the desktop entry lists is defined by the installed package; a .ivr
+    // is known by it once the database is built, and Domecast names itself the default
+    // handler of no type (no mimeapps.list or defaults.list of its own).
+    const std::string mimeRoot = destination.file("data");
+    std::filesystem::create_directories(mimeRoot + "/mime/packages");
+    std::filesystem::copy_file(root + "/share/mime/packages/domecast.xml", mimeRoot + "/mime/packages/domecast.xml");
+    EXPECT_TRUE(runCommand("update-mime-database '" + mimeRoot + "/mime' 2>&1 && echo built", 60))
+        << runCommand("update-mime-database '" + mimeRoot + "/mime' 2>&1; true", 60).value_or("");
+    const std::string scene = destination.file("pano.ivr");
+    std::ofstream(scene) << "#VRML V2.0 utf8\n";
+    EXPECT_EQ(runCommand("env XDG_DATA_HOME='" + destination.file("none") + "' XDG_DATA_DIRS='" + mimeRoot +
+                         ":/usr/share' XDG_CURRENT_DESKTOP=GNOME xdg-mime query filetype '" + scene + "'", 60),
+              std::optional<std::string>("model/x-livepicture-ivr"));
+    const std::string entry = readText(root + "/share/applications/domecast.desktop");
+    EXPECT_NE(entry.find("\nMimeType=model/x-livepicture-ivr;model/vrml;"), std::string::npos) << entry;
+    for (const auto& file : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string name = file.path().filename().string();
+        EXPECT_TRUE(name != "mimeapps.list" && name != "defaults.list") << file.path();
+    }
+
     // The values the installed program reads, resolved as it resolves them.
     {
         SettingsEnvironment fresh(emptyHome_.path().string(), emptyDirs_.path().string(),
-                                    root + "/share/domecast/Domecast.reg");
+                                    root + "/share/domecast/domecast.conf");
         std::string docPath, templatePath, domecastPath, pluginPath, paintApp;
         ASSERT_TRUE(readStringSetting("DocPath", docPath, false, true));
         for (const char* page : {"index.html", "Domecast.html"})

@@ -72,7 +72,7 @@ protected:
 
 TEST_F(LinkViewWindow, AViewRequestBringsWhatTheTitleSays) {
     writeFaces(faces_);
-    presetSettings("\"PaintApp\"=\"" SCRIPTED_PAINT "\"\n");
+    presetSettings("PaintApp=" SCRIPTED_PAINT "\n");
     ::setenv("SCRIPTED_PAINT", "handoff", 1);
     ::setenv("TMP", config_.path().c_str(), 1);
     auto editor = start("editor.txt");

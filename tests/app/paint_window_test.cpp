@@ -47,7 +47,7 @@ TEST_F(PaintWindow, PaintedViewIsSavedAsTheCommandLineAppliesIt) {
         {"truncated", false},
     };
     // Save As offers "3DStudio, Targa"; the view file goes to a folder of this test.
-    presetSettings("\"LastType\"=dword:00000000\n\"PaintApp\"=\"" SCRIPTED_PAINT "\"\n");
+    presetSettings("LastType=0\nPaintApp=" SCRIPTED_PAINT "\n");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         const std::filesystem::path temporary = config_.path() / (std::string("tmp-") + c.mode);

@@ -30,9 +30,9 @@ TEST_F(EditorWindow, PreferencesStoreTheFieldsAndInstallThePlugInsIntoTheNewFold
     const std::string paint = files.file("bin/paint");
     for (const char* plugin : plugins) writeExecutable(source + "/" + plugin, std::string("plug-in ") + plugin);
     writeExecutable(paint, "#!/bin/sh\n");
-    std::filesystem::create_directories(machine.path() / "Quorla");
-    std::ofstream(machine.file("Quorla/Domecast.reg"))
-        << "\"PluginPath\"=\"" << source << "\"\n\"DomecastPath\"=\"" << files.file("program") << "\"\n";
+    std::filesystem::create_directories(machine.path() / "domecast");
+    std::ofstream(machine.file("domecast/domecast.conf"))
+        << "[Domecast]\nPluginPath=" << source << "\nDomecastPath=" << files.file("program") << "\n";
     // The editor inherits these: the machine branch, the install log's folder, and a GIMP
     // profile that does not exist, so the dialog offers no GIMP folder of this machine.
     setenv("XDG_CONFIG_DIRS", machine.path().c_str(), 1);
@@ -62,13 +62,13 @@ TEST_F(EditorWindow, PreferencesStoreTheFieldsAndInstallThePlugInsIntoTheNewFold
     xdotool("type --delay 20 30");
     xdotool("key Return");
 
-    const std::string settings = config_.file("Quorla/Domecast.reg");
+    const std::string settings = config_.file("domecast/domecast.conf");
     EXPECT_TRUE(waitUntil(10s, [&] { return readText(settings).find("shiftAmount") != std::string::npos; }))
         << readText(settings) << readText(config_.file("editor.txt"));
     const std::string stored = readText(settings);
-    EXPECT_NE(stored.find("\"PaintApp\"=\"" + paint + "\"\n"), std::string::npos) << stored;
-    EXPECT_NE(stored.find("\"PluginPath\"=\"" + target + "\"\n"), std::string::npos) << stored;
-    EXPECT_NE(stored.find("\"shiftAmount\"=dword:0000001e\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("\nPaintApp=" + paint + "\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("\nPluginPath=" + target + "\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("\nshiftAmount=30\n"), std::string::npos) << stored;
     for (const char* plugin : plugins)
         EXPECT_EQ(readText(target + "/" + plugin), std::string("plug-in ") + plugin) << plugin;
     EXPECT_NE(readText(files.file("state/domecast/Install.log")).find("File Copy: " + target + "/DomecastDown\n"),

@@ -43,7 +43,7 @@ TEST_F(SceneAndTypedNamesWindow, AStripSceneOnTheCommandLineShowsThePanoramaItNa
 
 TEST_F(SceneAndTypedNamesWindow, SaveAsTakesANameTypedWithTheLayoutsExtensionAsTheBase) {
     // Save As offers "QuakeII, Targa" (open and save row 1).
-    presetSettings("\"LastType\"=dword:00000001\n");
+    presetSettings("LastType=1\n");
     auto editor = start("editor.txt");
     const std::string window = findWindow();
     ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));

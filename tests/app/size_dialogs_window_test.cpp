@@ -43,7 +43,7 @@ using SizeDialogsWindow = EditorWindow;
 
 TEST_F(SizeDialogsWindow, NewThenResizeGiveWhiteFacesOfTheChosenSizes) {
     // Save As offers "3DStudio, Targa", so a typed name needs no type.
-    presetSettings("\"LastType\"=dword:00000000\n");
+    presetSettings("LastType=0\n");
     auto editor = start("editor.txt");
     const std::string window = findWindow();
     ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
@@ -111,7 +111,7 @@ std::vector<std::uint8_t> expectedFrontPCX(const TempDir& faces, int dither) {
 
 TEST_F(SizeDialogsWindow, SaveAsOptionsSetTheDitheringOfTheSavedPCXFiles) {
     // Save As offers "QuakeII, Targa & PCX"; no dithering until the options say so.
-    presetSettings("\"LastType\"=dword:00000002\n\"PCXDither\"=dword:00000000\n");
+    presetSettings("LastType=2\nPCXDither=0\n");
     auto editor = start("editor.txt");
     const std::string window = findWindow();
     ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));

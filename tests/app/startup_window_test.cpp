@@ -117,6 +117,32 @@ TEST(EditorCommandLine, HelpAndVersionAnswerWithoutAWindowOrADisplay) {
     }
 }
 
+// The paint link is one per user: an editor on one display keeps it, and a start on
+// another display is refused with the display's name instead of handing over to a
+// window the user cannot see.
+TEST_F(EditorWindow, AStartOnAnotherDisplayIsRefusedAndOneOnTheSameDisplayHandsOver) {
+    auto first = start("first.txt");
+    const std::string window = findWindow();
+    ASSERT_FALSE(window.empty()) << readText(config_.file("first.txt"));
+
+    XServer other;
+    ASSERT_TRUE(other.ok());
+    auto elsewhere = start("elsewhere.txt", std::vector<std::string>{"DISPLAY=" + other.display()});
+    EXPECT_EQ(elsewhere->waitFor(30s), std::optional<int>(1)) << readText(config_.file("elsewhere.txt"));
+    EXPECT_NE(readText(config_.file("elsewhere.txt")).find("Domecast is already running on display " +
+                                                           server_.display() + ".\n"),
+              std::string::npos)
+        << readText(config_.file("elsewhere.txt"));
+
+    // The same display written another way is this display: the start hands over.
+    auto here = start("here.txt", std::vector<std::string>{"DISPLAY=" + server_.display() + ".0"});
+    EXPECT_EQ(here->waitFor(30s), std::optional<int>(0)) << readText(config_.file("here.txt"));
+    EXPECT_EQ(readText(config_.file("here.txt")), "");
+
+    first->signal(SIGTERM);
+    EXPECT_EQ(first->waitFor(20s), std::optional<int>(0)) << readText(config_.file("first.txt"));
+}
+
 TEST_F(EditorWindow, APanoramaFileThatCannotBeReadIsReportedAndTheEditorStartsWithoutIt) {
     auto editor = start("editor.txt", config_.file("missing pano_FR.bmp"));
     const std::string window = findWindow();

@@ -80,7 +80,7 @@ TEST(HostileFiles, JpegWithAZeroWidthFrame) {
     MessageRecorder recorder;
     const ReadOutcome outcome = readWithLimit(LoadJPEG, path, pixelLimit);
     EXPECT_TRUE(outcome.threwIoException);
-    EXPECT_EQ(recorder.messages().size(), 1u);
+    EXPECT_TRUE(recorder.messages().empty());  // libjpeg's message is the exception's reason
 }
 
 // A small picture with some structure, so the encoders produce varied streams.

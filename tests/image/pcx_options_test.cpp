@@ -28,7 +28,7 @@ TEST_F(PCXSettingsTest, SavePCXFollowsTheSettings) {
     const std::string path = dir.file("face.pcx");
     SavePCX(path.c_str(), image.size(), image.stride, 3, image.pixels);
     EXPECT_EQ(readBytes(path)[8], 255);  // resized: x maximum 255
-    writeNumberSetting("PCXResize", 0);
+    writeBooleanSetting("PCXResize", false);
     SavePCX(path.c_str(), image.size(), image.stride, 3, image.pixels);
     const auto bytes = readBytes(path);
     EXPECT_EQ(bytes[8] | (bytes[9] << 8), 511);

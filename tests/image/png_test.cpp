@@ -233,12 +233,13 @@ TEST(PNG, Failures) {
     const std::string noFolder = dir.file("no/folder.png");
     EXPECT_IO_EXCEPTION(SavePNG(noFolder.c_str(), image.size(), image.stride, 3, image.pixels), ioException::opening,
                         noFolder, "cannot create the file");
-    // A size libpng refuses is a libpng error: opening, naming the file. libpng warns first.
+    // A size libpng refuses is a libpng error: opening, naming the file, with libpng's
+    // error and its warning as the reason and nothing printed before.
     const std::string empty = dir.file("empty.png");
     MessageRecorder recorder;
     EXPECT_IO_EXCEPTION(SavePNG(empty.c_str(), {0, 4}, image.stride, 3, image.pixels), ioException::opening, empty,
-                        "picture refused by the PNG encoder");
-    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"Image width is zero in IHDR"});
+                        "Invalid IHDR data (Image width is zero in IHDR)");
+    EXPECT_TRUE(recorder.texts().empty());
     // Neither 3 nor 4 bytes a pixel: refused before anything is read from the pixels.
     const std::string onePerPixel = dir.file("grey.png");
     EXPECT_IO_EXCEPTION(SavePNG(onePerPixel.c_str(), image.size(), image.stride, 1, image.pixels), ioException::opening,

@@ -41,8 +41,8 @@ TEST(CInterface, TellsWhenTheApplicationIsNotRunning) {
     CPlugin plugin({"send", "20", "4", "4", "0", "0"});
     EXPECT_EQ(plugin.exitCode(), 5);
     EXPECT_EQ(plugin.err(),
-              "Domecast is not running; command cancelled.\n\nYou must start Domecast.exe BEFORE "
-              "invoking this\nplugin command.\n");
+              "Domecast is not running; command cancelled.\n\nStart Domecast before choosing "
+              "this\nplug-in command.\n");
 }
 
 TEST_F(CInterfaceTest, SendsAPictureWithTheMaskFromTheMarker) {
@@ -241,9 +241,9 @@ TEST(CInterface, ViewMarkerOfAPicture) {
 TEST(CInterface, ReadsAStringSettingUserFirst) {
     TempDir folder;
     ScopedSettings settings(folder.path().string());
-    std::filesystem::create_directories(folder.file("machine/Quorla"));
-    std::ofstream(folder.file("machine/Quorla/Domecast.reg"))
-        << "\"PaintApp\"=\"/usr/bin/gimp\"\n\"DocPath\"=\"/usr/share/doc/domecast\"\n\"shiftAmount\"=dword:0000002d\n";
+    std::filesystem::create_directories(folder.file("machine/domecast"));
+    std::ofstream(folder.file("machine/domecast/domecast.conf"))
+        << "[Domecast]\nPaintApp=/usr/bin/gimp\nDocPath=/usr/share/doc/domecast\nshiftAmount=45\n";
     writeStringSetting("PaintApp", "/opt/paint/bin/paint");
     struct Case {
         const char* name;
@@ -254,7 +254,7 @@ TEST(CInterface, ReadsAStringSettingUserFirst) {
     const Case cases[] = {
         {"PaintApp", 64, 1, "/opt/paint/bin/paint"},   // the user's value shadows the machine's
         {"DocPath", 64, 1, "/usr/share/doc/domecast"},  // only the machine has it
-        {"shiftAmount", 64, 0, ""},                     // a number is not a string
+        {"shiftAmount", 64, 1, "45"},                   // a number's text
         {"Missing", 64, 0, ""},
         {"DocPath", 23, -1, ""},                        // one byte short of the terminator
         {"DocPath", 24, 1, "/usr/share/doc/domecast"},

@@ -23,12 +23,12 @@
 
 namespace {
 const char* const alreadyRunning =
-    "Domecast is already running.\n\nOnly one copy of Domecast may be running at any time.\n\n"
-    "If you can't find the other copy of Domecast,\ntry the 'Launch Domecast' plugin command "
-    "in your paint program,\nor try exiting your paint program.";
+    "Domecast is already running.\n\nOnly one copy of Domecast may run at a time for each user.\n\n"
+    "If you can't find its window, look on your other workspaces;\nif it does not answer, end it "
+    "with \"pkill -x domecast\"\nand start Domecast again.";
 const char* const notRunning =
-    "Domecast is not running; command cancelled.\n\nYou must start Domecast.exe BEFORE invoking "
-    "this\nplugin command.";
+    "Domecast is not running; command cancelled.\n\nStart Domecast before choosing this\nplug-in "
+    "command.";
 
 struct Rect {
     int top, left, bottom, right;

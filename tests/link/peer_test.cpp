@@ -42,8 +42,8 @@ TEST(Peer, TellsWhenTheApplicationIsNotRunning) {
     PeerRun peer({"send", "--command", "20"});
     EXPECT_EQ(peer.exitCode(), 3);
     EXPECT_EQ(peer.err(),
-              "Domecast is not running; command cancelled.\n\nYou must start Domecast.exe BEFORE "
-              "invoking this\nplugin command.\n");
+              "Domecast is not running; command cancelled.\n\nStart Domecast before choosing "
+              "this\nplug-in command.\n");
 }
 
 TEST(Peer, HelpAndUsage) {

@@ -15,7 +15,7 @@
 
 namespace {
 
-const char* const missingMessage = "Error: Domecast registry information missing;\nremove and then reinstall Domecast.";
+const char* const missingDocPath = "Error: the Domecast setting \"DocPath\" is missing;\nremove and then reinstall Domecast.";
 
 // Both branches inside a fresh folder; the machine branch is the first of two folders.
 class SettingsTest : public ::testing::Test {
@@ -23,11 +23,11 @@ protected:
     TempDir dir;
     ScopedEnv home{"XDG_CONFIG_HOME", dir.file("user")};
     ScopedEnv dirs{"XDG_CONFIG_DIRS", dir.file("machine") + ":" + dir.file("other")};
-    ScopedEnv defaults{"DOMECAST_DEFAULTS", dir.file("prefix/share/domecast/Domecast.reg")};
-    const std::string userFile = dir.file("user/Quorla/Domecast.reg");
-    const std::string machineFile = dir.file("machine/Quorla/Domecast.reg");
-    const std::string otherFile = dir.file("other/Quorla/Domecast.reg");
-    const std::string defaultsFile = dir.file("prefix/share/domecast/Domecast.reg");
+    ScopedEnv defaults{"DOMECAST_DEFAULTS", dir.file("prefix/share/domecast/domecast.conf")};
+    const std::string userFile = dir.file("user/domecast/domecast.conf");
+    const std::string machineFile = dir.file("machine/domecast/domecast.conf");
+    const std::string otherFile = dir.file("other/domecast/domecast.conf");
+    const std::string defaultsFile = dir.file("prefix/share/domecast/domecast.conf");
 
     std::optional<std::string> readString(const char* name, int userFirst = 1) {
         std::string value = "untouched";
@@ -45,9 +45,23 @@ protected:
         }
         return value;
     }
+    std::optional<bool> readBoolean(const char* name) {
+        bool value = true;
+        if (!readBooleanSetting(name, value, 0, 1)) {
+            EXPECT_TRUE(value);
+            return std::nullopt;
+        }
+        return value;
+    }
+    // The user's file without the comment a new file starts with.
+    std::string userValues() {
+        const std::string text = fileText(userFile);
+        const std::size_t group = text.find("[Domecast]");
+        return group == std::string::npos ? text : text.substr(group);
+    }
 };
 
-TEST_F(SettingsTest, BranchFilesFollowTheEnvironment) {
+TEST_F(SettingsTest, FilesFollowTheEnvironment) {
     EXPECT_EQ(userSettingsPath(), userFile);
     EXPECT_EQ(machineSettingsPath(), machineFile);
     EXPECT_EQ(machineSettingsPaths(), (std::vector<std::string>{machineFile, otherFile}));
@@ -56,14 +70,14 @@ TEST_F(SettingsTest, BranchFilesFollowTheEnvironment) {
         ScopedEnv relative("XDG_CONFIG_HOME", "relative/folder");
         ScopedEnv home("HOME", dir.file("home"));
         ScopedEnv firstRelative("XDG_CONFIG_DIRS", "relative:" + dir.file("second") + "::" + dir.file("third"));
-        EXPECT_EQ(userSettingsPath(), dir.file("home/.config/Quorla/Domecast.reg"));
-        EXPECT_EQ(machineSettingsPath(), dir.file("second/Quorla/Domecast.reg"));
-        EXPECT_EQ(machineSettingsPaths(), (std::vector<std::string>{dir.file("second/Quorla/Domecast.reg"),
-                                                                    dir.file("third/Quorla/Domecast.reg")}));
+        EXPECT_EQ(userSettingsPath(), dir.file("home/.config/domecast/domecast.conf"));
+        EXPECT_EQ(machineSettingsPath(), dir.file("second/domecast/domecast.conf"));
+        EXPECT_EQ(machineSettingsPaths(), (std::vector<std::string>{dir.file("second/domecast/domecast.conf"),
+                                                                    dir.file("third/domecast/domecast.conf")}));
     }
     ScopedEnv empty("XDG_CONFIG_DIRS", "");
-    EXPECT_EQ(machineSettingsPath(), "/etc/xdg/Quorla/Domecast.reg");
-    EXPECT_EQ(machineSettingsPaths(), std::vector<std::string>{"/etc/xdg/Quorla/Domecast.reg"});
+    EXPECT_EQ(machineSettingsPath(), "/etc/xdg/domecast/domecast.conf");
+    EXPECT_EQ(machineSettingsPaths(), std::vector<std::string>{"/etc/xdg/domecast/domecast.conf"});
 
     ScopedEnv none("DOMECAST_DEFAULTS", "none");
     EXPECT_EQ(defaultSettingsPath(), "");
@@ -72,18 +86,18 @@ TEST_F(SettingsTest, BranchFilesFollowTheEnvironment) {
 TEST_F(SettingsTest, DefaultsAreFoundBesideTheProgram) {
     ::unsetenv("DOMECAST_DEFAULTS");
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe");
-    EXPECT_EQ(defaultSettingsPath(), (program.parent_path().parent_path() / "share/domecast/Domecast.reg").string());
+    EXPECT_EQ(defaultSettingsPath(), (program.parent_path().parent_path() / "share/domecast/domecast.conf").string());
 }
 
 // Each value is looked up on its own: the user file, every XDG folder in order, then the
 // defaults; the first file that defines it wins, whatever the others hold.
 TEST_F(SettingsTest, EachValueComesFromTheFirstFileDefiningIt) {
-    writeText(userFile, "\"PaintApp\"=\"user\"\n");
-    writeText(machineFile, "\"PaintApp\"=\"/first\"\n\"DocPath\"=\"/first\"\n");
-    writeText(otherFile, "\"PaintApp\"=\"/later\"\n\"DocPath\"=\"/later\"\n\"DefaultFile\"=\"/later\"\n");
+    writeText(userFile, "[Domecast]\nPaintApp=user\n");
+    writeText(machineFile, "[Domecast]\nPaintApp=/first\nDocPath=/first\n");
+    writeText(otherFile, "[Domecast]\nPaintApp=/later\nDocPath=/later\nDefaultFile=/later\n");
     writeText(defaultsFile,
-              "\"PaintApp\"=\"/defaults\"\n\"DocPath\"=\"/defaults\"\n\"DefaultFile\"=\"/defaults\"\n"
-              "\"TemplatePath\"=\"/defaults\"\n\"shiftAmount\"=dword:0000001e\n");
+              "[Domecast]\nPaintApp=/defaults\nDocPath=/defaults\nDefaultFile=/defaults\n"
+              "TemplatePath=/defaults\nshiftAmount=30\nPCXResize=false\n");
     struct Case {
         const char* name;
         bool userFirst;
@@ -99,6 +113,7 @@ TEST_F(SettingsTest, EachValueComesFromTheFirstFileDefiningIt) {
     };
     for (const Case& c : cases) EXPECT_EQ(readString(c.name, c.userFirst), c.expected) << c.name;
     EXPECT_EQ(readNumber("shiftAmount"), 30u);
+    EXPECT_EQ(readBoolean("PCXResize"), false);
 
     // With no defaults the later files still answer; a folder without the file is skipped.
     ScopedEnv none("DOMECAST_DEFAULTS", "none");
@@ -111,12 +126,13 @@ TEST_F(SettingsTest, EachValueComesFromTheFirstFileDefiningIt) {
 TEST_F(SettingsTest, RelativeDefaultsAreMadeAbsolute) {
     const std::string folder = dir.file("prefix/share/domecast");
     writeText(defaultsFile,
-              "\"DomecastPath\"=\"../../bin\"\n"
-              "\"TemplatePath\"=\"./templates\"\n"
-              "\"DefaultFile\"=\"sample/sample_FR.png\"\n"
-              "\"DocPath\"=\"/usr/share/doc/domecast/manual\"\n"
-              "\"LastFolder\"=\".\"\n"
-              "\"PaintApp\"=\"gimp\"\n");
+              "# as installed\n[Domecast]\n"
+              "DomecastPath=../../bin\n"
+              "TemplatePath=./templates\n"
+              "DefaultFile=sample/sample_FR.png\n"
+              "DocPath=/usr/share/doc/domecast/manual\n"
+              "LastFolder=.\n"
+              "PaintApp=gimp\n");
     struct Case {
         const char* name;
         std::string expected;
@@ -133,53 +149,87 @@ TEST_F(SettingsTest, RelativeDefaultsAreMadeAbsolute) {
     for (const Case& c : cases) EXPECT_EQ(readString(c.name), c.expected) << c.name;
 
     // The same relative text in a user or XDG file is taken as written.
-    writeText(machineFile, "\"TemplatePath\"=\"./templates\"\n");
+    writeText(machineFile, "[Domecast]\nTemplatePath=./templates\n");
     EXPECT_EQ(readString("TemplatePath"), "./templates");
 }
 
-TEST_F(SettingsTest, BrokenDefaultsAreAnEmptyBranch) {
+// A file the parser refuses holds nothing, so the next file answers; it is never
+// replaced by a write, which would lose the lines the user wrote.
+TEST_F(SettingsTest, BrokenFilesAreEmptyAndLeftAlone) {
     MessageRecorder recorder;
-    std::string value = "kept";
-    for (const std::string& contents : {std::string("\x01\x02 garbage\n\"DocPath\"=\"unterminated\n"),
-                                        std::string(2 << 20, 'x')}) {
-        writeText(defaultsFile, contents);
-        EXPECT_EQ(readStringSetting("DocPath", value, 1, 1), 0);
+    writeText(machineFile, "[Domecast]\nDocPath=/machine\n");
+    struct Case {
+        const char* what;
+        std::string contents;
+    };
+    const Case cases[] = {
+        {"a line that is no value", "[Domecast]\nDocPath=/user\nnot a value at all\n"},
+        {"a value before any group", "DocPath=/user\n[Domecast]\n"},
+        {"binary garbage", "\x01\x02 garbage\n"},
+        {"too large", "[Domecast]\nDocPath=/user\n# " + std::string(2 << 20, 'x') + "\n"},
+    };
+    for (const Case& c : cases) {
+        writeText(userFile, c.contents);
+        EXPECT_EQ(readString("DocPath"), "/machine") << c.what;
+        testing::internal::CaptureStderr();
+        writeStringSetting("PaintApp", "/opt/krita");
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(fileText(userFile), c.contents) << c.what;
+        EXPECT_NE(said.find(userFile + " is left as it is"), std::string::npos) << said;
     }
-    std::filesystem::remove(defaultsFile);
-    std::filesystem::create_directories(defaultsFile);  // a folder where the file belongs
-    EXPECT_EQ(readStringSetting("DocPath", value, 1, 1), 0);
-    EXPECT_EQ(value, "kept");
-    EXPECT_EQ(recorder.texts(), std::vector<std::string>(3, missingMessage));
+    std::filesystem::remove(userFile);
+    std::filesystem::create_directories(userFile);  // a folder where the file belongs
+    EXPECT_EQ(readString("DocPath"), "/machine");
+    testing::internal::CaptureStderr();
+    writeStringSetting("PaintApp", "/opt/krita");
+    testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(std::filesystem::is_directory(userFile));
+    EXPECT_TRUE(recorder.messages().empty());
 }
 
-TEST_F(SettingsTest, UserBranchShadowsMachineBranchUntilDeleted) {
-    writeText(machineFile, "\"PaintApp\"=\"/usr/bin/gimp\"\n\"shiftAmount\"=dword:0000002d\n");
+TEST_F(SettingsTest, UserFileShadowsMachineFileUntilDeleted) {
+    const std::string machine = "[Domecast]\nPaintApp=/usr/bin/gimp\nshiftAmount=45\nPCXResize=true\n";
+    writeText(machineFile, machine);
     EXPECT_EQ(readString("PaintApp"), "/usr/bin/gimp");
 
     writeStringSetting("PaintApp", "/opt/krita/krita");
     writeNumberSetting("shiftAmount", 15);
+    writeBooleanSetting("PCXResize", false);
     EXPECT_EQ(readString("PaintApp"), "/opt/krita/krita");
     EXPECT_EQ(readNumber("shiftAmount"), 15u);
-    // The plug-in installation reads the machine branch alone.
+    EXPECT_EQ(readBoolean("PCXResize"), false);
+    EXPECT_EQ(userValues(), "[Domecast]\nPaintApp=/opt/krita/krita\nshiftAmount=15\nPCXResize=false\n");
+    // The plug-in installation reads the machine's files alone.
     EXPECT_EQ(readString("PaintApp", 0), "/usr/bin/gimp");
     EXPECT_EQ(readNumber("shiftAmount", 0), 45u);
-    EXPECT_EQ(fileText(machineFile), "\"PaintApp\"=\"/usr/bin/gimp\"\n\"shiftAmount\"=dword:0000002d\n");
+    EXPECT_EQ(fileText(machineFile), machine);
 
     deleteUserSetting("PaintApp");
     EXPECT_EQ(readString("PaintApp"), "/usr/bin/gimp");
     EXPECT_EQ(readNumber("shiftAmount"), 15u);
 }
 
-TEST_F(SettingsTest, ValueOfTheOtherTypeCountsAsMissing) {
-    writeText(userFile, "\"shiftAmount\"=\"30\"\n\"PaintApp\"=dword:00000001\n\"DocPath\"=hex:41,00\n");
-    EXPECT_EQ(readNumber("shiftAmount"), std::nullopt);
-    EXPECT_EQ(readString("PaintApp"), std::nullopt);
-    EXPECT_EQ(readString("DocPath"), std::nullopt);
-
-    // A wrongly typed user value does not hide the machine branch's value.
-    writeText(machineFile, "\"shiftAmount\"=dword:0000002d\n\"PaintApp\"=\"/usr/bin/gimp\"\n");
+TEST_F(SettingsTest, ValueNotOfTheTypeAskedCountsAsMissing) {
+    writeText(userFile,
+              "[Domecast]\nshiftAmount=thirty\nLastType=-1\nPCXDither=4294967296\nPhotoJPEGQuality=0x5a\n"
+              "PCXResize=yes\nDocPath=/user\n");
+    writeText(machineFile, "[Domecast]\nshiftAmount=45\nLastType=2\nPCXDither=4294967295\nPCXResize=false\n");
+    // A wrongly typed user value does not hide the machine's value.
     EXPECT_EQ(readNumber("shiftAmount"), 45u);
-    EXPECT_EQ(readString("PaintApp"), "/usr/bin/gimp");
+    EXPECT_EQ(readNumber("LastType"), 2u);
+    EXPECT_EQ(readNumber("PCXDither"), 4294967295u);
+    EXPECT_EQ(readNumber("PhotoJPEGQuality"), std::nullopt);
+    EXPECT_EQ(readBoolean("PCXResize"), false);
+    EXPECT_EQ(readNumber("DocPath"), std::nullopt);
+    // Any value reads as a string.
+    EXPECT_EQ(readString("shiftAmount"), "thirty");
+}
+
+TEST_F(SettingsTest, OtherGroupsAndNamesOfAnotherCaseAreNotTheSettings) {
+    writeText(machineFile, "[Other]\nPaintApp=/other\n[Domecast]\npaintapp=/lower\n");
+    EXPECT_EQ(readString("PaintApp"), std::nullopt);
+    writeStringSetting("PaintApp", "/opt/krita");
+    EXPECT_EQ(readString("PaintApp"), "/opt/krita");
 }
 
 TEST_F(SettingsTest, MissingValueIsReportedOnlyWhenAsked) {
@@ -194,132 +244,112 @@ TEST_F(SettingsTest, MissingValueIsReportedOnlyWhenAsked) {
     EXPECT_EQ(readNumberSetting("LastType", number, 1, 1), 0);
     EXPECT_EQ(text, "kept");
     EXPECT_EQ(number, 7u);
-    ASSERT_EQ(recorder.texts(), (std::vector<std::string>{missingMessage, missingMessage}));
-    EXPECT_EQ(recorder.messages()[0].caption, programCaption());
+    ASSERT_EQ(recorder.texts(),
+              (std::vector<std::string>{missingDocPath, "Error: the Domecast setting \"LastType\" is missing;\n"
+                                                        "remove and then reinstall Domecast."}));
+    EXPECT_EQ(recorder.messages()[0].caption, "Domecast");
 
-    writeText(machineFile, "\"DocPath\"=\"/usr/share/doc/domecast\"\n");
+    writeText(machineFile, "[Domecast]\nDocPath=/usr/share/doc/domecast\n");
     EXPECT_EQ(readStringSetting("DocPath", text, 1, 1), 1);
     EXPECT_EQ(text, "/usr/share/doc/domecast");
     EXPECT_EQ(recorder.messages().size(), 2u);
 }
 
-TEST_F(SettingsTest, GarbageLinesStillYieldTheGoodValues) {
-    writeText(machineFile,
-              "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n"
-              "\n"
-              "[HKEY_LOCAL_MACHINE\\Software\\Quorla\\Domecast]\n"
-              "\"PaintApp\"=\"/usr/bin/gimp\"\r\n"
-              "; a comment\n"
-              "\"Unterminated\"=\"no end\n"
-              "\"BadNumber\"=dword:xyz\n"
-              "\"TooLong\"=dword:123456789\n"
-              "\"Trailing\"=\"a\" junk\n"
-              "\"NoValue\"=\n"
-              "garbage \"\"=\n"
-              "\"\xff\xfe\"=\x01\x02\n"
-              "  \"shiftAmount\"=DWORD:2D  \n"
-              "\"TemplatePath\"=\"/usr/share/domecast/templates\"");
-    EXPECT_EQ(readString("PaintApp"), "/usr/bin/gimp");
-    EXPECT_EQ(readNumber("shiftAmount"), 45u);
-    EXPECT_EQ(readString("TemplatePath"), "/usr/share/domecast/templates");
-    for (const char* name : {"Unterminated", "Trailing", "NoValue"}) EXPECT_EQ(readString(name), std::nullopt) << name;
-    for (const char* name : {"BadNumber", "TooLong"}) EXPECT_EQ(readNumber(name), std::nullopt) << name;
-}
-
-TEST_F(SettingsTest, UnreadableFilesAreEmptyBranches) {
-    writeText(machineFile, "\"PaintApp\"=\"/usr/bin/gimp\"\n");
-    std::filesystem::create_directories(userFile);  // a folder where the user file belongs
-    EXPECT_EQ(readString("PaintApp"), "/usr/bin/gimp");
-    writeStringSetting("PaintApp", "/opt/krita");
-    EXPECT_TRUE(std::filesystem::is_directory(userFile));
-    EXPECT_EQ(readString("PaintApp"), "/usr/bin/gimp");
-}
-
-TEST_F(SettingsTest, WriteKeepsEveryOtherLine) {
+TEST_F(SettingsTest, WriteKeepsCommentsAndEveryOtherLine) {
     const std::string before =
-        "Windows Registry Editor Version 5.00\n"
+        "# Domecast, set up by hand\n"
         "\n"
-        "[HKEY_CURRENT_USER\\Software\\Quorla\\Domecast]\n"
-        "\"PaintApp\"=\"/usr/bin/gimp\"\r\n"
-        "not a value at all\n"
-        "\"paintapp\"=\"/duplicate\"\n"
-        "\"LastType\"=dword:ffffffff\n"
-        "\"Other\"=hex:00";
+        "[Domecast]\n"
+        "# the paint program\n"
+        "PaintApp=/usr/bin/gimp\n"
+        "LastType=4294967295\n"
+        "Other=kept as written\n"
+        "\n"
+        "[Elsewhere]\n"
+        "PaintApp=/not/ours\n";
     writeText(userFile, before);
     writeStringSetting("PaintApp", "/opt/krita");
     writeNumberSetting("PCXDither", 160);
     EXPECT_EQ(fileText(userFile),
-              "Windows Registry Editor Version 5.00\n"
+              "# Domecast, set up by hand\n"
               "\n"
-              "[HKEY_CURRENT_USER\\Software\\Quorla\\Domecast]\n"
-              "\"PaintApp\"=\"/opt/krita\"\n"
-              "not a value at all\n"
-              "\"LastType\"=dword:ffffffff\n"
-              "\"Other\"=hex:00\n"
-              "\"PCXDither\"=dword:000000a0\n");
+              "[Domecast]\n"
+              "# the paint program\n"
+              "PaintApp=/opt/krita\n"
+              "LastType=4294967295\n"
+              "Other=kept as written\n"
+              // GLib keeps the blank line with the value before it.
+              "\n"
+              "PCXDither=160\n"
+              "\n"
+              "[Elsewhere]\n"
+              "PaintApp=/not/ours\n");
     EXPECT_EQ(readNumber("LastType"), 0xffffffffu);
 
-    // Deleting what is not there leaves the file untouched.
+    // Writing what is there already, or deleting what is not, leaves the file untouched.
     const auto stamp = std::filesystem::last_write_time(userFile);
     const std::string after = fileText(userFile);
     deleteUserSetting("DocPath");
+    writeStringSetting("PaintApp", "/opt/krita");
+    writeNumberSetting("PCXDither", 160);
     EXPECT_EQ(fileText(userFile), after);
     EXPECT_EQ(std::filesystem::last_write_time(userFile), stamp);
 }
 
-TEST_F(SettingsTest, WriteCreatesTheFolderAndLeavesNoTemporaryFile) {
+TEST_F(SettingsTest, WriteCreatesTheFolderAndACommentedFileAndLeavesNoTemporaryFile) {
     writeNumberSetting("shiftAmount", 45);
     writeStringSetting("LastFolder", "/home/me/panoramas");
-    EXPECT_EQ(fileText(userFile), "\"shiftAmount\"=dword:0000002d\n\"LastFolder\"=\"/home/me/panoramas\"\n");
+    const std::string text = fileText(userFile);
+    EXPECT_EQ(text.front(), '#');
+    EXPECT_EQ(userValues(), "[Domecast]\nshiftAmount=45\nLastFolder=/home/me/panoramas\n");
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.file("user/Quorla")))
+    for (const auto& entry : std::filesystem::directory_iterator(dir.file("user/domecast")))
         names.push_back(entry.path().filename().string());
-    EXPECT_EQ(names, std::vector<std::string>{"Domecast.reg"});
-    const auto mode = std::filesystem::status(dir.file("user/Quorla")).permissions();
+    EXPECT_EQ(names, std::vector<std::string>{"domecast.conf"});
+    const auto mode = std::filesystem::status(dir.file("user/domecast")).permissions();
     EXPECT_EQ(mode, std::filesystem::perms::owner_all);
 }
 
 TEST_F(SettingsTest, WriteThroughALinkKeepsTheLink) {
-    const std::string target = dir.file("dotfiles/Domecast.reg");
-    writeText(target, "\"DocPath\"=\"/doc\"\n");
-    std::filesystem::create_directories(dir.file("user/Quorla"));
+    const std::string target = dir.file("dotfiles/domecast.conf");
+    writeText(target, "[Domecast]\nDocPath=/doc\n");
+    std::filesystem::create_directories(dir.file("user/domecast"));
     std::filesystem::create_symlink(target, userFile);
     writeStringSetting("PaintApp", "/opt/krita");
     EXPECT_TRUE(std::filesystem::is_symlink(userFile));
-    EXPECT_EQ(fileText(target), "\"DocPath\"=\"/doc\"\n\"PaintApp\"=\"/opt/krita\"\n");
+    EXPECT_EQ(fileText(target), "[Domecast]\nDocPath=/doc\nPaintApp=/opt/krita\n");
 }
 
 TEST_F(SettingsTest, StringsRoundTripThroughEscaping) {
     const std::string values[] = {"",
                                   "C:\\Program Files\\Paint\\paint.exe",
                                   "say \"cheese\"",
-                                  "\\\"",
+                                  "  leading and trailing blanks  ",
                                   "ends with a backslash\\",
-                                  "\"",
+                                  "# not a comment",
+                                  "[Other]",
+                                  "a=b",
                                   "tab\there",
+                                  "two\nlines",
                                   "panoramas/\xC3\xA9t\xC3\xA9 2024"};
     for (const std::string& value : values) {
         writeStringSetting("LastFolder", value);
         EXPECT_EQ(readString("LastFolder"), value);
     }
-    writeStringSetting("PaintApp", "a\\b\"c");
-    EXPECT_NE(fileText(userFile).find("\"PaintApp\"=\"a\\\\b\\\"c\"\n"), std::string::npos);
-}
-
-TEST_F(SettingsTest, LineBreaksCannotForgeOtherValues) {
+    // A line break inside a value cannot forge another value.
     writeStringSetting("PaintApp", "/usr/bin/gimp");
-    writeStringSetting("LastFolder", "x\"\n\"PaintApp\"=\"/tmp/evil");
-    writeStringSetting("Bad\nName", "y");
+    writeStringSetting("LastFolder", "x\nPaintApp=/tmp/evil\n[Domecast]\nPaintApp=/tmp/evil");
     EXPECT_EQ(readString("PaintApp"), "/usr/bin/gimp");
-    EXPECT_EQ(fileText(userFile), "\"PaintApp\"=\"/usr/bin/gimp\"\n");
 }
 
-TEST_F(SettingsTest, NamesMatchWithoutCase) {
-    writeText(machineFile, "\"PAINTAPP\"=\"/usr/bin/gimp\"\n");
-    EXPECT_EQ(readString("PaintApp"), "/usr/bin/gimp");
-    writeStringSetting("paintapp", "/opt/krita");
-    writeStringSetting("PaintApp", "/opt/krita2");
-    EXPECT_EQ(fileText(userFile), "\"PaintApp\"=\"/opt/krita2\"\n");
+TEST_F(SettingsTest, NamesTheSyntaxCannotHoldAreRefused) {
+    for (const char* name : {"Bad\nName", "a=b", "[Domecast]", "", " PaintApp"}) {
+        writeStringSetting(name, "y");
+        writeNumberSetting(name, 1);
+        std::string value;
+        EXPECT_FALSE(readStringSetting(name, value, 0, 1)) << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(userFile));
 }
 
 TEST_F(SettingsTest, StringsKeepAtMost259Bytes) {
@@ -339,7 +369,7 @@ TEST_F(SettingsTest, StringsKeepAtMost259Bytes) {
     for (const Case& c : cases) {
         writeStringSetting("LastFolder", c.value);
         EXPECT_EQ(readString("LastFolder"), c.expected);
-        writeText(machineFile, "\"DocPath\"=\"" + c.value + "\"\n");
+        writeText(machineFile, "[Domecast]\nDocPath=" + c.value + "\n");
         EXPECT_EQ(readString("DocPath"), c.expected);
     }
 }

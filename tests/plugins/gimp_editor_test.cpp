@@ -51,7 +51,7 @@ protected:
         EditorWindow::SetUp();
         if (HasFatalFailure()) return;
         // Turn Left turns by the settings' step.
-        std::ofstream(config_.file("Quorla/Domecast.reg"), std::ios::app) << "\"shiftAmount\"=dword:0000001e\n";
+        presetSettings("shiftAmount=30\n");
         for (const char* face : faceNames) {
             const std::string name = std::string("sample_") + face + ".png";
             fs::copy_file(fs::path(DOMECAST_SAMPLE_DIR) / name, work_.file(name));

@@ -27,7 +27,7 @@ TEST_F(PCXSettingsTest, DialogOpensWithTheDefaults) {
 TEST_F(PCXSettingsTest, DialogShowsTheColormapsFileName) {
     writeStringSetting("PCXColormap", "/home/me/palettes/sky.act");
     writeNumberSetting("PCXDither", 0);
-    writeNumberSetting("PCXResize", 0);
+    writeBooleanSetting("PCXResize", false);
     const PCXOptionsModel model;
     EXPECT_EQ(model.colormapLabel(), "sky.act");
     EXPECT_EQ(model.browseFolder(), "/home/me/palettes");
@@ -78,10 +78,10 @@ TEST_F(PCXSettingsTest, OkStoresThresholdAndResizeAndNothingBefore) {
     EXPECT_EQ(readNumberSetting("PCXDither", untouched, 0, 1), 0);
     model.ok();
     EXPECT_EQ(number("PCXDither"), 33u);
-    EXPECT_EQ(number("PCXResize"), 0u);
+    EXPECT_FALSE(boolean("PCXResize"));
     model.setResize(true);
     model.ok();
-    EXPECT_EQ(number("PCXResize"), 1u);
+    EXPECT_TRUE(boolean("PCXResize"));
 }
 
 }  // namespace

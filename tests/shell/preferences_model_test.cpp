@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,7 +21,9 @@
 namespace {
 namespace fs = std::filesystem;
 
-const char* const missingMessage = "Error: Domecast registry information missing;\nremove and then reinstall Domecast.";
+std::string missing(const std::string& name) {
+    return "Error: the Domecast setting \"" + name + "\" is missing;\nremove and then reinstall Domecast.";
+}
 
 // Settings, install log and GIMP's user folder inside a fresh folder; the installed
 // plug-ins are five small executables in "installed" (a folder of mode 0750).
@@ -32,21 +35,27 @@ protected:
         ::chmod(source.c_str(), 0750);
         writeText(paintProgram, "#!/bin/sh\n", 0755);
         writeText(otherPaintProgram, "#!/bin/sh\n", 0755);
-        machine("\"PaintApp\"=\"" + paintProgram + "\"\n\"PluginPath\"=\"" + source + "\"\n\"DomecastPath\"=\"" +
-                dir.file("program") + "\"\n");
+        machine("PaintApp=" + paintProgram + "\nPluginPath=" + source + "\nDomecastPath=" + dir.file("program") + "\n");
     }
 
-    void machine(const std::string& lines) { writeText(dir.file("settings/machine/Quorla/Domecast.reg"), lines); }
-    void user(const std::string& lines) { writeText(dir.file("settings/user/Quorla/Domecast.reg"), lines); }
-    std::string userFile() const { return fileText(dir.file("settings/user/Quorla/Domecast.reg")); }
+    // Each takes NAME=value lines.
+    void machine(const std::string& lines) {
+        writeText(dir.file("settings/machine/domecast/domecast.conf"), "[Domecast]\n" + lines);
+    }
+    void user(const std::string& lines) { writeText(dir.file("settings/user/domecast/domecast.conf"), "[Domecast]\n" + lines); }
+    // The user's file from its group on, without the comment a new file starts with.
+    std::string userFile() const {
+        const std::string text = fileText(dir.file("settings/user/domecast/domecast.conf"));
+        return text.substr(std::min(text.size(), text.find("[Domecast]")));
+    }
     std::string log() const { return fileText(logPath); }
     std::optional<std::string> userString(const char* name) const {
-        const std::string prefix = "\"" + std::string(name) + "\"=\"";
+        const std::string prefix = "\n" + std::string(name) + "=";
         const std::string text = userFile();
         const std::size_t at = text.find(prefix);
         if (at == std::string::npos) return std::nullopt;
         const std::size_t start = at + prefix.size();
-        return text.substr(start, text.find("\"\n", start) - start);
+        return text.substr(start, text.find('\n', start) - start);
     }
     // Runs the dialog: opened, the given folder typed into 1048, OK.
     void okWithPluginPath(const std::string& text) {
@@ -72,7 +81,7 @@ protected:
 };
 
 TEST_F(PreferencesTest, OpeningShowsTheSettingsAndReportsMissingOnes) {
-    user("\"PaintApp\"=\"/opt/paint \u00fc/bin/paint\"\n\"shiftAmount\"=dword:0000001e\n");
+    user("PaintApp=/opt/paint \u00fc/bin/paint\nshiftAmount=30\n");
     PreferencesModel model;
     EXPECT_EQ(model.paintApp, "/opt/paint \u00fc/bin/paint");
     EXPECT_EQ(model.pluginPath, source);  // the machine's, as no user value shadows it
@@ -82,17 +91,17 @@ TEST_F(PreferencesTest, OpeningShowsTheSettingsAndReportsMissingOnes) {
     EXPECT_EQ(model.paintBrowseFileName(), "paint");
 
     machine("");
-    user("\"shiftAmount\"=\"30\"\n");  // a number stored as a string counts as missing
+    user("shiftAmount=thirty\n");  // a number that is not decimal counts as missing
     PreferencesModel empty;
     EXPECT_EQ(empty.paintApp, "");
     EXPECT_EQ(empty.pluginPath, "");
     EXPECT_EQ(empty.rotation, "45");
-    EXPECT_EQ(messages.texts(), (std::vector<std::string>{missingMessage, missingMessage}));
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{missing("PaintApp"), missing("PluginPath")}));
 }
 
 TEST_F(PreferencesTest, ABareProgramNameIsBrowsedFromWherePathFindsIt) {
     ScopedEnv path{"PATH", dir.file("bin")};
-    user("\"PaintApp\"=\"paint\"\n");
+    user("PaintApp=paint\n");
     PreferencesModel model;
     EXPECT_EQ(model.paintBrowseFolder(), dir.file("bin"));
     EXPECT_EQ(model.paintBrowseFileName(), "paint");
@@ -102,7 +111,7 @@ TEST_F(PreferencesTest, ChangingOnlyThePaintProgramWritesOnlyPaintApp) {
     PreferencesModel model;
     model.paintApp = otherPaintProgram;
     EXPECT_TRUE(model.ok());
-    EXPECT_EQ(userFile(), "\"PaintApp\"=\"" + otherPaintProgram + "\"\n");
+    EXPECT_EQ(userFile(), "[Domecast]\nPaintApp=" + otherPaintProgram + "\n");
     EXPECT_FALSE(fs::exists(logPath));
     EXPECT_TRUE(messages.texts().empty());
 }
@@ -139,7 +148,7 @@ TEST_F(PreferencesTest, AProgramThatCannotBeStartedOrARelativeFolderIsRefusedAnd
 TEST_F(PreferencesTest, ReenteringTheInstalledFolderWritesPluginPathWithoutCopying) {
     fs::create_directory_symlink(source, dir.file("link"));
     for (const std::string& text : {source, source + "/", dir.file("link"), dir.file("link/")}) {
-        user("\"PluginPath\"=\"" + dir.file("before") + "\"\n");
+        user("PluginPath=" + dir.file("before") + "\n");
         okWithPluginPath(text);
         EXPECT_EQ(userString("PluginPath"), text);
         EXPECT_FALSE(userString("DomecastPath"));
@@ -204,12 +213,12 @@ TEST_F(PreferencesTest, WithoutAnInstalledFolderOrProgramFolderNothingIsInstalle
         std::string machine;
         std::vector<std::string> messages;
     } cases[] = {
-        {"empty PluginPath", "\"PluginPath\"=\"\"\n\"DomecastPath\"=\"/p\"\n", {}},
-        {"no PluginPath", "\"DomecastPath\"=\"/p\"\n", {missingMessage}},
-        {"no DomecastPath", "\"PluginPath\"=\"" + source + "\"\n", {missingMessage}},
+        {"empty PluginPath", "PluginPath=\nDomecastPath=/p\n", {}},
+        {"no PluginPath", "DomecastPath=/p\n", {missing("PluginPath")}},
+        {"no DomecastPath", "PluginPath=" + source + "\n", {missing("DomecastPath")}},
     };
     for (const Case& c : cases) {
-        user("\"PluginPath\"=\"" + dir.file("before") + "\"\n\"PaintApp\"=\"" + paintProgram + "\"\n");
+        user("PluginPath=" + dir.file("before") + "\nPaintApp=" + paintProgram + "\n");
         machine(c.machine);
         okWithPluginPath(dir.file("target"));
         EXPECT_EQ(messages.texts(), c.messages) << c.what;
@@ -281,7 +290,7 @@ TEST_F(PreferencesTest, TheRotationIsStoredOnlyAboveFiveAndBelowOneHundredEighty
         {"1e9", {}},  {"0x10", {}}, {"45abc", {}},  {"nan", {}},          {"4,5e1", {}},
     };
     for (const Case& c : cases) {
-        user("\"shiftAmount\"=dword:0000001e\n");
+        user("shiftAmount=30\n");
         PreferencesModel model;
         model.rotation = c.text;
         EXPECT_TRUE(model.ok());

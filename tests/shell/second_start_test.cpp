@@ -12,6 +12,7 @@
 
 #include "link/link_names.h"
 #include "support/link_environment.h"
+#include "support/scoped_env.h"
 
 namespace {
 
@@ -100,6 +101,55 @@ TEST_F(HandOverLink, AnEditorThatCannotBeReachedIsSaidSo) {
     ASSERT_TRUE(editor.bind());
     EXPECT_EQ(sendHandOver("RAISE\n"), HandOverSent::delivered);
     EXPECT_EQ(sendHandOver(""), HandOverSent::unsendable);
+}
+
+TEST(EditorDisplay, NamesOfOneDisplayMatch) {
+    struct Case {
+        const char* a;
+        const char* b;
+        bool same;
+    } cases[] = {
+        {":1", ":1", true},          {":1", ":1.0", true},          {"unix:1", ":1.2", true},
+        {":1", ":10", false},        {":1", ":2", false},           {"host:1", ":1", false},
+        {"host:1.0", "host:1", true}, {"wayland-0", "wayland-0", true}, {"wayland-0", ":0", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(sameDisplay(c.a, c.b), c.same) << c.a << " " << c.b;
+}
+
+TEST(EditorDisplay, TheToolkitsBackendChoosesTheName) {
+    struct Case {
+        const char* display;
+        const char* wayland;
+        const char* backend;
+        std::string name;
+    } cases[] = {
+        {":3", nullptr, nullptr, ":3"},
+        {":3", "wayland-1", nullptr, "wayland-1"},
+        {":3", "wayland-1", "x11", ":3"},
+        {":3", "wayland-1", "wayland", "wayland-1"},
+        {nullptr, nullptr, nullptr, ""},
+    };
+    for (const Case& c : cases) {
+        ScopedEnv display("DISPLAY", c.display), wayland("WAYLAND_DISPLAY", c.wayland),
+            backend("GDK_BACKEND", c.backend);
+        EXPECT_EQ(currentDisplayName(), c.name) << c.name;
+    }
+}
+
+TEST_F(HandOverLink, TheRunningEditorRecordsItsDisplayWhileItRuns) {
+    EXPECT_EQ(runningEditorDisplay(), std::nullopt);
+    {
+        HandOverSocket editor;
+        ASSERT_TRUE(editor.bind(":7"));
+        EXPECT_EQ(runningEditorDisplay(), std::optional<std::string>(":7"));
+    }
+    EXPECT_EQ(runningEditorDisplay(), std::nullopt);
+    {
+        HandOverSocket editor;
+        ASSERT_TRUE(editor.bind(""));  // no display known: no record
+        EXPECT_EQ(runningEditorDisplay(), std::nullopt);
+    }
+    EXPECT_EQ(otherDisplayMessage(":7").rfind("Domecast is already running on display :7.\n", 0), 0u);
 }
 
 }  // namespace

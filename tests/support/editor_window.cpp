@@ -76,8 +76,8 @@ void EditorWindow::SetUp() {
     ASSERT_TRUE(server_.ok()) << "Xvfb did not start";
     writeFaces(faces_);
     // The editor reads DefaultFile; naming a file that does not exist keeps it quiet.
-    std::filesystem::create_directories(config_.path() / "Quorla");
-    std::ofstream(config_.file("Quorla/Domecast.reg")) << "\"DefaultFile\"=\"" << config_.file("none.bmp") << "\"\n";
+    std::filesystem::create_directories(config_.path() / "domecast");
+    std::ofstream(config_.file("domecast/domecast.conf")) << "[Domecast]\nDefaultFile=" << config_.file("none.bmp") << "\n";
     linkName_ = "DomecastWindowTest" + std::to_string(::getpid());
 }
 
@@ -104,7 +104,7 @@ std::string EditorWindow::xdotool(const std::string& arguments) {
 }
 
 void EditorWindow::presetSettings(const std::string& lines) {
-    std::ofstream(config_.file("Quorla/Domecast.reg"), std::ios::app) << lines;
+    std::ofstream(config_.file("domecast/domecast.conf"), std::ios::app) << lines;
 }
 
 std::string EditorWindow::focusDialog(const std::string& name) {

@@ -37,7 +37,7 @@ protected:
     std::string waitForTitle(const std::string& window, const std::string& wanted);
     std::string snapshotPath() const { return config_.file("view.bmp"); }
 
-    // Settings the editor starts with, as lines of its settings file.
+    // Settings the editor starts with, as NAME=value lines of its settings file.
     void presetSettings(const std::string& lines);
     // The visible window of that exact name, focused; empty when none came.
     std::string focusDialog(const std::string& name);

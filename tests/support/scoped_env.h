@@ -6,6 +6,8 @@
 class ScopedEnv {
 public:
     ScopedEnv(const char* name, const std::string& value);
+    // A null value removes the variable for the life of the object.
+    ScopedEnv(const char* name, const char* value);
     ~ScopedEnv();
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;

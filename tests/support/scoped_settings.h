@@ -4,9 +4,9 @@
 #include <utility>
 #include <vector>
 
-// Points the user and machine settings branches into a folder, with no installed
-// defaults, while it lives, then
-// restores the environment as it was.
+// Points the user's settings (FOLDER/user/domecast/domecast.conf) and the machine's
+// (FOLDER/machine/domecast/domecast.conf) into a folder, with no installed defaults,
+// while it lives, then restores the environment as it was.
 class ScopedSettings {
 public:
     explicit ScopedSettings(const std::string& folder);

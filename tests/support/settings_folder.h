@@ -9,13 +9,18 @@
 #include "support/scoped_settings.h"
 #include "support/temp_dir.h"
 
-// Points both settings branches into a fresh folder for the test's lifetime, and reads
+// Points the user's and the machine's settings files into a fresh folder for the test's lifetime, and reads
 // back what the code under test stored in the user branch.
 class SettingsFolderTest : public ::testing::Test {
 protected:
     std::uint32_t number(const char* name) {
         std::uint32_t value = 12345;
         EXPECT_EQ(readNumberSetting(name, value, 0, 1), 1) << name;
+        return value;
+    }
+    bool boolean(const char* name) {
+        bool value = false;
+        EXPECT_EQ(readBooleanSetting(name, value, 0, 1), 1) << name;
         return value;
     }
     std::string text(const char* name) {
