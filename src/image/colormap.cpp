@@ -8,6 +8,7 @@
 
 #include "image/fast_math.h"
 #include "platform/file_io.h"
+#include "platform/io_exception.h"
 #include "platform/resources.h"
 #include "platform/stdio_file.h"
 
@@ -55,15 +56,23 @@ std::array<std::uint8_t, 768> builtinBlueGreenRed() {
     return result;
 }
 
+[[noreturn]] void refuseColormap(const std::string& path, std::int32_t kind, const char* reason) {
+    throw ioException{path, kind, reason,
+                      "Cannot use the colormap " + path + " (\"PCXColormap\"): " + reason + "."};
+}
+
+// A palette named but not readable is an error: writing with another palette than the
+// one chosen would give the user pictures they did not ask for.
 std::unique_ptr<Colormap> chooseColormap(const std::string& setting) {
-    std::unique_ptr<Colormap> chosen;
-    if (setting.size() >= 4) {
-        if (setting.ends_with(".act"))
-            chosen = ReadACT(setting.c_str());
-        else if (setting.ends_with(".pal"))
-            chosen = ReadPAL(setting.c_str());
-    }
-    return chosen ? std::move(chosen) : BuiltinColormap();
+    if (setting.empty()) return BuiltinColormap();
+    const bool act = setting.ends_with(".act");
+    if (!act && !setting.ends_with(".pal")) refuseColormap(setting, ioException::opening, "palette neither .act nor .pal");
+    if (!openFileForReading(setting.c_str())) refuseColormap(setting, ioException::opening, "palette file cannot be opened");
+    std::unique_ptr<Colormap> chosen = act ? ReadACT(setting.c_str()) : ReadPAL(setting.c_str());
+    if (!chosen)
+        refuseColormap(setting, ioException::reading,
+                       act ? "palette holds no whole colour" : "palette not a count followed by that many colours");
+    return chosen;
 }
 
 }  // namespace
@@ -146,8 +155,9 @@ const Colormap& colormapForSetting(const std::string& setting) {
     static std::string cachedFor;
     if (!cached || cachedFor != setting) {
         cached.reset();
-        cachedFor = setting;
+        cachedFor.clear();
         cached = chooseColormap(setting);
+        cachedFor = setting;
     }
     return *cached;
 }

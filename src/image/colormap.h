@@ -74,7 +74,8 @@ std::unique_ptr<Colormap> ReadPAL(const char* path);
 // The built-in Quake II palette.
 std::unique_ptr<Colormap> BuiltinColormap();
 
-// The process-wide cached colormap for a "PCXColormap" value: built-in for short or
-// unknown names and for files that cannot be read, else the ".act" or ".pal" file.
-// Rebuilt only when the value changes.
+// The process-wide cached colormap for a "PCXColormap" value: built-in for an empty
+// value, else the ".act" or ".pal" file. Rebuilt only when the value changes. Throws
+// ioException (with a message naming the colormap) for any other name and for a file
+// that cannot be opened or read; nothing is cached then.
 const Colormap& colormapForSetting(const std::string& setting);

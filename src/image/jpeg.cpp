@@ -1,5 +1,6 @@
 #include "image/jpeg.h"
 
+#include <cerrno>
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -9,8 +10,11 @@
 #include <jpeglib.h>
 
 #include "image/photo_metadata.h"
+#include "image/pixel_budget.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
+#include "platform/storage_error.h"
 #include "platform/message.h"
 #include "platform/stdio_file.h"
 
@@ -72,7 +76,7 @@ enum class Outcome { done, failed };
 // Holds every libjpeg call of a read; a library error jumps back here. Nothing in this
 // frame has a destructor, so the jump skips no clean-up.
 Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData, const char*& refusal,
-               PhotoMetadata* metadata) {
+               Size& overBudget, PhotoMetadata* metadata) {
     if (setjmp(d.errors.jump)) return Outcome::failed;
     jpeg_create_decompress(&d.info);
     jpeg_stdio_src(&d.info, file);
@@ -98,12 +102,17 @@ Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData,
         refusal = "picture too large";
         return Outcome::failed;
     }
+    // Before jpeg_start_decompress, which allocates the decoder's buffers for the width.
+    const Size size{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+    if (!withinPixelBudget(size)) {
+        overBudget = size;
+        return Outcome::failed;
+    }
 
     std::uint32_t stride = 0;
     int bytesPerPixel = 0;
     std::uint8_t* pixels = nullptr;
-    sink({static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)}, 3, userData, stride,
-         bytesPerPixel, pixels);
+    sink(size, 3, userData, stride, bytesPerPixel, pixels);
     if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * width) {
         refusal = "no destination for the picture";
         return Outcome::failed;
@@ -120,6 +129,10 @@ Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData,
         JSAMPROW rows[1] = {row};
         if (jpeg_read_scanlines(&d.info, rows, 1) != 1) {
             refusal = "scan lines missing";
+            return Outcome::failed;
+        }
+        if (!reportProgress(height - n, height)) {
+            refusal = cancelledReason;
             return Outcome::failed;
         }
         if (components == 3) {
@@ -196,18 +209,20 @@ void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metad
     Outcome outcome;
     // A library error leaves this text: the decoder refused the stream.
     const char* refusal = "JPEG stream refused by the decoder";
+    Size overBudget{};
     {
         auto decompressor = std::make_unique<Decompressor>();
-        outcome = decode(*decompressor, file.get(), sink, userData, refusal, metadata);
+        outcome = decode(*decompressor, file.get(), sink, userData, refusal, overBudget, metadata);
     }
     file.close();  // a failed close of a file only read loses nothing
+    if (overBudget.width > 0) throw pixelBudgetRefusal(path, ioException::reading, overBudget);
     if (outcome != Outcome::done) throw ioException{path, ioException::reading, refusal};
 }
 
 void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels,
           const PhotoEncoding* photo) {
     StdioFile file = createStreamForWriting(path);
-    if (!file) throw ioException{path, ioException::opening, "cannot create the file"};
+    if (!file) throw ioException{path, ioException::opening, storageFailure(errno, "cannot create the file")};
     std::vector<std::uint8_t> scratch;
     if (size.width > 0 && bytesPerPixel == 3) scratch.resize(3 * static_cast<std::size_t>(size.width));
     Outcome outcome;
@@ -216,9 +231,12 @@ void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, 
         outcome = encode(*compressor, file.get(), size, stride, bytesPerPixel, pixels, scratch.data(), photo);
     }
     // The close flushes the last bytes: its failure loses the end of the file.
+    const bool writeFailed = std::ferror(file.get()) != 0;
+    const int writeError = errno;
     const bool closed = file.close();
+    if (writeFailed) throw ioException{path, ioException::writing, storageFailure(writeError, "write failed")};
     if (outcome != Outcome::done) throw ioException{path, ioException::writing, "picture refused by the JPEG encoder"};
-    if (!closed) throw ioException{path, ioException::writing, "cannot close the file"};
+    if (!closed) throw ioException{path, ioException::writing, storageFailure(errno, "cannot close the file")};
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "image/png.h"
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <string_view>
@@ -8,8 +9,11 @@
 #include <png.h>
 
 #include "image/photo_metadata.h"
+#include "image/pixel_budget.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
+#include "platform/storage_error.h"
 #include "platform/message.h"
 #include "platform/stdio_file.h"
 
@@ -24,7 +28,19 @@ const char* libraryDefect(png_const_charp message) {
     if (text.find("Not enough image data") != std::string_view::npos) return "image data shorter than the rows";
     if (text.find("Read Error") != std::string_view::npos || text.find("EOF") != std::string_view::npos)
         return "file ends inside a chunk";
+    if (text == cancelledReason) return cancelledReason;
     return "PNG stream refused by the decoder";
+}
+
+// The rows of the picture being read, for the progress of each row libpng finishes:
+// passes of an interlaced file count as a seventh of the picture each.
+thread_local png_uint_32 rowsToRead = 0;
+thread_local int passesToRead = 1;
+
+void rowRead(png_structp png, png_uint_32 row, int pass) {
+    const std::uint64_t total = static_cast<std::uint64_t>(rowsToRead) * static_cast<unsigned>(passesToRead);
+    const std::uint64_t done = static_cast<std::uint64_t>(rowsToRead) * static_cast<unsigned>(pass % passesToRead) + row;
+    if (!reportProgress(done, total)) png_error(png, cancelledReason);
 }
 
 [[noreturn]] void errorHook(png_structp png, png_const_charp message) {
@@ -100,7 +116,7 @@ void collectMetadata(Reader& r, PhotoMetadata& metadata) {
 }
 
 Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const char*& refusal,
-               PhotoMetadata* metadata) {
+               Size& overBudget, PhotoMetadata* metadata) {
     if (setjmp(png_jmpbuf(r.png))) return Outcome::libraryError;
     png_init_io(r.png, file);
     png_read_info(r.png, r.info);
@@ -134,7 +150,14 @@ Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const
         refusal = "picture too large";
         return Outcome::refused;
     }
-    png_set_interlace_handling(r.png);
+    const Size size{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+    if (!withinPixelBudget(size)) {
+        overBudget = size;
+        return Outcome::refused;
+    }
+    passesToRead = png_set_interlace_handling(r.png);
+    rowsToRead = height;
+    png_set_read_status_fn(r.png, rowRead);
     png_read_update_info(r.png, r.info);
     // Whatever the file claimed, the rows must now be exactly 3 bytes a pixel.
     if (png_get_rowbytes(r.png, r.info) != 3 * static_cast<std::size_t>(width)) {
@@ -145,8 +168,7 @@ Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const
     std::uint32_t stride = 0;
     int bytesPerPixel = 0;
     std::uint8_t* pixels = nullptr;
-    sink({static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)}, 3, userData, stride,
-         bytesPerPixel, pixels);
+    sink(size, 3, userData, stride, bytesPerPixel, pixels);
     if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * width) {
         refusal = "no destination for the picture";
         return Outcome::refused;
@@ -199,14 +221,16 @@ void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metad
     if (!file) throw ioException{path, ioException::opening, "cannot open the file"};
     Outcome outcome;
     const char* refusal = "";
+    Size overBudget{};
     {
         Reader reader;
         if (!reader.png || !reader.info) throw ioException{path, ioException::opening, "cannot start the PNG decoder"};
-        outcome = decode(reader, file.get(), sink, userData, refusal, metadata);
+        outcome = decode(reader, file.get(), sink, userData, refusal, overBudget, metadata);
         if (outcome == Outcome::libraryError) refusal = reader.libraryReason;
         if (outcome == Outcome::done && metadata != nullptr) collectMetadata(reader, *metadata);
     }
     const bool closed = file.close();
+    if (overBudget.width > 0) throw pixelBudgetRefusal(path, ioException::reading, overBudget);
     if (outcome == Outcome::libraryError) throw ioException{path, ioException::opening, refusal};
     if (outcome == Outcome::refused) throw ioException{path, ioException::reading, refusal};
     if (!closed) throw ioException{path, ioException::closing, "cannot close the file"};
@@ -218,7 +242,7 @@ void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, 
     if (bytesPerPixel != 3 && bytesPerPixel != 4)
         throw ioException{path, ioException::opening, "pixel size neither 3 nor 4 bytes"};
     StdioFile file = createStreamForWriting(path);
-    if (!file) throw ioException{path, ioException::opening, "cannot create the file"};
+    if (!file) throw ioException{path, ioException::opening, storageFailure(errno, "cannot create the file")};
     Outcome outcome;
     {
         Writer writer;
@@ -245,11 +269,12 @@ void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, 
     }
     // libpng reports a failed write (a full disk) as its own error: the stream tells which.
     const bool writeFailed = std::ferror(file.get()) != 0;
+    const int writeError = errno;
     // The close flushes the last bytes: its failure loses the end of the file.
     const bool closed = file.close();
-    if (writeFailed) throw ioException{path, ioException::writing, "write failed"};
+    if (writeFailed) throw ioException{path, ioException::writing, storageFailure(writeError, "write failed")};
     if (outcome != Outcome::done) throw ioException{path, ioException::opening, "picture refused by the PNG encoder"};
-    if (!closed) throw ioException{path, ioException::writing, "cannot close the file"};
+    if (!closed) throw ioException{path, ioException::writing, storageFailure(errno, "cannot close the file")};
 }
 
 }  // namespace

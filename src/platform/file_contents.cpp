@@ -9,6 +9,7 @@
 
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
+#include "platform/storage_error.h"
 #include "platform/staged_write.h"
 #include "platform/unique_fd.h"
 
@@ -43,12 +44,12 @@ bool replaceFileContents(const std::string& path, std::string_view contents) {
     try {
         writeReplacing(path, [&](const std::string& staged) {
             UniqueFd fd(::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-            if (!fd) throw ioException{staged, ioException::opening, "cannot create the file"};
+            if (!fd) throw ioException{staged, ioException::opening, storageFailure(errno, "cannot create the file")};
             struct stat existing;
             if (::stat(path.c_str(), &existing) == 0 && ::fchmod(fd.get(), existing.st_mode & 07777) != 0)
                 throw ioException{staged, ioException::writing, "cannot keep the permissions"};
             if (!writeAll(fd.get(), contents.data(), contents.size()) || ::fsync(fd.get()) != 0)
-                throw ioException{staged, ioException::writing, "write failed"};
+                throw ioException{staged, ioException::writing, storageFailure(errno, "write failed")};
             if (!fd.close()) throw ioException{staged, ioException::closing, "cannot close the file"};
         });
     } catch (const ioException&) {
