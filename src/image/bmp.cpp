@@ -246,7 +246,6 @@ void LoadBMP(const char* path, PixelSink sink, void* userData) {
     const InfoHeader info = readInfoHeader(header);
     if (const char* defect = headerDefect(info)) throw fail(ioException::reading, defect);
     const Size pictureSize{info.width, info.height};
-    checkPixelBudget(path, ioException::reading, pictureSize);
 
     if (!formatSupported(info)) {
         // The destination keeps the header's size; nothing is decoded into it. Its size is
@@ -254,6 +253,7 @@ void LoadBMP(const char* path, PixelSink sink, void* userData) {
         if (const std::optional<std::uint64_t> least = leastPictureBytes(info);
             least && *least > available - infoHeaderSize)
             throw fail(ioException::reading, "picture larger than the file could hold");
+        checkPixelBudget(path, ioException::reading, pictureSize);
         if (!requestDestination(sink, pictureSize, 3, userData))
             throw fail(ioException::reading, "no destination for the picture");
         showMessage(unsupportedText);
@@ -267,6 +267,7 @@ void LoadBMP(const char* path, PixelSink sink, void* userData) {
         const char* defect = nullptr;
         const std::optional<PixelLayout> layout = layoutFor(info, pixelStart, available, defect);
         if (!layout) throw fail(ioException::reading, defect);
+        checkPixelBudget(path, ioException::reading, pictureSize);
         const std::optional<PixelDestination> destination = requestDestination(sink, pictureSize, 3, userData);
         if (!destination) throw fail(ioException::reading, "no destination for the picture");
         if (const char* defect = decodePixels(header, info, *layout, *destination))

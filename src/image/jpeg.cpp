@@ -194,6 +194,8 @@ Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, 
         }
         JSAMPROW rows[1] = {scratch};
         jpeg_write_scanlines(&c.info, rows, 1);
+        // A write runs to its end: the staged file it writes is dropped on any failure.
+        reportProgress(static_cast<std::uint64_t>(size.height - n), static_cast<std::uint64_t>(size.height));
     }
     jpeg_finish_compress(&c.info);
     return Outcome::done;

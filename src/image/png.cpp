@@ -32,14 +32,20 @@ const char* libraryDefect(png_const_charp message) {
     return "PNG stream refused by the decoder";
 }
 
-// The rows of the picture being read, for the progress of each row libpng finishes:
+// The rows of the picture being read or written, for the progress of each row libpng
+// finishes; when reading,
 // passes of an interlaced file count as a seventh of the picture each.
-thread_local png_uint_32 rowsToRead = 0;
+thread_local png_uint_32 progressRows = 0;
 thread_local int passesToRead = 1;
 
+void rowWritten(png_structp png, png_uint_32 row, int) {
+    static_cast<void>(png);
+    reportProgress(row, progressRows);
+}
+
 void rowRead(png_structp png, png_uint_32 row, int pass) {
-    const std::uint64_t total = static_cast<std::uint64_t>(rowsToRead) * static_cast<unsigned>(passesToRead);
-    const std::uint64_t done = static_cast<std::uint64_t>(rowsToRead) * static_cast<unsigned>(pass % passesToRead) + row;
+    const std::uint64_t total = static_cast<std::uint64_t>(progressRows) * static_cast<unsigned>(passesToRead);
+    const std::uint64_t done = static_cast<std::uint64_t>(progressRows) * static_cast<unsigned>(pass % passesToRead) + row;
     if (!reportProgress(done, total)) png_error(png, cancelledReason);
 }
 
@@ -156,7 +162,7 @@ Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const
         return Outcome::refused;
     }
     passesToRead = png_set_interlace_handling(r.png);
-    rowsToRead = height;
+    progressRows = height;
     png_set_read_status_fn(r.png, rowRead);
     png_read_update_info(r.png, r.info);
     // Whatever the file claimed, the rows must now be exactly 3 bytes a pixel.
@@ -211,6 +217,8 @@ Outcome encode(Writer& w, std::FILE* file, Size size, std::uint32_t stride, int 
     for (std::int32_t i = 0; i < size.height; ++i)
         w.rows[static_cast<std::size_t>(i)] =
             const_cast<png_bytep>(pixels + static_cast<std::size_t>(size.height - 1 - i) * stride);
+    progressRows = static_cast<png_uint_32>(size.height);
+    png_set_write_status_fn(w.png, rowWritten);
     png_write_image(w.png, w.rows.data());
     png_write_end(w.png, nullptr);
     return Outcome::done;

@@ -132,8 +132,6 @@ TEST(PixelBudget, BombHeadersAreRefusedBeforeTheirPixelsAreAllocated) {
     const Bomb bombs[] = {
         {"PNG 32767 x 32767", LoadPNG, [](const std::string& s) { return pngClaiming(s, 32767, 32767); },
          "32767 x 32767"},
-        {"PNG 16000 x 16000", LoadPNG, [](const std::string& s) { return pngClaiming(s, 16000, 16000); },
-         "16000 x 16000"},
         {"JPEG 30000 x 30000", LoadJPEG, [](const std::string& s) { return jpegClaiming(s, 30000, 30000); },
          "30000 x 30000"},
         {"BMP 32767 x 32767", LoadBMP, [](const std::string&) { return bmpClaiming(32767, 32767); },
@@ -142,8 +140,8 @@ TEST(PixelBudget, BombHeadersAreRefusedBeforeTheirPixelsAreAllocated) {
         // file-size check; 10 MB of runs of 32 bytes for the PCX.
         {"Targa 20000 x 16000", LoadTGA, [](const std::string&) { return targaClaiming(20000, 16000, 5 << 20); },
          "20000 x 16000"},
-        {"Targa 65535 x 65535", LoadTGA, [](const std::string&) { return targaClaiming(65535, 65535, 18 << 20); },
-         "65535 x 65535"},
+        {"Targa 65535 x 8192", LoadTGA, [](const std::string&) { return targaClaiming(65535, 8192, 9 << 20); },
+         "65535 x 8192"},
         {"PCX 20000 x 16000", LoadPCX, [](const std::string&) { return pcxClaiming(20000, 16000, 10 << 20); },
          "20000 x 16000"},
     };
@@ -230,7 +228,7 @@ TEST(PixelBudget, WideTargaAndPcxReadUnlessTheLimitRefusesThem) {
     const std::string pcxPath = dir.file("wide.pcx");
     writeBytes(pcxPath, pcx);
 
-    for (const auto& [path, reader] : {std::pair{tgaPath, LoadTGA}, std::pair{pcxPath, LoadPCX}}) {
+    for (const auto& [path, reader] : {std::pair<std::string, ImageReader>{tgaPath, LoadTGA}, {pcxPath, LoadPCX}}) {
         SCOPED_TRACE(path);
         SinkPicture picture;
         ASSERT_NO_THROW(reader(path.c_str(), SinkPicture::sink, &picture));
