@@ -51,8 +51,12 @@ std::optional<std::uint32_t> setMaxImageMegapixels(std::optional<std::uint32_t> 
     return std::exchange(overrideLimit(), megapixels);
 }
 
+bool withinMegapixelLimit(std::uint64_t pixels) {
+    return pixels <= static_cast<std::uint64_t>(maxImageMegapixels()) * million;
+}
+
 bool withinPixelBudget(std::uint64_t pixels) {
-    if (pixels > static_cast<std::uint64_t>(maxImageMegapixels()) * million) return false;
+    if (!withinMegapixelLimit(pixels)) return false;
     // An unreadable /proc/meminfo gives 0: then only the limit applies.
     const std::uint64_t available = memoryStatus().availablePhysical;
     return available == 0 || workingBytes(pixels) <= available;

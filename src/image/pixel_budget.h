@@ -23,6 +23,9 @@ std::uint32_t maxImageMegapixels();
 // empty restores the setting. Returns the previous override.
 std::optional<std::uint32_t> setMaxImageMegapixels(std::optional<std::uint32_t> megapixels);
 
+// True when this many pixels are within the megapixel limit alone.
+bool withinMegapixelLimit(std::uint64_t pixels);
+
 // True when a picture of this many pixels is within both the limit and the memory
 // available. Allocates nothing, so the decoders may call it between their library calls.
 bool withinPixelBudget(std::uint64_t pixels);

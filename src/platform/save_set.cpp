@@ -269,7 +269,8 @@ SaveSet::Folder& SaveSet::folderFor(const std::string& prefix, const std::string
     folder->prefix = prefix;
     std::string pattern = prefix + std::string(stagingPrefix) + std::to_string(::getpid()) + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
-        if (noSpace(errno)) throw ioException{shownPath, ioException::writing, storageFailure(errno, "no room for a staging folder")};
+        if (noSpace(errno))
+            throw ioException{shownPath, ioException::writing, storageFailure(errno, "no room for a staging folder")};
         throw ioException{shownPath, ioException::opening, storageFailure(errno, "cannot make a staging folder beside the file")};
     }
     folder->staging = pattern;
@@ -346,10 +347,12 @@ void SaveSet::commit() {
             const std::string draft = folder->staging + "/" + listDraftName;
             const std::string text = listText(folder->names);
             UniqueFd fd(::open(draft.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-            if (!fd) throw ioException{shown, ioException::writing, "cannot write the list of renames"};
+            if (!fd) throw ioException{shown, ioException::writing, storageFailure(errno, "cannot write the list of renames")};
             const bool written = writeAll(fd.get(), text.data(), text.size()) && ::fsync(fd.get()) == 0;
-            if (!fd.close() || !written)
-                throw ioException{shown, ioException::writing, "cannot write the list of renames"};
+            const int writeError = errno;
+            if (!written) throw ioException{shown, ioException::writing, storageFailure(writeError, "cannot write the list of renames")};
+            if (!fd.close())
+                throw ioException{shown, ioException::writing, storageFailure(errno, "cannot write the list of renames")};
             if (std::rename(draft.c_str(), (folder->staging + "/" + listName).c_str()) != 0 ||
                 !sync(folder->staging))
                 throw ioException{shown, ioException::writing, "cannot write the list of renames"};

@@ -18,6 +18,7 @@
 #include "platform/temp_file.h"
 #include "shell/commands.h"
 #include "shell/shell.h"
+#include "shell/size_dialog_models.h"
 
 bool paintCommandOffered(int id) { return id == cmdPaintView; }
 
@@ -179,7 +180,7 @@ bool Shell::replacePanorama(int kind) {
         break;
     }
     case LinkCommand::newEmpty:
-        if (r.newFaceSize > 0 && r.newFaceSize <= maxLinkImageSide)
+        if (r.newFaceSize > 0 && r.newFaceSize <= maxLinkImageSide && facesFitPixelBudget({r.newFaceSize, r.newFaceSize}))
             next = std::make_unique<PaintedSixImage>(Size{r.newFaceSize, r.newFaceSize}, Size{r.newFaceSize, r.newFaceSize});
         break;
     default: break;
