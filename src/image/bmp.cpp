@@ -334,4 +334,5 @@ void SaveBMP(const char* path, Size size, std::uint32_t stride, int, const std::
         !writeAll(file.get(), pixels, static_cast<std::size_t>(pixelBytes)))
         throw fail(ioException::writing, storageFailure(errno, "write failed"));
     if (!file.close()) throw fail(ioException::closing, storageFailure(errno, "cannot close the file"));
+    if (!reportProgress(1, 1)) throw fail(ioException::writing, cancelledReason);
 }

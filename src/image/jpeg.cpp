@@ -71,7 +71,7 @@ struct Compressor {
     ErrorManager errors{};
 };
 
-enum class Outcome { done, failed };
+enum class Outcome { done, failed, cancelled };
 
 // Holds every libjpeg call of a read; a library error jumps back here. Nothing in this
 // frame has a destructor, so the jump skips no clean-up.
@@ -194,8 +194,9 @@ Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, 
         }
         JSAMPROW rows[1] = {scratch};
         jpeg_write_scanlines(&c.info, rows, 1);
-        // A write runs to its end: the staged file it writes is dropped on any failure.
-        reportProgress(static_cast<std::uint64_t>(size.height - n), static_cast<std::uint64_t>(size.height));
+        // A cancelled write leaves a cut file, which the save it belongs to drops.
+        if (!reportProgress(static_cast<std::uint64_t>(size.height - n), static_cast<std::uint64_t>(size.height)))
+            return Outcome::cancelled;
     }
     jpeg_finish_compress(&c.info);
     return Outcome::done;
@@ -237,6 +238,7 @@ void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, 
     const int writeError = errno;
     const bool closed = file.close();
     if (writeFailed) throw ioException{path, ioException::writing, storageFailure(writeError, "write failed")};
+    if (outcome == Outcome::cancelled) throw ioException{path, ioException::writing, cancelledReason};
     if (outcome != Outcome::done) throw ioException{path, ioException::writing, "picture refused by the JPEG encoder"};
     if (!closed) throw ioException{path, ioException::writing, storageFailure(errno, "cannot close the file")};
 }

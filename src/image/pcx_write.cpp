@@ -11,6 +11,7 @@
 #include "image/colormap.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
 #include "platform/storage_error.h"
 #include "platform/stdio_file.h"
 
@@ -218,4 +219,5 @@ void writePCX(const char* path, Size size, std::uint32_t stride, const std::uint
     const bool closed = file.close();
     if (!written) throw ioException{path, ioException::writing, storageFailure(writeError, "write failed")};
     if (!closed) throw ioException{path, ioException::writing, storageFailure(errno, "write failed")};
+    if (!reportProgress(1, 1)) throw ioException{path, ioException::writing, cancelledReason};
 }

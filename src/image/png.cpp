@@ -38,9 +38,13 @@ const char* libraryDefect(png_const_charp message) {
 thread_local png_uint_32 progressRows = 0;
 thread_local int passesToRead = 1;
 
+thread_local bool writeCancelled = false;
+
 void rowWritten(png_structp png, png_uint_32 row, int) {
-    static_cast<void>(png);
-    reportProgress(row, progressRows);
+    if (!reportProgress(row, progressRows)) {
+        writeCancelled = true;
+        png_error(png, cancelledReason);
+    }
 }
 
 void rowRead(png_structp png, png_uint_32 row, int pass) {
@@ -218,6 +222,7 @@ Outcome encode(Writer& w, std::FILE* file, Size size, std::uint32_t stride, int 
         w.rows[static_cast<std::size_t>(i)] =
             const_cast<png_bytep>(pixels + static_cast<std::size_t>(size.height - 1 - i) * stride);
     progressRows = static_cast<png_uint_32>(size.height);
+    writeCancelled = false;
     png_set_write_status_fn(w.png, rowWritten);
     png_write_image(w.png, w.rows.data());
     png_write_end(w.png, nullptr);
@@ -281,6 +286,7 @@ void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, 
     // The close flushes the last bytes: its failure loses the end of the file.
     const bool closed = file.close();
     if (writeFailed) throw ioException{path, ioException::writing, storageFailure(writeError, "write failed")};
+    if (outcome != Outcome::done && writeCancelled) throw ioException{path, ioException::writing, cancelledReason};
     if (outcome != Outcome::done) throw ioException{path, ioException::opening, "picture refused by the PNG encoder"};
     if (!closed) throw ioException{path, ioException::writing, storageFailure(errno, "cannot close the file")};
 }

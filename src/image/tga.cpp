@@ -341,7 +341,8 @@ void SaveTGA(const char* path, Size size, std::uint32_t stride, int bytesPerPixe
     bool written = std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();
     for (std::int32_t y = 0; written && y < size.height && rowBytes > 0; ++y) {
         written = std::fwrite(pixels + static_cast<std::size_t>(y) * stride, 1, rowBytes, file.get()) == rowBytes;
-        reportProgress(static_cast<std::uint64_t>(y) + 1, static_cast<std::uint64_t>(size.height));
+        if (!reportProgress(static_cast<std::uint64_t>(y) + 1, static_cast<std::uint64_t>(size.height)))
+            throw fail(ioException::writing, cancelledReason);
     }
     if (!written || std::fflush(file.get()) != 0) throw fail(ioException::writing, storageFailure(errno, "write failed"));
     if (!file.close()) throw fail(ioException::closing, storageFailure(errno, "cannot close the file"));

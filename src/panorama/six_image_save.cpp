@@ -15,6 +15,7 @@
 #include "panorama/six_image.h"
 #include "panorama/sphere.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
 #include "platform/report.h"
 #include "platform/save_set.h"
 #include "platform/settings.h"
@@ -240,6 +241,7 @@ int SixImage::querySaveChanges(DocumentQuestions& questions) {
             try {
                 return saveAs(questions) != 0 ? 1 : 0;
             } catch (const ioException& e) {
+                if (isCancellation(e)) return 1;
                 reportIoException(e);
             }
             break;

@@ -1,5 +1,8 @@
 #pragma once
 #include <cstdint>
+#include <string_view>
+
+#include "platform/io_exception.h"
 
 // How far long work (reading, converting, writing a picture) has come, for whoever shows
 // it: the command line's bar, the editor's progress dialog. Without an observer a report
@@ -19,3 +22,8 @@ ProgressObserver* setProgressObserver(ProgressObserver* observer);
 bool reportProgress(std::uint64_t done, std::uint64_t total);
 
 inline constexpr const char* cancelledReason = "cancelled";
+
+// Whether the failure is the user's Cancel: nothing to report.
+inline bool isCancellation(const ioException& e) {
+    return e.reason != nullptr && std::string_view(e.reason) == cancelledReason;
+}
