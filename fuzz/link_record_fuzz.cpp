@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const LinkSide side : {LinkSide::plugin, LinkSide::application}) {
             if (!transferIsSound(*record, side)) continue;
             const TileRect& tile = record->tileRect;
+            if (tile.right <= tile.left || tile.bottom <= tile.top) continue;  // nothing to place
             if (isFirstTile(tile)) {
                 width = record->imageWidth;
                 height = record->imageHeight;

@@ -27,11 +27,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-RawImage pattern(Size size) {
-    RawImage image(size);
+std::unique_ptr<RawImage> pattern(Size size) {
+    auto image = std::make_unique<RawImage>(size);
     for (std::int32_t y = 0; y < size.height; ++y)
         for (std::int32_t x = 0; x < size.width; ++x) {
-            std::uint8_t* p = image.row(y) + 3 * x;
+            std::uint8_t* p = image->row(y) + 3 * x;
             p[0] = static_cast<std::uint8_t>(x * 37);
             p[1] = static_cast<std::uint8_t>(y * 53);
             p[2] = static_cast<std::uint8_t>((x ^ y) * 11);
@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
         fs::create_directories(root / target);
 
     for (const Size size : {Size{1, 1}, Size{7, 3}, Size{16, 16}}) {
-        const RawImage image = pattern(size);
+        const std::unique_ptr<RawImage> picture = pattern(size);
+        const RawImage& image = *picture;
         const std::string name = std::to_string(size.width) + "x" + std::to_string(size.height);
         SaveBMP((root / "bmp" / (name + ".bmp")).c_str(), size, image.stride, 3, image.pixels);
         SaveTGA((root / "tga" / (name + ".tga")).c_str(), size, image.stride, 3, image.pixels);
@@ -68,7 +69,8 @@ int main(int argc, char** argv) {
     }
     // Photos with the metadata a save keeps: XMP with the panorama's properties.
     {
-        const RawImage image = pattern({16, 8});
+        const std::unique_ptr<RawImage> picture = pattern({16, 8});
+        const RawImage& image = *picture;
         PhotoMetadata metadata;
         addPanoramaXmp(metadata, image.size());
         SaveJPEGPhoto((root / "jpeg" / "photo.jpg").c_str(), image.size(), image.stride, image.pixels, 90, metadata);

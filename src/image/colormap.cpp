@@ -109,20 +109,31 @@ Colormap::Colormap(std::int32_t entryCount, const std::uint8_t* blueGreenRed)
 
 std::int64_t Colormap::mapsBuilt() { return builtCount; }
 
-std::unique_ptr<Colormap> ReadACT(const char* path) {
+std::optional<PaletteEntries> ReadACTEntries(const char* path) {
     StdioFile file = openStreamForReading(path);
-    if (!file) return nullptr;
-    std::array<std::uint8_t, 768> bytes{};
+    if (!file) return std::nullopt;
+    PaletteEntries palette;
+    std::array<std::uint8_t, 768>& bytes = palette.blueGreenRed;
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
-    const auto entryCount = static_cast<std::int32_t>(got / 3);
-    if (entryCount < 1) return nullptr;
+    palette.count = static_cast<std::int32_t>(got / 3);
+    if (palette.count < 1) return std::nullopt;
     for (std::size_t i = 0; i + 2 < bytes.size(); i += 3) std::swap(bytes[i], bytes[i + 2]);
-    return std::make_unique<Colormap>(entryCount, bytes.data());
+    return palette;
+}
+
+std::unique_ptr<Colormap> ReadACT(const char* path) {
+    const std::optional<PaletteEntries> palette = ReadACTEntries(path);
+    return palette ? std::make_unique<Colormap>(palette->count, palette->blueGreenRed.data()) : nullptr;
 }
 
 std::unique_ptr<Colormap> ReadPAL(const char* path) {
+    const std::optional<PaletteEntries> palette = ReadPALEntries(path);
+    return palette ? std::make_unique<Colormap>(palette->count, palette->blueGreenRed.data()) : nullptr;
+}
+
+std::optional<PaletteEntries> ReadPALEntries(const char* path) {
     StdioFile file = openStreamForReading(path);
-    if (!file) return nullptr;
+    if (!file) return std::nullopt;
     // Three header lines and at most 256 entry lines of bounded length: a longer file
     // cannot hold more entries, so its tail is never read.
     constexpr std::size_t lineLimit = 256;
@@ -131,18 +142,20 @@ std::unique_ptr<Colormap> ReadPAL(const char* path) {
     std::istringstream in(text);
     std::string signature, version;
     long long entryCount = 0;
-    if (!(in >> signature >> version >> entryCount) || entryCount < 1) return nullptr;
+    if (!(in >> signature >> version >> entryCount) || entryCount < 1) return std::nullopt;
     entryCount = std::min<long long>(entryCount, Colormap::maxEntries);
-    std::array<std::uint8_t, 768> bytes{};
+    PaletteEntries palette;
+    std::array<std::uint8_t, 768>& bytes = palette.blueGreenRed;
     for (long long i = 0; i < entryCount; ++i) {
         int red, green, blue;
-        if (!(in >> red >> green >> blue)) return nullptr;
+        if (!(in >> red >> green >> blue)) return std::nullopt;
         // Each value keeps its low 8 bits.
         bytes[static_cast<std::size_t>(3 * i)] = static_cast<std::uint8_t>(blue);
         bytes[static_cast<std::size_t>(3 * i + 1)] = static_cast<std::uint8_t>(green);
         bytes[static_cast<std::size_t>(3 * i + 2)] = static_cast<std::uint8_t>(red);
     }
-    return std::make_unique<Colormap>(static_cast<std::int32_t>(entryCount), bytes.data());
+    palette.count = static_cast<std::int32_t>(entryCount);
+    return palette;
 }
 
 std::unique_ptr<Colormap> BuiltinColormap() {

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 // A colour's components in the colour matcher's own luma and chroma space, each a byte.
@@ -63,6 +64,16 @@ private:
         return (static_cast<std::size_t>(c.y >> 3) << 10) | (static_cast<std::size_t>(c.u >> 3) << 5) | (c.v >> 3);
     }
 };
+
+// A palette file's entries as blue, green, red, before any inverse map is built.
+struct PaletteEntries {
+    std::int32_t count = 0;
+    std::array<std::uint8_t, 3 * Colormap::maxEntries> blueGreenRed{};
+};
+// The entries of a ".act" or ".pal" file as ReadACT and ReadPAL below read them; none on
+// the same failures.
+std::optional<PaletteEntries> ReadACTEntries(const char* path);
+std::optional<PaletteEntries> ReadPALEntries(const char* path);
 
 // A ".act" file: up to 768 bytes of red, green, blue. None when the file cannot be
 // opened or holds no whole entry.

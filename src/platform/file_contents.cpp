@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -22,10 +23,16 @@ FileRead readFileContents(const std::string& path, std::size_t limit, std::strin
     if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0 ||
         static_cast<unsigned long long>(status.st_size) > limit)
         return FileRead::failed;
-    // The size may change while reading; read up to one byte beyond the limit to see it.
-    std::string data(limit + 1, '\0');
+    // The size may change while reading: the buffer starts one byte beyond the size found
+    // (not at the limit, which every settings read would clear a megabyte for) and grows
+    // up to one byte beyond the limit, which shows a file grown too large.
+    std::string data(static_cast<std::size_t>(status.st_size) + 1, '\0');
     std::size_t filled = 0;
-    while (filled < data.size()) {
+    for (;;) {
+        if (filled == data.size()) {
+            if (data.size() > limit) break;
+            data.resize(std::min(limit + 1, 2 * data.size()));
+        }
         const ssize_t n = ::read(fd.get(), data.data() + filled, data.size() - filled);
         if (n < 0) {
             if (errno == EINTR) continue;
