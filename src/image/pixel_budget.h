@@ -27,7 +27,8 @@ std::optional<std::uint32_t> setMaxImageMegapixels(std::optional<std::uint32_t> 
 bool withinMegapixelLimit(std::uint64_t pixels);
 
 // True when a picture of this many pixels is within both the limit and the memory
-// available. Allocates nothing, so the decoders may call it between their library calls.
+// available. Keeps nothing once it returns (the setting and /proc/meminfo are read and
+// let go), so the decoders may call it between their library calls.
 bool withinPixelBudget(std::uint64_t pixels);
 bool withinPixelBudget(Size size);
 

@@ -1,8 +1,11 @@
 #include "image/png.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -229,9 +232,35 @@ Outcome encode(Writer& w, std::FILE* file, Size size, std::uint32_t stride, int 
     return Outcome::done;
 }
 
+// Whether every chunk's length, as its first four bytes (big-endian) give it, lies within
+// the file: libpng allocates and clears a chunk's claimed length before it reads the data,
+// so a few bytes claiming a 2 GB text chunk would cost 2 GB. Leaves the file at its start.
+bool chunksFitTheFile(std::FILE* file) {
+    struct stat status {};
+    if (::fstat(::fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return true;  // libpng decides
+    const std::uint64_t size = static_cast<std::uint64_t>(status.st_size);
+    constexpr std::uint64_t signatureBytes = 8, headerBytes = 8, crcBytes = 4;
+    bool fits = true;
+    for (std::uint64_t at = signatureBytes; at + headerBytes <= size;) {
+        std::uint8_t header[headerBytes];
+        if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 ||
+            std::fread(header, 1, headerBytes, file) != headerBytes)
+            break;
+        const std::uint64_t length = (std::uint64_t{header[0]} << 24) | (header[1] << 16) | (header[2] << 8) | header[3];
+        if (length > size - at - headerBytes) {
+            fits = false;
+            break;
+        }
+        if (std::memcmp(header + 4, "IEND", 4) == 0) break;
+        at += headerBytes + length + crcBytes;
+    }
+    return std::fseek(file, 0, SEEK_SET) == 0 && fits;
+}
+
 void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metadata) {
     StdioFile file = openStreamForReading(path);
     if (!file) throw ioException{path, ioException::opening, "cannot open the file"};
+    if (!chunksFitTheFile(file.get())) throw ioException{path, ioException::opening, "file ends inside a chunk"};
     Outcome outcome;
     const char* refusal = "";
     Size overBudget{};
