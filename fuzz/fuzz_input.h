@@ -82,7 +82,8 @@ struct FuzzPicture {
         auto* picture = static_cast<FuzzPicture*>(userData);
         bytesPerPixel = hint == 4 ? 4 : 3;
         stride = (static_cast<std::uint32_t>(size.width) * static_cast<std::uint32_t>(bytesPerPixel) + 3) & ~3u;
-        picture->pixels.reset(new std::uint8_t[static_cast<std::size_t>(stride) * static_cast<std::size_t>(size.height)]);
+        const std::size_t bytes = static_cast<std::size_t>(stride) * static_cast<std::size_t>(size.height);
+        picture->pixels.reset(new std::uint8_t[bytes]);
         pixels = picture->pixels.get();
     }
 };

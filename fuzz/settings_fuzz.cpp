@@ -27,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string text;
     std::uint32_t number = 0;
     for (const char* name : {"PaintApp", "PluginPath", "PCXColormap"}) readStringSetting(name, text, false, true);
-    for (const char* name : {"shiftAmount", "PCXDither", "MaxImageMegapixels"}) readNumberSetting(name, number, false, true);
+    for (const char* name : {"shiftAmount", "PCXDither", "MaxImageMegapixels"})
+        readNumberSetting(name, number, false, true);
     return 0;
 }

@@ -66,8 +66,10 @@ std::array<std::uint8_t, 768> builtinBlueGreenRed() {
 std::unique_ptr<Colormap> chooseColormap(const std::string& setting) {
     if (setting.empty()) return BuiltinColormap();
     const bool act = setting.ends_with(".act");
-    if (!act && !setting.ends_with(".pal")) refuseColormap(setting, ioException::opening, "palette neither .act nor .pal");
-    if (!openFileForReading(setting.c_str())) refuseColormap(setting, ioException::opening, "palette file cannot be opened");
+    if (!act && !setting.ends_with(".pal"))
+        refuseColormap(setting, ioException::opening, "palette neither .act nor .pal");
+    if (!openFileForReading(setting.c_str()))
+        refuseColormap(setting, ioException::opening, "palette file cannot be opened");
     std::unique_ptr<Colormap> chosen = act ? ReadACT(setting.c_str()) : ReadPAL(setting.c_str());
     if (!chosen)
         refuseColormap(setting, ioException::reading,

@@ -52,7 +52,8 @@ void rowWritten(png_structp png, png_uint_32 row, int) {
 
 void rowRead(png_structp png, png_uint_32 row, int pass) {
     const std::uint64_t total = static_cast<std::uint64_t>(progressRows) * static_cast<unsigned>(passesToRead);
-    const std::uint64_t done = static_cast<std::uint64_t>(progressRows) * static_cast<unsigned>(pass % passesToRead) + row;
+    const std::uint64_t done =
+        static_cast<std::uint64_t>(progressRows) * static_cast<unsigned>(pass % passesToRead) + row;
     if (!reportProgress(done, total)) png_error(png, cancelledReason);
 }
 
@@ -246,7 +247,8 @@ bool chunksFitTheFile(std::FILE* file) {
         if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 ||
             std::fread(header, 1, headerBytes, file) != headerBytes)
             break;
-        const std::uint64_t length = (std::uint64_t{header[0]} << 24) | (header[1] << 16) | (header[2] << 8) | header[3];
+        const std::uint64_t length =
+            (std::uint64_t{header[0]} << 24) | (header[1] << 16) | (header[2] << 8) | header[3];
         if (length > size - at - headerBytes) {
             fits = false;
             break;

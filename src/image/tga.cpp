@@ -344,6 +344,7 @@ void SaveTGA(const char* path, Size size, std::uint32_t stride, int bytesPerPixe
         if (!reportProgress(static_cast<std::uint64_t>(y) + 1, static_cast<std::uint64_t>(size.height)))
             throw fail(ioException::writing, cancelledReason);
     }
-    if (!written || std::fflush(file.get()) != 0) throw fail(ioException::writing, storageFailure(errno, "write failed"));
+    if (!written || std::fflush(file.get()) != 0)
+        throw fail(ioException::writing, storageFailure(errno, "write failed"));
     if (!file.close()) throw fail(ioException::closing, storageFailure(errno, "cannot close the file"));
 }

@@ -35,7 +35,8 @@ public:
 
     void close() {
         const bool failed = std::ferror(file_.get()) != 0;
-        if (!file_.close() || failed) throw ioException{path_, ioException::writing, storageFailure(errno, "write failed")};
+        if (!file_.close() || failed)
+            throw ioException{path_, ioException::writing, storageFailure(errno, "write failed")};
     }
 
 private:

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
-#include <vector>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -56,11 +56,13 @@ void unlinkIfSame(const std::string& path, const BoundFile& file) {
 class BoundFiles {
 public:
     static BoundFiles& instance() {
-        static BoundFiles files;
-        // Registered after the object is made, so it runs before the object is destroyed.
-        static const bool registered = std::atexit([] { instance().removeAll(); }) == 0;
-        static_cast<void>(registered);
-        return files;
+        // Never destroyed: a static socket may close after the exit handlers have run.
+        static BoundFiles* const files = [] {
+            auto* made = new BoundFiles;
+            std::atexit([] { instance().removeAll(); });
+            return made;
+        }();
+        return *files;
     }
     void add(const std::string& path, const BoundFile& file) {
         const std::lock_guard lock(mutex_);

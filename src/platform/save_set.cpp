@@ -271,7 +271,8 @@ SaveSet::Folder& SaveSet::folderFor(const std::string& prefix, const std::string
     if (::mkdtemp(pattern.data()) == nullptr) {
         if (noSpace(errno))
             throw ioException{shownPath, ioException::writing, storageFailure(errno, "no room for a staging folder")};
-        throw ioException{shownPath, ioException::opening, storageFailure(errno, "cannot make a staging folder beside the file")};
+        throw ioException{shownPath, ioException::opening,
+                          storageFailure(errno, "cannot make a staging folder beside the file")};
     }
     folder->staging = pattern;
     setActive(nameOf(pattern), true);
@@ -337,7 +338,8 @@ void SaveSet::commit() {
                 throw ioException{shown, ioException::writing, "cannot keep the file's permissions"};
             if (!ownerKept) ownerChanges.push_back(shown);
             if (several && !sync(staged))
-                throw ioException{shown, ioException::writing, storageFailure(errno, "cannot flush the file to the disk")};
+                throw ioException{shown, ioException::writing,
+                                  storageFailure(errno, "cannot flush the file to the disk")};
         }
     }
     if (several) {
@@ -347,15 +349,17 @@ void SaveSet::commit() {
             const std::string draft = folder->staging + "/" + listDraftName;
             const std::string text = listText(folder->names);
             UniqueFd fd(::open(draft.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-            if (!fd) throw ioException{shown, ioException::writing, storageFailure(errno, "cannot write the list of renames")};
+            const auto listFailure = [&shown](int error) {
+                return ioException{shown, ioException::writing, storageFailure(error, "cannot write the list of renames")};
+            };
+            if (!fd) throw listFailure(errno);
             const bool written = writeAll(fd.get(), text.data(), text.size()) && ::fsync(fd.get()) == 0;
             const int writeError = errno;
-            if (!written) throw ioException{shown, ioException::writing, storageFailure(writeError, "cannot write the list of renames")};
-            if (!fd.close())
-                throw ioException{shown, ioException::writing, storageFailure(errno, "cannot write the list of renames")};
+            if (!written) throw listFailure(writeError);
+            if (!fd.close()) throw listFailure(errno);
             if (std::rename(draft.c_str(), (folder->staging + "/" + listName).c_str()) != 0 ||
                 !sync(folder->staging))
-                throw ioException{shown, ioException::writing, "cannot write the list of renames"};
+                throw listFailure(errno);
         }
     }
     // From here on the save is decided: what is not renamed now is renamed by the next

@@ -273,7 +273,7 @@ TEST(LoadPNG, AChunkLongerThanTheFileIsRefusedBeforeItIsAllocated) {
     std::vector<std::uint8_t> bytes = readBytes(path);
     // After the signature (8) and IHDR (25): a zTXt claiming 0x7FFFFFF0 bytes, holding 3.
     bytes.resize(33);
-    for (const std::uint8_t b : {0x7F, 0xFF, 0xFF, 0xF0, 'z', 'T', 'X', 't', 'a', 'b', 'c'}) bytes.push_back(b);
+    bytes.insert(bytes.end(), {0x7F, 0xFF, 0xFF, 0xF0, 'z', 'T', 'X', 't', 'a', 'b', 'c'});
     writeBytes(path, bytes);
     const std::string report = checkInChild([&]() -> std::string {
         rusage before{}, after{};

@@ -321,6 +321,17 @@ TEST_F(Cli, MaxMegapixelsBoundsThePicturesACommandReads) {
     EXPECT_NE(errors.find("the limit is 1 megapixels"), std::string::npos) << errors;
     EXPECT_TRUE(errors.ends_with("\nReason: picture too large\n")) << errors;
     EXPECT_EQ(run({"convert", face("sky", 0), dir.file("p.jpg"), "--max-megapixels", "0"}), 2);
+
+    // A view rendered with 2 x 2 samples: 4000 x 4000 pixels are 64 megapixels of samples.
+    const auto [viewStatus, viewErrors] =
+        runForErrors({"render", face("sky", 0), dir.file("v.bmp"), "--heading", "0", "--pitch", "0", "--size",
+                      "4000x4000", "--max-megapixels", "50"},
+                     dir.file("errors.txt"));
+    EXPECT_EQ(viewStatus, 1);
+    EXPECT_TRUE(viewErrors.starts_with("The picture " + dir.file("v.bmp") + " is too large: 8000 x 8000 pixels, 64 "
+                                       "megapixels"))
+        << viewErrors;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("v.bmp")));
 }
 
 // What domecast-cli writes to stderr when stderr is the terminal of a pseudo-terminal.

@@ -82,20 +82,19 @@ void printUsage(std::FILE* to) {
     std::fprintf(to, "  domecast-cli --version\n\n%s\n%s", anglesHelp, commonHelp);
 }
 
-}  // namespace
-
-namespace {
 bool quiet = false;
 
 // The step under way and its bar, redrawn in place on the terminal whenever the
 // percentage changes.
 class TerminalBar : public ProgressObserver {
 public:
+    // The text alone until the work reports: a wait of unknown length shows no bar.
     void start(const char* text) {
         finish();
         step_ = text;
         percent_ = -1;
-        draw(0);
+        std::fprintf(stderr, "%s", step_.c_str());
+        std::fflush(stderr);
     }
     void finish() {
         if (step_.empty()) return;
@@ -114,8 +113,9 @@ private:
         if (percent == percent_) return;
         percent_ = percent;
         const int filled = percent * width / 100;
-        std::fprintf(stderr, "\r%s [%s%s] %3d%%", step_.c_str(), std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                     std::string(static_cast<std::size_t>(width - filled), '.').c_str(), percent);
+        const std::string done(static_cast<std::size_t>(filled), '#');
+        const std::string left(static_cast<std::size_t>(width - filled), '.');
+        std::fprintf(stderr, "\r%s [%s%s] %3d%%", step_.c_str(), done.c_str(), left.c_str(), percent);
         std::fflush(stderr);
     }
 
@@ -127,6 +127,7 @@ TerminalBar& bar() {
     static TerminalBar terminalBar;
     return terminalBar;
 }
+
 }  // namespace
 
 bool showProgress() { return !quiet && ::isatty(STDERR_FILENO) == 1; }
