@@ -1,6 +1,5 @@
 #include "image/pixel_budget.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <utility>
