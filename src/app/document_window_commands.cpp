@@ -3,14 +3,23 @@
 #include "app/command_groups.h"
 #include "app/document_dialogs.h"
 #include "app/main_window.h"
+#include "app/progress_window.h"
 #include "shell/commands.h"
 
 bool documentCommand(MainWindow& window, int id) {
     WindowQuestions questions(&window);
     switch (id) {
-    case cmdOpen: window.shell().openPanorama(questions); return true;
-    case cmdSave: window.shell().savePanorama(questions, false); return true;
-    case cmdSaveAs: window.shell().savePanorama(questions, true); return true;
+    case cmdOpen: {
+        ProgressWindow progress(&window, "Opening the panorama...");
+        window.shell().openPanorama(questions);
+        return true;
+    }
+    case cmdSave:
+    case cmdSaveAs: {
+        ProgressWindow progress(&window, "Saving the panorama...");
+        window.shell().savePanorama(questions, id == cmdSaveAs);
+        return true;
+    }
     default: return false;
     }
 }

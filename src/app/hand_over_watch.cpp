@@ -10,6 +10,7 @@
 #include "app/document_dialogs.h"
 #include "app/main_window.h"
 #include "app/paint_loop.h"
+#include "app/progress_window.h"
 #include "shell/second_start.h"
 
 namespace {
@@ -66,7 +67,10 @@ private:
         pending_.reset();
         if (request.kind != HandOver::Kind::open) return;
         WindowQuestions questions(&window_);
-        window_.shell().openNamedPanorama(questions, request.path);
+        {
+            ProgressWindow progress(&window_, "Opening the panorama...");
+            window_.shell().openNamedPanorama(questions, request.path);
+        }
         // The window may be closing now: nothing of it is touched after the open.
         syncPaintLoop();
     }

@@ -1,5 +1,6 @@
 #include "image/bmp.h"
 
+#include <cerrno>
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -10,10 +11,13 @@
 
 #include "image/bgr_image.h"
 #include "image/little_endian.h"
+#include "image/pixel_budget.h"
 #include "image/pixel_destination.h"
 #include "platform/file_io.h"
 #include "platform/file_mapping.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
+#include "platform/storage_error.h"
 #include "platform/message.h"
 
 namespace {
@@ -166,28 +170,31 @@ void putPixel(std::uint8_t* to, const std::uint8_t* blueGreenRed, int bytesPerPi
 }
 
 // Decodes the rows in stored order, so the bottom row lands in row 0. header starts the
-// block the layout was checked against. False when a pixel indexes past the palette.
-bool decodePixels(const std::uint8_t* header, const InfoHeader& info, const PixelLayout& layout,
+// block the layout was checked against. The defect when a pixel indexes past the palette
+// or the progress observer stops the work, else null.
+const char* decodePixels(const std::uint8_t* header, const InfoHeader& info, const PixelLayout& layout,
                   const PixelDestination& to) {
     const std::uint8_t* data = header + layout.data;
     const std::int32_t width = info.width;
     const std::int32_t height = info.height;
-    if (width == 0 || height == 0) return true;
+    if (width == 0 || height == 0) return nullptr;
     const std::size_t rowBytes = static_cast<std::size_t>(layout.rowBytes);
 
     if (info.bitCount == 24) {
         if (to.bytesPerPixel == 3 && to.stride == rowBytes) {
             // The file's rows have the destination's layout, padding included.
             std::memcpy(to.pixels, data, rowBytes * static_cast<std::size_t>(height));
-            return true;
+            return reportProgress(1, 1) ? nullptr : cancelledReason;
         }
         for (std::int32_t y = 0; y < height; ++y) {
             const std::uint8_t* from = data + static_cast<std::size_t>(y) * rowBytes;
             std::uint8_t* out = to.row(y);
             for (std::int32_t x = 0; x < width; ++x, from += 3, out += to.bytesPerPixel)
                 putPixel(out, from, to.bytesPerPixel);
+            if (!reportProgress(static_cast<std::uint64_t>(y) + 1, static_cast<std::uint64_t>(height)))
+                return cancelledReason;
         }
-        return true;
+        return nullptr;
     }
 
     const std::uint8_t* palette = header + layout.palette;  // blue, green, red, unused
@@ -201,11 +208,13 @@ bool decodePixels(const std::uint8_t* header, const InfoHeader& info, const Pixe
                 index = from[x];
             else  // the high nibble is the left pixel
                 index = (x % 2 == 0) ? from[x / 2] >> 4 : from[x / 2] & 0x0F;
-            if (index >= entries) return false;
+            if (index >= entries) return "colour index beyond the colours used";
             putPixel(out, palette + 4 * static_cast<std::size_t>(index), to.bytesPerPixel);
         }
+        if (!reportProgress(static_cast<std::uint64_t>(y) + 1, static_cast<std::uint64_t>(height)))
+            return cancelledReason;
     }
-    return true;
+    return nullptr;
 }
 
 }  // namespace
@@ -244,6 +253,7 @@ void LoadBMP(const char* path, PixelSink sink, void* userData) {
         if (const std::optional<std::uint64_t> least = leastPictureBytes(info);
             least && *least > available - infoHeaderSize)
             throw fail(ioException::reading, "picture larger than the file could hold");
+        checkPixelBudget(path, ioException::reading, pictureSize);
         if (!requestDestination(sink, pictureSize, 3, userData))
             throw fail(ioException::reading, "no destination for the picture");
         showMessage(unsupportedText);
@@ -257,10 +267,11 @@ void LoadBMP(const char* path, PixelSink sink, void* userData) {
         const char* defect = nullptr;
         const std::optional<PixelLayout> layout = layoutFor(info, pixelStart, available, defect);
         if (!layout) throw fail(ioException::reading, defect);
+        checkPixelBudget(path, ioException::reading, pictureSize);
         const std::optional<PixelDestination> destination = requestDestination(sink, pictureSize, 3, userData);
         if (!destination) throw fail(ioException::reading, "no destination for the picture");
-        if (!decodePixels(header, info, *layout, *destination))
-            throw fail(ioException::reading, "colour index beyond the colours used");
+        if (const char* defect = decodePixels(header, info, *layout, *destination))
+            throw fail(ioException::reading, defect);
     }
 
     const bool unmapped = mapping.unmap();
@@ -287,7 +298,7 @@ bool DecodeBMPPixels(const std::uint8_t* infoHeader, const std::uint8_t* pixelDa
     if (!layout) return false;
     if (destination == nullptr && info.width > 0 && info.height > 0) return false;
     const PixelDestination to{destination, BGRImage::strideFor(info.width), 3};
-    return decodePixels(infoHeader, info, *layout, to);
+    return decodePixels(infoHeader, info, *layout, to) == nullptr;
 }
 
 void SaveBMP(const char* path, Size size, std::uint32_t stride, int, const std::uint8_t* pixels) {
@@ -317,10 +328,11 @@ void SaveBMP(const char* path, Size size, std::uint32_t stride, int, const std::
     putLE32(&infoHeader[imageSizeField], static_cast<std::uint32_t>(pixelBytes));
 
     UniqueFd file = createFileForWriting(path);
-    if (!file) throw fail(ioException::opening, "cannot create the file");
+    if (!file) throw fail(ioException::opening, storageFailure(errno, "cannot create the file"));
     if (!writeAll(file.get(), fileHeader.data(), fileHeader.size()) ||
         !writeAll(file.get(), infoHeader.data(), infoHeader.size()) ||
         !writeAll(file.get(), pixels, static_cast<std::size_t>(pixelBytes)))
-        throw fail(ioException::writing, "write failed");
-    if (!file.close()) throw fail(ioException::closing, "cannot close the file");
+        throw fail(ioException::writing, storageFailure(errno, "write failed"));
+    if (!file.close()) throw fail(ioException::closing, storageFailure(errno, "cannot close the file"));
+    if (!reportProgress(1, 1)) throw fail(ioException::writing, cancelledReason);
 }

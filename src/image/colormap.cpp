@@ -8,6 +8,7 @@
 
 #include "image/fast_math.h"
 #include "platform/file_io.h"
+#include "platform/io_exception.h"
 #include "platform/resources.h"
 #include "platform/stdio_file.h"
 
@@ -55,15 +56,25 @@ std::array<std::uint8_t, 768> builtinBlueGreenRed() {
     return result;
 }
 
+[[noreturn]] void refuseColormap(const std::string& path, std::int32_t kind, const char* reason) {
+    throw ioException{path, kind, reason,
+                      "Cannot use the colormap " + path + " (\"PCXColormap\"): " + reason + "."};
+}
+
+// A palette named but not readable is an error: writing with another palette than the
+// one chosen would give the user pictures they did not ask for.
 std::unique_ptr<Colormap> chooseColormap(const std::string& setting) {
-    std::unique_ptr<Colormap> chosen;
-    if (setting.size() >= 4) {
-        if (setting.ends_with(".act"))
-            chosen = ReadACT(setting.c_str());
-        else if (setting.ends_with(".pal"))
-            chosen = ReadPAL(setting.c_str());
-    }
-    return chosen ? std::move(chosen) : BuiltinColormap();
+    if (setting.empty()) return BuiltinColormap();
+    const bool act = setting.ends_with(".act");
+    if (!act && !setting.ends_with(".pal"))
+        refuseColormap(setting, ioException::opening, "palette neither .act nor .pal");
+    if (!openFileForReading(setting.c_str()))
+        refuseColormap(setting, ioException::opening, "palette file cannot be opened");
+    std::unique_ptr<Colormap> chosen = act ? ReadACT(setting.c_str()) : ReadPAL(setting.c_str());
+    if (!chosen)
+        refuseColormap(setting, ioException::reading,
+                       act ? "palette holds no whole colour" : "palette not a count followed by that many colours");
+    return chosen;
 }
 
 }  // namespace
@@ -100,20 +111,31 @@ Colormap::Colormap(std::int32_t entryCount, const std::uint8_t* blueGreenRed)
 
 std::int64_t Colormap::mapsBuilt() { return builtCount; }
 
-std::unique_ptr<Colormap> ReadACT(const char* path) {
+std::optional<PaletteEntries> ReadACTEntries(const char* path) {
     StdioFile file = openStreamForReading(path);
-    if (!file) return nullptr;
-    std::array<std::uint8_t, 768> bytes{};
+    if (!file) return std::nullopt;
+    PaletteEntries palette;
+    std::array<std::uint8_t, 768>& bytes = palette.blueGreenRed;
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
-    const auto entryCount = static_cast<std::int32_t>(got / 3);
-    if (entryCount < 1) return nullptr;
+    palette.count = static_cast<std::int32_t>(got / 3);
+    if (palette.count < 1) return std::nullopt;
     for (std::size_t i = 0; i + 2 < bytes.size(); i += 3) std::swap(bytes[i], bytes[i + 2]);
-    return std::make_unique<Colormap>(entryCount, bytes.data());
+    return palette;
+}
+
+std::unique_ptr<Colormap> ReadACT(const char* path) {
+    const std::optional<PaletteEntries> palette = ReadACTEntries(path);
+    return palette ? std::make_unique<Colormap>(palette->count, palette->blueGreenRed.data()) : nullptr;
 }
 
 std::unique_ptr<Colormap> ReadPAL(const char* path) {
+    const std::optional<PaletteEntries> palette = ReadPALEntries(path);
+    return palette ? std::make_unique<Colormap>(palette->count, palette->blueGreenRed.data()) : nullptr;
+}
+
+std::optional<PaletteEntries> ReadPALEntries(const char* path) {
     StdioFile file = openStreamForReading(path);
-    if (!file) return nullptr;
+    if (!file) return std::nullopt;
     // Three header lines and at most 256 entry lines of bounded length: a longer file
     // cannot hold more entries, so its tail is never read.
     constexpr std::size_t lineLimit = 256;
@@ -122,18 +144,20 @@ std::unique_ptr<Colormap> ReadPAL(const char* path) {
     std::istringstream in(text);
     std::string signature, version;
     long long entryCount = 0;
-    if (!(in >> signature >> version >> entryCount) || entryCount < 1) return nullptr;
+    if (!(in >> signature >> version >> entryCount) || entryCount < 1) return std::nullopt;
     entryCount = std::min<long long>(entryCount, Colormap::maxEntries);
-    std::array<std::uint8_t, 768> bytes{};
+    PaletteEntries palette;
+    std::array<std::uint8_t, 768>& bytes = palette.blueGreenRed;
     for (long long i = 0; i < entryCount; ++i) {
         int red, green, blue;
-        if (!(in >> red >> green >> blue)) return nullptr;
+        if (!(in >> red >> green >> blue)) return std::nullopt;
         // Each value keeps its low 8 bits.
         bytes[static_cast<std::size_t>(3 * i)] = static_cast<std::uint8_t>(blue);
         bytes[static_cast<std::size_t>(3 * i + 1)] = static_cast<std::uint8_t>(green);
         bytes[static_cast<std::size_t>(3 * i + 2)] = static_cast<std::uint8_t>(red);
     }
-    return std::make_unique<Colormap>(static_cast<std::int32_t>(entryCount), bytes.data());
+    palette.count = static_cast<std::int32_t>(entryCount);
+    return palette;
 }
 
 std::unique_ptr<Colormap> BuiltinColormap() {
@@ -146,8 +170,9 @@ const Colormap& colormapForSetting(const std::string& setting) {
     static std::string cachedFor;
     if (!cached || cachedFor != setting) {
         cached.reset();
-        cachedFor = setting;
+        cachedFor.clear();
         cached = chooseColormap(setting);
+        cachedFor = setting;
     }
     return *cached;
 }

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 // A colour's components in the colour matcher's own luma and chroma space, each a byte.
@@ -64,6 +65,16 @@ private:
     }
 };
 
+// A palette file's entries as blue, green, red, before any inverse map is built.
+struct PaletteEntries {
+    std::int32_t count = 0;
+    std::array<std::uint8_t, 3 * Colormap::maxEntries> blueGreenRed{};
+};
+// The entries of a ".act" or ".pal" file as ReadACT and ReadPAL below read them; none on
+// the same failures.
+std::optional<PaletteEntries> ReadACTEntries(const char* path);
+std::optional<PaletteEntries> ReadPALEntries(const char* path);
+
 // A ".act" file: up to 768 bytes of red, green, blue. None when the file cannot be
 // opened or holds no whole entry.
 std::unique_ptr<Colormap> ReadACT(const char* path);
@@ -74,7 +85,8 @@ std::unique_ptr<Colormap> ReadPAL(const char* path);
 // The built-in Quake II palette.
 std::unique_ptr<Colormap> BuiltinColormap();
 
-// The process-wide cached colormap for a "PCXColormap" value: built-in for short or
-// unknown names and for files that cannot be read, else the ".act" or ".pal" file.
-// Rebuilt only when the value changes.
+// The process-wide cached colormap for a "PCXColormap" value: built-in for an empty
+// value, else the ".act" or ".pal" file. Rebuilt only when the value changes. Throws
+// ioException (with a message naming the colormap) for any other name and for a file
+// that cannot be opened or read; nothing is cached then.
 const Colormap& colormapForSetting(const std::string& setting);

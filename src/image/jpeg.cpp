@@ -1,5 +1,6 @@
 #include "image/jpeg.h"
 
+#include <cerrno>
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -11,8 +12,11 @@
 
 #include "image/library_message.h"
 #include "image/photo_metadata.h"
+#include "image/pixel_budget.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
+#include "platform/storage_error.h"
 #include "platform/message.h"
 #include "platform/stdio_file.h"
 
@@ -70,12 +74,12 @@ struct Compressor {
     ErrorManager errors{};
 };
 
-enum class Outcome { done, failed };
+enum class Outcome { done, failed, cancelled };
 
 // Holds every libjpeg call of a read; a library error jumps back here. Nothing in this
 // frame has a destructor, so the jump skips no clean-up.
 Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData, const char*& refusal,
-               PhotoMetadata* metadata) {
+               Size& overBudget, PhotoMetadata* metadata) {
     if (setjmp(d.errors.jump)) {
         refusal = libraryReason(d.errors.error, refusal);
         return Outcome::failed;
@@ -104,12 +108,17 @@ Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData,
         refusal = "picture too large";
         return Outcome::failed;
     }
+    // Before jpeg_start_decompress, which allocates the decoder's buffers for the width.
+    const Size size{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+    if (!withinPixelBudget(size)) {
+        overBudget = size;
+        return Outcome::failed;
+    }
 
     std::uint32_t stride = 0;
     int bytesPerPixel = 0;
     std::uint8_t* pixels = nullptr;
-    sink({static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)}, 3, userData, stride,
-         bytesPerPixel, pixels);
+    sink(size, 3, userData, stride, bytesPerPixel, pixels);
     if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * width) {
         refusal = "no destination for the picture";
         return Outcome::failed;
@@ -126,6 +135,10 @@ Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData,
         JSAMPROW rows[1] = {row};
         if (jpeg_read_scanlines(&d.info, rows, 1) != 1) {
             refusal = "scan lines missing";
+            return Outcome::failed;
+        }
+        if (!reportProgress(height - n, height)) {
+            refusal = cancelledReason;
             return Outcome::failed;
         }
         if (components == 3) {
@@ -187,6 +200,9 @@ Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, 
         }
         JSAMPROW rows[1] = {scratch};
         jpeg_write_scanlines(&c.info, rows, 1);
+        // A cancelled write leaves a cut file, which the save it belongs to drops.
+        if (!reportProgress(static_cast<std::uint64_t>(size.height - n), static_cast<std::uint64_t>(size.height)))
+            return Outcome::cancelled;
     }
     jpeg_finish_compress(&c.info);
     return Outcome::done;
@@ -203,12 +219,14 @@ void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metad
     // A library error leaves this text: the decoder refused the stream.
     const char* refusal = "JPEG stream refused by the decoder";
     std::string warning;
+    Size overBudget{};
     {
         auto decompressor = std::make_unique<Decompressor>();
-        outcome = decode(*decompressor, file.get(), sink, userData, refusal, metadata);
+        outcome = decode(*decompressor, file.get(), sink, userData, refusal, overBudget, metadata);
         warning = decompressor->errors.warning;
     }
     file.close();  // a failed close of a file only read loses nothing
+    if (overBudget.width > 0) throw pixelBudgetRefusal(path, ioException::reading, overBudget);
     if (outcome != Outcome::done) throw ioException{path, ioException::reading, refusal};
     if (!warning.empty())
         showMessage(std::string("Warning: the picture ") + path +
@@ -219,7 +237,7 @@ void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metad
 void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels,
           const PhotoEncoding* photo) {
     StdioFile file = createStreamForWriting(path);
-    if (!file) throw ioException{path, ioException::opening, "cannot create the file"};
+    if (!file) throw ioException{path, ioException::opening, storageFailure(errno, "cannot create the file")};
     std::vector<std::uint8_t> scratch;
     if (size.width > 0 && bytesPerPixel == 3) scratch.resize(3 * static_cast<std::size_t>(size.width));
     Outcome outcome;
@@ -230,9 +248,13 @@ void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, 
         if (outcome != Outcome::done) refusal = libraryReason(compressor->errors.error, refusal);
     }
     // The close flushes the last bytes: its failure loses the end of the file.
+    const bool writeFailed = std::ferror(file.get()) != 0;
+    const int writeError = errno;
     const bool closed = file.close();
+    if (writeFailed) throw ioException{path, ioException::writing, storageFailure(writeError, "write failed")};
+    if (outcome == Outcome::cancelled) throw ioException{path, ioException::writing, cancelledReason};
     if (outcome != Outcome::done) throw ioException{path, ioException::writing, refusal};
-    if (!closed) throw ioException{path, ioException::writing, "cannot close the file"};
+    if (!closed) throw ioException{path, ioException::writing, storageFailure(errno, "cannot close the file")};
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include <memory>
 #include <vector>
 
+#include "image/pixel_budget.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
 #include "platform/stdio_file.h"
 
 namespace {
@@ -29,9 +31,9 @@ public:
         }
         return buffer_[at_++];
     }
-    std::int16_t nextSigned16() {
+    std::uint16_t next16() {
         const std::uint8_t low = next();
-        return static_cast<std::int16_t>(low | (next() << 8));
+        return static_cast<std::uint16_t>(low | (next() << 8));
     }
     void skip(std::size_t count) {
         while (count-- > 0) next();
@@ -61,13 +63,12 @@ const char* readHeader(ByteReader& in, Header& h) {
     h.bitsPerPixel = in.next();
     if (h.bitsPerPixel != 1 && h.bitsPerPixel != 2 && h.bitsPerPixel != 4 && h.bitsPerPixel != 8)
         return "bits per pixel unsupported";
-    const std::int32_t xMin = in.nextSigned16();
-    if (xMin < 0) return "negative window minimum";
-    const std::int32_t yMin = in.nextSigned16();
-    if (yMin < 0) return "negative window minimum";
-    const std::int32_t xMax = in.nextSigned16();
+    // The window fields are unsigned 16-bit, so a picture may be up to 65536 wide.
+    const std::int32_t xMin = in.next16();
+    const std::int32_t yMin = in.next16();
+    const std::int32_t xMax = in.next16();
     if (xMax < xMin) return "window maximum below its minimum";
-    const std::int32_t yMax = in.nextSigned16();
+    const std::int32_t yMax = in.next16();
     if (yMax < yMin) return "window maximum below its minimum";
     h.width = xMax - xMin + 1;
     h.height = yMax - yMin + 1;
@@ -76,8 +77,8 @@ const char* readHeader(ByteReader& in, Header& h) {
     in.skip(1);  // reserved
     h.planes = in.next();
     if (h.planes != 1 && h.planes != 3 && h.planes != 4) return "plane count unsupported";
-    h.bytesPerLine = in.nextSigned16();
-    if (h.bytesPerLine <= 0) return "bytes per line not positive";
+    h.bytesPerLine = in.next16();
+    if (h.bytesPerLine == 0) return "bytes per line zero";
     // Each plane's line must hold the whole width, or decoding would read past the line.
     if (8 * static_cast<std::int64_t>(h.bytesPerLine) < static_cast<std::int64_t>(h.width) * h.bitsPerPixel)
         return "bytes per line shorter than the width";
@@ -146,6 +147,7 @@ void LoadPCX(const char* path, PixelSink sink, void* userData) {
     // A header claiming more than the file could hold is refused before anything is allocated.
     if (total > mostDecodedPerByte * encodedBytes)
         throw ioException{path, ioException::reading, "window larger than the file could hold"};
+    checkPixelBudget(path, ioException::reading, {h.width, h.height});
     std::vector<std::uint8_t> decoded(static_cast<std::size_t>(total));
     if (!decodeRuns(*in, decoded)) throw ioException{path, ioException::reading, "run past the end of the picture"};
 
@@ -183,5 +185,7 @@ void LoadPCX(const char* path, PixelSink sink, void* userData) {
                     out[2 - c] = intensity(sample(line + c * h.bytesPerLine, k, h.bitsPerPixel), h.bitsPerPixel);
             }
         }
+        if (!reportProgress(static_cast<std::uint64_t>(j) + 1, static_cast<std::uint64_t>(h.height)))
+            throw ioException{path, ioException::reading, cancelledReason};
     }
 }

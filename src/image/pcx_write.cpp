@@ -1,5 +1,6 @@
 #include "image/pcx_write.h"
 
+#include <cerrno>
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -10,12 +11,14 @@
 #include "image/colormap.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
+#include "platform/storage_error.h"
 #include "platform/stdio_file.h"
 
 namespace {
 
 constexpr std::int32_t quakeSide = 256;
-constexpr std::int32_t largestSide = 32767;  // readers take the window fields as signed
+constexpr std::int32_t largestSide = 65535;  // the unsigned 16-bit bytes-per-line field
 constexpr std::uint8_t largestRun = 63;
 
 // Header field offsets; 16-bit fields little-endian.
@@ -204,7 +207,7 @@ void writePCX(const char* path, Size size, std::uint32_t stride, const std::uint
     }
 
     StdioFile file = createStreamForWriting(path);
-    if (!file) throw ioException{path, ioException::writing, "cannot create the file"};
+    if (!file) throw ioException{path, ioException::writing, storageFailure(errno, "cannot create the file")};
     std::vector<std::uint8_t> out;
     out.reserve(field::end + indices.size() + indices.size() / 8 + 769);
     appendHeader(out, image.size(), colormap);
@@ -212,5 +215,9 @@ void writePCX(const char* path, Size size, std::uint32_t stride, const std::uint
         appendRow(out, indices.data() + static_cast<std::size_t>(y) * width, image.width);
     appendTrailer(out, colormap);
     const bool written = std::fwrite(out.data(), 1, out.size(), file.get()) == out.size();
-    if (!file.close() || !written) throw ioException{path, ioException::writing, "write failed"};
+    const int writeError = errno;
+    const bool closed = file.close();
+    if (!written) throw ioException{path, ioException::writing, storageFailure(writeError, "write failed")};
+    if (!closed) throw ioException{path, ioException::writing, storageFailure(errno, "write failed")};
+    if (!reportProgress(1, 1)) throw ioException{path, ioException::writing, cancelledReason};
 }

@@ -1,7 +1,11 @@
 #include "image/png.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,8 +14,11 @@
 
 #include "image/library_message.h"
 #include "image/photo_metadata.h"
+#include "image/pixel_budget.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
+#include "platform/storage_error.h"
 #include "platform/stdio_file.h"
 
 namespace {
@@ -37,8 +44,31 @@ const char* libraryDefect(const LibraryMessages& messages, const char* fallback)
     if (text.find("Not enough image data") != std::string_view::npos) return "image data shorter than the rows";
     if (text.find("Read Error") != std::string_view::npos || text.find("EOF") != std::string_view::npos)
         return "file ends inside a chunk";
+    if (text == cancelledReason) return cancelledReason;
     if (messages.warning[0] == 0) return libraryReason(text, fallback);
     return libraryReason(std::string(text) + " (" + messages.warning + ")", fallback);
+}
+
+// The rows of the picture being read or written, for the progress of each row libpng
+// finishes; when reading,
+// passes of an interlaced file count as a seventh of the picture each.
+thread_local png_uint_32 progressRows = 0;
+thread_local int passesToRead = 1;
+
+thread_local bool writeCancelled = false;
+
+void rowWritten(png_structp png, png_uint_32 row, int) {
+    if (!reportProgress(row, progressRows)) {
+        writeCancelled = true;
+        png_error(png, cancelledReason);
+    }
+}
+
+void rowRead(png_structp png, png_uint_32 row, int pass) {
+    const std::uint64_t total = static_cast<std::uint64_t>(progressRows) * static_cast<unsigned>(passesToRead);
+    const std::uint64_t done =
+        static_cast<std::uint64_t>(progressRows) * static_cast<unsigned>(pass % passesToRead) + row;
+    if (!reportProgress(done, total)) png_error(png, cancelledReason);
 }
 
 [[noreturn]] void errorHook(png_structp png, png_const_charp message) {
@@ -111,7 +141,7 @@ void collectMetadata(Reader& r, PhotoMetadata& metadata) {
 }
 
 Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const char*& refusal,
-               PhotoMetadata* metadata) {
+               Size& overBudget, PhotoMetadata* metadata) {
     if (setjmp(png_jmpbuf(r.png))) return Outcome::libraryError;
     png_init_io(r.png, file);
     png_read_info(r.png, r.info);
@@ -145,7 +175,14 @@ Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const
         refusal = "picture too large";
         return Outcome::refused;
     }
-    png_set_interlace_handling(r.png);
+    const Size size{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+    if (!withinPixelBudget(size)) {
+        overBudget = size;
+        return Outcome::refused;
+    }
+    passesToRead = png_set_interlace_handling(r.png);
+    progressRows = height;
+    png_set_read_status_fn(r.png, rowRead);
     png_read_update_info(r.png, r.info);
     // Whatever the file claimed, the rows must now be exactly 3 bytes a pixel.
     if (png_get_rowbytes(r.png, r.info) != 3 * static_cast<std::size_t>(width)) {
@@ -156,8 +193,7 @@ Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const
     std::uint32_t stride = 0;
     int bytesPerPixel = 0;
     std::uint8_t* pixels = nullptr;
-    sink({static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)}, 3, userData, stride,
-         bytesPerPixel, pixels);
+    sink(size, 3, userData, stride, bytesPerPixel, pixels);
     if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * width) {
         refusal = "no destination for the picture";
         return Outcome::refused;
@@ -200,25 +236,57 @@ Outcome encode(Writer& w, std::FILE* file, Size size, std::uint32_t stride, int 
     for (std::int32_t i = 0; i < size.height; ++i)
         w.rows[static_cast<std::size_t>(i)] =
             const_cast<png_bytep>(pixels + static_cast<std::size_t>(size.height - 1 - i) * stride);
+    progressRows = static_cast<png_uint_32>(size.height);
+    writeCancelled = false;
+    png_set_write_status_fn(w.png, rowWritten);
     png_write_image(w.png, w.rows.data());
     png_write_end(w.png, nullptr);
     return Outcome::done;
 }
 
+// Whether every chunk's length, as its first four bytes (big-endian) give it, lies within
+// the file: libpng allocates and clears a chunk's claimed length before it reads the data,
+// so a few bytes claiming a 2 GB text chunk would cost 2 GB. Leaves the file at its start.
+bool chunksFitTheFile(std::FILE* file) {
+    struct stat status {};
+    if (::fstat(::fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return true;  // libpng decides
+    const std::uint64_t size = static_cast<std::uint64_t>(status.st_size);
+    constexpr std::uint64_t signatureBytes = 8, headerBytes = 8, crcBytes = 4;
+    bool fits = true;
+    for (std::uint64_t at = signatureBytes; at + headerBytes <= size;) {
+        std::uint8_t header[headerBytes];
+        if (std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 ||
+            std::fread(header, 1, headerBytes, file) != headerBytes)
+            break;
+        const std::uint64_t length =
+            (std::uint64_t{header[0]} << 24) | (header[1] << 16) | (header[2] << 8) | header[3];
+        if (length > size - at - headerBytes) {
+            fits = false;
+            break;
+        }
+        if (std::memcmp(header + 4, "IEND", 4) == 0) break;
+        at += headerBytes + length + crcBytes;
+    }
+    return std::fseek(file, 0, SEEK_SET) == 0 && fits;
+}
+
 void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metadata) {
     StdioFile file = openStreamForReading(path);
     if (!file) throw ioException{path, ioException::opening, "cannot open the file"};
+    if (!chunksFitTheFile(file.get())) throw ioException{path, ioException::opening, "file ends inside a chunk"};
     Outcome outcome;
     const char* refusal = "";
+    Size overBudget{};
     {
         Reader reader;
         if (!reader.png || !reader.info) throw ioException{path, ioException::opening, "cannot start the PNG decoder"};
-        outcome = decode(reader, file.get(), sink, userData, refusal, metadata);
+        outcome = decode(reader, file.get(), sink, userData, refusal, overBudget, metadata);
         if (outcome == Outcome::libraryError)
             refusal = libraryDefect(reader.messages, "PNG stream refused by the decoder");
         if (outcome == Outcome::done && metadata != nullptr) collectMetadata(reader, *metadata);
     }
     const bool closed = file.close();
+    if (overBudget.width > 0) throw pixelBudgetRefusal(path, ioException::reading, overBudget);
     if (outcome == Outcome::libraryError) throw ioException{path, ioException::opening, refusal};
     if (outcome == Outcome::refused) throw ioException{path, ioException::reading, refusal};
     if (!closed) throw ioException{path, ioException::closing, "cannot close the file"};
@@ -230,7 +298,7 @@ void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, 
     if (bytesPerPixel != 3 && bytesPerPixel != 4)
         throw ioException{path, ioException::opening, "pixel size neither 3 nor 4 bytes"};
     StdioFile file = createStreamForWriting(path);
-    if (!file) throw ioException{path, ioException::opening, "cannot create the file"};
+    if (!file) throw ioException{path, ioException::opening, storageFailure(errno, "cannot create the file")};
     Outcome outcome;
     const char* refusal = "picture refused by the PNG encoder";
     {
@@ -259,11 +327,13 @@ void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, 
     }
     // libpng reports a failed write (a full disk) as its own error: the stream tells which.
     const bool writeFailed = std::ferror(file.get()) != 0;
+    const int writeError = errno;
     // The close flushes the last bytes: its failure loses the end of the file.
     const bool closed = file.close();
-    if (writeFailed) throw ioException{path, ioException::writing, "write failed"};
+    if (writeFailed) throw ioException{path, ioException::writing, storageFailure(writeError, "write failed")};
+    if (outcome != Outcome::done && writeCancelled) throw ioException{path, ioException::writing, cancelledReason};
     if (outcome != Outcome::done) throw ioException{path, ioException::opening, refusal};
-    if (!closed) throw ioException{path, ioException::writing, "cannot close the file"};
+    if (!closed) throw ioException{path, ioException::writing, storageFailure(errno, "cannot close the file")};
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -9,9 +10,12 @@
 #include <vector>
 
 #include "image/little_endian.h"
+#include "image/pixel_budget.h"
 #include "image/pixel_destination.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
+#include "platform/storage_error.h"
 #include "platform/stdio_file.h"
 
 namespace {
@@ -20,12 +24,12 @@ namespace {
 constexpr std::size_t idLengthField = 0;       // u8: image ID bytes after the header
 constexpr std::size_t colourMapTypeField = 1;  // u8: 0 none, 1 present
 constexpr std::size_t imageTypeField = 2;      // u8: 1-3 raw, 9-11 run-length
-constexpr std::size_t firstIndexField = 3;     // s16: first colour-map entry stored
-constexpr std::size_t mapLengthField = 5;      // s16: colour-map entries stored
+constexpr std::size_t firstIndexField = 3;     // u16: first colour-map entry stored
+constexpr std::size_t mapLengthField = 5;      // u16: colour-map entries stored
 constexpr std::size_t entrySizeField = 7;      // u8: bits per colour-map entry
 constexpr std::size_t originField = 8;         // 2 x s16, ignored
-constexpr std::size_t widthField = 12;         // s16
-constexpr std::size_t heightField = 14;        // s16
+constexpr std::size_t widthField = 12;         // u16
+constexpr std::size_t heightField = 14;        // u16
 constexpr std::size_t depthField = 16;         // u8: bits per pixel
 constexpr std::size_t descriptorField = 17;    // u8: bit 5 top origin, bits 6-7 interleave
 constexpr std::size_t headerSize = 18;
@@ -41,11 +45,11 @@ struct TargaHeader {
     std::uint8_t idLength;
     std::uint8_t colourMapType;
     std::uint8_t imageType;
-    std::int16_t firstIndex;   // entries
-    std::int16_t mapLength;    // entries
+    std::uint16_t firstIndex;  // entries
+    std::uint16_t mapLength;   // entries
     std::uint8_t entrySize;    // bits
-    std::int16_t width;        // pixels
-    std::int16_t height;       // rows
+    std::uint16_t width;       // pixels
+    std::uint16_t height;      // rows
     std::uint8_t depth;        // bits
     std::uint8_t descriptor;
 };
@@ -63,7 +67,6 @@ public:
         const std::uint8_t low = byte();
         return static_cast<std::uint16_t>(low | (byte() << 8));
     }
-    std::int16_t s16() { return static_cast<std::int16_t>(u16()); }
     void skip(std::size_t count) {
         for (std::size_t i = 0; i < count; ++i) byte();
     }
@@ -78,12 +81,12 @@ TargaHeader readHeader(ByteReader& in) {
     h.idLength = in.byte();
     h.colourMapType = in.byte();
     h.imageType = in.byte();
-    h.firstIndex = in.s16();
-    h.mapLength = in.s16();
+    h.firstIndex = in.u16();
+    h.mapLength = in.u16();
     h.entrySize = in.byte();
     in.skip(4);
-    h.width = in.s16();
-    h.height = in.s16();
+    h.width = in.u16();
+    h.height = in.u16();
     h.depth = in.byte();
     h.descriptor = in.byte();
     return h;
@@ -235,8 +238,6 @@ void DecodeTGA(const char* name, std::FILE* file, PixelSink sink, void* userData
     if (h.colourMapType > 1) throw fail("colour-map type unknown");
     const std::optional<PixelKind> kind = pixelKind(h);
     if (!kind) throw fail(pixelKindDefect(h));
-    if (h.width < 0) throw fail("negative width");
-    if (h.height < 0) throw fail("negative height");
     const int interleaveCode = (h.descriptor >> 6) & 0x03;
     if (interleaveCode == 3) throw fail("interleave factor unknown");
     const std::int64_t factor = std::int64_t{1} << interleaveCode;
@@ -244,8 +245,6 @@ void DecodeTGA(const char* name, std::FILE* file, PixelSink sink, void* userData
     for (std::int64_t i = 0; i < h.height; ++i)
         if (pictureLine(i, factor, h.height) >= h.height) throw fail("interleaved row past the last line");
     if (h.colourMapType == 1) {
-        if (h.firstIndex < 0) throw fail("negative first colour-map index");
-        if (h.mapLength < 0) throw fail("negative colour-map length");
         // An empty map decodes no entry, so its entry size does not matter.
         if (h.mapLength > 0 && h.entrySize != 15 && h.entrySize != 16 && h.entrySize != 24 && h.entrySize != 32)
             throw fail("colour-map entry size unsupported");
@@ -268,8 +267,9 @@ void DecodeTGA(const char* name, std::FILE* file, PixelSink sink, void* userData
 
     if (const std::optional<std::int64_t> left = bytesLeft(file); left && !fileCouldHoldPicture(h, *left))
         throw fail("picture larger than the file could hold");
-
     const Size size{h.width, h.height};
+    checkPixelBudget(name, ioException::reading, size);
+
     const std::optional<PixelDestination> to = requestDestination(sink, size, h.depth == 32 ? 4 : 3, userData);
     if (!to) throw fail("no destination for the picture");
 
@@ -303,6 +303,7 @@ void DecodeTGA(const char* name, std::FILE* file, PixelSink sink, void* userData
             out[2] = last[2];
             if (to->bytesPerPixel == 4) out[3] = last[3];
         }
+        if (!reportProgress(static_cast<std::uint64_t>(i) + 1, h.height)) throw fail(cancelledReason);
     }
 }
 
@@ -321,8 +322,7 @@ void SaveTGA(const char* path, Size size, std::uint32_t stride, int bytesPerPixe
     const std::string name = path != nullptr ? path : "";
     const auto fail = [&name](std::int32_t kind, const char* reason) { return ioException{name, kind, reason}; };
 
-    // Readers take width and height as signed 16-bit values.
-    if (path == nullptr || size.width < 0 || size.width > 32767 || size.height < 0 || size.height > 32767 ||
+    if (path == nullptr || size.width < 0 || size.width > 65535 || size.height < 0 || size.height > 65535 ||
         (bytesPerPixel != 3 && bytesPerPixel != 4))
         throw fail(ioException::writing, "picture does not fit the file's header fields");
     const std::size_t rowBytes = static_cast<std::size_t>(size.width) * static_cast<std::size_t>(bytesPerPixel);
@@ -337,10 +337,14 @@ void SaveTGA(const char* path, Size size, std::uint32_t stride, int bytesPerPixe
     header[descriptorField] = 0;  // bottom-left origin; no alpha bits declared
 
     StdioFile file = createStreamForWriting(path);
-    if (!file) throw fail(ioException::writing, "cannot create the file");
+    if (!file) throw fail(ioException::writing, storageFailure(errno, "cannot create the file"));
     bool written = std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();
-    for (std::int32_t y = 0; written && y < size.height && rowBytes > 0; ++y)
+    for (std::int32_t y = 0; written && y < size.height && rowBytes > 0; ++y) {
         written = std::fwrite(pixels + static_cast<std::size_t>(y) * stride, 1, rowBytes, file.get()) == rowBytes;
-    if (!written || std::fflush(file.get()) != 0) throw fail(ioException::writing, "write failed");
-    if (!file.close()) throw fail(ioException::closing, "cannot close the file");
+        if (!reportProgress(static_cast<std::uint64_t>(y) + 1, static_cast<std::uint64_t>(size.height)))
+            throw fail(ioException::writing, cancelledReason);
+    }
+    if (!written || std::fflush(file.get()) != 0)
+        throw fail(ioException::writing, storageFailure(errno, "write failed"));
+    if (!file.close()) throw fail(ioException::closing, storageFailure(errno, "cannot close the file"));
 }

@@ -107,6 +107,8 @@ const char* PaintLink::openAsApplication(std::unique_ptr<PaintLink>& link) {
         if (!made->events_[i].create(names.events[i]))
             return cannotCreateBecause(names.events[i], "It cannot be created.");
     made->ownId_ = ownProcessId();
+    // Bells of processes killed before they could remove them.
+    removeStaleSockets(names.bellPrefix);
     if (!made->bell_.bind(names.bell(made->ownId_)))
         return cannotCreateBecause(names.bell(made->ownId_), "The socket cannot be made.");
     made->record_->readDone = 0;

@@ -1,5 +1,6 @@
 #include "panorama/scene_files.h"
 
+#include <cerrno>
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "platform/file_contents.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
+#include "platform/storage_error.h"
 #include "platform/stdio_file.h"
 
 namespace {
@@ -22,18 +24,19 @@ constexpr char vistaPrototype[] = "http://www.livepicture.com/proto/vistaproto15
 class SceneWriter {
 public:
     explicit SceneWriter(const std::string& path) : path_(path), file_(createStreamForWriting(path.c_str())) {
-        if (!file_) throw ioException{path_, ioException::opening, "cannot create the file"};
+        if (!file_) throw ioException{path_, ioException::opening, storageFailure(errno, "cannot create the file")};
     }
 
     void line(const std::string& text) {
         const std::string bytes = text + "\r\n";
         if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size())
-            throw ioException{path_, ioException::writing, "write failed"};
+            throw ioException{path_, ioException::writing, storageFailure(errno, "write failed")};
     }
 
     void close() {
         const bool failed = std::ferror(file_.get()) != 0;
-        if (!file_.close() || failed) throw ioException{path_, ioException::writing, "write failed"};
+        if (!file_.close() || failed)
+            throw ioException{path_, ioException::writing, storageFailure(errno, "write failed")};
     }
 
 private:

@@ -22,6 +22,7 @@
 #include "panorama/sphere.h"
 #include "panorama/web_page.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
 #include "platform/save_set.h"
 #include "platform/settings.h"
 
@@ -206,7 +207,8 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
                 FaceSlot slot{*this, i};
                 try {
                     row.reader(file.c_str(), &SixImage::faceSink, &slot);
-                } catch (const ioException&) {
+                } catch (const ioException& e) {
+                    if (isCancellation(e)) throw;  // the user's Cancel ends the whole open
                     faces[i].reset();  // an unreadable face becomes white below
                 }
                 if (faces[i] && faces[i]->width > 0 && faces[i]->height > 0) {

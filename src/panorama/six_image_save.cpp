@@ -7,6 +7,7 @@
 #include "image/codecs.h"
 #include "image/jpeg.h"
 #include "image/photo_metadata.h"
+#include "image/pixel_budget.h"
 #include "image/png.h"
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
@@ -19,6 +20,7 @@
 #include "platform/file_contents.h"
 #include "platform/io_exception.h"
 #include "platform/message.h"
+#include "platform/progress.h"
 #include "platform/report.h"
 #include "platform/save_set.h"
 #include "platform/settings.h"
@@ -116,6 +118,13 @@ int SixImage::write() {
     const std::string base = table.saveBase(fileName, layout);
     const std::string imageExtension = extensionOf(row.savePattern);
     const std::string faceExtension = row.faceExtension != nullptr ? row.faceExtension : "";
+    // The one picture a sphere or strip layout makes from the faces must fit the pixel
+    // budget before it is allocated; faces written one by one are already in memory.
+    const Size cell = faces[0]->size();
+    if (row.kind == IvrSphere || row.kind == SphericalPhoto)
+        checkPixelBudget(fileName.c_str(), ioException::writing, {4 * cell.width, 2 * cell.width});
+    if (row.kind == IvrCubeStrip || row.kind == SphericalPhoto)
+        checkPixelBudget(fileName.c_str(), ioException::writing, {cell.width, 6 * cell.height});
     // Every file below replaces its old version at the commit, all of them or none.
     SaveSet files;
     std::int32_t largestPageFace = 0;
@@ -137,7 +146,6 @@ int SixImage::write() {
         break;
     }
     case IvrCubeStrip: {
-        const Size cell = faces[0]->size();
         RawImage strip(Size{cell.width, 6 * cell.height});
         for (int i = 0; i < faceCount; ++i) {
             const BGRImage& face = *faces[cubeStripOrder[i]];
@@ -154,7 +162,6 @@ int SixImage::write() {
         // (photo.JPG), so that a save goes back to the file opened.
         const std::string name = matchLength(fileName, row.savePattern) > 0 ? fileName : base + imageExtension;
         const PhotoSource* source = photoSource.get();
-        const Size cell = faces[0]->size();
         bool sameCells = true;
         for (const auto& face : faces) sameCells = sameCells && face->size() == cell;
         if (source != nullptr && source->strip && sameCells) {
@@ -294,6 +301,7 @@ int SixImage::querySaveChanges(DocumentQuestions& questions) {
             try {
                 return saveAs(questions) != 0 ? 1 : 0;
             } catch (const ioException& e) {
+                if (isCancellation(e)) return 1;
                 reportIoException(e);
             }
             break;

@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
+#include "platform/storage_error.h"
 #include "platform/staged_write.h"
 #include "platform/unique_fd.h"
 
@@ -21,10 +23,16 @@ FileRead readFileContents(const std::string& path, std::size_t limit, std::strin
     if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0 ||
         static_cast<unsigned long long>(status.st_size) > limit)
         return FileRead::failed;
-    // The size may change while reading; read up to one byte beyond the limit to see it.
-    std::string data(limit + 1, '\0');
+    // The size may change while reading: the buffer starts one byte beyond the size found
+    // (not at the limit, which every settings read would clear a megabyte for) and grows
+    // up to one byte beyond the limit, which shows a file grown too large.
+    std::string data(static_cast<std::size_t>(status.st_size) + 1, '\0');
     std::size_t filled = 0;
-    while (filled < data.size()) {
+    for (;;) {
+        if (filled == data.size()) {
+            if (data.size() > limit) break;
+            data.resize(std::min(limit + 1, 2 * data.size()));
+        }
         const ssize_t n = ::read(fd.get(), data.data() + filled, data.size() - filled);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -43,12 +51,12 @@ bool replaceFileContents(const std::string& path, std::string_view contents) {
     try {
         writeReplacing(path, [&](const std::string& staged) {
             UniqueFd fd(::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-            if (!fd) throw ioException{staged, ioException::opening, "cannot create the file"};
+            if (!fd) throw ioException{staged, ioException::opening, storageFailure(errno, "cannot create the file")};
             struct stat existing;
             if (::stat(path.c_str(), &existing) == 0 && ::fchmod(fd.get(), existing.st_mode & 07777) != 0)
                 throw ioException{staged, ioException::writing, "cannot keep the permissions"};
             if (!writeAll(fd.get(), contents.data(), contents.size()) || ::fsync(fd.get()) != 0)
-                throw ioException{staged, ioException::writing, "write failed"};
+                throw ioException{staged, ioException::writing, storageFailure(errno, "write failed")};
             if (!fd.close()) throw ioException{staged, ioException::closing, "cannot close the file"};
         });
     } catch (const ioException&) {

@@ -8,7 +8,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -33,7 +37,73 @@ bool socketIsAnswered(const sockaddr_un& address) {
            errno != ECONNREFUSED;
 }
 
+// The socket files this process has bound and not yet closed, so that an exit without
+// the sockets' destructors (exit() with a socket on the heap) still removes them.
+struct BoundFile {
+    pid_t owner;
+    dev_t device;
+    ino_t inode;
+};
+
+void unlinkIfSame(const std::string& path, const BoundFile& file) {
+    // A child that inherited the socket, or a later owner of the name, keeps the file.
+    struct stat status;
+    if (file.owner == ::getpid() && ::lstat(path.c_str(), &status) == 0 && status.st_dev == file.device &&
+        status.st_ino == file.inode)
+        ::unlink(path.c_str());
+}
+
+class BoundFiles {
+public:
+    static BoundFiles& instance() {
+        // Never destroyed: a static socket may close after the exit handlers have run.
+        static BoundFiles* const files = [] {
+            auto* made = new BoundFiles;
+            std::atexit([] { instance().removeAll(); });
+            return made;
+        }();
+        return *files;
+    }
+    void add(const std::string& path, const BoundFile& file) {
+        const std::lock_guard lock(mutex_);
+        files_[path] = file;
+    }
+    void drop(const std::string& path) {
+        const std::lock_guard lock(mutex_);
+        files_.erase(path);
+    }
+
+private:
+    void removeAll() {
+        const std::lock_guard lock(mutex_);
+        for (const auto& [path, file] : files_) unlinkIfSame(path, file);
+        files_.clear();
+    }
+
+    std::mutex mutex_;
+    std::map<std::string, BoundFile> files_;
+};
+
 }  // namespace
+
+int removeStaleSockets(const std::string& namePrefix) {
+    const std::string folder = localSocketFolder();
+    if (folder.empty() || namePrefix.empty()) return 0;
+    std::error_code error;
+    std::vector<std::string> stale;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(namePrefix)) continue;
+        const std::string path = entry.path().string();
+        struct stat status;
+        sockaddr_un address;
+        if (::lstat(path.c_str(), &status) != 0 || !S_ISSOCK(status.st_mode) || !fillAddress(path, address)) continue;
+        if (!socketIsAnswered(address)) stale.push_back(path);
+    }
+    int removed = 0;
+    for (const std::string& path : stale) removed += ::unlink(path.c_str()) == 0 ? 1 : 0;
+    return removed;
+}
 
 std::string localSocketFolder(const char* runtimeDir, const std::string& fallbackParent) {
     const uid_t user = ::getuid();
@@ -114,6 +184,7 @@ LocalSocket::BindResult LocalSocket::bind(const std::string& name) {
     }
     path_ = path;
     owner_ = ::getpid();
+    BoundFiles::instance().add(path_, {owner_, device_, inode_});
     return BindResult::bound;
 }
 
@@ -150,9 +221,8 @@ ssize_t LocalSocket::receiveFrom(void* data, std::size_t size, ucred& sender) co
 
 void LocalSocket::close() {
     if (!path_.empty() && owner_ == ::getpid()) {
-        struct stat status;
-        if (::lstat(path_.c_str(), &status) == 0 && status.st_dev == device_ && status.st_ino == inode_)
-            ::unlink(path_.c_str());
+        unlinkIfSame(path_, {owner_, device_, inode_});
+        BoundFiles::instance().drop(path_);
     }
     path_.clear();
     socket_.reset();

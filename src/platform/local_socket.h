@@ -21,8 +21,12 @@ std::string localSocketFolder(const char* runtimeDir, const std::string& fallbac
 // the path does not fit a socket address.
 std::string localSocketPath(const std::string& name);
 
+// Removes the socket files in localSocketFolder() whose names start with namePrefix and
+// that nobody is bound to any more (their owner was killed); returns how many.
+int removeStaleSockets(const std::string& namePrefix);
+
 // A UNIX datagram socket between this user's processes. A bound socket is a file in
-// localSocketFolder(), removed again when the process that bound it closes it.
+// localSocketFolder(), removed again when the process that bound it closes it or exits.
 class LocalSocket {
 public:
     enum class BindResult { bound, taken, failed };

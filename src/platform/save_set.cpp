@@ -20,6 +20,8 @@
 
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
+#include "platform/message.h"
+#include "platform/storage_error.h"
 #include "platform/unique_fd.h"
 
 namespace fs = std::filesystem;
@@ -95,15 +97,21 @@ const char* unreplaceable(const std::string& target) {
     return "the output is not a regular file";
 }
 
-// Gives the staged file what the user set on the file it replaces: the group where this
-// process may (the group first, since changing it can clear set-id bits), then the
-// permission bits. A new file keeps what its writer gave it.
-bool keepAttributes(const std::string& staged, const std::string& target) {
+// Gives the staged file what the user set on the file it replaces: owner and group where
+// this process may (root may give a file back to its owner; anyone may pick one of their
+// own groups), before the permission bits, since a change of owner clears set-id bits. A
+// new file keeps what its writer gave it. ownerKept turns false when the file changes
+// hands.
+bool keepAttributes(const std::string& staged, const std::string& target, bool& ownerKept) {
+    ownerKept = true;
     struct stat old {};
     if (::stat(target.c_str(), &old) != 0) return true;
     struct stat made {};
-    if (::stat(staged.c_str(), &made) == 0 && made.st_gid != old.st_gid)
-        static_cast<void>(::chown(staged.c_str(), static_cast<uid_t>(-1), old.st_gid));
+    if (::stat(staged.c_str(), &made) == 0) {
+        if (made.st_uid != old.st_uid && ::chown(staged.c_str(), old.st_uid, old.st_gid) != 0) ownerKept = false;
+        if (::stat(staged.c_str(), &made) == 0 && made.st_gid != old.st_gid)
+            static_cast<void>(::chown(staged.c_str(), static_cast<uid_t>(-1), old.st_gid));
+    }
     return ::chmod(staged.c_str(), old.st_mode & 07777) == 0;
 }
 
@@ -261,8 +269,10 @@ SaveSet::Folder& SaveSet::folderFor(const std::string& prefix, const std::string
     folder->prefix = prefix;
     std::string pattern = prefix + std::string(stagingPrefix) + std::to_string(::getpid()) + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
-        if (noSpace(errno)) throw ioException{shownPath, ioException::writing, "no room for a staging folder"};
-        throw ioException{shownPath, ioException::opening, "cannot make a staging folder beside the file"};
+        if (noSpace(errno))
+            throw ioException{shownPath, ioException::writing, storageFailure(errno, "no room for a staging folder")};
+        throw ioException{shownPath, ioException::opening,
+                          storageFailure(errno, "cannot make a staging folder beside the file")};
     }
     folder->staging = pattern;
     setActive(nameOf(pattern), true);
@@ -316,16 +326,20 @@ void SaveSet::commit() {
     // One rename replaces a single file at once: it needs no list, and no flush that a
     // caller writing many single files (snapshots, settings) would wait for.
     const bool several = files > 1;
+    std::vector<std::string> ownerChanges;
     for (const auto& folder : folders_) {
         for (const std::string& name : folder->names) {
             const std::string target = folder->prefix + name;
             const std::string staged = folder->staging + "/" + name;
             const std::string shown = folder->shownPath(name);
             if (const char* reason = unreplaceable(target)) throw ioException{shown, ioException::writing, reason};
-            if (!keepAttributes(staged, target))
+            bool ownerKept = true;
+            if (!keepAttributes(staged, target, ownerKept))
                 throw ioException{shown, ioException::writing, "cannot keep the file's permissions"};
+            if (!ownerKept) ownerChanges.push_back(shown);
             if (several && !sync(staged))
-                throw ioException{shown, ioException::writing, "cannot flush the file to the disk"};
+                throw ioException{shown, ioException::writing,
+                                  storageFailure(errno, "cannot flush the file to the disk")};
         }
     }
     if (several) {
@@ -335,13 +349,17 @@ void SaveSet::commit() {
             const std::string draft = folder->staging + "/" + listDraftName;
             const std::string text = listText(folder->names);
             UniqueFd fd(::open(draft.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-            if (!fd) throw ioException{shown, ioException::writing, "cannot write the list of renames"};
+            const auto listFailure = [&shown](int error) {
+                return ioException{shown, ioException::writing, storageFailure(error, "cannot write the list of renames")};
+            };
+            if (!fd) throw listFailure(errno);
             const bool written = writeAll(fd.get(), text.data(), text.size()) && ::fsync(fd.get()) == 0;
-            if (!fd.close() || !written)
-                throw ioException{shown, ioException::writing, "cannot write the list of renames"};
+            const int writeError = errno;
+            if (!written) throw listFailure(writeError);
+            if (!fd.close()) throw listFailure(errno);
             if (std::rename(draft.c_str(), (folder->staging + "/" + listName).c_str()) != 0 ||
                 !sync(folder->staging))
-                throw ioException{shown, ioException::writing, "cannot write the list of renames"};
+                throw listFailure(errno);
         }
     }
     // From here on the save is decided: what is not renamed now is renamed by the next
@@ -366,6 +384,12 @@ void SaveSet::commit() {
         fs::remove_all(folder->staging, ignored);
     }
     if (failure) throw *failure;
+    if (!ownerChanges.empty()) {
+        std::string text = "These files belonged to another user and are now yours (only the superuser may "
+                           "write a file that stays another user's):";
+        for (const std::string& name : ownerChanges) text += "\n" + name;
+        showMessage(text);
+    }
 }
 
 void finishStaleSaves(const std::string& folder) {

@@ -11,6 +11,7 @@
 #include "panorama/geometry.h"
 #include "panorama/unread_faces.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
 #include "platform/report.h"
 #include "platform/settings.h"
 #include "shell/commands.h"
@@ -67,7 +68,8 @@ bool Shell::openPanorama(DocumentQuestions& questions) {
     try {
         if (opened->open(questions) != 0) return false;  // cancelled
     } catch (const ioException& e) {
-        reportIoException(e);
+        // Cancelled or failed, the panorama shown stays.
+        if (!isCancellation(e)) reportIoException(e);
         return false;
     } catch (const std::bad_alloc&) {
         // The panorama shown stays; only the one being opened is given up.
@@ -121,6 +123,8 @@ void Shell::savePanorama(DocumentQuestions& questions, bool saveAs) {
                 panorama_->saveAs(questions);
             break;
         } catch (const ioException& e) {
+            // A cancelled save has replaced nothing: there is nothing to report or retry.
+            if (isCancellation(e)) break;
             reportIoException(e);
         } catch (const std::bad_alloc&) {
             reportIoException(ioException{panorama_->fileName, ioException::writing, "not enough memory"});

@@ -21,6 +21,7 @@
 #include "shell/shell.h"
 #include "view/render_view.h"
 #include "view/view_file.h"
+#include "shell/size_dialog_models.h"
 
 bool paintCommandOffered(int id) { return id == cmdPaintView || id == cmdStopWatching; }
 
@@ -221,7 +222,7 @@ bool Shell::replacePanorama(int kind) {
         break;
     }
     case LinkCommand::newEmpty:
-        if (r.newFaceSize > 0 && r.newFaceSize <= maxLinkImageSide)
+        if (r.newFaceSize > 0 && r.newFaceSize <= maxLinkImageSide && facesFitPixelBudget({r.newFaceSize, r.newFaceSize}))
             next = std::make_unique<PaintedSixImage>(Size{r.newFaceSize, r.newFaceSize}, Size{r.newFaceSize, r.newFaceSize});
         break;
     default: break;

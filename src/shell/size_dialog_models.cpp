@@ -6,6 +6,7 @@
 #include <limits>
 #include <new>
 
+#include "image/pixel_budget.h"
 #include "link/paint_link.h"
 #include "panorama/document_questions.h"
 #include "panorama/unread_faces.h"
@@ -96,11 +97,21 @@ void NewPanoramaModel::sizeFocusLost(const std::string& text) {
     show();
 }
 
+bool facesFitPixelBudget(Size face) {
+    const std::uint64_t pixels =
+        6 * static_cast<std::uint64_t>(std::max(face.width, 0)) * static_cast<std::uint64_t>(std::max(face.height, 0));
+    if (withinMegapixelLimit(pixels)) return true;
+    showMessage(format("Faces of %d x %d pixels are too large: six of them are ", face.width, face.height) +
+                pixelBudgetText(pixels));
+    return false;
+}
+
 std::unique_ptr<PaintedSixImage> newPanoramaResult(int result, DocumentQuestions& questions, PaintLink* link) {
     auto setHasImage = [link](int value) {
         if (link != nullptr) link->record().hasImage = value;
     };
     if (result == NewPanoramaModel::newEmpty) {
+        if (!facesFitPixelBudget(newPanoramaSize)) return nullptr;
         auto panorama = std::make_unique<PaintedSixImage>(newPanoramaSize, newPanoramaSize);
         setHasImage(1);
         return panorama;
@@ -209,7 +220,7 @@ bool ResizePanoramaModel::okPressed(const std::string& widthText, const std::str
     positiveNumber(heightText, new_.height);
     const MemoryStatus status = memoryStatus();
     const double available = static_cast<double>(status.availablePhysical) + status.availablePageFile / 2.0;
-    if (available >= faceBytes(new_)) return true;
+    if (available >= faceBytes(new_)) return facesFitPixelBudget(new_);
     const MemoryStatus again = memoryStatus();
     const double x =
         (again.availablePageFile / 2.0 + static_cast<double>(again.availablePhysical) - 2097152.0) / 18.0;

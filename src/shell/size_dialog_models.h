@@ -48,6 +48,11 @@ private:
 // carrying none. link may be null when the editor has no link.
 std::unique_ptr<PaintedSixImage> newPanoramaResult(int result, DocumentQuestions& questions, PaintLink* link);
 
+// Whether six faces of this size are within the megapixel limit; when not, shows why
+// ("Faces of W x H pixels are too large: ...") and answers false. (Whether memory holds
+// them is the Resize dialog's own check.)
+bool facesFitPixelBudget(Size face);
+
 // The "GETSIZEFOV" dialog: the size of the picture handed to the paint program, and the
 // field of view and memory that follow from it.
 class ChooseSizeModel {

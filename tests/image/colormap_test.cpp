@@ -6,6 +6,8 @@
 #include <fstream>
 
 
+#include "platform/io_exception.h"
+#include "support/io_exception_expect.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -151,18 +153,41 @@ TEST_F(ColormapFiles, AFullPalWithWideLinesAndALongTailStillReads) {
     EXPECT_EQ(map->entry(255)[0], 255);  // blue of the last entry
 }
 
-TEST_F(ColormapFiles, CacheKeepsOneMapPerSettingAndFallsBackToTheBuiltIn) {
+// An empty setting is the built-in palette; a named palette that cannot be used is an
+// error naming it, never a silent change to another palette.
+TEST_F(ColormapFiles, CacheKeepsOneMapPerSettingAndRefusesPalettesItCannotRead) {
     const auto builtin = BuiltinColormap();
     const std::string act = write("cache.act", std::string("\xFF\x00\x00\x00\x00\xFF", 6));
-    struct Case { std::string setting; int count; };
-    for (const Case& c : {Case{"", 256}, {"a.b", 256}, {act, 2}, {dir.file("missing.act"), 256},
-                          {dir.file("missing.pal"), 256}, {dir.file("cache.bmp"), 256}, {act + "x", 256}}) {
-        const Colormap& map = colormapForSetting(c.setting);
-        EXPECT_EQ(map.count, c.count) << c.setting;
-        if (c.count == 256) {
-            EXPECT_EQ(map.entries, builtin->entries) << c.setting;
+    EXPECT_EQ(colormapForSetting("").entries, builtin->entries);
+    EXPECT_EQ(colormapForSetting(act).count, 2);
+    struct Refusal {
+        std::string setting;
+        std::int32_t kind;
+        const char* reason;
+    };
+    const Refusal refusals[] = {
+        {"a.b", ioException::opening, "palette neither .act nor .pal"},
+        {act + "x", ioException::opening, "palette neither .act nor .pal"},
+        {dir.file("missing.act"), ioException::opening, "palette file cannot be opened"},
+        {dir.file("missing.pal"), ioException::opening, "palette file cannot be opened"},
+        {dir.path().string() + "/.act", ioException::opening, "palette file cannot be opened"},
+        {write("short.act", "ab"), ioException::reading, "palette holds no whole colour"},
+        {write("short.pal", "JASC-PAL\n0100\n3\n1 2 3\n"), ioException::reading,
+         "palette not a count followed by that many colours"},
+    };
+    for (const Refusal& r : refusals) {
+        EXPECT_IO_EXCEPTION(colormapForSetting(r.setting), r.kind, r.setting, r.reason);
+        try {
+            colormapForSetting(r.setting);
+        } catch (const ioException& e) {
+            EXPECT_NE(e.message.find("colormap " + r.setting + " (\"PCXColormap\")"), std::string::npos) << e.message;
         }
     }
+    // Nothing was cached for a refused name: the same name read again once it is fixed.
+    const std::string late = dir.file("late.act");
+    EXPECT_ANY_THROW(colormapForSetting(late));
+    write("late.act", std::string("\x01\x02\x03", 3));
+    EXPECT_EQ(colormapForSetting(late).count, 1);
     const std::int64_t before = Colormap::mapsBuilt();
     const Colormap* first = &colormapForSetting(act);
     EXPECT_EQ(Colormap::mapsBuilt(), before + 1);

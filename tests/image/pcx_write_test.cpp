@@ -237,7 +237,7 @@ TEST_F(PcxWriteTest, DitheringMatchesThePlainDescriptionExactly) {
     }
 }
 
-TEST_F(PcxWriteTest, UserColormapFilesAndTheSilentFallback) {
+TEST_F(PcxWriteTest, UserColormapFilesAndMissingOnesRefused) {
     const std::string act = dir.file("two.act");
     writeBytes(act, {255, 0, 0, 0, 0, 255});  // red, blue
     RawImage image(Size{256, 1});
@@ -250,8 +250,8 @@ TEST_F(PcxWriteTest, UserColormapFilesAndTheSilentFallback) {
     EXPECT_EQ(Bytes(trailer.begin(), trailer.begin() + 6), (Bytes{255, 0, 0, 0, 0, 255}));
     EXPECT_EQ(Bytes(trailer.begin() + 6, trailer.end()), Bytes(762, 0));
 
-    file = write(image, {dir.file("missing.act"), 0, 1});
-    EXPECT_EQ(file[file.size() - 768 + 3 * 16], 99);  // Quake II entry 16 is (99, 75, 35)
+    const std::string missing = dir.file("missing.act");
+    EXPECT_IO_EXCEPTION(write(image, {missing, 0, 1}), ioException::opening, missing, "palette file cannot be opened");
     EXPECT_TRUE(recorder.messages().empty());
 }
 

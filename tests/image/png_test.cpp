@@ -1,6 +1,7 @@
 #include "image/png.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 
 #include "image/bgr_image.h"
 #include "platform/io_exception.h"
+#include "support/forked_child.h"
 #include "support/hostile_input.h"
 #include "support/image_files.h"
 #include "support/io_exception_expect.h"
@@ -255,6 +257,39 @@ TEST(LoadPNG, RefusesSidesAbove32767WithoutAskingForPixels) {
     const ReadOutcome outcome = readWithLimit(LoadPNG, path, 1 << 20);
     EXPECT_TRUE(outcome.threwIoException);
     EXPECT_FALSE(outcome.sinkRefused);
+}
+
+}  // namespace
+
+namespace {
+
+// A few bytes whose chunk claims 2 GB: refused from the lengths before libpng allocates
+// (and clears) the claimed size. Checked in a child, whose high-water mark starts at the
+// parent's size.
+TEST(LoadPNG, AChunkLongerThanTheFileIsRefusedBeforeItIsAllocated) {
+    TempDir dir;
+    const std::string path = dir.file("chunk.png");
+    RawImage image(Size{8, 8});
+    SavePNG(path.c_str(), image.size(), image.stride, 3, image.pixels);
+    std::vector<std::uint8_t> bytes = readBytes(path);
+    // After the signature (8) and IHDR (25): a zTXt claiming 0x7FFFFFF0 bytes, holding 3.
+    bytes.resize(33);
+    bytes.insert(bytes.end(), {0x7F, 0xFF, 0xFF, 0xF0, 'z', 'T', 'X', 't', 'a', 'b', 'c'});
+    writeBytes(path, bytes);
+    const std::string report = checkInChild([&]() -> std::string {
+        rusage before{}, after{};
+        ::getrusage(RUSAGE_SELF, &before);
+        SinkPicture picture;
+        std::string failures;
+        if (!throwsIoException([&] { LoadPNG(path.c_str(), SinkPicture::sink, &picture); }, "LoadPNG",
+                               ioException::opening, path, "file ends inside a chunk"))
+            failures += "not refused as a cut chunk\n";
+        ::getrusage(RUSAGE_SELF, &after);
+        if (after.ru_maxrss - before.ru_maxrss > 100 * 1024)
+            failures += "grew by " + std::to_string(after.ru_maxrss - before.ru_maxrss) + " kB\n";
+        return failures;
+    });
+    EXPECT_EQ(report, "");
 }
 
 }  // namespace

@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "platform/debug_print_listener.h"
+#include "platform/local_socket.h"
+#include "link/link_names.h"
 #include "link/tile_transfer.h"
 #include "platform/image_types.h"
 #include "support/link_environment.h"
@@ -436,6 +438,37 @@ TEST(PaintLinkStart, ClosingRemovesTheObjects) {
     std::unique_ptr<PaintLink> plugin;
     EXPECT_STREQ(PaintLink::openAsPlugin(plugin), notRunning);
     ASSERT_EQ(PaintLink::openAsApplication(app), nullptr);
+}
+
+// The door bells of killed processes are swept when the application starts; a plug-in's
+// bell that is still bound stays.
+TEST(PaintLinkStart, DoorBellsOfKilledProcessesAreSwept) {
+    LinkEnvironment environment;
+    const std::string prefix = LinkNames::current().bellPrefix;
+    const Beacon bound;
+    std::vector<pid_t> killed;
+    for (int i = 0; i < 3; ++i) {
+        killed.push_back(runChild([&] {
+            LocalSocket bell;
+            if (bell.bind(prefix + std::to_string(::getpid())) != LocalSocket::BindResult::bound) return 2;
+            if (!bound.send()) return 3;
+            for (;;) pause();
+        }));
+        ASSERT_TRUE(bound.await());
+    }
+    LocalSocket live;
+    ASSERT_EQ(live.bind(prefix + "live"), LocalSocket::BindResult::bound);
+    for (const pid_t child : killed) {
+        kill(child, SIGKILL);
+        EXPECT_EQ(exitCodeOf(child), 128 + SIGKILL);
+        EXPECT_TRUE(std::filesystem::exists(localSocketPath(prefix + std::to_string(child))));
+    }
+
+    std::unique_ptr<PaintLink> app;
+    ASSERT_EQ(PaintLink::openAsApplication(app), nullptr);
+    for (const pid_t child : killed) EXPECT_FALSE(std::filesystem::exists(localSocketPath(prefix + std::to_string(child))));
+    EXPECT_TRUE(std::filesystem::exists(localSocketPath(prefix + "live")));
+    EXPECT_TRUE(std::filesystem::exists(localSocketPath(prefix + std::to_string(::getpid()))));
 }
 
 TEST(PaintLinkStart, RecordOfACrashedApplicationIsRecovered) {

@@ -91,7 +91,8 @@ std::uintmax_t usedBytes(const fs::path& folder) {
 }
 
 // In a private mount namespace: the old save, then new saves with room for only part of
-// their files; each must fail writing and leave the old files as they were.
+// their files; each must fail writing, say that the disk is full and leave the old files
+// as they were.
 std::string fillUpWhileSaving(const Layout& layout, const fs::path& disk, const fs::path& reference) {
     std::ostringstream failures;
     if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
@@ -114,6 +115,8 @@ std::string fillUpWhileSaving(const Layout& layout, const fs::path& disk, const 
         } catch (const ioException& e) {
             if (e.kind != ioException::writing)
                 failures << "room for " << room << " pages: error kind " << e.kind << " (" << e.reason << ")\n";
+            if (std::string(e.reason) != "no space left on the device")
+                failures << "room for " << room << " pages: reason " << e.reason << "\n";
             if (e.path.find("/.domecast-") != std::string::npos) failures << "the error names " << e.path << "\n";
         }
         if (contents(disk) != old) failures << "room for " << room << " of " << needed << " pages: files changed\n";

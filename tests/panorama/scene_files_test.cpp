@@ -89,7 +89,7 @@ TEST(SceneFiles, AFileThatCannotBeMadeIsAnErrorOpeningIt) {
 TEST(SceneFiles, AFullDiskIsAnErrorWritingIt) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     ASSERT_IO_EXCEPTION(writeVistaScene("/dev/full", "pano", ".jpg", "CUBE"), ioException::writing, "/dev/full",
-                        "write failed");
+                        "no space left on the device");
 }
 
 

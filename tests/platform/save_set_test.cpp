@@ -17,6 +17,7 @@
 #include "support/forked_child.h"
 #include "support/image_files.h"
 #include "support/io_exception_expect.h"
+#include "support/message_recorder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -256,6 +257,67 @@ TEST(SaveSet, AStagingFolderOfARunningProcessOrWithADamagedListIsLeftAlone) {
     finishStaleSaves(old.dir.path().string());
     EXPECT_TRUE(fs::exists(left[0]));
     EXPECT_TRUE(old.all("old"));
+}
+
+}  // namespace
+
+namespace {
+
+struct stat statusOf(const std::string& path) {
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    return status;
+}
+
+// Saved over by root, another user's files stay theirs, mode and group included; saved
+// over by a user who may not give files away, they become that user's and the save says
+// so.
+TEST(SaveSet, OwnersAreKeptWhereTheProcessMayElseTheChangeIsTold) {
+    if (::geteuid() != 0) GTEST_SKIP() << "saving over another user's files needs root";
+    constexpr uid_t other = 65534;  // nobody
+    constexpr gid_t otherGroup = 65534;
+    OldFiles old;
+    for (const char* name : names) {
+        ASSERT_EQ(::chown(old.file(name).c_str(), other, otherGroup), 0);
+        ASSERT_EQ(::chmod(old.file(name).c_str(), 0640), 0);
+    }
+    {
+        MessageRecorder messages;
+        SaveSet set;
+        writeNew(set, old);
+        set.commit();
+        EXPECT_TRUE(messages.texts().empty());
+    }
+    ASSERT_TRUE(old.all("new"));
+    for (const char* name : names) {
+        const struct stat status = statusOf(old.file(name));
+        EXPECT_EQ(status.st_uid, other) << name;
+        EXPECT_EQ(status.st_gid, otherGroup) << name;
+        EXPECT_EQ(status.st_mode & 07777, 0640u) << name;
+    }
+
+    // A user of their own (uid 1234) in a folder they may write: root's files become theirs.
+    for (const char* name : names) ASSERT_EQ(::chown(old.file(name).c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod(old.dir.path().c_str(), 0777), 0);
+    const std::string report = checkInChild([&]() -> std::string {
+        if (::setgid(1234) != 0 || ::setuid(1234) != 0) return "cannot become uid 1234";
+        MessageRecorder messages;
+        SaveSet set;
+        for (const char* name : names)
+            set.write(old.file(name), [&](const std::string& staged) { put(staged, std::string("third ") + name); });
+        set.commit();
+        std::string failures;
+        const std::vector<std::string> texts = messages.texts();
+        if (texts.size() != 1) return "messages shown: " + std::to_string(texts.size());
+        for (const char* name : names) {
+            if (texts[0].find(old.file(name)) == std::string::npos) failures += "the message leaves out " + std::string(name) + "\n";
+            if (statusOf(old.file(name)).st_uid != 1234) failures += std::string(name) + " is not the saver's\n";
+        }
+        if (!texts[0].starts_with("These files belonged to another user and are now yours"))
+            failures += "message: " + texts[0] + "\n";
+        return failures;
+    });
+    EXPECT_EQ(report, "");
 }
 
 }  // namespace

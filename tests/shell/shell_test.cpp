@@ -7,13 +7,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 #include "image/pixel_memory.h"
 #include "panorama/document_questions.h"
 #include "panorama/unread_faces.h"
 
 #include "panorama/format_table.h"
+#include "platform/progress.h"
 #include "platform/settings.h"
+#include "support/image_files.h"
 #include "shell/commands.h"
 #include "support/message_recorder.h"
 #include "support/scoped_settings.h"
@@ -240,6 +243,60 @@ TEST_F(ShellTest, OpenReplacesThePanoramaAndNamesIt) {
     EXPECT_EQ(shell.camera().fov, before);
     EXPECT_EQ(shell.title(), "pano [h=0\u00b0 v=0\u00b0] - Domecast");
     EXPECT_TRUE(messages.texts().empty());
+}
+
+// Stands for the editor's progress dialog: answers Cancel once reports reach a fraction.
+struct CancellingObserver : ProgressObserver {
+    explicit CancellingObserver(double at) : at(at), previous(setProgressObserver(this)) {}
+    ~CancellingObserver() override { setProgressObserver(previous); }
+    bool progressed(double fraction) override {
+        ++reports;
+        return fraction < at;
+    }
+    double at;
+    ProgressObserver* previous;
+    int reports = 0;
+};
+
+// Cancel part way through reading or writing leaves the panorama shown and the files on
+// the disk as they were, and says nothing; the same work without Cancel goes through.
+TEST_F(ShellTest, CancelOfALongOpenOrSaveLeavesEverythingAsItWas) {
+    const std::string path = writePanorama("pano", 64);
+    start();
+    const PaintedSixImage* before = shell.panorama();
+    {
+        const CancellingObserver cancel(0.5);
+        questions.openAnswers.push_back(FileChoice{path, vrmlPngRow});
+        EXPECT_FALSE(shell.openPanorama(questions));
+        EXPECT_GT(cancel.reports, 1);
+    }
+    EXPECT_EQ(shell.panorama(), before);
+    EXPECT_TRUE(messages.texts().empty());
+
+    questions.openAnswers.push_back(FileChoice{path, vrmlPngRow});
+    ASSERT_TRUE(shell.openPanorama(questions));
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        if (entry.is_regular_file()) files[entry.path().string()] = fileText(entry.path().string());
+    shell.panorama()->faces[0]->row(3)[3] = 99;
+    shell.panorama()->modified = 1;
+    {
+        const CancellingObserver cancel(0.5);
+        shell.savePanorama(questions, false);
+        EXPECT_GT(cancel.reports, 1);
+    }
+    EXPECT_TRUE(messages.texts().empty());
+    EXPECT_EQ(shell.panorama()->modified, 1);
+    for (const auto& [file, text] : files) EXPECT_EQ(fileText(file), text) << file;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".domecast-")) << entry.path();
+
+    {
+        const CancellingObserver never(2);
+        shell.savePanorama(questions, false);
+    }
+    EXPECT_EQ(shell.panorama()->modified, 0);
+    EXPECT_NE(fileText(dir.file("pano_FR.png")), files[dir.file("pano_FR.png")]);
 }
 
 TEST_F(ShellTest, OpenThatIsCancelledOrFailsKeepsThePanorama) {

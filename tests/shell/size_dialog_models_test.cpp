@@ -324,3 +324,30 @@ TEST_F(SizeDialogs, FacesThatCannotBeAllocatedLeaveTheOldOnes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Faces whose six pictures are over the megapixel limit are refused by Resize and by New
+// with the sizes, the limit and the memory; within it they are made.
+TEST_F(NewPanoramaResult, FacesOverTheMegapixelLimitAreRefusedWithTheReason) {
+    writeNumberSetting("MaxImageMegapixels", 1);  // six faces of 408 x 408 make 0.999
+    ResizePanoramaModel model({512, 512});
+    EXPECT_TRUE(model.okPressed("408", "408"));
+    EXPECT_FALSE(model.okPressed("409", "409"));
+    EXPECT_EQ(model.newSize(), (Size{409, 409}));  // kept for the user to change
+
+    newPanoramaSize = {512, 512};
+    EXPECT_EQ(newPanoramaResult(NewPanoramaModel::newEmpty, questions, link.get()), nullptr);
+    EXPECT_EQ(link->record().hasImage, 7);
+    const std::vector<std::string> texts = messages.texts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_TRUE(texts[0].starts_with("Faces of 409 x 409 pixels are too large: six of them are 1.0 megapixels, "
+                                     "needing 6 MB of memory; the limit is 1 megapixels (\"MaxImageMegapixels\")"))
+        << texts[0];
+    EXPECT_TRUE(texts[1].starts_with("Faces of 512 x 512 pixels are too large")) << texts[1];
+
+    writeNumberSetting("MaxImageMegapixels", 2);
+    EXPECT_NE(newPanoramaResult(NewPanoramaModel::newEmpty, questions, link.get()), nullptr);
+}
+
+}  // namespace

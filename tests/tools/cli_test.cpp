@@ -1,8 +1,10 @@
 // domecast-cli run as a user runs it: real files, real exit statuses.
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -275,6 +277,103 @@ TEST_F(Cli, ImageConvertsBetweenTheCodecs) {
     EXPECT_EQ(fileText(dir.file("b.tga")), fileText(face("sky", 0)));
     ASSERT_EQ(run({"image", face("sky", 0), dir.file("c.pcx"), "--dither", "0", "--resize", "0"}), 0);
     EXPECT_GT(fileText(dir.file("c.pcx")).size(), 128u + 769u);
+}
+
+}  // namespace
+
+namespace {
+
+// A colormap that cannot be used ends the command with its reason; nothing is written.
+TEST_F(Cli, PalettesThatCannotBeReadAreErrors) {
+    const std::string shortAct = dir.file("short.act");
+    writeBytes(shortAct, {1, 2});
+    struct Case {
+        std::string colormap;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {dir.file("missing.act"), "palette file cannot be opened"},
+        {dir.file("palette.gpl"), "palette neither .act nor .pal"},
+        {shortAct, "palette holds no whole colour"},
+    };
+    for (const Case& c : cases) {
+        const auto [status, errors] = runForErrors(
+            {"image", face("sky", 0), dir.file("x.pcx"), "--colormap", c.colormap}, dir.file("errors.txt"));
+        EXPECT_EQ(status, 1) << c.colormap;
+        EXPECT_EQ(errors, "Cannot use the colormap " + c.colormap + " (\"PCXColormap\"): " + c.reason + ".\nReason: " +
+                              c.reason + "\n");
+        EXPECT_FALSE(std::filesystem::exists(dir.file("x.pcx"))) << c.colormap;
+    }
+}
+
+// --max-megapixels lowers the limit for one command; a picture over it is refused with
+// its size and the limit.
+TEST_F(Cli, MaxMegapixelsBoundsThePicturesACommandReads) {
+    RawImage wide(Size{2000, 600});  // 1.2 megapixels
+    SaveBMP(dir.file("wide.bmp").c_str(), wide.size(), wide.stride, 3, wide.pixels);
+    EXPECT_EQ(run({"image", dir.file("wide.bmp"), dir.file("a.png"), "--max-megapixels", "2"}), 0);
+    const auto [status, errors] =
+        runForErrors({"image", dir.file("wide.bmp"), dir.file("b.png"), "--max-megapixels=1"}, dir.file("errors.txt"));
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(errors.substr(0, errors.find(';')),
+              "The picture " + dir.file("wide.bmp") + " is too large: 2000 x 600 pixels, 1.2 megapixels, needing 7 MB "
+              "of memory");
+    EXPECT_NE(errors.find("the limit is 1 megapixels"), std::string::npos) << errors;
+    EXPECT_TRUE(errors.ends_with("\nReason: picture too large\n")) << errors;
+    EXPECT_EQ(run({"convert", face("sky", 0), dir.file("p.jpg"), "--max-megapixels", "0"}), 2);
+
+    // A view rendered with 2 x 2 samples: 4000 x 4000 pixels are 64 megapixels of samples.
+    const auto [viewStatus, viewErrors] =
+        runForErrors({"render", face("sky", 0), dir.file("v.bmp"), "--heading", "0", "--pitch", "0", "--size",
+                      "4000x4000", "--max-megapixels", "50"},
+                     dir.file("errors.txt"));
+    EXPECT_EQ(viewStatus, 1);
+    EXPECT_TRUE(viewErrors.starts_with("The picture " + dir.file("v.bmp") + " is too large: 8000 x 8000 pixels, 64 "
+                                       "megapixels"))
+        << viewErrors;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("v.bmp")));
+}
+
+// What domecast-cli writes to stderr when stderr is the terminal of a pseudo-terminal.
+std::string runOnTerminal(const std::vector<std::string>& args) {
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child < 0) return "cannot make a pseudo-terminal";
+    if (child == 0) {
+        const std::string program = programPath("domecast-cli");
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    std::string output;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+        if (n > 0) output.append(buffer, static_cast<std::size_t>(n));
+        else if (n < 0 && errno == EINTR) continue;
+        else break;  // EIO once the child has ended
+    }
+    ::close(terminal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return output;
+}
+
+// On a terminal each step shows a bar that fills to 100%; --quiet, or output that is not
+// a terminal, shows nothing.
+TEST_F(Cli, ProgressShowsOnlyOnATerminal) {
+    const std::string shown = runOnTerminal({"convert", face("sky", 0), dir.file("photo.png")});
+    for (const char* step : {"Reading the panorama... [", "Writing the panorama... ["})
+        EXPECT_NE(shown.find(step), std::string::npos) << shown;
+    EXPECT_NE(shown.find("##############################] 100%"), std::string::npos) << shown;
+    EXPECT_TRUE(std::filesystem::exists(dir.file("photo.png")));
+
+    EXPECT_EQ(runOnTerminal({"convert", face("sky", 0), dir.file("quiet.png"), "--quiet"}), "");
+    const auto [status, errors] = runForErrors({"convert", face("sky", 0), dir.file("file.png")}, dir.file("errors.txt"));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(errors, "");
 }
 
 }  // namespace

@@ -11,6 +11,9 @@ int runPaint(const CliOptions& options);
 int runImage(const CliOptions& options);
 int runFormats(const CliOptions& options);
 
-// Whether progress lines are worth printing (stderr is a terminal).
+// Whether progress is worth showing (stderr is a terminal and --quiet was not given).
 bool showProgress();
+// Starts a step: its text and a bar that the readers and writers fill, on stderr while
+// showProgress(); finishProgress ends the bar's line.
 void progress(const char* text);
+void finishProgress();

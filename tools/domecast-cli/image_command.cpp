@@ -48,6 +48,7 @@ int runImage(const CliOptions& options) {
 
     Picture picture;
     picture.keepAlpha = writer == SaveTGA || writer == SavePNG;
+    progress("Reading the picture...");
     reader(in.c_str(), pictureSink, &picture);
 
     if (!picture.colour && !picture.withAlpha) throw ioException{in, ioException::reading, "no picture read"};
@@ -56,6 +57,7 @@ int runImage(const CliOptions& options) {
     if (options.resize) pcx.resize = static_cast<std::uint32_t>(*options.resize);
     if (options.colormap) pcx.colormap = *options.colormap;
 
+    progress("Writing the picture...");
     writeReplacing(out, [&](const std::string& staged) {
         if (writer == SavePCX && picture.colour) {
             writePCX(staged.c_str(), picture.colour->size(), picture.colour->stride, picture.colour->pixels, pcx);

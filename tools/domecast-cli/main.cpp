@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "commands.h"
+#include "image/pixel_budget.h"
 #include "image/pixel_memory.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
 #include "platform/report.h"
 
 namespace {
@@ -66,6 +68,11 @@ const char* const anglesHelp =
     "as the view turns right (90 looks where View > Right (90\u00b0) looks, 270 where Left\n"
     "(270\u00b0) looks, 180 is Back); --pitch grows upwards and is clamped to -90..90.\n";
 
+const char* const commonHelp =
+    "Every subcommand takes --max-megapixels N, the most pixels (in millions) a picture may\n"
+    "have (default: the setting \"MaxImageMegapixels\", else 300; never more than the memory\n"
+    "available holds), and --quiet, which silences the progress shown on a terminal.\n";
+
 bool takesAngles(const Subcommand& s) {
     return std::find(s.options.begin(), s.options.end(), "heading") != s.options.end();
 }
@@ -73,16 +80,66 @@ bool takesAngles(const Subcommand& s) {
 void printUsage(std::FILE* to) {
     std::fprintf(to, "usage: domecast-cli SUBCOMMAND ARGS...   (domecast-cli SUBCOMMAND --help)\n");
     for (const Subcommand& s : subcommands()) std::fprintf(to, "  domecast-cli %s\n", s.usage);
-    std::fprintf(to, "  domecast-cli --version\n\n%s", anglesHelp);
+    std::fprintf(to, "  domecast-cli --version\n\n%s\n%s", anglesHelp, commonHelp);
+}
+
+bool quiet = false;
+
+// The step under way and its bar, redrawn in place on the terminal whenever the
+// percentage changes.
+class TerminalBar : public ProgressObserver {
+public:
+    // The text alone until the work reports: a wait of unknown length shows no bar.
+    void start(const char* text) {
+        finish();
+        step_ = text;
+        percent_ = -1;
+        std::fprintf(stderr, "%s", step_.c_str());
+        std::fflush(stderr);
+    }
+    void finish() {
+        if (step_.empty()) return;
+        std::fputc('\n', stderr);
+        step_.clear();
+    }
+    bool progressed(double fraction) override {
+        if (!step_.empty()) draw(fraction);
+        return true;
+    }
+
+private:
+    void draw(double fraction) {
+        constexpr int width = 30;
+        const int percent = static_cast<int>(fraction * 100);
+        if (percent == percent_) return;
+        percent_ = percent;
+        const int filled = percent * width / 100;
+        const std::string done(static_cast<std::size_t>(filled), '#');
+        const std::string left(static_cast<std::size_t>(width - filled), '.');
+        std::fprintf(stderr, "\r%s [%s%s] %3d%%", step_.c_str(), done.c_str(), left.c_str(), percent);
+        std::fflush(stderr);
+    }
+
+    std::string step_;
+    int percent_ = -1;
+};
+
+TerminalBar& bar() {
+    static TerminalBar terminalBar;
+    return terminalBar;
 }
 
 }  // namespace
 
-bool showProgress() { return ::isatty(STDERR_FILENO) == 1; }
+bool showProgress() { return !quiet && ::isatty(STDERR_FILENO) == 1; }
 
 void progress(const char* text) {
-    if (showProgress()) std::fprintf(stderr, "%s\n", text);
+    if (!showProgress()) return;
+    setProgressObserver(&bar());
+    bar().start(text);
 }
+
+void finishProgress() { bar().finish(); }
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -110,17 +167,25 @@ int main(int argc, char** argv) {
             if (options.help) {
                 std::printf("usage: domecast-cli %s\n\n%s\n", s.usage, s.help);
                 if (takesAngles(s)) std::printf("\n%s", anglesHelp);
+                std::printf("\n%s", commonHelp);
                 return 0;
             }
-            return s.run(options);
+            quiet = options.quiet;
+            if (options.maxMegapixels) setMaxImageMegapixels(static_cast<std::uint32_t>(*options.maxMegapixels));
+            const int status = s.run(options);
+            finishProgress();
+            return status;
         } catch (const UsageError& e) {
+            finishProgress();
             std::fprintf(stderr, "domecast-cli %s: %s\nusage: domecast-cli %s\n", s.name, e.what(), s.usage);
             return 2;
         } catch (const ioException& e) {
+            finishProgress();
             reportIoException(e);
             if (e.reason != nullptr && *e.reason != '\0') std::fprintf(stderr, "Reason: %s\n", e.reason);
             return 1;
         } catch (const std::bad_alloc&) {
+            finishProgress();
             std::fprintf(stderr, "domecast-cli %s: not enough memory for the pictures\n", s.name);
             return 1;
         }

@@ -50,6 +50,10 @@ CliOptions parseOptions(const std::vector<std::string>& args, const std::vector<
             options.help = true;
             continue;
         }
+        if (word == "--quiet" || word == "-q") {
+            options.quiet = true;
+            continue;
+        }
         if (word.size() < 3 || word.compare(0, 2, "--") != 0) {
             options.positional.push_back(word);
             continue;
@@ -61,7 +65,7 @@ CliOptions parseOptions(const std::vector<std::string>& args, const std::vector<
             name.resize(equals);
             haveValue = true;
         }
-        if (!isAllowed(allowed, name)) throw UsageError("unknown option --" + name);
+        if (!isAllowed(allowed, name) && name != "max-megapixels") throw UsageError("unknown option --" + name);
         if (!haveValue) {
             if (i + 1 >= args.size()) throw UsageError("missing value for --" + name);
             value = args[++i];
@@ -95,6 +99,8 @@ CliOptions parseOptions(const std::vector<std::string>& args, const std::vector<
             options.colormap = value;
         } else if (name == "dither") {
             options.dither = parseInteger(value, 0, 255, "dither");
+        } else if (name == "max-megapixels") {
+            options.maxMegapixels = parseInteger(value, 1, 1000000, "max-megapixels");
         } else if (name == "resize") {
             options.resize = parseInteger(value, 0, 1, "resize");
         }

@@ -22,12 +22,14 @@ struct CliOptions {
     std::optional<std::string> from, to, program, colormap;
     std::optional<float> vfov;  // degrees
     std::optional<int> dither, resize;
+    std::optional<int> maxMegapixels;
     bool help = false;
+    bool quiet = false;
 };
 
 // Parses args (the words after the subcommand). allowed names the options this
 // subcommand takes ("heading", "size", ...); anything else is a UsageError, as are
-// malformed values.
+// malformed values. --max-megapixels N and --quiet are taken by every subcommand.
 CliOptions parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed);
 
 // "WxH" with both positive.

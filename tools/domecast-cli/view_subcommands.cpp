@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "image/bgr_image.h"
 #include "image/bmp.h"
+#include "image/pixel_budget.h"
 #include "panorama/geometry.h"
 #include "panorama_io.h"
 #include "platform/child_process.h"
@@ -69,12 +70,20 @@ private:
     SignalDescriptor signals_{SIGINT, SIGTERM};
 };
 
+// The view and what it is rendered from must fit the pixel budget before the panorama is
+// read: the handed-over view is rendered with 2 x 2 samples a pixel.
+void checkViewBudget(const std::string& out, Size size, bool supersampled) {
+    const int factor = supersampled ? 2 : 1;
+    checkPixelBudget(out.c_str(), ioException::writing, {factor * size.width, factor * size.height});
+}
+
 }  // namespace
 
 int runRender(const CliOptions& options) {
     requirePositional(options, 2);
     requireAngles(options);
     if (!options.size) throw UsageError("--size is required");
+    checkViewBudget(options.positional[1], *options.size, true);
     auto panorama = openPanorama(options.positional[0], options);
     progress("Rendering the view...");
     render(*panorama, cameraOf(options, *panorama, *options.size), panorama->view);
@@ -86,6 +95,7 @@ int runView(const CliOptions& options) {
     requirePositional(options, 2);
     requireAngles(options);
     if (!options.size) throw UsageError("--size is required");
+    checkViewBudget(options.positional[1], *options.size, false);
     auto panorama = openPanorama(options.positional[0], options);
     RawImage image(*options.size);
     renderViewToImage(*panorama, cameraOf(options, *panorama, *options.size), image);
@@ -112,6 +122,7 @@ int runPaint(const CliOptions& options) {
     requireAngles(options);
     if (!options.size) throw UsageError("--size is required");
     if (!options.program) throw UsageError("--program is required");
+    checkViewBudget("the view for the paint program", *options.size, true);
     auto panorama = openPanorama(options.positional[0], options);
     const Camera camera = cameraOf(options, *panorama, *options.size);
     render(*panorama, camera, panorama->view);

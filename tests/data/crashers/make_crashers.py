@@ -82,8 +82,6 @@ tga_cases = {
     'rle-index-outside-colour-map.tga': tga(image_type=9, colour_map_type=1, first=2, length=2,
                                             entry_size=16, depth=16,
                                             body=bytes(4) + bytes([0x83, 4, 0])),
-    'negative-first-colour-map-index.tga': tga(image_type=1, colour_map_type=1, first=-4, length=8,
-                                               entry_size=24, depth=8, body=bytes(24) + bytes(4)),
     'negative-colour-map-length.tga': tga(image_type=1, colour_map_type=1, length=-1, entry_size=24,
                                           depth=8, body=bytes(4)),
     'colour-map-entry-size-8.tga': tga(image_type=1, colour_map_type=1, length=4, entry_size=8,

@@ -1,0 +1,17 @@
+// JPEG as a photo: the pixels and the metadata segments kept for the save.
+#include "fuzz_image.h"
+#include "image/jpeg.h"
+#include "image/photo_metadata.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const bool prepared = prepareFuzzing();
+    static InputFile file;
+    static_cast<void>(prepared);
+    FuzzPicture picture;
+    PhotoMetadata metadata;
+    try {
+        LoadJPEGPhoto(file.write(data, size), FuzzPicture::sink, &picture, metadata);
+    } catch (const ioException&) {
+    }
+    return 0;
+}
