@@ -390,11 +390,12 @@ void Shell::lastTileArrived(const LinkRecord& r) {
 }
 
 // Where a finished transfer leaves the round trip: a paint program started on the view
-// file is still awaited; a plug-in's paint program that has the hidden window's view is
-// attached; otherwise the editor is idle.
+// file is still awaited; while the window is hidden, the paint program a plug-in works in
+// has the view (its plug-in may have closed its end already; the end of the program it
+// named brings the window back); otherwise the editor is idle.
 void Shell::afterTransfer() {
     if (paintState_ == PaintState::waitingForProgram || paintState_ == PaintState::handedOff) return;
-    setPaintState(hasPeer() && windowState_ == WindowState::hidden ? PaintState::pluginAttached : PaintState::idle);
+    setPaintState(windowState_ == WindowState::hidden ? PaintState::pluginAttached : PaintState::idle);
 }
 
 void Shell::startSendingView(Size size) {
