@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     writeNumberSetting("shiftAmount", 45);
     writeNumberSetting("MaxImageMegapixels", 300);
     writeStringSetting("PCXColormap", "");
-    fs::copy_file(userSettingsPath(), root / "settings" / "Domecast.reg", fs::copy_options::overwrite_existing);
+    fs::copy_file(userSettingsPath(), root / "settings" / "domecast.conf", fs::copy_options::overwrite_existing);
     fs::remove_all(home);
 
     // A tile stream: the headers of every tile of a 300 x 300 picture, as a plug-in sends it.

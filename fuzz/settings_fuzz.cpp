@@ -6,12 +6,12 @@
 #include "platform/settings.h"
 
 namespace {
-// The user branch in a folder of this process's own; no machine branch, no defaults.
+// The user's keyfile in a folder of this process's own; no system file, no defaults.
 NamedInputFile& settingsFile() {
-    static NamedInputFile file("Quorla/Domecast.reg");
+    static NamedInputFile file("domecast/domecast.conf");
     static const bool placed = [] {
         const std::string home = "/dev/shm/domecast-fuzz-" + std::to_string(::getpid());
-        ::mkdir((home + "/Quorla").c_str(), 0700);
+        ::mkdir((home + "/domecast").c_str(), 0700);
         ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
         ::setenv("XDG_CONFIG_DIRS", (home + "/none").c_str(), 1);
         ::setenv("DOMECAST_DEFAULTS", "none", 1);
