@@ -151,5 +151,5 @@ TEST_F(EditorWindow, APanoramaFileThatCannotBeReadIsReportedAndTheEditorStartsWi
     EXPECT_FALSE(readText(config_.file("editor.txt")).empty());
     viewShown(*expectedPanorama(faces_), 0, 0);
     editor->signal(SIGTERM);
-    EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0));
+    EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0)) << readText(config_.file("editor.txt"));
 }
