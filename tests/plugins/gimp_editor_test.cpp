@@ -45,6 +45,22 @@ std::vector<std::uint8_t> ppmPixels(const std::string& path, int& width, int& he
     return in ? rgb : std::vector<std::uint8_t>{};
 }
 
+// Pixels of a picture (red, green, blue, top row first) that differ from a BMP of the
+// same size (bottom row first, blue, green, red), its four corners (the view marker) left
+// out; -1 when the sizes differ.
+long differingOutsideCorners(const std::vector<std::uint8_t>& rgb, int width, int height, const RawImage& bmp) {
+    if (bmp.size() != Size{width, height} || rgb.size() != static_cast<std::size_t>(width) * height * 3) return -1;
+    long differing = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            if ((x == 0 || x == width - 1) && (y == 0 || y == height - 1)) continue;
+            const std::uint8_t* g = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
+            const std::uint8_t* e = bmp.row(height - 1 - y) + 3 * x;
+            differing += g[0] != e[2] || g[1] != e[1] || g[2] != e[0];
+        }
+    return differing;
+}
+
 class GimpEditorTest : public EditorWindow {
 protected:
     void SetUp() override {
@@ -113,16 +129,7 @@ TEST_F(GimpEditorTest, SendsPaintAndTurnsLeft) {
     const std::vector<std::uint8_t> got = ppmPixels(turned, width, height);
     ASSERT_EQ(width, 320) << errors;
     ASSERT_EQ(height, 240);
-    const RawImage left(work_.file("left.bmp").c_str());
-    long differing = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            if ((x == 0 || x == width - 1) && (y == 0 || y == height - 1)) continue;
-            const std::uint8_t* g = &got[(static_cast<std::size_t>(y) * width + x) * 3];
-            const std::uint8_t* e = left.row(height - 1 - y) + 3 * x;  // bottom row first; blue, green, red
-            differing += g[0] != e[2] || g[1] != e[1] || g[2] != e[0];
-        }
-    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(differingOutsideCorners(got, width, height, RawImage(work_.file("left.bmp").c_str())), 0);
     const std::uint32_t marker = domecast_view_marker(static_cast<float>(30) * degToRad, 0);
     const std::uint8_t* corner = &got[0];
     EXPECT_EQ(corner[0] | corner[1] << 8 | corner[2] << 16, static_cast<int>(marker & 0xffffff));
@@ -175,16 +182,8 @@ TEST_F(GimpEditorTest, SendsPaintAndTurnsLeft) {
     ASSERT_EQ(cli({"render", sample, work_.file("right.bmp"), "--heading", "90", "--pitch", "10", "--size",
                    std::to_string(fetchedWidth) + "x" + std::to_string(fetchedHeight)}),
               "");
-    const RawImage right(work_.file("right.bmp").c_str());
-    long viewDiffering = 0;
-    for (int y = 0; y < fetchedHeight; ++y)
-        for (int x = 0; x < fetchedWidth; ++x) {
-            if ((x == 0 || x == fetchedWidth - 1) && (y == 0 || y == fetchedHeight - 1)) continue;
-            const std::uint8_t* g = &view[(static_cast<std::size_t>(y) * fetchedWidth + x) * 3];
-            const std::uint8_t* e = right.row(fetchedHeight - 1 - y) + 3 * x;
-            viewDiffering += g[0] != e[2] || g[1] != e[1] || g[2] != e[0];
-        }
-    EXPECT_EQ(viewDiffering, 0);
+    EXPECT_EQ(differingOutsideCorners(view, fetchedWidth, fetchedHeight, RawImage(work_.file("right.bmp").c_str())),
+              0);
 
     editor->signal(SIGTERM);
     editor->waitFor(10s);
