@@ -361,7 +361,9 @@ void Shell::firstTileArrived(const LinkRecord& r) {
 
 void Shell::lastTileArrived(const LinkRecord& r) {
     if (r.hasImage != 0) panorama_->applyPaint();
-    tempViewStamp_.time = currentTime();
+    // The view file as it is now counts as taken: a version saved before this transfer is
+    // not applied over what the plug-in sent.
+    tempViewStamp_ = stampOf(tempViewPath_);
     switch (r.command) {
     case LinkCommand::newFromDialog:
     case LinkCommand::newFromTemplate:

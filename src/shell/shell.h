@@ -112,7 +112,6 @@ public:
     const char* openLink();
     PaintLink* link() const { return link_.get(); }
     const std::string& tempViewPath() const { return tempViewPath_; }
-    FileTime tempViewTime() const { return tempViewStamp_.time; }
     // A view file as if written at time, for the exit sequence.
     void setTempView(const std::string& path, FileTime time);
     int sendingView() const { return paintState_ == PaintState::sendingView ? 1 : 0; }
