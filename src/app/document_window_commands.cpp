@@ -20,6 +20,11 @@ bool documentCommand(MainWindow& window, int id) {
         window.shell().savePanorama(questions, id == cmdSaveAs);
         return true;
     }
+    case cmdRevert: {
+        ProgressWindow progress(&window, "Reading the panorama again...");
+        window.shell().revertPanorama(questions);
+        return true;
+    }
     default: return false;
     }
 }

@@ -40,6 +40,9 @@ class DomecastApp : public wxApp {
 public:
     bool OnInit() override;
     int OnExit() override;
+    // An error nothing caught ends the program; while it still can, it keeps the unsaved
+    // panorama for the next start first.
+    bool OnExceptionInMainLoop() override;
 
 private:
     bool fail(int status) {
@@ -97,6 +100,8 @@ bool DomecastApp::OnInit() {
         WindowQuestions questions(window);
         shell.startWith(questions, files);
     }
+    // Before the window shows: what a session left unsaved comes first.
+    shell.offerRecovery();
 
     window->sizeForView(nominalSize(*shell.panorama(), {90 * degToRad, 75 * degToRad}));
     window->SetAcceleratorTable(createAccelerators());
@@ -109,9 +114,20 @@ bool DomecastApp::OnInit() {
     startHandOverWatch();
 
     watchTermination([] {
-        if (mainWindow != nullptr) mainWindow->Close(false);
+        if (mainWindow != nullptr) mainWindow->endForSession();
     });
     return true;
+}
+
+bool DomecastApp::OnExceptionInMainLoop() {
+    if (mainWindow != nullptr) {
+        try {
+            mainWindow->shell().saveForRecovery();
+        } catch (...) {
+            // Nothing more can be kept; the original error is the one reported.
+        }
+    }
+    throw;
 }
 
 int DomecastApp::OnExit() {

@@ -63,6 +63,7 @@ GLView::GLView(wxWindow* parent, Shell& shell, const wxGLAttributes& attributes)
     Bind(wxEVT_RIGHT_DOWN, &GLView::onMouse, this);
     Bind(wxEVT_RIGHT_UP, &GLView::onMouse, this);
     Bind(wxEVT_MOUSE_CAPTURE_LOST, &GLView::onCaptureLost, this);
+    Bind(wxEVT_MOUSEWHEEL, &GLView::onWheel, this);
     Bind(wxEVT_TIMER, &GLView::onTurnTimer, this, turningStepTimer);
     Bind(wxEVT_TIMER, &GLView::onHoldTimer, this, holdDelayTimer);
     Bind(wxEVT_PAINT, &GLView::onPaint, this);
@@ -329,6 +330,16 @@ void GLView::onMouse(wxMouseEvent& event) {
     } else
         controller_.release(point);
     event.Skip(type == wxEVT_MOTION);
+}
+
+void GLView::onWheel(wxMouseEvent& event) {
+    if (event.GetWheelAxis() != wxMOUSE_WHEEL_VERTICAL || event.GetWheelDelta() == 0) return;
+    // Fine-grained wheels and touchpads send parts of a notch; they add up to whole ones.
+    wheelRotation_ += event.GetWheelRotation();
+    const int notches = wheelRotation_ / event.GetWheelDelta();
+    wheelRotation_ -= notches * event.GetWheelDelta();
+    // Away from the user narrows the view, as image editors zoom in.
+    if (notches != 0) shell_.zoomBy(notches, viewAreaSize());
 }
 
 void GLView::onCaptureLost(wxMouseCaptureLostEvent&) {

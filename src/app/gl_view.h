@@ -31,6 +31,8 @@ public:
     void tearDown();
     // The client-area limits the panel sets.
     WindowLimits windowLimits() const { return display_.windowLimits(); }
+    // The view area inside the panel, pixels.
+    Size viewAreaSize() const { return display_.panel().viewAreaSize; }
 
 private:
     // PanelWindow: what the panel's mouse handling asks of the window.
@@ -47,6 +49,7 @@ private:
     void openProgramPage() override;
 
     void onMouse(wxMouseEvent& event);
+    void onWheel(wxMouseEvent& event);
     void onCaptureLost(wxMouseCaptureLostEvent& event);
     void onTurnTimer(wxTimerEvent& event);
     void onHoldTimer(wxTimerEvent& event);
@@ -68,6 +71,7 @@ private:
     void writeSnapshot(bool half, const std::function<bool(BGRImage&)>& readView);
 
     Shell& shell_;
+    int wheelRotation_ = 0;  // wheel rotation short of a whole notch
     LiveDisplay display_;
     std::unique_ptr<wxGLContext> context_;
     wxTimer redrawTimer_;

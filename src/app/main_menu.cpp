@@ -28,6 +28,7 @@ wxMenuBar* createMainMenu() {
                         {cmdOpen, "&Open...\tCtrl+O"},
                         {cmdSave, "&Save\tCtrl+S"},
                         {cmdSaveAs, "Save &As..."},
+                        {cmdRevert, "&Revert"},
                         {0, nullptr},
                         {cmdResize, "Resize Panorama..."},
                         {0, nullptr},
@@ -35,17 +36,21 @@ wxMenuBar* createMainMenu() {
                         {0, nullptr},
                         {cmdExit, "E&xit"}}),
                 "&File");
+    // The labels name the step (Shell::undoLabel); these are the labels with nothing to undo.
+    bar->Append(menuOf({{cmdUndo, "&Undo\tCtrl+Z"}, {cmdRedo, "&Redo\tCtrl+Shift+Z"}}), "&Edit");
     bar->Append(menuOf({{cmdPaintView, "&Paint this view...\tEnter"},
                         {cmdStopWatching, "&Stop Watching the View File\tEsc"},
                         {0, nullptr},
-                        // The toolkit shows one key per item; Home works from the
-                        // accelerator table.
                         {cmdForward, "&Forward (0\u00b0)\tCtrl+F"},
                         {cmdRight, "&Right  (90\u00b0)\tCtrl+R"},
                         {cmdBack, "&Back  (180\u00b0)\tCtrl+B"},
                         {cmdLeft, "&Left (270\u00b0)\tCtrl+L"},
                         {cmdUp, "&Up\tCtrl+U"},
-                        {cmdDown, "&Down\tCtrl+D"}}),
+                        {cmdDown, "&Down\tCtrl+D"},
+                        {0, nullptr},
+                        {cmdZoomIn, "Zoom &In\tCtrl++"},
+                        {cmdZoomOut, "Zoom &Out\tCtrl+-"},
+                        {cmdHome, "Straight Ahead, &Normal Zoom\tHome"}}),
                 "&View");
     bar->Append(menuOf({{cmdHelp, "&Manual"}, {cmdAbout, "&About Domecast..."}}), "&Help");
     return bar;
@@ -74,7 +79,10 @@ wxAcceleratorTable createAccelerators() {
         {wxACCEL_CTRL, 'O', menuId(cmdOpen)},
         {wxACCEL_CTRL, 'S', menuId(cmdSave)},
         {wxACCEL_CTRL, 'F', menuId(cmdForward)},
-        {wxACCEL_NORMAL, WXK_HOME, menuId(cmdForward)},
+        {wxACCEL_NORMAL, WXK_HOME, menuId(cmdHome)},
+        {wxACCEL_CTRL, 'Z', menuId(cmdUndo)},
+        {wxACCEL_CTRL | wxACCEL_SHIFT, 'Z', menuId(cmdRedo)},
+        {wxACCEL_CTRL, 'Y', menuId(cmdRedo)},
         {wxACCEL_CTRL, 'L', menuId(cmdLeft)},
         {wxACCEL_CTRL, 'R', menuId(cmdRight)},
         {wxACCEL_CTRL, 'B', menuId(cmdBack)},

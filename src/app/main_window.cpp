@@ -39,6 +39,11 @@ void MainWindow::commandsChanged() {
     if (menus == nullptr) return;
     for (const CommandInfo& command : commandTable())
         if (menus->FindItem(menuId(command.id)) != nullptr) menus->Enable(menuId(command.id), shell_.commandEnabled(command.id));
+    // Undo and Redo name the step they would take.
+    if (menus->FindItem(menuId(cmdUndo)) != nullptr)
+        menus->SetLabel(menuId(cmdUndo), wxString::FromUTF8(shell_.undoLabel()) + "\tCtrl+Z");
+    if (menus->FindItem(menuId(cmdRedo)) != nullptr)
+        menus->SetLabel(menuId(cmdRedo), wxString::FromUTF8(shell_.redoLabel()) + "\tCtrl+Shift+Z");
 }
 
 void MainWindow::viewChanged() {
@@ -60,7 +65,7 @@ void MainWindow::onCharHook(wxKeyEvent& event) {
         command(cmdRuntimeDebugging);
         return;
     }
-    if (viewKey(*this, event.GetKeyCode())) return;
+    if (viewKey(*this, event.GetKeyCode(), event.GetModifiers())) return;
     if (event.GetKeyCode() == WXK_F1) {
         openHelp();
         return;
@@ -76,6 +81,7 @@ void MainWindow::command(int id) {
     if (info == nullptr || !shell_.commandEnabled(id)) return;
     switch (info->group) {
     case CommandGroup::documents: documentCommand(*this, id); return;
+    case CommandGroup::edit: editCommand(*this, id); return;
     case CommandGroup::view: viewCommand(*this, id); return;
     case CommandGroup::paint: paintCommand(*this, id); return;
     case CommandGroup::dialogs: dialogCommand(*this, id); return;
@@ -94,8 +100,15 @@ void MainWindow::command(int id) {
     }
 }
 
+void MainWindow::endForSession() {
+    if (shell_.saveForRecovery()) closingQuietly_ = true;
+    Close(false);
+}
+
 void MainWindow::onClose(wxCloseEvent& event) {
-    if (!exitSequence() && event.CanVeto()) {
+    if (closingQuietly_)
+        shell_.endSessionQuietly();
+    else if (!exitSequence() && event.CanVeto()) {
         event.Veto();
         return;
     }

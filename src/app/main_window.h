@@ -20,6 +20,10 @@ public:
     void sizeForView(Size viewSize);
     // The exit sequence; false when the user chose to stay.
     bool exitSequence();
+    // The session ends under the editor (a logout or shutdown): unsaved changes go to a
+    // recovery set and the window closes without a prompt. When the set cannot be written,
+    // the ordinary exit sequence asks instead, so nothing is lost silently.
+    void endForSession();
 
 private:
     void titleChanged() override;
@@ -33,4 +37,5 @@ private:
 
     Shell shell_;
     GLView* view_ = nullptr;
+    bool closingQuietly_ = false;  // the changes were kept for recovery: no save prompt
 };

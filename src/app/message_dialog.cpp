@@ -15,6 +15,7 @@ long dialogStyle(MessageStyle style) {
     case MessageStyle::yesNoCancel: return wxYES_NO | wxCANCEL | wxICON_WARNING;
     case MessageStyle::yesNo: return wxYES_NO | wxICON_QUESTION;
     case MessageStyle::okCancel: return wxOK | wxCANCEL | wxICON_QUESTION;
+    case MessageStyle::recoverDiscardLater: return wxYES_NO | wxCANCEL | wxICON_QUESTION;
     }
     return wxOK | wxICON_INFORMATION;
 }
@@ -38,6 +39,7 @@ MessageAnswer showDialog(const std::string& text, const std::string& caption, Me
     wxMessageDialog dialog(owner, wxString::FromUTF8(heading ? caption : text), wxString::FromUTF8(programCaption()),
                            dialogStyle(style));
     if (heading) dialog.SetExtendedMessage(wxString::FromUTF8(text));
+    if (style == MessageStyle::recoverDiscardLater) dialog.SetYesNoCancelLabels("&Recover", "&Discard", "&Later");
     return answerOf(dialog.ShowModal());
 }
 }  // namespace

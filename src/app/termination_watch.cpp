@@ -13,9 +13,9 @@
 namespace {
 
 // Made before main, while the program has one thread: every thread the toolkit starts
-// later inherits the block, so SIGTERM and SIGINT can only arrive here. One sent before
+// later inherits the block, so these signals can only arrive here. One sent before
 // the watch begins waits on the descriptor and is answered once it does.
-std::optional<SignalDescriptor> terminationSignals(std::in_place, std::initializer_list<int>{SIGTERM, SIGINT});
+std::optional<SignalDescriptor> terminationSignals(std::in_place, std::initializer_list<int>{SIGTERM, SIGINT, SIGHUP});
 
 class TerminationHandler : public wxEventLoopSourceHandler {
 public:

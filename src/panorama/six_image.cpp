@@ -28,7 +28,7 @@ std::array<Size, faceCount> SixImage::faceSizes() const {
     return sizes;
 }
 
-void SixImage::resizeFaces(Size size) {
+std::array<std::unique_ptr<BGRImage>, faceCount> SixImage::resizeFaces(Size size) {
     // Every new face is made before any old one goes, so that a failed allocation leaves
     // the panorama as it was.
     std::array<std::unique_ptr<GLDIBImage>, faceCount> resized;
@@ -41,7 +41,12 @@ void SixImage::resizeFaces(Size size) {
         if (faces[i] && faces[i]->pixels != nullptr && resized[i]->pixels != nullptr)
             resized[i]->copyScaled(*faces[i], {0, 0}, faces[i]->size(), {0, 0}, size);
     }
+    std::array<std::unique_ptr<BGRImage>, faceCount> replaced;
     for (int i = 0; i < faceCount; ++i)
-        if (resized[i]) faces[i] = std::move(resized[i]);
+        if (resized[i]) {
+            replaced[i] = std::move(faces[i]);
+            faces[i] = std::move(resized[i]);
+        }
     faceChanges.markAll();
+    return replaced;
 }

@@ -90,8 +90,8 @@ public:
     Size faceSize(int i) const;
     std::array<Size, faceCount> faceSizes() const;
     // Resamples every face of another size to size (nearest neighbour); others are kept.
-    // Every face counts as changed afterwards.
-    void resizeFaces(Size size);
+    // Every face counts as changed afterwards. Returns the faces replaced (null where kept).
+    std::array<std::unique_ptr<BGRImage>, faceCount> resizeFaces(Size size);
 
     std::int32_t modified = 0;
     // The direction a "Web page, cube faces" save opens its page at; whoever saves sets it

@@ -12,8 +12,9 @@ MessageHandler& handlerSlot() {
 
 MessageAnswer printToStderr(const std::string& text, const std::string&, MessageStyle style) {
     std::fprintf(stderr, "%s\n", text.c_str());
-    return (style == MessageStyle::yesNo || style == MessageStyle::yesNoCancel) ? MessageAnswer::yes
-                                                                                : MessageAnswer::ok;
+    const bool question = style == MessageStyle::yesNo || style == MessageStyle::yesNoCancel ||
+                          style == MessageStyle::recoverDiscardLater;
+    return question ? MessageAnswer::yes : MessageAnswer::ok;
 }
 
 }  // namespace

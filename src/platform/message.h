@@ -10,6 +10,7 @@ enum class MessageStyle {
     yesNoCancel,    // a question with three answers
     yesNo,
     okCancel,
+    recoverDiscardLater,  // a question whose yes, no and cancel read Recover, Discard, Later
 };
 
 enum class MessageAnswer { ok, yes, no, cancel };

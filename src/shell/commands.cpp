@@ -20,6 +20,12 @@ constexpr CommandInfo commands[] = {
     {cmdResize, CommandGroup::dialogs, true},
     {cmdRuntimeDebugging, CommandGroup::program, false},
     {cmdStopWatching, CommandGroup::paint, true},
+    {cmdUndo, CommandGroup::edit, true},
+    {cmdRedo, CommandGroup::edit, true},
+    {cmdRevert, CommandGroup::documents, true},
+    {cmdZoomIn, CommandGroup::view, true},
+    {cmdZoomOut, CommandGroup::view, true},
+    {cmdHome, CommandGroup::view, true},
 };
 }  // namespace
 
@@ -34,6 +40,7 @@ const CommandInfo* findCommand(int id) {
 bool commandOffered(const CommandInfo& command) {
     switch (command.group) {
     case CommandGroup::documents: return documentCommandOffered(command.id);
+    case CommandGroup::edit: return editCommandOffered(command.id);
     case CommandGroup::view: return viewCommandOffered(command.id);
     case CommandGroup::paint: return paintCommandOffered(command.id);
     case CommandGroup::dialogs: return dialogCommandOffered(command.id);

@@ -21,12 +21,18 @@ enum Command : int {
     cmdResize = 40018,
     cmdRuntimeDebugging = 40019,
     cmdStopWatching = 40020,
+    cmdUndo = 40021,
+    cmdRedo = 40022,
+    cmdRevert = 40023,
+    cmdZoomIn = 40024,
+    cmdZoomOut = 40025,
+    cmdHome = 40026,
 };
 
 // Each group's commands are carried out (and offered) by a file of its own, in the shell
-// and in the window program: documents, view, paint, dialogs, preferences. The program
-// group (Exit, Help, About, run-time debugging) belongs to the main window alone.
-enum class CommandGroup { documents, view, paint, dialogs, preferences, program };
+// and in the window program: documents, edit, view, paint, dialogs, preferences. The
+// program group (Exit, Help, About, run-time debugging) belongs to the main window alone.
+enum class CommandGroup { documents, edit, view, paint, dialogs, preferences, program };
 
 struct CommandInfo {
     int id;
@@ -42,6 +48,7 @@ const CommandInfo* findCommand(int id);
 
 // Whether this build offers the command at all; each group answers in its own file.
 bool documentCommandOffered(int id);
+bool editCommandOffered(int id);
 bool viewCommandOffered(int id);
 bool paintCommandOffered(int id);
 bool dialogCommandOffered(int id);

@@ -8,7 +8,8 @@ bool dialogCommandOffered(int id) { return id == cmdNew || id == cmdResize; }
 
 void Shell::resizePanorama(Size size, DocumentQuestions& questions) {
     if (!panorama_) return;
-    resizePanoramaFaces(*panorama_, size, questions);
+    UndoStep step;
+    if (resizePanoramaFaces(*panorama_, size, questions, &step) && !step.name.empty()) recordStep(std::move(step));
     notifyTitle();
     notifyView();
 }

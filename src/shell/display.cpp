@@ -103,7 +103,7 @@ const char* glText(GLenum name) {
 // The window's camera at the view area's size: its field of view, else the nominal one.
 Camera shownCamera(const SixImage& panorama, Camera camera, Size viewAreaSize) {
     camera.size = viewAreaSize;
-    if (camera.fov[0] == 0 || camera.fov[1] == 0) camera.fov = nominalFOV(panorama, viewAreaSize);
+    camera.fov = fieldOfViewAt(panorama, camera.fov, viewAreaSize);
     return camera;
 }
 

@@ -18,7 +18,7 @@
 #include "shell/shell.h"
 #include "shell/test_faces.h"
 
-bool documentCommandOffered(int id) { return id == cmdOpen || id == cmdSave || id == cmdSaveAs; }
+bool documentCommandOffered(int id) { return id == cmdOpen || id == cmdSave || id == cmdSaveAs || id == cmdRevert; }
 
 namespace {
 // A panorama whose load left faces missing cannot be shown.
@@ -28,11 +28,12 @@ bool complete(const PaintedSixImage& panorama) {
     return true;
 }
 
-std::unique_ptr<PaintedSixImage> loadPanorama(DocumentQuestions& questions, const std::string& path, bool report) {
+// Reads path in the layout of open row openRow (-1: recognised from the name).
+std::unique_ptr<PaintedSixImage> loadPanorama(DocumentQuestions& questions, const std::string& path, bool report,
+                                              int openRow = -1) {
     auto panorama = std::make_unique<PaintedSixImage>();
     try {
-        // The layout is recognised from the name.
-        panorama->load(questions, -1, path);
+        panorama->load(questions, openRow, path);
     } catch (const ioException& e) {
         if (report) reportIoException(e);
         return nullptr;
@@ -46,7 +47,7 @@ std::unique_ptr<PaintedSixImage> loadPanorama(DocumentQuestions& questions, cons
 }
 }  // namespace
 
-void Shell::replacePanorama(std::unique_ptr<PaintedSixImage> next) {
+void Shell::replacePanorama(std::unique_ptr<PaintedSixImage> next, const char* undoName) {
     // A view still going to a plug-in is rendered from the panorama that goes now.
     if (sender_) {
         link_->cancel();
@@ -54,12 +55,56 @@ void Shell::replacePanorama(std::unique_ptr<PaintedSixImage> next) {
         paintState_ = PaintState::idle;
     }
     endViewFileRound();
-    panorama_ = std::move(next);
+    std::swap(panorama_, next);
+    if (undoName != nullptr && next) {
+        UndoStep step;
+        step.name = undoName;
+        step.panorama = std::move(next);
+        history_.push(std::move(step));
+        // A new panorama that holds nothing yet has nothing to save.
+        if (panorama_->modified == 0) history_.markSaved();
+    } else {
+        history_.clear(panorama_->modified == 0);
+    }
+    next.reset();
     camera_.heading = 0;
     camera_.pitch = 0;
     notifyTitle();
     notifyCommands();
     notifyView();
+}
+
+bool Shell::revertPanorama(DocumentQuestions& questions) {
+    if (!panorama_ || panorama_->fileName.empty()) return false;
+    const std::string name = panorama_->title ? panorama_->title.get() : panorama_->fileName;
+    if (showMessage("Revert " + name + " to the file last saved? The changes since then are lost.", MessageStyle::yesNo) !=
+        MessageAnswer::yes)
+        return false;
+    // Read in the layout it is saved in when its name is one that layout opens (a photo
+    // could fit several); otherwise (a scene file, say) the name says how.
+    const FormatTable& table = formatTable();
+    int openRow = table.validSaveRow(panorama_->layout) ? table.saveRow(panorama_->layout).saveToOpen : -1;
+    if (table.validOpenRow(openRow) && matchLength(fileNamePart(panorama_->fileName), table.openRow(openRow).openPattern) == 0)
+        openRow = -1;
+    std::unique_ptr<PaintedSixImage> reread;
+    {
+        WaitCursor wait(questions);
+        reread = loadPanorama(questions, panorama_->fileName, true, openRow);
+    }
+    if (!reread) return false;
+    // Saved under the name, layout and title it had, as if it had never been changed.
+    reread->fileName = panorama_->fileName;
+    reread->layout = panorama_->layout;
+    reread->title = std::move(panorama_->title);
+    reread->pageView = panorama_->pageView;
+    reread->modified = 0;
+    endViewFileRound();
+    panorama_ = std::move(reread);
+    history_.clear(true);
+    notifyTitle();
+    notifyCommands();
+    notifyView();
+    return true;
 }
 
 bool Shell::openPanorama(DocumentQuestions& questions) {
@@ -131,7 +176,10 @@ void Shell::savePanorama(DocumentQuestions& questions, bool saveAs) {
             break;
         }
     }
+    noteSaved();
     notifyTitle();
+    // A first save gives the panorama a file to revert to.
+    notifyCommands();
 }
 
 void Shell::setPageView() {
@@ -143,7 +191,10 @@ void Shell::setPageView() {
 bool Shell::confirmDiscard(DocumentQuestions& questions) {
     if (!panorama_) return true;
     setPageView();
-    return panorama_->querySaveChanges(questions) == 0;
+    // Its answer may have saved the panorama.
+    const bool carryOn = panorama_->querySaveChanges(questions) == 0;
+    noteSaved();
+    return carryOn;
 }
 
 void Shell::startWith(DocumentQuestions& questions, const std::vector<std::string>& files) {
@@ -163,6 +214,7 @@ void Shell::startWith(DocumentQuestions& questions, const std::vector<std::strin
         panorama_ = std::make_unique<PaintedSixImage>(Size{256, 256}, Size{256, 256});
         fillTestFaces(*panorama_);
     }
+    history_.clear(panorama_->modified == 0);
     // Nothing was drawn yet: the window's first paint draws everything.
     notifyTitle();
     notifyCommands();
@@ -170,6 +222,12 @@ void Shell::startWith(DocumentQuestions& questions, const std::vector<std::strin
 
 bool Shell::exitSequence(DocumentQuestions& questions) {
     if (!confirmDiscard(questions)) return false;
+    removeTempView();
+    quitRequested_ = 1;
+    return true;
+}
+
+void Shell::removeTempView() {
     endViewFileRound();
     if (!tempViewPath_.empty()) {
         if (std::remove(tempViewPath_.c_str()) != 0) {
@@ -179,6 +237,4 @@ bool Shell::exitSequence(DocumentQuestions& questions) {
         }
         tempViewPath_.clear();
     }
-    quitRequested_ = 1;
-    return true;
 }

@@ -70,7 +70,7 @@ void Shell::setTempView(const std::string& path, FileTime time) {
 Camera Shell::cameraFor(Size size) const {
     Camera camera = camera_;
     camera.size = size;
-    if ((camera.fov[0] == 0 || camera.fov[1] == 0) && panorama_) camera.fov = nominalFOV(*panorama_, size);
+    if (panorama_) camera.fov = fieldOfViewAt(*panorama_, camera_.fov, size);
     return camera;
 }
 
@@ -228,20 +228,14 @@ bool Shell::replacePanorama(int kind) {
     default: break;
     }
     if (!next) return false;
-    endViewFileRound();
     // The window keeps the field of view it showed: its view area is sized for that field
     // of view at the new faces' resolution.
-    FieldOfView fov = camera_.fov;
-    if (panorama_ && (fov[0] == 0 || fov[1] == 0)) fov = nominalFOV(*panorama_, host_->viewAreaSize());
+    FieldOfView fov{};
+    if (panorama_) fov = fieldOfViewAt(*panorama_, camera_.fov, host_->viewAreaSize());
     if (fov[0] == 0) fov[0] = 90 * degToRad;
     if (fov[1] == 0) fov[1] = 75 * degToRad;
-    panorama_ = std::move(next);
+    replacePanorama(std::move(next), kind == LinkCommand::newFromTemplate ? "Open Template" : "New Panorama");
     if (!hasPeer()) host_->sizeForView(nominalSize(*panorama_, fov));
-    camera_.heading = 0;
-    camera_.pitch = 0;
-    notifyTitle();
-    notifyCommands();
-    notifyView();
     return true;
 }
 
@@ -341,7 +335,11 @@ void Shell::firstTileArrived(const LinkRecord& r) {
             view.openMask();
         } else {
             HostWait wait(host_);
-            render(*panorama_, nominalCamera(*panorama_, r.heading, r.pitch, size), view);
+            // At the window's field of view: the one the plug-in was sent, or nominal.
+            Camera camera = cameraFor(size);
+            camera.heading = r.heading;
+            camera.pitch = r.pitch;
+            render(*panorama_, camera, view);
         }
     }
     const std::int32_t c = r.command;
@@ -350,7 +348,7 @@ void Shell::firstTileArrived(const LinkRecord& r) {
         // window now looks.
         if (replacePanorama(c) && r.hasImage != 0) {
             HostWait wait(host_);
-            render(*panorama_, nominalCamera(*panorama_, camera_.heading, camera_.pitch, size), panorama_->view);
+            render(*panorama_, cameraFor(size), panorama_->view);
         }
     }
     if (r.hasImage != 0) {
@@ -360,7 +358,7 @@ void Shell::firstTileArrived(const LinkRecord& r) {
 }
 
 void Shell::lastTileArrived(const LinkRecord& r) {
-    if (r.hasImage != 0) panorama_->applyPaint();
+    if (r.hasImage != 0) applyPendingPaint();
     // The view file as it is now counts as taken: a version saved before this transfer is
     // not applied over what the plug-in sent.
     tempViewStamp_ = stampOf(tempViewPath_);
@@ -558,11 +556,7 @@ bool Shell::applyViewFileIfChanged() {
         // The corners carry the view marker written with the picture.
         view.maskCorners();
         if (!view.acceptPicture(*picture)) return false;
-        panorama_->applyPaint();
-    }
-    if (panorama_->modified == 0) {
-        panorama_->modified = 1;
-        notifyTitle();
+        applyPendingPaint();
     }
     return true;
 }

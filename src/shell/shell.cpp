@@ -3,8 +3,6 @@
 #include "shell/commands.h"
 #include "view/view_title.h"
 
-Shell::Shell(ShellListener* listener) : listener_(listener) {}
-
 Shell::~Shell() {
     if (link_) link_->close();
 }
@@ -12,7 +10,8 @@ Shell::~Shell() {
 std::string Shell::title() const {
     const PaintedSixImage* panorama = panorama_.get();
     std::string text = composeTitle(panorama != nullptr ? panorama->title.get() : nullptr,
-                                    panorama != nullptr ? panorama->modified : 0, camera_.heading, camera_.pitch);
+                                    panorama != nullptr ? panorama->modified : 0, camera_.heading, camera_.pitch,
+                                    zoomDegrees());
     if (paintState_ == PaintState::handedOff) {
         // The paint program that was started handed the view file on: its saves still count.
         const std::size_t slash = tempViewPath_.rfind('/');
@@ -27,6 +26,11 @@ bool Shell::commandEnabled(int id) const {
     const CommandInfo* command = findCommand(id);
     if (command == nullptr || !commandOffered(*command)) return false;
     if (id == cmdStopWatching && paintState_ != PaintState::handedOff) return false;
+    // A transfer under way works on the panorama as it is.
+    const bool transferring = paintState_ == PaintState::sendingView || paintState_ == PaintState::receiving;
+    if (id == cmdUndo && (transferring || !history_.canUndo())) return false;
+    if (id == cmdRedo && (transferring || !history_.canRedo())) return false;
+    if (id == cmdRevert && (!panorama_ || panorama_->fileName.empty())) return false;
     return !command->needsPanorama || panorama_ != nullptr;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/file_time.h"
 #include "platform/file_watch.h"
 #include "shell/paint_host.h"
+#include "shell/undo_history.h"
 #include "view/camera.h"
 #include "view/painted_six_image.h"
 
@@ -45,8 +46,9 @@ public:
     PaintedSixImage* panorama() const { return panorama_.get(); }
     // The window's camera, the one owner of the view's angles: heading (radians, positive
     // turns left, unbounded) and pitch (within [-pi/2, pi/2]). Its field of view is zero
-    // while the view shows the nominal field of view of whatever size it is drawn at; its
-    // size is not used.
+    // while the view shows the nominal field of view of whatever size it is drawn at; when
+    // the user zooms, its horizontal field of view is set and the vertical one stays zero,
+    // following each picture's shape. Its size is not used.
     const Camera& camera() const { return camera_; }
     float windowHeading() const { return camera_.heading; }
     float windowPitch() const { return camera_.pitch; }
@@ -63,13 +65,39 @@ public:
     // The heading as given, the pitch clamped to +-90 degrees; the title and the view follow.
     void setView(float heading, float pitch);
     void turnBy(float headingStep, float pitchStep);
-    // Forward, Left, Right, Back, Up or Down; false for any other id.
+    // Forward, Left, Right, Back, Up or Down, the zoom commands and Home; false for any
+    // other id.
     bool viewCommand(int id);
+    // Zooms in (steps > 0) or out by steps wheel notches or key presses, starting from the
+    // field of view shown in a view area of viewAreaSize; held within 10 to 120 degrees.
+    // Coming back to the nominal field of view ends the zoom.
+    void zoomBy(int steps, Size viewAreaSize);
+    // Straight ahead at the nominal field of view (Home).
+    void home();
+    // The horizontal field of view the user zoomed to, whole degrees; 0 when not zoomed.
+    int zoomDegrees() const;
+
+    // --- Undo and redo (edit_commands.cpp)
+    // Every change to the faces (a projected paint, a new panorama, a resize) is a step;
+    // the title's modified mark follows the position among them.
+    bool undo();
+    bool redo();
+    // "Undo Paint", "Redo New Panorama", ...; "Undo" ("Redo") when there is nothing to undo
+    // (redo).
+    std::string undoLabel() const;
+    std::string redoLabel() const;
+    const UndoHistory& undoHistory() const { return history_; }
+    // Reads "UndoMemoryMB" again (the bound on what the steps keep).
+    void readUndoLimit();
 
     // --- Documents (document_commands.cpp)
     // Makes next the current panorama with the field of view the old one had, looking
-    // straight ahead.
-    void replacePanorama(std::unique_ptr<PaintedSixImage> next);
+    // straight ahead. With an undo name (New Panorama), the old panorama is kept as that
+    // step; without one (Open), the undo history starts afresh.
+    void replacePanorama(std::unique_ptr<PaintedSixImage> next, const char* undoName = nullptr);
+    // File > Revert: after a yes/no question, reads the panorama's file again; the undo
+    // history starts afresh. False when nothing was read.
+    bool revertPanorama(DocumentQuestions& questions);
     // Open: the save-changes prompt for the current panorama, then the Open dialog; read
     // failures are reported and leave everything as it was. True when a panorama was opened.
     bool openPanorama(DocumentQuestions& questions);
@@ -89,6 +117,19 @@ public:
     // The exit sequence's part without a window: the save-changes prompt, then the
     // temporary view file removed; false when the user chose to stay.
     bool exitSequence(DocumentQuestions& questions);
+
+    // --- Recovery (recovery_commands.cpp)
+    // The session ends under the editor (a logout, a shutdown, a fatal error): a panorama
+    // with unsaved changes is written as a recovery set. True when nothing is left unsaved:
+    // nothing was modified, or the set was written.
+    bool saveForRecovery();
+    // The exit without the save prompt, once saveForRecovery has kept the changes: the
+    // temporary view file goes.
+    void endSessionQuietly();
+    // At start-up, the newest recovery set is offered: Recover opens it (modified, with its
+    // name and layout), Discard removes it, Later keeps it for the next start. True when
+    // it was recovered.
+    bool offerRecovery();
 
     // --- Dialogs (dialog_commands.cpp)
     // Resamples the faces to size (Resize Panorama's OK); the title and the view follow.
@@ -188,6 +229,15 @@ private:
 
     void notifyCommands();
     void notifyView();
+    void removeTempView();
+    // Projects the view's pending paint as an undo step.
+    void applyPendingPaint();
+    void recordStep(UndoStep step);
+    void exchange(UndoStep& step);
+    // The panorama's modified mark as the undo position has it.
+    void followSavedState();
+    // After a save may have happened: a panorama its file holds is the saved position.
+    void noteSaved();
 
     ShellListener* listener_;
     std::unique_ptr<PaintedSixImage> panorama_;
@@ -223,4 +273,5 @@ private:
     bool stepPending_ = false;
     FileWatch viewFileWatch_;  // saves of the view file, set up before the program starts
     PaintState stateAfterReceiving_ = PaintState::idle;
+    UndoHistory history_;
 };

@@ -14,6 +14,7 @@
 #include "platform/memory_status.h"
 #include "platform/message.h"
 #include "platform/report.h"
+#include "shell/undo_history.h"
 #include "view/painted_six_image.h"
 
 Size newPanoramaSize{512, 512};
@@ -231,7 +232,7 @@ bool ResizePanoramaModel::okPressed(const std::string& widthText, const std::str
     return false;
 }
 
-bool resizePanoramaFaces(PaintedSixImage& panorama, Size size, DocumentQuestions& questions) {
+bool resizePanoramaFaces(PaintedSixImage& panorama, Size size, DocumentQuestions& questions, UndoStep* undo) {
     const bool changed = [&] {
         for (int i = 0; i < faceCount; ++i)
             if (panorama.faceSize(i) != size) return true;
@@ -239,7 +240,13 @@ bool resizePanoramaFaces(PaintedSixImage& panorama, Size size, DocumentQuestions
     }();
     questions.beginWait();
     try {
-        panorama.resizeFaces(size);
+        FaceChanges changesBefore = panorama.faceChanges;
+        auto replaced = panorama.resizeFaces(size);
+        if (undo != nullptr && changed) {
+            undo->name = "Resize Panorama";
+            undo->faces = std::move(replaced);
+            undo->faceChanges = std::move(changesBefore);
+        }
     } catch (const std::bad_alloc&) {
         questions.endWait();
         showMessage(format("Not enough memory for %d x %d faces", size.width, size.height));

@@ -4,6 +4,8 @@
 
 #include "platform/image_types.h"
 
+struct UndoStep;  // shell/undo_history.h
+
 class DocumentQuestions;
 class PaintLink;
 class PaintedSixImage;
@@ -131,4 +133,5 @@ private:
 // buffer its nominal field of view. Faces of another size mark the panorama modified.
 // When the new faces cannot be allocated the old ones stay and "Not enough memory for
 // %d x %d faces" is shown; returns whether the faces were resampled.
-bool resizePanoramaFaces(PaintedSixImage& panorama, Size size, DocumentQuestions& questions);
+// With undo, a resize that changed the faces fills it with what undoes it.
+bool resizePanoramaFaces(PaintedSixImage& panorama, Size size, DocumentQuestions& questions, UndoStep* undo = nullptr);

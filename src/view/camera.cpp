@@ -45,6 +45,15 @@ Size nominalSize(const SixImage& panorama, FieldOfView fov) {
     return {0, 0};
 }
 
+FieldOfView fieldOfViewAt(const SixImage& panorama, const FieldOfView& fov, Size size) {
+    if (fov[0] != 0 && fov[1] != 0) return fov;
+    if (fov[0] != 0 && size.width > 0 && size.height > 0) {
+        const float aspect = static_cast<float>(size.height) / static_cast<float>(size.width);
+        return {fov[0], 2.0f * std::atan(std::tan(fov[0] / 2.0f) * aspect)};
+    }
+    return nominalFOV(panorama, size);
+}
+
 Camera nominalCamera(const SixImage& panorama, float heading, float pitch, Size size) {
     return {heading, pitch, nominalFOV(panorama, size), size};
 }

@@ -19,5 +19,9 @@ struct Camera {
 FieldOfView nominalFOV(const SixImage& panorama, Size size);
 Size nominalSize(const SixImage& panorama, FieldOfView fov);
 
+// A camera's field of view for a picture of size: fov when both parts are set; with only the
+// horizontal part set (a zoom), the vertical one that keeps pixels square; else nominal.
+FieldOfView fieldOfViewAt(const SixImage& panorama, const FieldOfView& fov, Size size);
+
 // The camera looking at heading and pitch with the nominal field of view of size.
 Camera nominalCamera(const SixImage& panorama, float heading, float pitch, Size size);

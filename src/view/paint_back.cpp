@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "image/gl_dib_image.h"
@@ -143,7 +144,8 @@ void paintFace(const ViewBuffer& view, const Camera& camera, const Quaternion& v
 }
 }  // namespace
 
-PaintBackResult paintBack(SixImage& panorama, const Camera& camera, const ViewBuffer& view) {
+PaintBackResult paintBack(SixImage& panorama, const Camera& camera, const ViewBuffer& view,
+                          std::vector<FacePatch>* undo) {
     PaintBackResult result;
     // Without a view there is nothing to project, and no context gets set up.
     if (view.empty() || camera.size != view.size()) return result;
@@ -164,9 +166,10 @@ PaintBackResult paintBack(SixImage& panorama, const Camera& camera, const ViewBu
         // never set up.
         if (!face->drawingStateReady()) setUpFaceContext();
         // What the projection changes is what a save back to the source picture
-        // recomputes; the face as it was tells which pixels those are.
+        // recomputes, and what an undo puts back; the face as it was tells which pixels
+        // those are.
         std::unique_ptr<RawImage> before;
-        if (panorama.faceChanges.tracking() && face->pixels != nullptr) {
+        if ((panorama.faceChanges.tracking() || undo != nullptr) && face->pixels != nullptr) {
             before = std::make_unique<RawImage>(face->size());
             for (std::int32_t row = 0; row < face->height; ++row)
                 std::memcpy(before->row(row), face->row(row), 3 * static_cast<std::size_t>(face->width));
@@ -175,6 +178,8 @@ PaintBackResult paintBack(SixImage& panorama, const Camera& camera, const ViewBu
         face->finishDrawing();
         face->setDrawingStateReady();
         if (before) panorama.faceChanges.markDifferences(turn.face, *before, *face);
+        if (before && undo != nullptr)
+            if (std::optional<FacePatch> patch = differencePatch(turn.face, *before, *face)) undo->push_back(std::move(*patch));
         result.projected = true;
     }
     return result;

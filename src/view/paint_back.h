@@ -1,4 +1,7 @@
 #pragma once
+#include <vector>
+
+#include "panorama/face_patch.h"
 #include "view/camera.h"
 #include "view/view_buffer.h"
 
@@ -8,5 +11,7 @@ struct PaintBackResult {
 
 // Draws the view's open pixels (mask 255) onto each face through the face's own OpenGL
 // context, the view placed on camera's image plane; the faces' change tracking follows.
-// Nothing happens when the view is empty or not of the camera's size.
-PaintBackResult paintBack(SixImage& panorama, const Camera& camera, const ViewBuffer& view);
+// Nothing happens when the view is empty or not of the camera's size. With undo, each face
+// the projection changed adds the patch that undoes it.
+PaintBackResult paintBack(SixImage& panorama, const Camera& camera, const ViewBuffer& view,
+                          std::vector<FacePatch>* undo = nullptr);

@@ -8,10 +8,11 @@ PaintedSixImage::PaintedSixImage() = default;
 
 PaintedSixImage::~PaintedSixImage() = default;
 
-void PaintedSixImage::applyPaint() {
-    if (!view.paintPending()) return;
-    paintBack(*this, view.camera(), view);
+bool PaintedSixImage::applyPaint(std::vector<FacePatch>* undo) {
+    if (!view.paintPending()) return false;
+    paintBack(*this, view.camera(), view, undo);
     view.clearPaintPending();
+    return true;
 }
 
 int PaintedSixImage::write() {

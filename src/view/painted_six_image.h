@@ -1,7 +1,9 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "panorama/face_patch.h"
 #include "panorama/six_image.h"
 #include "view/view_buffer.h"
 
@@ -17,8 +19,9 @@ public:
     int write() override;
     int save(DocumentQuestions& questions) override;
 
-    // Projects the view's pending paint onto the faces (paint_back.h).
-    void applyPaint();
+    // Projects the view's pending paint onto the faces (paint_back.h); with undo, adds the
+    // patches that undo it. False when no paint was pending.
+    bool applyPaint(std::vector<FacePatch>* undo = nullptr);
 
     ViewBuffer view;
 };

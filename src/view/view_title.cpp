@@ -21,9 +21,15 @@ int shownPitch(float pitch) {
     return static_cast<int>(degrees);
 }
 
-std::string composeTitle(const char* name, int modified, float heading, float pitch) {
+std::string composeTitle(const char* name, int modified, float heading, float pitch, int zoomDegrees) {
+    char angles[96];
+    if (zoomDegrees != 0)
+        std::snprintf(angles, sizeof angles, "[h=%d\u00b0 v=%d\u00b0 f=%d\u00b0]", shownHeading(heading), shownPitch(pitch),
+                      zoomDegrees);
+    else
+        std::snprintf(angles, sizeof angles, "[h=%d\u00b0 v=%d\u00b0]", shownHeading(heading), shownPitch(pitch));
     char text[1024];
-    std::snprintf(text, sizeof text, modified != 0 ? "%s *  [h=%d\u00b0 v=%d\u00b0] - %s" : "%s [h=%d\u00b0 v=%d\u00b0] - %s",
-                  name != nullptr ? name : "Untitled", shownHeading(heading), shownPitch(pitch), "Domecast");
+    std::snprintf(text, sizeof text, modified != 0 ? "%s *  %s - %s" : "%s %s - %s", name != nullptr ? name : "Untitled",
+                  angles, "Domecast");
     return text;
 }

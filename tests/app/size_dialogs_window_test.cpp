@@ -75,10 +75,10 @@ TEST_F(SizeDialogsWindow, NewThenResizeGiveWhiteFacesOfTheChosenSizes) {
         EXPECT_EQ(notWhiteFace(base + suffix + ".tga", 64), "");
     }
 
-    // File menu: New, Open, Save, Save As, Resize Panorama.
+    // File menu: New, Open, Save, Save As, Revert, Resize Panorama.
     xdotool("windowfocus --sync " + window);
     xdotool("key alt+f");
-    xdotool("key Down Down Down Down Return");
+    xdotool("key Down Down Down Down Down Return");
     const std::string resizeDialog = focusDialog("Resize Panorama");
     ASSERT_FALSE(resizeDialog.empty()) << readText(config_.file("editor.txt"));
     xdotool("key ctrl+a");

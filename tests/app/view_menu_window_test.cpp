@@ -59,13 +59,17 @@ TEST_F(EditorWindow, TheMenusShowTheAcceleratorsThatWork) {
               "View\tBack  (180\u00b0)\tCtrl+B\n"
               "View\tLeft (270\u00b0)\tCtrl+L\n"
               "View\tUp\tCtrl+U\n"
-              "View\tDown\tCtrl+D\n");
+              "View\tDown\tCtrl+D\n"
+              "View\tZoom In\tCtrl++\n"
+              "View\tZoom Out\tCtrl+-\n"
+              "View\tStraight Ahead, Normal Zoom\tHome\n");
     EXPECT_EQ(menuLines(shown, "File"),
               "File\tNew...\tCtrl+N\nFile\tOpen...\tCtrl+O\nFile\tSave\tCtrl+S\nFile\tSave As...\t\n"
-              "File\tResize Panorama...\t\nFile\tPreferences...\t\nFile\tExit\t\n");
+              "File\tRevert\t\nFile\tResize Panorama...\t\nFile\tPreferences...\t\nFile\tExit\t\n");
+    EXPECT_EQ(menuLines(shown, "Edit"), "Edit\tUndo\tCtrl+Z\nEdit\tRedo\tCtrl+Shift+Z\n");
 
     // Each view item's key, as the menu names it, does what the item does; a turn by the
-    // arrow keys in between makes every step change the title. Home is Forward's second key.
+    // arrow keys in between makes every step change the title.
     struct Step {
         const char* item;
         const char* turn;
@@ -89,10 +93,25 @@ TEST_F(EditorWindow, TheMenusShowTheAcceleratorsThatWork) {
         xdotool("key " + key);
         EXPECT_NE(waitForTitle(window, step.shown).find(step.shown), std::string::npos) << step.item << " " << key;
     }
+    // The zoom: Ctrl with plus (or =) and minus, and the wheel over the view; Home looks
+    // straight ahead at the normal zoom again.
+    const auto zoomShown = [&] { return xdotool("getwindowname " + window).find(" f=") != std::string::npos; };
+    xdotool("key ctrl+plus");
+    EXPECT_TRUE(waitUntil(5s, zoomShown)) << xdotool("getwindowname " + window);
+    xdotool("key ctrl+minus");
+    EXPECT_TRUE(waitUntil(5s, [&] { return !zoomShown(); })) << xdotool("getwindowname " + window);
+    xdotool("key ctrl+equal");
+    EXPECT_TRUE(waitUntil(5s, zoomShown)) << xdotool("getwindowname " + window);
+    xdotool("key ctrl+minus");
+    EXPECT_TRUE(waitUntil(5s, [&] { return !zoomShown(); }));
+    xdotool("mousemove --window " + window + " 200 150");
+    xdotool("click 4");
+    EXPECT_TRUE(waitUntil(5s, zoomShown)) << xdotool("getwindowname " + window);
     xdotool("key Left");
     waitForTitle(window, "[h=350\u00b0");
     xdotool("key Home");
     EXPECT_NE(waitForTitle(window, "[h=0\u00b0 v=0\u00b0]").find("[h=0\u00b0 v=0\u00b0]"), std::string::npos);
+    EXPECT_FALSE(zoomShown());
 
     editor->signal(SIGTERM);
     EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0)) << readText(config_.file("editor.txt"));
