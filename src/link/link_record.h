@@ -21,7 +21,8 @@ struct LinkRecord {
     static constexpr std::size_t tilePixelsSize = maxTileSide * maxTileSide * 3;
 
     std::int16_t version;             // layout version, currentVersion
-    std::uint8_t reserved[2];         // zero
+    std::uint16_t fieldOfView;        // across the view the application sent, 1/100 degree;
+                                      // 0 from applications that did not say
     std::int32_t readDone;            // 1 once either side has finished reading
     std::int32_t hasImage;            // nonzero: tiles to apply; 0: a bare command
     std::int32_t command;             // LinkCommand code
@@ -42,7 +43,7 @@ struct LinkRecord {
 
 static_assert(std::endian::native == std::endian::little, "the record is little-endian");
 static_assert(offsetof(LinkRecord, version) == 0);
-static_assert(offsetof(LinkRecord, reserved) == 2);
+static_assert(offsetof(LinkRecord, fieldOfView) == 2);
 static_assert(offsetof(LinkRecord, readDone) == 4);
 static_assert(offsetof(LinkRecord, hasImage) == 8);
 static_assert(offsetof(LinkRecord, command) == 12);

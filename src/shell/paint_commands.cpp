@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -66,6 +67,14 @@ void Shell::setTempView(const std::string& path, FileTime time) {
     tempViewStamp_ = stampOf(path);
     tempViewStamp_.time = time;
 }
+
+namespace {
+// The link's report of a view's horizontal field of view.
+std::uint16_t fieldOfViewHundredths(const Camera& camera) {
+    const double hundredths = std::round(static_cast<double>(camera.fov[0]) * radToDeg * 100.0);
+    return hundredths > 0 && hundredths < 65536 ? static_cast<std::uint16_t>(hundredths) : 0;
+}
+}  // namespace
 
 Camera Shell::cameraFor(Size size) const {
     Camera camera = camera_;
@@ -147,6 +156,7 @@ void Shell::paintThisView() {
     viewFileSaved_ = false;
     link_->setViewAngles(camera.heading, camera.pitch);
     link_->setImageSize(size.width, size.height);
+    link_->record().fieldOfView = fieldOfViewHundredths(camera);
     // Watched before the program starts: a program that saves at once must not slip
     // between its start and the watch.
     viewFileWatch_.watch(tempViewPath_);
@@ -407,6 +417,7 @@ void Shell::startSendingView(Size size) {
         render(*panorama_, camera, panorama_->view);
     }
     const ViewBuffer& view = panorama_->view;
+    link_->record().fieldOfView = fieldOfViewHundredths(camera);
     sender_ = std::make_unique<TileSender>(*link_, camera.heading, camera.pitch,
                                            pictureSource(view.pixels(), view.stride(), 4));
     setPaintState(PaintState::sendingView);

@@ -57,6 +57,7 @@ protected:
             std::map<std::string, std::string>{{"DISPLAY", server_.display()},
                                                {"XDG_CONFIG_HOME", emptyHome_.path().string()},
                                                {"XDG_CONFIG_DIRS", emptyDirs_.path().string()},
+                                               {"XDG_STATE_HOME", emptyHome_.file("state")},
                                                {"DOMECAST_LINK_NAME", linkName_},
                                                {"GDK_BACKEND", "x11"}},
             config_.file(output));

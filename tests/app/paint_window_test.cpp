@@ -127,3 +127,131 @@ TEST_F(PaintWindow, PaintedViewIsSavedAsTheCommandLineAppliesIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Ctrl+Z after a paint gives back the faces as they were before it, byte for byte in what
+// the editor saves, and Ctrl+Shift+Z the painted ones; the title's mark follows.
+TEST_F(PaintWindow, UndoAndRedoGiveBackTheFacesOfEachStep) {
+    presetSettings("LastType=0\nPaintApp=" SCRIPTED_PAINT "\n");
+    const std::filesystem::path temporary = config_.path() / "tmp";
+    std::filesystem::create_directories(temporary);
+    ::setenv("TMP", temporary.c_str(), 1);
+    ::setenv("SCRIPTED_PAINT", "quicksave", 1);
+    auto editor = start("editor.txt");
+    const std::string window = findWindow();
+    ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
+
+    const std::string base = faces_.file("undone");
+    const auto savedFaces = [&] {
+        std::vector<std::vector<std::uint8_t>> faces;
+        for (const char* suffix : faceSuffixes) faces.push_back(readBytes(base + suffix + ".tga"));
+        return faces;
+    };
+    // Saves and waits until the title has lost its mark.
+    const auto save = [&] {
+        xdotool("windowfocus --sync " + window);
+        xdotool("key ctrl+s");
+        EXPECT_EQ(waitForTitle(window, "undone [").find("undone ["), 0u) << readText(config_.file("editor.txt"));
+    };
+    xdotool("windowfocus --sync " + window);
+    xdotool("key ctrl+s");
+    saveAs(base + "_FR.tga");
+    EXPECT_EQ(waitForTitle(window, "undone [").find("undone ["), 0u);
+    const auto before = savedFaces();
+
+    xdotool("windowfocus --sync " + window);
+    xdotool("key Return");
+    const std::string chooser = focusDialog("Domecast: Choose size");
+    ASSERT_FALSE(chooser.empty()) << readText(config_.file("editor.txt"));
+    xdotool("key Return");
+    ASSERT_TRUE(gone(chooser));
+    EXPECT_NE(waitForTitle(window, "undone *").find("undone *"), std::string::npos);
+    ASSERT_TRUE(waitUntil(20s, [&] { return visible(window); }));
+    save();
+    const auto painted = savedFaces();
+    ASSERT_NE(painted, before);
+
+    xdotool("windowfocus --sync " + window);
+    xdotool("key ctrl+z");
+    EXPECT_NE(waitForTitle(window, "undone *").find("undone *"), std::string::npos);
+    save();
+    EXPECT_EQ(savedFaces(), before);
+
+    xdotool("windowfocus --sync " + window);
+    xdotool("key ctrl+shift+z");
+    EXPECT_NE(waitForTitle(window, "undone *").find("undone *"), std::string::npos);
+    save();
+    EXPECT_EQ(savedFaces(), painted);
+    // Back at the step the file holds: no mark, nothing to prompt for.
+    xdotool("windowfocus --sync " + window);
+    xdotool("key ctrl+z");
+    EXPECT_NE(waitForTitle(window, "undone *").find("undone *"), std::string::npos);
+    xdotool("key ctrl+y");
+    EXPECT_EQ(waitForTitle(window, "undone [").find("undone ["), 0u);
+
+    editor->signal(SIGTERM);
+    EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0)) << readText(config_.file("editor.txt"));
+    // Nothing was unsaved: nothing is kept for recovery.
+    EXPECT_FALSE(std::filesystem::exists(config_.file("state/domecast/recovery")) &&
+                 !std::filesystem::is_empty(config_.file("state/domecast/recovery")));
+}
+
+// A logout with unsaved changes (SIGTERM) keeps them without a prompt; the next start offers
+// them, and Recover opens them with the panorama's name, still to be saved.
+TEST_F(PaintWindow, ChangesLeftAtLogoutAreOfferedAtTheNextStart) {
+    presetSettings("LastType=0\nPaintApp=" SCRIPTED_PAINT "\n");
+    const std::filesystem::path temporary = config_.path() / "tmp";
+    std::filesystem::create_directories(temporary);
+    ::setenv("TMP", temporary.c_str(), 1);
+    ::setenv("SCRIPTED_PAINT", "quicksave", 1);
+    auto editor = start("first.txt");
+    std::string window = findWindow();
+    ASSERT_FALSE(window.empty()) << readText(config_.file("first.txt"));
+    const std::string base = faces_.file("kept");
+    xdotool("windowfocus --sync " + window);
+    xdotool("key ctrl+s");
+    saveAs(base + "_FR.tga");
+    EXPECT_EQ(waitForTitle(window, "kept [").find("kept ["), 0u);
+    std::vector<std::vector<std::uint8_t>> unpainted;
+    for (const char* suffix : faceSuffixes) unpainted.push_back(readBytes(base + suffix + ".tga"));
+    xdotool("windowfocus --sync " + window);
+    xdotool("key Return");
+    const std::string chooser = focusDialog("Domecast: Choose size");
+    ASSERT_FALSE(chooser.empty());
+    xdotool("key Return");
+    EXPECT_NE(waitForTitle(window, "kept *").find("kept *"), std::string::npos);
+    ASSERT_TRUE(waitUntil(20s, [&] { return visible(window); }));
+    xdotool("windowfocus --sync " + window);
+    xdotool("key Left");
+    EXPECT_NE(waitForTitle(window, "[h=350").find("[h=350"), std::string::npos);
+
+    const auto signalled = std::chrono::steady_clock::now();
+    editor->signal(SIGTERM);
+    EXPECT_EQ(editor->waitFor(5s), std::optional<int>(0)) << readText(config_.file("first.txt"));
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, 5s);
+    const std::filesystem::path recovery = config_.file("state/domecast/recovery");
+    ASSERT_TRUE(std::filesystem::exists(recovery));
+    EXPECT_FALSE(std::filesystem::is_empty(recovery));
+
+    // DOMECAST_MESSAGES=stderr answers the offer with its first button, Recover.
+    editor = start("second.txt");
+    window = findWindow();
+    ASSERT_FALSE(window.empty()) << readText(config_.file("second.txt"));
+    const std::string recoveredTitle = waitForTitle(window, "kept *  [h=350");
+    EXPECT_NE(recoveredTitle.find("kept *  [h=350"), std::string::npos) << recoveredTitle << "\n"
+                                                                       << readText(config_.file("second.txt"));
+    EXPECT_NE(readText(config_.file("second.txt")).find("Recover the unsaved panorama from "), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(recovery));
+    // Saved where it came from, the paint is there.
+    xdotool("windowfocus --sync " + window);
+    xdotool("key ctrl+s");
+    EXPECT_EQ(waitForTitle(window, "kept [").find("kept ["), 0u);
+    std::vector<std::vector<std::uint8_t>> saved;
+    for (const char* suffix : faceSuffixes) saved.push_back(readBytes(base + suffix + ".tga"));
+    EXPECT_NE(saved, unpainted);
+    editor->signal(SIGTERM);
+    EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0));
+}
+
+}  // namespace

@@ -52,6 +52,8 @@ TEST_F(ZoomTest, PaintThisViewRendersAtTheZoomedFieldOfViewWithSquarePixels) {
     ::setenv("SCRIPTED_PAINT", "quicksave", 1);
     shell.paintThisView();
     EXPECT_EQ(shell.panorama()->view.camera(), camera);
+    // The link tells plug-ins the field of view too.
+    EXPECT_EQ(shell.link()->record().fieldOfView, std::lround(zoomed * radToDeg * 100));
     ASSERT_TRUE(runLoopUntil([&] { return shell.panorama()->modified != 0 && shell.paintState() == Shell::PaintState::idle; }));
     // The red square covers an eighth of the view's width: narrower in degrees than at the
     // nominal field of view, so fewer face pixels.

@@ -79,6 +79,9 @@ void EditorWindow::SetUp() {
     std::filesystem::create_directories(config_.path() / "domecast");
     std::ofstream(config_.file("domecast/domecast.conf")) << "[Domecast]\nDefaultFile=" << config_.file("none.bmp") << "\n";
     linkName_ = "DomecastWindowTest" + std::to_string(::getpid());
+    // What an editor keeps for recovery when a test ends it stays with the test, for every
+    // editor started, by the test or by a plug-in.
+    ::setenv("XDG_STATE_HOME", config_.file("state").c_str(), 1);
 }
 
 std::unique_ptr<TestProcess> EditorWindow::start(const std::string& output, const std::string& file) {
@@ -93,6 +96,7 @@ std::unique_ptr<TestProcess> EditorWindow::start(const std::string& output, cons
         domecastPath(), arguments,
         std::map<std::string, std::string>{{"DISPLAY", server_.display()},
                                            {"XDG_CONFIG_HOME", config_.path().string()},
+                                           {"XDG_STATE_HOME", config_.file("state")},
                                            {"DOMECAST_DEFAULTS", "none"},
                                            {"DOMECAST_LINK_NAME", linkName_},
                                            {"GDK_BACKEND", "x11"}},
