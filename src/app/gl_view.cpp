@@ -302,7 +302,8 @@ void GLView::showPopup(PanelMenu which, Point topDownPoint) {
         // The main menu's own submenus, taken from a menu bar of their own so that the
         // window's menu bar keeps its menus.
         std::unique_ptr<wxMenuBar> bar(createMainMenu());
-        menu.reset(bar->Remove(which == PanelMenu::file ? 0 : 2));
+        // File is the first menu, Help the last.
+        menu.reset(bar->Remove(which == PanelMenu::file ? 0 : bar->GetMenuCount() - 1));
     }
     for (wxMenuItem* item : menu->GetMenuItems())
         if (!item->IsSeparator()) item->Enable(shell_.commandEnabled(commandOf(item->GetId())));

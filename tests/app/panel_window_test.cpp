@@ -172,6 +172,19 @@ TEST_F(PanelInWindow, ARightClickOnFileOpensTheFileMenu) {
     EXPECT_EQ(editor_->waitFor(20s), std::optional<int>(0)) << readText(config_.file("editor.txt"));
 }
 
+TEST_F(PanelInWindow, HelpOpensTheHelpMenuWhateverMenusComeBeforeIt) {
+    open();
+    xdotool(at(*panel_.helpButton) + " click 1");
+    ASSERT_TRUE(waitUntil(20s, [&] { return !xdotool("search --onlyvisible --name '^domecast$'").empty(); }))
+        << "no menu";
+    // The Help menu's last item is About Domecast.
+    xdotool("key Up Return");
+    const std::string about = focusDialog("About Domecast");
+    EXPECT_FALSE(about.empty()) << readText(config_.file("editor.txt"));
+    if (!about.empty()) xdotool("key Escape");
+    stop();
+}
+
 TEST_F(PanelInWindow, TheSizeHintsCarryThePanelsMinimum) {
     open();
     const std::string hints = runCommand("env DISPLAY=" + server_.display() + " xprop -id " + window_ +

@@ -44,8 +44,8 @@ protected:
     }
 
     TempDir dir;
-    ScopedEnv state{"XDG_STATE_HOME", dir.file("state")};
     ScopedSettings settings{dir.file("settings")};
+    ScopedEnv state{"XDG_STATE_HOME", dir.file("state")};
 };
 
 TEST_F(RecoveryTest, ASetGivesBackTheFacesNameLayoutAndAngles) {

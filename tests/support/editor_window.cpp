@@ -96,7 +96,6 @@ std::unique_ptr<TestProcess> EditorWindow::start(const std::string& output, cons
         domecastPath(), arguments,
         std::map<std::string, std::string>{{"DISPLAY", server_.display()},
                                            {"XDG_CONFIG_HOME", config_.path().string()},
-                                           {"XDG_STATE_HOME", config_.file("state")},
                                            {"DOMECAST_DEFAULTS", "none"},
                                            {"DOMECAST_LINK_NAME", linkName_},
                                            {"GDK_BACKEND", "x11"}},
