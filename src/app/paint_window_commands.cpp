@@ -47,8 +47,8 @@ public:
         if (window_.view() == nullptr) return {};
         return viewSizeForClient({client.GetWidth(), client.GetHeight()}, window_.view()->windowLimits());
     }
-    bool chooseViewSize(Size faceSize, Size suggested, Size& chosen) override {
-        return ::chooseViewSize(&window_, faceSize, suggested, chosen);
+    bool chooseViewSize(Size faceSize, Size suggested, float zoom, Size& chosen) override {
+        return ::chooseViewSize(&window_, faceSize, suggested, zoom, chosen);
     }
     std::unique_ptr<PaintedSixImage> newPanorama() override { return newPanoramaDialog(&window_, window_.shell()); }
     DocumentQuestions& questions() override { return questions_; }

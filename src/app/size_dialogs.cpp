@@ -49,8 +49,8 @@ wxTextCtrl* numberEdit(wxWindow* parent, int id, const std::string& value) {
 }
 }  // namespace
 
-bool chooseViewSize(wxWindow* parent, Size faceSize, Size suggested, Size& out) {
-    ChooseSizeModel model(faceSize, suggested);
+bool chooseViewSize(wxWindow* parent, Size faceSize, Size suggested, float zoom, Size& out) {
+    ChooseSizeModel model(faceSize, suggested, zoom);
     wxDialog dialog(owner(parent), wxID_ANY, "Domecast: Choose size");
     keepOpenUntilButton(dialog);
 

@@ -10,7 +10,7 @@ class Shell;
 // "Domecast: Choose size": the size of the picture handed to the paint program, for
 // faces of faceSize, starting at suggested. False when cancelled; otherwise out is the
 // chosen size.
-bool chooseViewSize(wxWindow* parent, Size faceSize, Size suggested, Size& out);
+bool chooseViewSize(wxWindow* parent, Size faceSize, Size suggested, float zoom, Size& out);
 
 // "New Panorama": a panorama of white faces, one opened from a template, or null when
 // cancelled (or when the template could not be read, which is reported). Marks the

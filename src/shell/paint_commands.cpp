@@ -124,7 +124,7 @@ void Shell::paintThisView() {
     }
 
     Size size;
-    if (!host_->chooseViewSize(panorama_->faces[0]->size(), host_->viewAreaSize(), size)) return;
+    if (!host_->chooseViewSize(panorama_->faces[0]->size(), host_->viewAreaSize(), camera_.fov[0], size)) return;
     const Camera camera = cameraFor(size);
     {
         HostWait wait(host_);

@@ -20,8 +20,9 @@ public:
     virtual ~PaintHost() = default;
     // The size of the view area (the client area less the control panel).
     virtual Size viewAreaSize() = 0;
-    // The Choose size dialog; false when cancelled.
-    virtual bool chooseViewSize(Size faceSize, Size suggested, Size& chosen) = 0;
+    // The Choose size dialog; false when cancelled. zoom is the view's horizontal field of
+    // view when the user zoomed (radians), else 0.
+    virtual bool chooseViewSize(Size faceSize, Size suggested, float zoom, Size& chosen) = 0;
     // The New Panorama dialog; null when cancelled.
     virtual std::unique_ptr<PaintedSixImage> newPanorama() = 0;
     // The save prompt and the template's messages.

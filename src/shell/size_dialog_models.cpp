@@ -132,7 +132,8 @@ std::unique_ptr<PaintedSixImage> newPanoramaResult(int result, DocumentQuestions
 
 // --- Choose size
 
-ChooseSizeModel::ChooseSizeModel(Size faceSize, Size suggested) : faceSize_(faceSize), canvas_(suggested) {
+ChooseSizeModel::ChooseSizeModel(Size faceSize, Size suggested, float zoom)
+    : faceSize_(faceSize), canvas_(suggested), zoom_(zoom) {
     newPanoramaSize = faceSize;
     show();
 }
@@ -155,6 +156,14 @@ void ChooseSizeModel::show() {
     auto degrees = [](int canvas, int face) {
         return face > 0 ? 2.0 * std::atan(static_cast<double>(canvas) / face) * 180.0 / M_PI : 180.0;
     };
+    if (zoom_ > 0 && canvas_.width > 0) {
+        // Zoomed: the field of view is the zoom's across, whatever the size; up, the one
+        // that keeps the pixels square.
+        const double across = static_cast<double>(zoom_);
+        const double up = 2.0 * std::atan(std::tan(across / 2) * canvas_.height / canvas_.width);
+        fovText_ = format("%.0f\u00b0 by %.0f\u00b0 field of view", across * 180.0 / M_PI, up * 180.0 / M_PI);
+        return;
+    }
     fovText_ = format("%.0f\u00b0 by %.0f\u00b0 field of view", degrees(canvas_.width, faceSize_.width),
                       degrees(canvas_.height, faceSize_.height));
 }

@@ -59,8 +59,9 @@ bool facesFitPixelBudget(Size face);
 // field of view and memory that follow from it.
 class ChooseSizeModel {
 public:
-    // Sets newPanoramaSize to faceSize; the canvas starts at suggested.
-    ChooseSizeModel(Size faceSize, Size suggested);
+    // Sets newPanoramaSize to faceSize; the canvas starts at suggested. zoom: the view's
+    // horizontal field of view when the user zoomed (radians), else 0 for the nominal one.
+    ChooseSizeModel(Size faceSize, Size suggested, float zoom = 0);
 
     std::string widthText() const;   // edit 1039 at opening
     std::string heightText() const;  // edit 1040 at opening
@@ -78,6 +79,7 @@ private:
 
     Size faceSize_;
     Size canvas_;
+    float zoom_;
     std::string canvasText_;
     std::string fovText_;
     std::string totalText_;

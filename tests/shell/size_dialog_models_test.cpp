@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "panorama/geometry.h"
+
 #include <filesystem>
 
 #include "link/paint_link.h"
@@ -95,6 +97,12 @@ TEST_F(SizeDialogs, ChooseSizeShowsCanvasFieldOfViewAndMemory) {
     EXPECT_EQ(model.canvas(), (Size{1024, 300}));
     EXPECT_EQ(model.canvasText(), "=  0.9 MB canvas");
     EXPECT_EQ(model.fovText(), "127\u00b0 by 61\u00b0 field of view");
+
+    // Zoomed, the view's field of view is the zoom's across, whatever the size.
+    ChooseSizeModel zoomed({512, 512}, {1024, 768}, 50 * degToRad);
+    EXPECT_EQ(zoomed.fovText(), "50\u00b0 by 39\u00b0 field of view");
+    zoomed.recalculate("400", "400");
+    EXPECT_EQ(zoomed.fovText(), "50\u00b0 by 50\u00b0 field of view");
 }
 
 TEST_F(SizeDialogs, ChooseSizeKeepsTheLastAcceptedSideForEachUnacceptableText) {

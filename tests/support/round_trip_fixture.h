@@ -44,7 +44,7 @@ constexpr Size viewSize{200, 150};
 // The window around the round trip: scripted dialogs, recorded window states.
 struct ScriptedHost : PaintHost {
     Size viewAreaSize() override { return viewSize; }
-    bool chooseViewSize(Size faceSize, Size suggested, Size& chosen) override {
+    bool chooseViewSize(Size faceSize, Size suggested, float, Size& chosen) override {
         askedFaceSize = faceSize;
         chosen = suggested;
         return chooseAnswer;
