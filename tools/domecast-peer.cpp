@@ -59,7 +59,8 @@ const char* const help =
     "cancel    Tells Domecast to abandon the transfer in progress.\n"
     "\n"
     "A received view is summed up on stdout: its size, heading and pitch in radians, the\n"
-    "marker and an FNV-1a hash of its red, green, blue bytes, top row first.\n"
+    "marker and an FNV-1a hash of its red, green, blue bytes, top row first; then, when\n"
+    "Domecast says it, \"field of view D\" across the view in degrees.\n"
     "--timeout gives up after that many seconds. Exit status: 0 done; 1 a file could not\n"
     "be read or written; 2 the command line is wrong; 3 Domecast is not running; 4 the\n"
     "transfer was cancelled, Domecast ended, or the time ran out.\n";
@@ -257,6 +258,9 @@ int receiveView(PaintLink& link, const std::string& output) {
     std::printf("view %d x %d heading %.9g pitch %.9g marker 0x%06" PRIx32 " fnv1a 0x%016" PRIx64 "\n",
                 view.width, view.height, static_cast<double>(heading), static_cast<double>(pitch),
                 marker, fnv1a(view.rgb));
+    // Applications that report the view's field of view across add a line for it.
+    if (link.record().fieldOfView != 0)
+        std::printf("field of view %.2f\n", static_cast<double>(link.record().fieldOfView) / 100.0);
     std::fflush(stdout);
     if (!output.empty() && !writePicture(output, view)) return fileError;
     return done;

@@ -126,4 +126,36 @@ TEST_F(LinkViewWindow, AViewRequestBringsWhatTheTitleSays) {
     editor->waitFor(20s);
 }
 
+// Zoomed with the wheel, a view request gets the zoomed view: the link reports the field of
+// view the title shows.
+TEST_F(LinkViewWindow, AZoomedViewReportsItsFieldOfView) {
+    auto editor = start("editor.txt");
+    const std::string window = findWindow();
+    ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
+    const auto request = [&] {
+        return runCommand("env DOMECAST_LINK_NAME=" + linkName_ + " '" + programPath("domecast-peer") +
+                              "' send --command 21 --step-x 0 --step-y 0 --size 320x240 --timeout 30 2>&1",
+                          60)
+            .value_or("");
+    };
+    const std::string nominal = request();
+    xdotool("mousemove --window " + window + " 200 150");
+    xdotool("click 5 click 5");
+    const std::string title = waitForTitle(window, " f=");
+    int f = 0;
+    const std::size_t at = title.find(" f=");
+    ASSERT_NE(at, std::string::npos) << title;
+    ASSERT_EQ(std::sscanf(title.c_str() + at, " f=%d", &f), 1);
+    const std::string zoomed = request();
+    double reported = 0;
+    const std::size_t line = zoomed.find("field of view ");
+    ASSERT_NE(line, std::string::npos) << zoomed;
+    ASSERT_EQ(std::sscanf(zoomed.c_str() + line, "field of view %lf", &reported), 1);
+    EXPECT_NEAR(reported, f, 0.5);
+    // The same picture size at another field of view: other pixels.
+    EXPECT_NE(nominal.substr(0, nominal.find('\n')), zoomed.substr(0, zoomed.find('\n'))) << nominal << zoomed;
+    editor->signal(SIGTERM);
+    editor->waitFor(20s);
+}
+
 }  // namespace
