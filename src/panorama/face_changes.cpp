@@ -62,6 +62,39 @@ bool FaceChanges::changed(int face, std::int32_t column, std::int32_t row) const
     return (bits_[face][i / 64] >> (i % 64)) & 1;
 }
 
+namespace {
+bool inside(Size face, Point origin, Size size) {
+    return origin.x >= 0 && origin.y >= 0 && size.width >= 0 && size.height >= 0 && origin.x <= face.width - size.width &&
+           origin.y <= face.height - size.height;
+}
+}  // namespace
+
+std::vector<bool> FaceChanges::marksIn(int face, Point origin, Size size) const {
+    std::vector<bool> marks;
+    if (!tracking_ || face < 0 || face >= faces || !inside(sizes_[face], origin, size)) return marks;
+    marks.reserve(static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height));
+    for (std::int32_t y = 0; y < size.height; ++y)
+        for (std::int32_t x = 0; x < size.width; ++x) marks.push_back(changed(face, origin.x + x, origin.y + y));
+    return marks;
+}
+
+bool FaceChanges::exchangeMarks(int face, Point origin, Size size, std::vector<bool>& marks) {
+    if (!tracking_ || face < 0 || face >= faces || !inside(sizes_[face], origin, size) ||
+        marks.size() != static_cast<std::size_t>(size.width) * static_cast<std::size_t>(size.height))
+        return false;
+    std::size_t k = 0;
+    for (std::int32_t y = 0; y < size.height; ++y)
+        for (std::int32_t x = 0; x < size.width; ++x, ++k) {
+            const std::size_t i = bitIndex(sizes_[face], origin.x + x, origin.y + y);
+            std::uint64_t& word = bits_[face][i / 64];
+            const std::uint64_t bit = std::uint64_t{1} << (i % 64);
+            const bool was = (word & bit) != 0;
+            word = marks[k] ? (word | bit) : (word & ~bit);
+            marks[k] = was;
+        }
+    return true;
+}
+
 bool FaceChanges::anyChanged() const {
     if (!tracking_) return true;
     for (const auto& bits : bits_)

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/image_types.h"
+
 #include "image/bgr_image.h"
 
 // Which face pixels have changed since the faces were made from a picture, so that saving
@@ -19,6 +21,13 @@ public:
     void mark(int face, std::int32_t column, std::int32_t row);
     // Marks every pixel where after differs from before, two pictures of that face's size.
     void markDifferences(int face, const BGRImage& before, const BGRImage& after);
+
+    // Swaps the marks of a rectangle of face with marks (one a pixel, rows packed): an undo
+    // gives back what was unchanged before the edit. False, and nothing swapped, when the
+    // faces are not tracked or the rectangle or marks do not fit.
+    bool exchangeMarks(int face, Point origin, Size size, std::vector<bool>& marks);
+    // The marks of a rectangle of face, rows packed; empty when not tracked or not inside.
+    std::vector<bool> marksIn(int face, Point origin, Size size) const;
 
     // Whether the faces are tracked: start was called and nothing since marked all.
     bool tracking() const { return tracking_; }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "panorama/six_image.h"
+
 std::optional<FacePatch> differencePatch(int face, const BGRImage& before, const BGRImage& after) {
     if (before.size() != after.size() || before.pixels == nullptr || after.pixels == nullptr) return std::nullopt;
     const std::size_t rowBytes = 3 * static_cast<std::size_t>(before.width);
@@ -47,4 +49,13 @@ bool exchangePatch(FacePatch& patch, BGRImage& image) {
                          patch.pixels.data() + patchRow * static_cast<std::size_t>(y + 1),
                          image.row(patch.row + y) + 3 * patch.column);
     return true;
+}
+
+void exchangePatches(SixImage& panorama, std::vector<FacePatch>& patches) {
+    for (FacePatch& patch : patches) {
+        if (patch.face < 0 || patch.face >= faceCount || !panorama.faces[patch.face]) continue;
+        if (!exchangePatch(patch, *panorama.faces[patch.face])) continue;
+        if (!patch.marks.empty())
+            panorama.faceChanges.exchangeMarks(patch.face, {patch.column, patch.row}, patch.size, patch.marks);
+    }
 }

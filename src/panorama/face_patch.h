@@ -15,8 +15,11 @@ struct FacePatch {
     std::int32_t row = 0;
     Size size;
     std::vector<std::uint8_t> pixels;  // 3 bytes a pixel, rows packed
+    // The faces' change marks under the rectangle on the same side (a photo's own pixels are
+    // written back where unmarked); empty when the faces were not tracked.
+    std::vector<bool> marks;
 
-    std::size_t bytes() const { return pixels.size(); }
+    std::size_t bytes() const { return pixels.size() + marks.size() / 8; }
 };
 
 // The smallest rectangle holding every pixel where after differs from before (two pictures
@@ -27,3 +30,8 @@ std::optional<FacePatch> differencePatch(int face, const BGRImage& before, const
 // Swaps the patch's pixels with those of image under it; false (and nothing swapped) when
 // the rectangle does not lie inside image.
 bool exchangePatch(FacePatch& patch, BGRImage& image);
+
+class SixImage;  // panorama/six_image.h
+// Exchanges each patch with its face of panorama, pixels and change marks: undoes the edit
+// the patches were made of, or redoes it when they were exchanged before.
+void exchangePatches(SixImage& panorama, std::vector<FacePatch>& patches);

@@ -50,8 +50,7 @@ void Shell::noteSaved() {
 }
 
 void Shell::exchange(UndoStep& step) {
-    for (FacePatch& patch : step.patches)
-        if (panorama_->faces[patch.face]) exchangePatch(patch, *panorama_->faces[patch.face]);
+    exchangePatches(*panorama_, step.patches);
     bool facesReplaced = false;
     for (int i = 0; i < faceCount; ++i)
         if (step.faces[i]) {

@@ -177,9 +177,11 @@ PaintBackResult paintBack(SixImage& panorama, const Camera& camera, const ViewBu
         paintFace(view, camera, viewTurn, quaternionFromAxisAngle(turn.axis, turn.degrees * degToRad), face->size());
         face->finishDrawing();
         face->setDrawingStateReady();
+        std::optional<FacePatch> patch;
+        if (before && undo != nullptr) patch = differencePatch(turn.face, *before, *face);
+        if (patch) patch->marks = panorama.faceChanges.marksIn(turn.face, {patch->column, patch->row}, patch->size);
         if (before) panorama.faceChanges.markDifferences(turn.face, *before, *face);
-        if (before && undo != nullptr)
-            if (std::optional<FacePatch> patch = differencePatch(turn.face, *before, *face)) undo->push_back(std::move(*patch));
+        if (patch) undo->push_back(std::move(*patch));
         result.projected = true;
     }
     return result;

@@ -77,8 +77,9 @@ protected:
         return readPng(dir.file(name));
     }
 
-    // A red stroke across the middle of a view looking almost straight down.
-    void paintNearTheNadir() {
+    // A red stroke across the middle of a view looking almost straight down; with undo, the
+    // patches that undo it.
+    void paintNearTheNadir(std::vector<FacePatch>* undo = nullptr) {
         constexpr int side = 128;
         ViewBuffer& view = panorama->view;
         view.allocate({30 * degToRad, -75 * degToRad, {40 * degToRad, 40 * degToRad}, {side, side}});
@@ -89,7 +90,7 @@ protected:
         std::vector<std::uint8_t> red;
         for (int i = 0; i < stroke.width * stroke.height; ++i) red.insert(red.end(), {255, 0, 0});
         ASSERT_TRUE(view.acceptRect({16, 56}, stroke, 3, red.data()));
-        panorama->applyPaint();
+        panorama->applyPaint(undo);
     }
 
     const Size photoSize{2048, 1024};
@@ -132,6 +133,23 @@ TEST_F(PhotoSaveBack, OnlyThePaintedFootprintChangesAndASecondSaveChangesNothing
     const std::unique_ptr<RawImage> again = saveAs("again.png");
     ASSERT_TRUE(again);
     EXPECT_EQ(differences(*again, *saved).pixels, 0);
+}
+
+TEST_F(PhotoSaveBack, AnUndonePaintLeavesThePhotosOwnPixelsAndARedoBringsItBack) {
+    std::vector<FacePatch> undo;
+    paintNearTheNadir(&undo);
+    ASSERT_FALSE(undo.empty());
+    const std::unique_ptr<RawImage> painted = saveAs("painted.png");
+
+    exchangePatches(*panorama, undo);
+    const std::unique_ptr<RawImage> undone = saveAs("undone.png");
+    ASSERT_TRUE(undone);
+    EXPECT_EQ(differences(*undone, *original).pixels, 0);
+
+    exchangePatches(*panorama, undo);
+    const std::unique_ptr<RawImage> redone = saveAs("redone.png");
+    ASSERT_TRUE(redone);
+    EXPECT_EQ(differences(*redone, *painted).pixels, 0);
 }
 
 TEST_F(PhotoSaveBack, ResizedFacesAreAllRecomputed) {
