@@ -23,6 +23,16 @@ const char* const faceSuffixes[] = {"_FR", "_BK", "_LF", "_RT", "_UP", "_DN"};
 
 class PaintWindow : public EditorWindow {
 protected:
+    // The editor's paint program paints a red square and saves at once; its view files go
+    // to a folder of the test's.
+    void useQuickPainter() {
+        presetSettings("LastType=0\nPaintApp=" SCRIPTED_PAINT "\n");
+        const std::filesystem::path temporary = config_.path() / "tmp";
+        std::filesystem::create_directories(temporary);
+        ::setenv("TMP", temporary.c_str(), 1);
+        ::setenv("SCRIPTED_PAINT", "quicksave", 1);
+    }
+
     // The one view file in folder, or empty.
     static std::string viewFileIn(const std::filesystem::path& folder) {
         std::string found;
@@ -133,11 +143,7 @@ namespace {
 // Ctrl+Z after a paint gives back the faces as they were before it, byte for byte in what
 // the editor saves, and Ctrl+Shift+Z the painted ones; the title's mark follows.
 TEST_F(PaintWindow, UndoAndRedoGiveBackTheFacesOfEachStep) {
-    presetSettings("LastType=0\nPaintApp=" SCRIPTED_PAINT "\n");
-    const std::filesystem::path temporary = config_.path() / "tmp";
-    std::filesystem::create_directories(temporary);
-    ::setenv("TMP", temporary.c_str(), 1);
-    ::setenv("SCRIPTED_PAINT", "quicksave", 1);
+    useQuickPainter();
     auto editor = start("editor.txt");
     const std::string window = findWindow();
     ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
@@ -200,11 +206,7 @@ TEST_F(PaintWindow, UndoAndRedoGiveBackTheFacesOfEachStep) {
 // A logout with unsaved changes (SIGTERM) keeps them without a prompt; the next start offers
 // them, and Recover opens them with the panorama's name, still to be saved.
 TEST_F(PaintWindow, ChangesLeftAtLogoutAreOfferedAtTheNextStart) {
-    presetSettings("LastType=0\nPaintApp=" SCRIPTED_PAINT "\n");
-    const std::filesystem::path temporary = config_.path() / "tmp";
-    std::filesystem::create_directories(temporary);
-    ::setenv("TMP", temporary.c_str(), 1);
-    ::setenv("SCRIPTED_PAINT", "quicksave", 1);
+    useQuickPainter();
     auto editor = start("first.txt");
     std::string window = findWindow();
     ASSERT_FALSE(window.empty()) << readText(config_.file("first.txt"));

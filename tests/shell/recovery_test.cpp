@@ -11,6 +11,7 @@
 #include "panorama/geometry.h"
 #include "platform/io_exception.h"
 #include "shell/shell.h"
+#include "support/face_pixels.h"
 #include "support/message_recorder.h"
 #include "support/patterned_panorama.h"
 #include "support/scoped_env.h"
@@ -21,15 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::vector<std::uint8_t>> faceBytes(const SixImage& panorama) {
-    std::vector<std::vector<std::uint8_t>> bytes;
-    for (const auto& face : panorama.faces) {
-        std::vector<std::uint8_t>& rows = bytes.emplace_back();
-        for (int y = 0; y < face->height; ++y) rows.insert(rows.end(), face->row(y), face->row(y) + face->width * 3);
-    }
-    return bytes;
-}
 
 class RecoveryTest : public ::testing::Test {
 protected:

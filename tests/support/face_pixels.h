@@ -4,8 +4,20 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "image/bgr_image.h"
+#include "panorama/six_image.h"
+
+// Every face's pixels, row by row, without the rows' padding.
+inline std::vector<std::vector<std::uint8_t>> faceBytes(const SixImage& panorama) {
+    std::vector<std::vector<std::uint8_t>> bytes;
+    for (const auto& face : panorama.faces) {
+        std::vector<std::uint8_t>& rows = bytes.emplace_back();
+        for (int y = 0; y < face->height; ++y) rows.insert(rows.end(), face->row(y), face->row(y) + face->width * 3);
+    }
+    return bytes;
+}
 
 // Fills face i so that every pixel tells its face (blue), column (green) and row (red).
 inline void paintFace(BGRImage& face, int i) {

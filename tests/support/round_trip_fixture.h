@@ -82,16 +82,6 @@ inline int pixelsOf(const PaintedSixImage& panorama, int red, int green, int blu
     return count;
 }
 
-// Every face's pixels, row by row.
-inline std::vector<std::vector<std::uint8_t>> faceBytes(const PaintedSixImage& panorama) {
-    std::vector<std::vector<std::uint8_t>> bytes;
-    for (const auto& face : panorama.faces) {
-        std::vector<std::uint8_t>& rows = bytes.emplace_back();
-        for (int y = 0; y < face->height; ++y) rows.insert(rows.end(), face->row(y), face->row(y) + face->width * 3);
-    }
-    return bytes;
-}
-
 class PaintRoundTripTest : public ::testing::Test {
 protected:
     void SetUp() override {
