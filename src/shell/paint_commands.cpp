@@ -152,6 +152,7 @@ void Shell::paintThisView() {
         return;
     }
     tempViewPath_ = path;
+    viewFileCamera_ = camera;
     tempViewStamp_ = stampOf(path);
     viewFileSaved_ = false;
     link_->setViewAngles(camera.heading, camera.pitch);
@@ -552,13 +553,14 @@ bool Shell::applyViewFileIfChanged() {
     unreadable_ = {};
     viewFileSaved_ = true;
     ViewBuffer& view = panorama_->view;
-    if (view.empty()) return false;
     {
         HostWait wait(host_);
-        if (picture->size() != view.size()) {
-            // A picture of another size than the view's shows the same field of view.
-            Camera camera = view.camera();
-            camera.size = picture->size();
+        // The view buffer may show another view by now (a plug-in's picture, a resize): the
+        // file is compared with the view it was written with, rendered from the faces as
+        // they are. A picture of another size than the view's shows the same field of view.
+        Camera camera = viewFileCamera_;
+        camera.size = picture->size();
+        if (view.empty() || view.camera() != camera) {
             render(*panorama_, camera, view);
         } else {
             // Compared with the view as last painted: each save projects only what changed since.

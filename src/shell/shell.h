@@ -252,6 +252,7 @@ private:
     // program's was applied since the file was handed out.
     FileStamp tempViewStamp_;
     bool viewFileSaved_ = false;
+    Camera viewFileCamera_;  // the view the view file was written with
     // A version of the view file that could not be read. Programs write a file in more than
     // one go (truncated first, then filled): it is reported only when it is still the same
     // a moment later, or when the program has ended.

@@ -3,6 +3,7 @@
 // process.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -503,6 +504,50 @@ TEST_F(LinkRoundTripTest, APlugInKilledMidStreamLeavesTheLinkReadyForTheNext) {
     startPlugin([](Plugin& plugin) { return plugin.receive(); });
     paintThisViewOverTheLink({300, 200});
     EXPECT_EQ(finishPlugin(), 2);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace roundtrip;
+
+// A view file still watched after a plug-in sent a picture of another view: its next save is
+// compared with the view it was written with, not with the plug-in's.
+TEST_F(LinkRoundTripTest, AViewFileSavedAfterAPluginsPictureIsComparedWithItsOwnView) {
+    ::setenv("SCRIPTED_PAINT", "handoff", 1);
+    shell.setView(20 * degToRad, 0);
+    shell.paintThisView();
+    ASSERT_TRUE(runLoopUntil([&] { return shell.paintState() == Shell::PaintState::handedOff; }));
+    const Camera fileCamera = shell.panorama()->view.camera();
+    const std::string path = shell.tempViewPath();
+
+    startPlugin([](Plugin& plugin) {
+        plugin.view = {200, 150, std::vector<std::uint8_t>(200 * 150 * 3, 0)};
+        plugin.paint(10, 10, 40, 0, 0, 255);
+        PluginCommand apply;
+        apply.command = LinkCommand::applyImage;
+        apply.heading = 90 * degToRad;
+        return plugin.send(apply) ? 0 : 102;
+    });
+    EXPECT_EQ(finishPlugin(), 0);
+    ASSERT_EQ(shell.paintState(), Shell::PaintState::handedOff);
+    ASSERT_NE(shell.panorama()->view.camera().heading, fileCamera.heading);
+
+    // The faces now, with the file's paint applied at the file's own view.
+    PaintedSixImage reference(Size{256, 256}, Size{256, 256});
+    for (int i = 0; i < faceCount; ++i)
+        for (int y = 0; y < 256; ++y) std::memcpy(reference.faces[i]->row(y), shell.panorama()->faces[i]->row(y), 3 * 256);
+    const std::size_t steps = shell.undoHistory().steps();
+    // The copy the view file was handed to saves it.
+    ASSERT_EQ(std::system(("env SCRIPTED_PAINT=quicksave '" SCRIPTED_PAINT "' '" + path + "'").c_str()), 0);
+    ASSERT_TRUE(runLoopUntil([&] { return shell.undoHistory().steps() > steps; }));
+    render(reference, fileCamera, reference.view);
+    reference.view.maskCorners();
+    ASSERT_TRUE(reference.view.acceptPicture(*readPaintedFile(path.c_str())));
+    reference.applyPaint();
+    EXPECT_EQ(faceBytes(*shell.panorama()), faceBytes(reference));
+    EXPECT_GT(pixelsOf(*shell.panorama(), 255, 0, 0), 0);
 }
 
 }  // namespace
