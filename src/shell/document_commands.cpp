@@ -60,9 +60,13 @@ void Shell::replacePanorama(std::unique_ptr<PaintedSixImage> next, const char* u
         UndoStep step;
         step.name = undoName;
         step.panorama = std::move(next);
-        history_.push(std::move(step));
+        const bool fresh = panorama_->modified == 0;
+        recordStep(std::move(step));
         // A new panorama that holds nothing yet has nothing to save.
-        if (panorama_->modified == 0) history_.markSaved();
+        if (fresh) {
+            history_.markSaved();
+            followSavedState();
+        }
     } else {
         history_.clear(panorama_->modified == 0);
     }

@@ -20,8 +20,6 @@ std::size_t undoLimitSetting() {
 
 Shell::Shell(ShellListener* listener) : listener_(listener), history_(undoLimitSetting()) {}
 
-void Shell::readUndoLimit() { history_.setLimit(undoLimitSetting()); }
-
 void Shell::applyPendingPaint() {
     if (!panorama_) return;
     UndoStep step;
@@ -33,6 +31,8 @@ void Shell::applyPendingPaint() {
 }
 
 void Shell::recordStep(UndoStep step) {
+    // Settings are read where they are used: a changed bound counts from the next step.
+    history_.setLimit(undoLimitSetting());
     history_.push(std::move(step));
     followSavedState();
 }

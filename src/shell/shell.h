@@ -87,8 +87,6 @@ public:
     std::string undoLabel() const;
     std::string redoLabel() const;
     const UndoHistory& undoHistory() const { return history_; }
-    // Reads "UndoMemoryMB" again (the bound on what the steps keep).
-    void readUndoLimit();
 
     // --- Documents (document_commands.cpp)
     // Makes next the current panorama with the field of view the old one had, looking

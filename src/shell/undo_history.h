@@ -61,6 +61,8 @@ public:
     bool atSavedState() const { return savedAt_ == position_; }
 
     std::size_t steps() const { return steps_.size(); }
+    // Steps done since the first ever recorded, less those undone.
+    std::int64_t position() const { return position_; }
     std::size_t bytes() const { return bytes_; }
 
 private:

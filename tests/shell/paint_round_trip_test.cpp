@@ -538,10 +538,10 @@ TEST_F(LinkRoundTripTest, AViewFileSavedAfterAPluginsPictureIsComparedWithItsOwn
     PaintedSixImage reference(Size{256, 256}, Size{256, 256});
     for (int i = 0; i < faceCount; ++i)
         for (int y = 0; y < 256; ++y) std::memcpy(reference.faces[i]->row(y), shell.panorama()->faces[i]->row(y), 3 * 256);
-    const std::size_t steps = shell.undoHistory().steps();
+    const std::int64_t position = shell.undoHistory().position();
     // The copy the view file was handed to saves it.
     ASSERT_EQ(std::system(("env SCRIPTED_PAINT=quicksave '" SCRIPTED_PAINT "' '" + path + "'").c_str()), 0);
-    ASSERT_TRUE(runLoopUntil([&] { return shell.undoHistory().steps() > steps; }));
+    ASSERT_TRUE(runLoopUntil([&] { return shell.undoHistory().position() > position; }));
     render(reference, fileCamera, reference.view);
     reference.view.maskCorners();
     ASSERT_TRUE(reference.view.acceptPicture(*readPaintedFile(path.c_str())));
