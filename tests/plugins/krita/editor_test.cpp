@@ -101,7 +101,7 @@ TEST_F(KritaEditorTest, GetsSendsTurnsAndUndoesInKrita) {
     const std::string kritaOutput = readText(home_.file("krita.out"));
     ASSERT_TRUE(exit.has_value()) << "Krita did not end:\n" << readText(work_.file("steps.txt")) << kritaOutput;
     EXPECT_EQ(*exit, 0) << kritaOutput;
-    EXPECT_EQ(readText(work_.file("steps.txt")), "opened 320x240\nview 320x240\nsent\nturned\nundone\nquitting\n")
+    EXPECT_EQ(readText(work_.file("steps.txt")), "menu Domecast\ndocker True\nopened 320x240\nview 320x240\nsent\nturned\nundone\nquitting\n")
         << kritaOutput;
     EXPECT_EQ(kritaOutput.find("Domecast"), std::string::npos) << kritaOutput;
 

@@ -7,6 +7,7 @@ import sys
 import traceback
 
 from krita import Krita
+from PyQt5.QtWidgets import QMenu
 
 folder = os.environ["DOMECAST_KRITA_TEST_FOLDER"]
 app = Krita.instance()
@@ -36,6 +37,10 @@ def activate(document):
 
 
 try:
+    menus = [w.title() for w in app.action("domecast_send").associatedWidgets() if isinstance(w, QMenu)]
+    step("menu " + ",".join(menus))
+    step("docker %s" % ("domecast_docker" in [d.objectName() for d in app.dockers()]))
+
     picture = app.openDocument(os.path.join(folder, "picture.bmp"))
     app.activeWindow().addView(picture)
     step("opened %dx%d" % (picture.width(), picture.height()))
