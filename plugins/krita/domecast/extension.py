@@ -6,7 +6,7 @@ import traceback
 
 from krita import Extension, Krita
 from PyQt5.QtCore import QTimer
-from PyQt5.QtWidgets import QMessageBox
+from PyQt5.QtWidgets import QMenu, QMessageBox
 
 from . import commands
 from .domecast_link import LinkError
@@ -46,9 +46,47 @@ class DomecastExtension(Extension):
             Krita.instance().notifier().windowCreated.connect(lambda: QTimer.singleShot(0, lambda: _run_script(script)))
 
     def createActions(self, window):
+        actions = []
         for action_id, text, what in commands.COMMANDS:
-            action = window.createAction(action_id, text, "tools/scripts/Domecast")
+            action = window.createAction(action_id, text, "tools/scripts")
             action.triggered.connect(lambda checked=False, w=what: run_command(w))
+            actions.append(action)
+        # Krita fills the window's menus after this call and knows no submenus of Scripts:
+        # once they are filled, the actions move into one of their own.
+        qwindow = window.qwindow()
+        QTimer.singleShot(0, lambda: _move_into_submenu(qwindow, actions))
+
+
+def _move_into_submenu(qwindow, actions):
+    submenu = _domecast_menu(qwindow)
+    if submenu is None:
+        return
+    for action in actions:
+        for widget in action.associatedWidgets():
+            if isinstance(widget, QMenu) and widget is not submenu:
+                widget.removeAction(action)
+        submenu.addAction(action)
+
+
+def _child_menu(menu_actions, name):
+    for action in menu_actions:
+        if action.menu() is not None and action.menu().objectName() == name:
+            return action.menu()
+    return None
+
+
+def _domecast_menu(qwindow):
+    """Tools > Scripts > Domecast, made when missing; None when Krita has no Scripts menu."""
+    bar = qwindow.menuBar() if qwindow is not None else None
+    tools = _child_menu(bar.actions(), "tools") if bar is not None else None
+    scripts = _child_menu(tools.actions(), "scripts") if tools is not None else None
+    if scripts is None:
+        return None
+    submenu = _child_menu(scripts.actions(), "domecast")
+    if submenu is None:
+        submenu = scripts.addMenu("Domecast")
+        submenu.setObjectName("domecast")
+    return submenu
 
 
 _script_started = False

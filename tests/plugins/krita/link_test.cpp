@@ -2,6 +2,9 @@
 // editor on a private X server, without Krita: what it fetches, sends and turns is compared
 // with what domecast-cli makes of the same pictures.
 
+#include <signal.h>
+
+#include <algorithm>
 #include <csignal>
 #include <cmath>
 #include <cstdlib>
@@ -17,6 +20,7 @@
 #include "support/link_environment.h"
 #include "support/ppm_pictures.h"
 #include "support/programs.h"
+#include "support/scoped_env.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -210,6 +214,31 @@ TEST_F(KritaLinkTest, RefusesWithoutAnEditor) {
     EXPECT_EQ(send.exit, 1);
     EXPECT_EQ(send.err, "Domecast could not be started (" + work_.file("no such folder") +
                             "/domecast): No such file or directory\n");
+}
+
+// A send with no editor running starts the one "DomecastPath" names, waits for it and
+// hands it the picture.
+TEST_F(KritaLinkTest, SendStartsTheEditor) {
+    presetSettings("DomecastPath=" + fs::path(domecastPath()).parent_path().string() + "\n");
+    const ScopedEnv display{"DISPLAY", server_.display()};
+    const ScopedEnv backend{"GDK_BACKEND", "x11"};
+    const ScopedEnv messages{"DOMECAST_MESSAGES", "stderr"};
+    const ScopedEnv faces{"DOMECAST_TEST_FACES", faces_.path().string()};
+    RawImage picture(Size{320, 240});
+    std::fill(picture.pixels, picture.pixels + picture.stride * 240, std::uint8_t{200});
+    ASSERT_TRUE(writePpm(work_.file("picture.ppm"), picture));
+
+    const Result sent = driver({"send", work_.file("picture.ppm")});
+    EXPECT_EQ(sent.exit, 0) << sent.err;
+    const std::string window = findWindow();
+    ASSERT_FALSE(window.empty());
+    // The picture, no view of the editor's, was painted onto the panorama.
+    EXPECT_NE(waitForTitle(window, "*  [h=0").find("*  [h=0"), std::string::npos);
+
+    const pid_t started = static_cast<pid_t>(std::atol(xdotool("getwindowpid " + window).c_str()));
+    ASSERT_GT(started, 1);
+    ::kill(started, SIGTERM);
+    if (!gone(window)) ::kill(started, SIGKILL);
 }
 
 }  // namespace
