@@ -38,6 +38,7 @@ TEST_F(EditorWindow, PreferencesStoreTheFieldsAndInstallThePlugInsIntoTheNewFold
     setenv("XDG_CONFIG_DIRS", machine.path().c_str(), 1);
     setenv("XDG_STATE_HOME", files.file("state").c_str(), 1);
     setenv("GIMP2_DIRECTORY", files.file("no gimp").c_str(), 1);
+    setenv("XDG_DATA_HOME", files.file("no krita").c_str(), 1);
 
     auto editor = start("editor.txt");
     const std::string window = findWindow();
@@ -74,6 +75,43 @@ TEST_F(EditorWindow, PreferencesStoreTheFieldsAndInstallThePlugInsIntoTheNewFold
     EXPECT_NE(readText(files.file("state/domecast/Install.log")).find("File Copy: " + target + "/DomecastDown\n"),
               std::string::npos);
     EXPECT_TRUE(xdotool("search --onlyvisible --name '^Domecast Preferences$'").empty());
+
+    editor->signal(SIGTERM);
+    EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0));
+}
+
+// With Krita's user folder present, "Use Krita's folder" and OK copy the Krita plug-in this
+// build laid out into its pykrita folder and switch it on in kritarc.
+TEST_F(EditorWindow, UseKritasFolderInstallsTheKritaPlugin) {
+    TempDir machine, files;
+    std::filesystem::create_directories(machine.path() / "domecast");
+    std::ofstream(machine.file("domecast/domecast.conf")) << "[Domecast]\nPaintApp=\nPluginPath=\n";
+    std::filesystem::create_directories(files.path() / "data" / "krita");
+    setenv("XDG_CONFIG_DIRS", machine.path().c_str(), 1);
+    setenv("XDG_STATE_HOME", files.file("state").c_str(), 1);
+    setenv("GIMP2_DIRECTORY", files.file("no gimp").c_str(), 1);
+    setenv("XDG_DATA_HOME", files.file("data").c_str(), 1);
+
+    auto editor = start("editor.txt");
+    const std::string window = findWindow();
+    ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
+    xdotool("windowfocus --sync " + window);
+    xdotool("key alt+f");
+    xdotool("key p");
+    ASSERT_FALSE(focusDialog("Domecast Preferences").empty()) << readText(config_.file("editor.txt"));
+    // Paint program, Browse, plug-in folder, Browse, then the Krita button; Return is OK.
+    xdotool("key Tab Tab Tab Tab space");
+    xdotool("key Return");
+
+    const std::string pykrita = files.file("data/krita/pykrita");
+    EXPECT_TRUE(waitUntil(10s, [&] { return std::filesystem::exists(config_.file("kritarc")); }))
+        << readText(config_.file("editor.txt"));
+    EXPECT_EQ(readText(config_.file("kritarc")), "[python]\nenable_domecast=true\n");
+    EXPECT_EQ(readText(pykrita + "/domecast/domecast_link.py"),
+              readText(std::string(DOMECAST_BIN_DIR) + "/../share/domecast/plug-ins/krita/domecast/domecast_link.py"));
+    EXPECT_TRUE(std::filesystem::exists(pykrita + "/domecast/libdomecast_link.so.1"));
+    EXPECT_NE(readText(files.file("state/domecast/Install.log")).find("File Copy: " + pykrita + "/domecast.desktop\n"),
+              std::string::npos);
 
     editor->signal(SIGTERM);
     EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0));
