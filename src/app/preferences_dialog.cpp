@@ -22,6 +22,7 @@ constexpr int rotationId = 1049;
 constexpr int browsePaintId = 1050;
 constexpr int browsePluginId = 1051;
 constexpr int useGimpFolderId = 1052;
+constexpr int useKritaFolderId = 1053;
 
 std::string utf8(const wxString& text) { return std::string(text.utf8_str()); }
 
@@ -41,6 +42,7 @@ private:
     wxTextCtrl* pluginPath_;
     wxTextCtrl* rotation_;
     wxButton* useGimpFolder_;
+    wxButton* useKritaFolder_;
 };
 
 PreferencesDialog::PreferencesDialog(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Domecast Preferences") {
@@ -62,6 +64,10 @@ PreferencesDialog::PreferencesDialog(wxWindow* parent) : wxDialog(parent, wxID_A
     pluginBox->Add(pluginRow, 0, wxEXPAND);
     useGimpFolder_ = new wxButton(pluginBox->GetStaticBox(), useGimpFolderId, "Use GIMP's folder");
     pluginBox->Add(useGimpFolder_, 0, wxALL, 5);
+    // Krita's plug-in has a folder of its own, apart from "PluginPath": chosen here, it is
+    // installed at OK.
+    useKritaFolder_ = new wxButton(pluginBox->GetStaticBox(), useKritaFolderId, "Use Krita's folder");
+    pluginBox->Add(useKritaFolder_, 0, wxALL, 5);
     column->Add(pluginBox, 0, wxLEFT | wxRIGHT | wxEXPAND, 8);
 
     auto* rotationBox = new wxStaticBoxSizer(wxHORIZONTAL, this, "Plugin Left/Right/Up/Down Rotation");
@@ -81,6 +87,7 @@ PreferencesDialog::PreferencesDialog(wxWindow* parent) : wxDialog(parent, wxID_A
 
     SetEscapeId(cancelId);
     useGimpFolder_->Show(!model_.gimpFolderOffered().empty());
+    useKritaFolder_->Show(!model_.kritaFolderOffered().empty());
     SetSizerAndFit(column);
 
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onOk(); }, okId);
@@ -91,6 +98,13 @@ PreferencesDialog::PreferencesDialog(wxWindow* parent) : wxDialog(parent, wxID_A
         pluginPath_->ChangeValue(wxString::FromUTF8(model_.gimpFolderOffered()));
         showGimpOffer();
     }, useGimpFolderId);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
+        model_.useKrita = true;
+        useKritaFolder_->SetLabel(wxString::FromUTF8("The Krita plug-in goes into " + model_.kritaFolderOffered()));
+        useKritaFolder_->Disable();
+        GetSizer()->SetSizeHints(this);
+        Layout();
+    }, useKritaFolderId);
     pluginPath_->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { showGimpOffer(); });
     paintApp_->SetFocus();
 }

@@ -14,6 +14,8 @@
 #include "platform/report.h"
 #include "platform/settings.h"
 #include "platform/stdio_file.h"
+#include "shell/install_log.h"
+#include "shell/krita_plugin_install.h"
 
 const std::array<const char*, 5> pluginFiles = {"DomecastActivate", "DomecastLeft", "DomecastRight", "DomecastUp",
                                                 "DomecastDown"};
@@ -21,8 +23,6 @@ const std::array<const char*, 5> pluginFiles = {"DomecastActivate", "DomecastLef
 namespace {
 
 constexpr std::uint32_t defaultRotation = 45;
-// The composed copy-failure text's buffer.
-constexpr std::size_t copyMessageCapacity = 584;
 
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -30,43 +30,6 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-std::string withoutFinalSlash(std::string folder) {
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    return folder;
-}
-
-// The install log, when it can be opened; a line written to it is flushed at once, so an
-// uninstaller finds every line even if the program ends meanwhile.
-class InstallLog {
-public:
-    InstallLog() {
-        const std::string path = installLogPath();
-        if (path.empty() || !makeFolders(folderOf(path))) return;
-        file_ = StdioFile(path.c_str(), "a");
-    }
-    bool open() const { return static_cast<bool>(file_); }
-    void line(const char* what, const std::string& path) {
-        if (!file_) return;
-        std::fprintf(file_.get(), "%s%s\n", what, path.c_str());
-        std::fflush(file_.get());
-    }
-
-private:
-    StdioFile file_;
-};
-
-bool logCopy(InstallLog& log, const std::string& source, const std::string& destination) {
-    const int error = copyFileReplacing(source, destination);
-    if (error != 0) {
-        std::string text = "Error copying file:\n" + source + "\n  To:\n" + destination;
-        if (text.size() > copyMessageCapacity - 1) text.resize(copyMessageCapacity - 1);
-        errno = error;
-        reportSystemError(text.c_str());
-        return false;
-    }
-    log.line("File Copy: ", destination);
-    return true;
-}
 
 // Whether folder lies in a GIMP user folder that does not exist yet: making it would
 // leave GIMP a half profile that it never completes.
@@ -203,6 +166,10 @@ std::string PreferencesModel::gimpFolderOffered() const {
     return sameFolder(folder, pluginPath) ? std::string() : folder;
 }
 
+std::string PreferencesModel::kritaFolderOffered() const {
+    return isDirectory(kritaProfileFolder()) ? kritaPluginFolder() : std::string();
+}
+
 bool PreferencesModel::ok() {
     const bool paintChanged = paintApp != paintAppRead_;
     if (paintChanged && !paintApp.empty() && findExecutable(paintApp).empty()) {
@@ -232,6 +199,8 @@ bool PreferencesModel::ok() {
             !sameFolder(source, pluginPath) && installedPluginsDiffer(source, pluginPath))
             installPlugins(source, pluginPath);
     }
+
+    if (useKrita) installKritaPlugin(kritaPluginSource(), kritaPluginFolder());
 
     // Only a rotation the user edited is stored: an untouched "45" shown for a missing
     // value must not become a user setting that shadows a later machine value.

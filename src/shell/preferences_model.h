@@ -27,6 +27,11 @@ public:
     // in pluginPath already; empty otherwise.
     std::string gimpFolderOffered() const;
 
+    // "Use Krita's folder": Krita's plug-in folder when Krita's user folder exists, else
+    // empty. Choosing it (useKrita) installs the Krita plug-in there at OK.
+    std::string kritaFolderOffered() const;
+    bool useKrita = false;
+
     // OK: writes what changed and installs the plug-ins when the folder changed (or the
     // installed ones are out of date). false when the paint program named cannot be
     // started or the plug-in folder is not a full path: refused with a message, nothing

@@ -20,6 +20,7 @@
 #include "plugins/gimp_console.h"
 #include "support/editor_window.h"
 #include "support/link_environment.h"
+#include "support/ppm_pictures.h"
 #include "support/programs.h"
 
 namespace fs = std::filesystem;
@@ -28,38 +29,6 @@ using namespace std::chrono_literals;
 namespace {
 
 const char* const faceNames[] = {"FR", "BK", "LF", "RT", "UP", "DN"};
-
-// Pixels of a binary PPM (P6, maxval 255, no comments as GIMP writes them after its one
-// comment line), top row first; empty when unreadable.
-std::vector<std::uint8_t> ppmPixels(const std::string& path, int& width, int& height) {
-    std::ifstream in(path, std::ios::binary);
-    std::string magic, line;
-    std::getline(in, magic);
-    while (in.peek() == '#') std::getline(in, line);
-    int maxValue = 0;
-    in >> width >> height >> maxValue;
-    in.get();
-    if (!in || magic != "P6" || maxValue != 255 || width <= 0 || height <= 0 || width > 4096 || height > 4096) return {};
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
-    in.read(reinterpret_cast<char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
-    return in ? rgb : std::vector<std::uint8_t>{};
-}
-
-// Pixels of a picture (red, green, blue, top row first) that differ from a BMP of the
-// same size (bottom row first, blue, green, red), its four corners (the view marker) left
-// out; -1 when the sizes differ.
-long differingOutsideCorners(const std::vector<std::uint8_t>& rgb, int width, int height, const RawImage& bmp) {
-    if (bmp.size() != Size{width, height} || rgb.size() != static_cast<std::size_t>(width) * height * 3) return -1;
-    long differing = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            if ((x == 0 || x == width - 1) && (y == 0 || y == height - 1)) continue;
-            const std::uint8_t* g = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
-            const std::uint8_t* e = bmp.row(height - 1 - y) + 3 * x;
-            differing += g[0] != e[2] || g[1] != e[1] || g[2] != e[0];
-        }
-    return differing;
-}
 
 class GimpEditorTest : public EditorWindow {
 protected:
@@ -142,14 +111,8 @@ TEST_F(GimpEditorTest, SendsPaintAndTurnsLeft) {
     const std::vector<std::uint8_t> sentPixels = ppmPixels(sent, sentWidth, sentHeight);
     ASSERT_EQ(sentWidth, 320) << errors;
     ASSERT_EQ(sentHeight, 240);
-    RawImage sentPicture(Size{sentWidth, sentHeight});
-    for (int y = 0; y < sentHeight; ++y)
-        for (int x = 0; x < sentWidth; ++x) {
-            const std::uint8_t* from = &sentPixels[(static_cast<std::size_t>(y) * sentWidth + x) * 3];
-            std::uint8_t* to = sentPicture.row(sentHeight - 1 - y) + 3 * x;
-            to[0] = from[2], to[1] = from[1], to[2] = from[0];
-        }
-    SaveBMP(work_.file("sent.bmp").c_str(), sentPicture.size(), sentPicture.stride, 3, sentPicture.pixels);
+    const auto sentPicture = pictureFromRgb(sentPixels, sentWidth, sentHeight);
+    SaveBMP(work_.file("sent.bmp").c_str(), sentPicture->size(), sentPicture->stride, 3, sentPicture->pixels);
     ASSERT_EQ(cli({"apply", original_.file("sample_FR.png"), work_.file("sent.bmp"), work_.file("expected.wrl"),
                    "--heading", "0", "--pitch", "0", "--to", "3"}),
               "");
