@@ -128,7 +128,10 @@ struct NewBlock {
 // The component value of pixel (x, y), counted from the top-left corner, held inside the
 // picture as libjpeg's edge expansion does.
 struct PixelReader {
-    const std::uint8_t* pixels;
+    const std::uint8_t* kept;
+    const std::uint8_t* pixels;  // in the touched cells
+    const std::vector<std::uint8_t>& touched;
+    std::int32_t cellColumns;
     std::uint32_t stride;
     Size size;
     J_COLOR_SPACE space;
@@ -136,7 +139,9 @@ struct PixelReader {
     float value(std::size_t component, std::int32_t x, std::int32_t y) const {
         x = std::min(x, size.width - 1);
         y = std::min(y, size.height - 1);
-        const std::uint8_t* p = pixels + static_cast<std::size_t>(size.height - 1 - y) * stride + 3 * static_cast<std::size_t>(x);
+        const bool inTouched = touched[static_cast<std::size_t>(y / 8) * static_cast<std::size_t>(cellColumns) + static_cast<std::size_t>(x / 8)];
+        const std::uint8_t* p = (inTouched ? pixels : kept) + static_cast<std::size_t>(size.height - 1 - y) * stride +
+                                3 * static_cast<std::size_t>(x);
         const float b = p[0], g = p[1], r = p[2];
         if (space == JCS_RGB) return component == 0 ? r : component == 1 ? g : b;
         // JFIF's YCbCr, as libjpeg converts.
@@ -237,14 +242,15 @@ JpegOutcome transcode(JpegCompressor& c, std::FILE* file, State& s, const PhotoM
 
 }  // namespace
 
-void SaveJPEGBlocks(const char* path, JpegBlocks& source, const std::uint8_t* pixels, std::uint32_t stride,
+void SaveJPEGBlocks(const char* path, JpegBlocks& source, const std::uint8_t* kept, const std::uint8_t* pixels,
+                    std::uint32_t stride,
                     const std::vector<std::uint8_t>& touched, const PhotoMetadata& metadata) {
     State& s = source.state();
     const std::int32_t columns = source.cellColumns(), rows = source.cellRows();
-    if (pixels == nullptr || stride < 3 * static_cast<std::uint32_t>(s.size.width) ||
+    if (kept == nullptr || pixels == nullptr || stride < 3 * static_cast<std::uint32_t>(s.size.width) ||
         touched.size() != static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows))
         throw ioException{path, ioException::writing, "no picture of the photo's size to write"};
-    const PixelReader reader{pixels, stride, s.size, s.source.info.jpeg_color_space};
+    const PixelReader reader{kept, pixels, touched, columns, stride, s.size, s.source.info.jpeg_color_space};
     std::vector<NewBlock> blocks = encodeTouchedBlocks(s, reader, touched, columns, rows);
     const BlockSwap swap(s, blocks);
     writeJpegFile(path, "picture refused by the JPEG encoder",

@@ -38,14 +38,16 @@ private:
 std::unique_ptr<JpegBlocks> ReadJPEGBlocks(std::shared_ptr<const std::vector<std::uint8_t>> bytes);
 
 // Writes source's picture to path: every block covering a cell marked in touched (one
-// byte a cell, cellColumns x cellRows, top row first) encoded from pixels with source's
-// own quantisation tables and sampling, every other block's coefficients as read; then
+// byte a cell, cellColumns x cellRows, top row first) encoded with source's own
+// quantisation tables and sampling from the picture whose touched cells are in pixels,
+// the others in kept, every other block's coefficients as read; then
 // metadata's segments, as SaveJPEGPhoto writes them. A block of a subsampled component
-// covering several cells is encoded when any of them is marked. pixels: the picture,
-// blue, green, red, rows bottom-up stride bytes apart, at source's size. The entropy
+// covering several cells is encoded when any of them is marked. kept and pixels: blue,
+// green, red, rows bottom-up stride bytes apart, at source's size. The entropy
 // coding always uses Huffman tables made for the file (libjpeg's optimize_coding), which
 // a source may not have done; progressive sources get libjpeg's standard progression,
 // and the source's restart interval is kept. Throws ioException (writing) on failure;
 // source is left as it was.
-void SaveJPEGBlocks(const char* path, JpegBlocks& source, const std::uint8_t* pixels, std::uint32_t stride,
+void SaveJPEGBlocks(const char* path, JpegBlocks& source, const std::uint8_t* kept, const std::uint8_t* pixels,
+                    std::uint32_t stride,
                     const std::vector<std::uint8_t>& touched, const PhotoMetadata& metadata);

@@ -1,6 +1,5 @@
 // Writing a panorama in the layout of its save row, and the questions that lead there.
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -227,17 +226,18 @@ bool SixImage::writeBlockExactPhoto(const std::string& path) {
     if (picture.width / 4 != faces[0]->width || source->jpegBlocks->size() != picture.size() ||
         !faceChanges.tracks(faceSizes()))
         return false;
-    // The picture as read, with every pixel that sees a changed face pixel made anew.
+    // The cells that see a changed face pixel, made anew; the rest of it is never
+    // written (nor its memory touched).
     RawImage sphere(Size{0, 0});
     sphere.allocate(picture.size());
-    std::memcpy(sphere.pixels, picture.pixels, static_cast<std::size_t>(picture.stride) * picture.height);
     const double v = sphereVerticalExtent(picture.width, picture.height);
-    const SphereCells cells = cubeToSphereChanges(*this, sphere.pixels, sphere.width, sphere.height, sphere.stride,
-                                                  -v / 2, v / 2, faceChanges, 8);
+    const SphereCells cells = cubeToSphereChanges(*this, picture.pixels, sphere.pixels, sphere.width, sphere.height,
+                                                  sphere.stride, -v / 2, v / 2, faceChanges, 8);
     PhotoMetadata metadata = source->metadata;
     addPanoramaXmp(metadata, sphere.size());
     writeReplacing(path, [&](const std::string& staged) {
-        SaveJPEGBlocks(staged.c_str(), *source->jpegBlocks, sphere.pixels, sphere.stride, cells.touched, metadata);
+        SaveJPEGBlocks(staged.c_str(), *source->jpegBlocks, picture.pixels, sphere.pixels, sphere.stride, cells.touched,
+                       metadata);
     });
     return true;
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
+#include <cstring>
 #include <thread>
 
 #include "image/gamma.h"
@@ -10,6 +10,7 @@
 #include "panorama/geometry.h"
 #include "panorama/six_image.h"
 #include "panorama/sphere.h"
+#include "platform/work_pool.h"
 
 namespace {
 
@@ -118,32 +119,13 @@ private:
     std::int32_t cellSide_;
 };
 
-// Runs work(begin, end) over [0, count) split between threads (0: one per hardware
-// thread); a part whose thread cannot be started runs here.
-template <class Work>
-void splitWork(std::int32_t count, int threads, const Work& work) {
-    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const std::int64_t parts = std::clamp<std::int64_t>(threads, 1, std::max(count, 1));
-    const auto begin = [&](std::int64_t part) { return static_cast<std::int32_t>(count * part / parts); };
-    std::vector<std::jthread> workers;
-    std::int64_t part = 1;
-    try {
-        workers.reserve(static_cast<std::size_t>(parts - 1));
-        for (; part < parts; ++part)
-            workers.emplace_back([&work, from = begin(part), to = begin(part + 1)] { work(from, to); });
-    } catch (const std::exception&) {
-        for (; part < parts; ++part) work(begin(part), begin(part + 1));
-    }
-    work(0, begin(1));
-}
-
 }  // namespace
 
-SphereCells cubeToSphereChanges(const SixImage& panorama, std::uint8_t* pixels, std::int32_t width,
+SphereCells cubeToSphereChanges(const SixImage& panorama, const std::uint8_t* kept, std::uint8_t* pixels, std::int32_t width,
                                 std::int32_t height, std::uint32_t stride, double bottom, double top,
                                 const FaceChanges& changes, std::int32_t cellSide, int threads) {
     SphereCells cells;
-    if (pixels == nullptr || width <= 0 || height <= 0 || cellSide <= 0) return cells;
+    if (kept == nullptr || pixels == nullptr || width <= 0 || height <= 0 || cellSide <= 0) return cells;
     cells.columns = (width + cellSide - 1) / cellSide;
     cells.rows = (height + cellSide - 1) / cellSide;
     cells.touched.assign(static_cast<std::size_t>(cells.columns) * static_cast<std::size_t>(cells.rows), 0);
@@ -184,7 +166,12 @@ SphereCells cubeToSphereChanges(const SixImage& panorama, std::uint8_t* pixels, 
         cosLongitude[n] = std::cos(longitude);
     }
     const double span = high - low;
-    splitWork(cells.rows, threads, [&](std::int32_t fromRow, std::int32_t toRow) {
+    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int parts = std::clamp(threads, 1, std::max(cells.rows, 1));
+    WorkPool pool(parts - 1);
+    pool.run(parts, [&](int part) {
+        const std::int32_t fromRow = static_cast<std::int32_t>(std::int64_t{cells.rows} * part / parts);
+        const std::int32_t toRow = static_cast<std::int32_t>(std::int64_t{cells.rows} * (part + 1) / parts);
         for (std::int32_t cellRow = fromRow; cellRow < toRow; ++cellRow) {
             for (std::int32_t cellColumn = 0; cellColumn < cells.columns; ++cellColumn) {
                 std::uint8_t& touched = cells.touched[static_cast<std::size_t>(cellRow) * cells.columns + cellColumn];
@@ -192,6 +179,7 @@ SphereCells cubeToSphereChanges(const SixImage& panorama, std::uint8_t* pixels, 
                 touched = 0;
                 const std::int32_t firstColumn = cellColumn * cellSide;
                 const std::int32_t endColumn = std::min(firstColumn + cellSide, width);
+                const std::size_t cellBytes = 3 * static_cast<std::size_t>(endColumn - firstColumn);
                 for (std::int32_t y = cellRow * cellSide; y < std::min((cellRow + 1) * cellSide, height); ++y) {
                     const std::int32_t i = height - 1 - y;  // rows are stored bottom-up
                     double sinLatitude[2], cosLatitude[2];
@@ -201,6 +189,8 @@ SphereCells cubeToSphereChanges(const SixImage& panorama, std::uint8_t* pixels, 
                         cosLatitude[m] = std::cos(latitude);
                     }
                     std::uint8_t* out = pixels + static_cast<std::size_t>(i) * stride;
+                    const std::size_t start = 3 * static_cast<std::size_t>(firstColumn);
+                    std::memcpy(out + start, kept + static_cast<std::size_t>(i) * stride + start, cellBytes);
                     for (std::int32_t j = firstColumn; j < endColumn; ++j) {
                         FacePixel hits[4];
                         bool changed = false;

@@ -61,7 +61,7 @@ TEST(JpegBlocks, EveryBlockEncodedAnewFromTheDecodedPixelsComesBackAlike) {
         EXPECT_EQ(blocks->cellRows(), 8) << options;
         const std::unique_ptr<RawImage> pixels = loaded(in);
         const std::vector<std::uint8_t> all(13 * 8, 1);
-        SaveJPEGBlocks(out.c_str(), *blocks, pixels->pixels, pixels->stride, all, PhotoMetadata{});
+        SaveJPEGBlocks(out.c_str(), *blocks, pixels->pixels, pixels->pixels, pixels->stride, all, PhotoMetadata{});
         // Re-encoding decoded pixels with the same tables moves coefficients by rounding
         // only: most stay, none moves far.
         const JpegDump before = dumpJpeg(in), after = dumpJpeg(out);
@@ -82,7 +82,7 @@ TEST(JpegBlocks, EveryBlockEncodedAnewFromTheDecodedPixelsComesBackAlike) {
         for (std::size_t i = 0; i < a.size(); ++i) steps += std::abs(a[i] - b[i]);
         EXPECT_LT(steps / static_cast<double>(a.size()), meanStep) << options << ", largest coefficient step " << largest;
         // The source was left as read: a second write without touched blocks is the source.
-        SaveJPEGBlocks(out.c_str(), *blocks, pixels->pixels, pixels->stride, std::vector<std::uint8_t>(13 * 8, 0),
+        SaveJPEGBlocks(out.c_str(), *blocks, pixels->pixels, pixels->pixels, pixels->stride, std::vector<std::uint8_t>(13 * 8, 0),
                        PhotoMetadata{});
         const JpegDump again = dumpJpeg(out);
         for (std::size_t c = 0; c < before.components.size(); ++c)
@@ -97,7 +97,7 @@ TEST(JpegBlocks, AWrongSizedTouchedMapIsAnError) {
     std::unique_ptr<JpegBlocks> blocks = ReadJPEGBlocks(fileBytes(in));
     ASSERT_TRUE(blocks);
     const std::unique_ptr<RawImage> pixels = loaded(in);
-    EXPECT_THROW(SaveJPEGBlocks(dir.file("out.jpg").c_str(), *blocks, pixels->pixels, pixels->stride,
+    EXPECT_THROW(SaveJPEGBlocks(dir.file("out.jpg").c_str(), *blocks, pixels->pixels, pixels->pixels, pixels->stride,
                                 std::vector<std::uint8_t>(5, 0), PhotoMetadata{}),
                  ioException);
 }
@@ -145,7 +145,7 @@ TEST(JpegBlocks, HostileCoefficientsAreRefusedAndFuzzedFilesNeverCrash) {
         ++read;
         RawImage pixels(blocks->size());
         const std::string out = dir.file("fuzzed.jpg");
-        SaveJPEGBlocks(out.c_str(), *blocks, pixels.pixels, pixels.stride,
+        SaveJPEGBlocks(out.c_str(), *blocks, pixels.pixels, pixels.pixels, pixels.stride,
                        std::vector<std::uint8_t>(static_cast<std::size_t>(blocks->cellColumns() * blocks->cellRows()), 0),
                        PhotoMetadata{});
         EXPECT_EQ(decodeJpeg(out).size(), 100u * 60 * 3) << "round " << round;
