@@ -1,7 +1,8 @@
-// Target: a 8192 x 4096 JPEG photo opened, a 1920 x 1080 painted view projected onto its
-// faces and the photo saved back, end to end, in at most 2.5 s on the team's machine. The
-// decode and encode of 32 million pixels are most of it; the sphere is recomputed only
-// where the paint landed.
+// Targets: a 8192 x 4096 JPEG photo opened, a 1920 x 1080 painted view projected onto its
+// faces and the photo saved back, end to end, in at most 2.0 s on the team's machine; a
+// save of the opened photo with nothing painted in at most 0.4 s. The photo is decoded
+// once, at the open; a save recomputes the sphere only where the paint landed and
+// encodes only the JPEG blocks there, writing every other block's coefficients as read.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -79,5 +80,21 @@ void BM_OpenPaintSavePhoto(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_OpenPaintSavePhoto)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+void BM_SaveUnpaintedPhoto(benchmark::State& state) {
+    const TempDir dir;
+    const std::string source = dir.file("photo.jpg");
+    writePhoto(source);
+    NoQuestions questions;
+    PaintedSixImage panorama;
+    panorama.load(questions, photoOpenRow, source);
+    panorama.layout = photoSaveRow;
+    panorama.fileName = dir.file("saved.jpg");
+    for (auto _ : state) {
+        panorama.write();
+        benchmark::DoNotOptimize(panorama.modified);
+    }
+}
+BENCHMARK(BM_SaveUnpaintedPhoto)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace

@@ -6,10 +6,11 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include <jpeglib.h>
-
+#include "image/jpeg_blocks.h"
+#include "image/jpeg_library.h"
 #include "image/library_message.h"
 #include "image/photo_metadata.h"
 #include "image/pixel_budget.h"
@@ -24,15 +25,9 @@ namespace {
 
 constexpr JDIMENSION largestSide = 32767;
 
-// libjpeg's standard error manager plus what the hooks need to get back to the entry
-// point, and libjpeg's messages for the program's own lines. libjpeg only sees the first
-// member.
-struct ErrorManager {
-    jpeg_error_mgr standard;
-    std::jmp_buf jump;
-    char error[JMSG_LENGTH_MAX];
-    char warning[JMSG_LENGTH_MAX];  // the stream's first
-};
+using ErrorManager = JpegErrorManager;
+using Decompressor = JpegDecompressor;
+using Compressor = JpegCompressor;
 
 ErrorManager& managerOf(j_common_ptr info) { return *reinterpret_cast<ErrorManager*>(info->err); }
 
@@ -47,45 +42,62 @@ void outputMessage(j_common_ptr info) noexcept {
     std::longjmp(managerOf(info).jump, 1);
 }
 
-void installErrorManager(ErrorManager& errors) {
+}  // namespace
+
+void installJpegErrorManager(JpegErrorManager& errors) {
     jpeg_std_error(&errors.standard);
     errors.standard.error_exit = errorExit;
     errors.standard.output_message = outputMessage;
 }
 
-// Owns a decompressor; zero-initialised so that destroying a half-created one is safe.
-struct Decompressor {
-    Decompressor() { installErrorManager(errors); info.err = &errors.standard; }
-    ~Decompressor() { jpeg_destroy_decompress(&info); }
-    Decompressor(const Decompressor&) = delete;
-    Decompressor& operator=(const Decompressor&) = delete;
+bool startsWithExif(const std::uint8_t* data, std::size_t length) {
+    return length >= exifSignature.size() && std::equal(exifSignature.begin(), exifSignature.end(), data);
+}
 
-    jpeg_decompress_struct info{};
-    ErrorManager errors{};
-};
+void writeJpegFile(const char* path, const char* fallback,
+                   const std::function<JpegOutcome(JpegCompressor&, std::FILE*)>& encode) {
+    StdioFile file = createStreamForWriting(path);
+    if (!file) throw ioException{path, ioException::opening, storageFailure(errno, "cannot create the file")};
+    JpegOutcome outcome;
+    const char* refusal = fallback;
+    {
+        auto compressor = std::make_unique<JpegCompressor>();
+        outcome = encode(*compressor, file.get());
+        if (outcome != JpegOutcome::done) refusal = libraryReason(compressor->errors.error, refusal);
+    }
+    // The close flushes the last bytes: its failure loses the end of the file.
+    const bool writeFailed = std::ferror(file.get()) != 0;
+    const int writeError = errno;
+    const bool closed = file.close();
+    if (writeFailed) throw ioException{path, ioException::writing, storageFailure(writeError, "write failed")};
+    if (outcome == JpegOutcome::cancelled) throw ioException{path, ioException::writing, cancelledReason};
+    if (outcome != JpegOutcome::done) throw ioException{path, ioException::writing, refusal};
+    if (!closed) throw ioException{path, ioException::writing, storageFailure(errno, "cannot close the file")};
+}
 
-struct Compressor {
-    Compressor() { installErrorManager(errors); info.err = &errors.standard; }
-    ~Compressor() { jpeg_destroy_compress(&info); }
-    Compressor(const Compressor&) = delete;
-    Compressor& operator=(const Compressor&) = delete;
+namespace {
 
-    jpeg_compress_struct info{};
-    ErrorManager errors{};
-};
-
-enum class Outcome { done, failed, cancelled };
+using Outcome = JpegOutcome;
 
 // Holds every libjpeg call of a read; a library error jumps back here. Nothing in this
 // frame has a destructor, so the jump skips no clean-up.
-Outcome decode(Decompressor& d, std::FILE* file, PixelSink sink, void* userData, const char*& refusal,
+// A file is read from a stream, or from its bytes in memory.
+struct Input {
+    std::FILE* file = nullptr;
+    const std::vector<std::uint8_t>* bytes = nullptr;
+};
+
+Outcome decode(Decompressor& d, Input input, PixelSink sink, void* userData, const char*& refusal,
                Size& overBudget, PhotoMetadata* metadata) {
     if (setjmp(d.errors.jump)) {
         refusal = libraryReason(d.errors.error, refusal);
         return Outcome::failed;
     }
     jpeg_create_decompress(&d.info);
-    jpeg_stdio_src(&d.info, file);
+    if (input.bytes != nullptr)
+        jpeg_mem_src(&d.info, input.bytes->data(), static_cast<unsigned long>(input.bytes->size()));
+    else
+        jpeg_stdio_src(&d.info, input.file);
     if (metadata != nullptr) {
         // One byte more than a segment can hold, so that a cut copy shows.
         for (const int marker : {JPEG_APP0 + 1, JPEG_APP0 + 2, JPEG_COM})
@@ -176,10 +188,8 @@ Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, 
         jpeg_set_quality(&c.info, photo->quality, TRUE);
         // 4:4:4: a photo keeps the colour of every pixel, not of every 2 x 2 block.
         for (int i = 0; i < c.info.num_components; ++i) c.info.comp_info[i].h_samp_factor = c.info.comp_info[i].v_samp_factor = 1;
-        // An EXIF block has to be the first APP segment; JFIF and EXIF exclude each other.
         for (const JpegSegment& segment : photo->metadata->jpegSegments)
-            if (segment.marker == JPEG_APP0 + 1 && segment.data.size() >= exifSignature.size() &&
-                std::equal(exifSignature.begin(), exifSignature.end(), segment.data.begin()))
+            if (segment.marker == JPEG_APP0 + 1 && startsWithExif(segment.data.data(), segment.data.size()))
                 c.info.write_JFIF_header = FALSE;
     }
     jpeg_start_compress(&c.info, TRUE);
@@ -212,9 +222,47 @@ Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, 
 
 namespace {
 
-void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metadata) {
+// The whole file, for a reading that keeps its blocks; false when it cannot be read.
+bool readAll(std::FILE* file, std::vector<std::uint8_t>& bytes) {
+    std::uint8_t chunk[1 << 16];
+    for (;;) {
+        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
+        bytes.insert(bytes.end(), chunk, chunk + got);
+        if (got < sizeof chunk) return std::ferror(file) == 0;
+    }
+}
+
+// The sink of a reading that keeps the blocks: starts their reader, then hands on.
+struct BlockReading {
+    PixelSink target;
+    void* userData;
+    std::shared_ptr<std::vector<std::uint8_t>> bytes;
+    std::unique_ptr<JpegBlocks>* blocks;
+    std::jthread thread;
+
+    static void start(Size size, int hint, void* data, std::uint32_t& stride, int& bytesPerPixel, std::uint8_t*& pixels) {
+        auto& reading = *static_cast<BlockReading*>(data);
+        if (!reading.thread.joinable())
+            reading.thread = std::jthread([bytes = reading.bytes, blocks = reading.blocks] { *blocks = ReadJPEGBlocks(bytes); });
+        reading.target(size, hint, reading.userData, stride, bytesPerPixel, pixels);
+    }
+};
+
+void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metadata,
+          std::unique_ptr<JpegBlocks>* blocks) {
     StdioFile file = openStreamForReading(path);
     if (!file) throw ioException{path, ioException::opening, "cannot open the file"};
+    Input input{file.get(), nullptr};
+    // The blocks are read from the same bytes beside the pixels, on a thread of their own
+    // started once the decoder has accepted the picture's size.
+    BlockReading reading{sink, userData, nullptr, blocks, {}};
+    if (blocks != nullptr) {
+        reading.bytes = std::make_shared<std::vector<std::uint8_t>>();
+        if (!readAll(file.get(), *reading.bytes)) throw ioException{path, ioException::reading, "cannot read the file"};
+        input = {nullptr, reading.bytes.get()};
+        sink = BlockReading::start;
+        userData = &reading;
+    }
     Outcome outcome;
     // A library error leaves this text: the decoder refused the stream.
     const char* refusal = "JPEG stream refused by the decoder";
@@ -222,10 +270,11 @@ void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metad
     Size overBudget{};
     {
         auto decompressor = std::make_unique<Decompressor>();
-        outcome = decode(*decompressor, file.get(), sink, userData, refusal, overBudget, metadata);
+        outcome = decode(*decompressor, input, sink, userData, refusal, overBudget, metadata);
         warning = decompressor->errors.warning;
     }
     file.close();  // a failed close of a file only read loses nothing
+    if (reading.thread.joinable()) reading.thread.join();
     if (overBudget.width > 0) throw pixelBudgetRefusal(path, ioException::reading, overBudget);
     if (outcome != Outcome::done) throw ioException{path, ioException::reading, refusal};
     if (!warning.empty())
@@ -236,38 +285,26 @@ void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metad
 
 void save(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels,
           const PhotoEncoding* photo) {
-    StdioFile file = createStreamForWriting(path);
-    if (!file) throw ioException{path, ioException::opening, storageFailure(errno, "cannot create the file")};
     std::vector<std::uint8_t> scratch;
     if (size.width > 0 && bytesPerPixel == 3) scratch.resize(3 * static_cast<std::size_t>(size.width));
-    Outcome outcome;
-    const char* refusal = "picture refused by the JPEG encoder";
-    {
-        auto compressor = std::make_unique<Compressor>();
-        outcome = encode(*compressor, file.get(), size, stride, bytesPerPixel, pixels, scratch.data(), photo);
-        if (outcome != Outcome::done) refusal = libraryReason(compressor->errors.error, refusal);
-    }
-    // The close flushes the last bytes: its failure loses the end of the file.
-    const bool writeFailed = std::ferror(file.get()) != 0;
-    const int writeError = errno;
-    const bool closed = file.close();
-    if (writeFailed) throw ioException{path, ioException::writing, storageFailure(writeError, "write failed")};
-    if (outcome == Outcome::cancelled) throw ioException{path, ioException::writing, cancelledReason};
-    if (outcome != Outcome::done) throw ioException{path, ioException::writing, refusal};
-    if (!closed) throw ioException{path, ioException::writing, storageFailure(errno, "cannot close the file")};
+    writeJpegFile(path, "picture refused by the JPEG encoder", [&](JpegCompressor& compressor, std::FILE* file) {
+        return encode(compressor, file, size, stride, bytesPerPixel, pixels, scratch.data(), photo);
+    });
 }
 
 }  // namespace
 
-void LoadJPEG(const char* path, PixelSink sink, void* userData) { load(path, sink, userData, nullptr); }
+void LoadJPEG(const char* path, PixelSink sink, void* userData) { load(path, sink, userData, nullptr, nullptr); }
 
 void SaveJPEG(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels) {
     save(path, size, stride, bytesPerPixel, pixels, nullptr);
 }
 
-void LoadJPEGPhoto(const char* path, PixelSink sink, void* userData, PhotoMetadata& metadata) {
+void LoadJPEGPhoto(const char* path, PixelSink sink, void* userData, PhotoMetadata& metadata,
+                   std::unique_ptr<JpegBlocks>* blocks) {
     metadata.jpegSegments.clear();
-    load(path, sink, userData, &metadata);
+    if (blocks != nullptr) blocks->reset();
+    load(path, sink, userData, &metadata, blocks);
 }
 
 void SaveJPEGPhoto(const char* path, Size size, std::uint32_t stride, const std::uint8_t* pixels, int quality,

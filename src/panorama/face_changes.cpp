@@ -101,3 +101,26 @@ bool FaceChanges::anyChanged() const {
         if (std::any_of(bits.begin(), bits.end(), [](std::uint64_t word) { return word != 0; })) return true;
     return false;
 }
+
+bool FaceChanges::anyChangedIn(int face, std::int32_t left, std::int32_t bottom, std::int32_t right,
+                               std::int32_t top) const {
+    if (!tracking_ || face < 0 || face >= faces) return true;
+    const Size size = sizes_[face];
+    left = std::max(left, 0);
+    bottom = std::max(bottom, 0);
+    right = std::min(right, size.width);
+    top = std::min(top, size.height);
+    const std::vector<std::uint64_t>& bits = bits_[face];
+    for (std::int32_t row = bottom; row < top; ++row) {
+        // Whole words at a time: the run's first and last words masked.
+        const std::size_t first = bitIndex(size, left, row), end = bitIndex(size, right, row);
+        for (std::size_t i = first; i < end;) {
+            const std::size_t word = i / 64, from = i % 64;
+            const std::size_t to = std::min<std::size_t>(64, from + (end - i));
+            const std::uint64_t mask = (to - from == 64 ? ~std::uint64_t{0} : ((std::uint64_t{1} << (to - from)) - 1)) << from;
+            if (bits[word] & mask) return true;
+            i += to - from;
+        }
+    }
+    return false;
+}

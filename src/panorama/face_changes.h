@@ -36,6 +36,9 @@ public:
     // Changed, or anything out of the tracked faces.
     bool changed(int face, std::int32_t column, std::int32_t row) const;
     bool anyChanged() const;
+    // Whether any pixel of the face's columns [left, right) and rows [bottom, top) has
+    // changed (everything counts as changed while nothing is tracked).
+    bool anyChangedIn(int face, std::int32_t left, std::int32_t bottom, std::int32_t right, std::int32_t top) const;
 
 private:
     bool tracking_ = false;

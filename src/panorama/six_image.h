@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "image/bgr_image.h"
+#include "image/jpeg_blocks.h"
 #include "image/photo_metadata.h"
 #include "panorama/face_changes.h"
 #include "panorama/unread_faces.h"
@@ -19,6 +20,8 @@ struct PhotoSource {
     std::unique_ptr<RawImage> picture;
     bool strip = false;  // a vertical strip of the six faces, not a sphere
     PhotoMetadata metadata;
+    // A JPEG's coefficients, when its blocks can be written back as they are.
+    std::unique_ptr<JpegBlocks> jpegBlocks;
 };
 
 // Horizontal and vertical field of view, radians.
@@ -86,6 +89,11 @@ public:
     // the size of a picture of N x 4 columns it was made from. Where that picture has the
     // same size and the faces it sees are unchanged, its own pixels.
     std::unique_ptr<RawImage> writtenSphere(bool ownSize) const;
+    // Writes the faces to path over the JPEG they were made from, at its size, with only
+    // the blocks that see a changed face pixel encoded anew (SaveJPEGBlocks). False, with
+    // nothing written, when that cannot be done: another source, another size, faces
+    // not tracked since the open.
+    bool writeBlockExactPhoto(const std::string& path);
 
     Size faceSize(int i) const;
     std::array<Size, faceCount> faceSizes() const;

@@ -16,6 +16,7 @@
 #include "panorama/scene_files.h"
 #include "panorama/six_image.h"
 #include "panorama/sphere.h"
+#include "panorama/sphere_changes.h"
 #include "panorama/web_page.h"
 #include "platform/file_contents.h"
 #include "platform/io_exception.h"
@@ -172,7 +173,7 @@ int SixImage::write() {
                 strip.copyScaled(face, {0, 0}, face.size(), {0, i * cell.height}, cell);
             }
             writePhoto(row.writer, name, strip, source, false);
-        } else {
+        } else if (row.writer != SaveJPEG || !writeBlockExactPhoto(name)) {
             writePhoto(row.writer, name, *writtenSphere(true), source, true);
         }
         break;
@@ -216,6 +217,29 @@ int SixImage::write() {
     if (row.kind != WebPage || !title) title = makeTitle(fileNamePart(base));
     modified = 0;
     return 0;
+}
+
+bool SixImage::writeBlockExactPhoto(const std::string& path) {
+    PhotoSource* source = photoSource.get();
+    if (source == nullptr || source->strip || !source->jpegBlocks || !source->picture) return false;
+    const RawImage& picture = *source->picture;
+    if (picture.width / 4 != faces[0]->width || source->jpegBlocks->size() != picture.size() ||
+        !faceChanges.tracks(faceSizes()))
+        return false;
+    // The cells that see a changed face pixel, made anew; the rest of it is never
+    // written (nor its memory touched).
+    RawImage sphere(Size{0, 0});
+    sphere.allocate(picture.size());
+    const double v = sphereVerticalExtent(picture.width, picture.height);
+    const SphereCells cells = cubeToSphereChanges(*this, picture.pixels, sphere.pixels, sphere.width, sphere.height,
+                                                  sphere.stride, -v / 2, v / 2, faceChanges, 8);
+    PhotoMetadata metadata = source->metadata;
+    addPanoramaXmp(metadata, sphere.size());
+    writeReplacing(path, [&](const std::string& staged) {
+        SaveJPEGBlocks(staged.c_str(), *source->jpegBlocks, picture.pixels, sphere.pixels, sphere.stride, cells.touched,
+                       metadata);
+    });
+    return true;
 }
 
 std::unique_ptr<RawImage> SixImage::writtenSphere(bool ownSize) const {

@@ -130,6 +130,43 @@ TEST_F(Cli, ApplyingAnUnchangedRenderChangesNothing) {
     for (int i = 0; i < 6; ++i) EXPECT_EQ(fileText(face("out", i)), fileText(face("sky", i))) << i;
 }
 
+// The pixels djpeg decodes from a JPEG file, as its binary PPM (djpeg is in
+// libjpeg-turbo-progs).
+std::string djpegPixels(const std::string& jpeg, const std::string& ppm) {
+    const std::string command = "djpeg -pnm -outfile '" + ppm + "' '" + jpeg + "'";
+    if (std::system(command.c_str()) != 0) return {};
+    return fileText(ppm);
+}
+
+TEST_F(Cli, ApplyingAPaintedViewToAJpegPhotoChangesOnlyWhereThePaintLands) {
+    // A 4:4:4 photo made by cjpeg from the smooth sphere, and a view of it painted red in
+    // the middle.
+    const std::string photo = dir.file("photo.jpg");
+    ASSERT_EQ(std::system(("cjpeg -quality 90 -sample 1x1 -outfile '" + photo + "' '" + dir.file("sphere.bmp") + "'").c_str()), 0);
+    ASSERT_EQ(run({"render", photo, dir.file("v.bmp"), "--heading", "0", "--pitch", "0", "--size", "200x150"}), 0);
+    RawImage view(Size{0, 0});
+    LoadBMP(dir.file("v.bmp").c_str(), RawImage::sink, &view);
+    ASSERT_EQ(view.size(), (Size{200, 150}));
+    for (int y = 65; y < 85; ++y)
+        for (int x = 90; x < 110; ++x) {
+            std::uint8_t* p = view.row(y) + 3 * x;
+            p[0] = 0, p[1] = 0, p[2] = 255;
+        }
+    SaveBMP(dir.file("v.bmp").c_str(), view.size(), view.stride, 3, view.pixels);
+    ASSERT_EQ(run({"apply", photo, dir.file("v.bmp"), dir.file("out.jpg"), "--heading", "0", "--pitch", "0"}), 0);
+
+    const std::string before = djpegPixels(photo, dir.file("before.ppm"));
+    const std::string after = djpegPixels(dir.file("out.jpg"), dir.file("after.ppm"));
+    ASSERT_EQ(before.size(), after.size());
+    ASSERT_GT(before.size(), 512u * 256 * 3);
+    const std::size_t header = before.size() - 512u * 256 * 3;
+    std::size_t differing = 0;
+    for (std::size_t i = header; i < before.size(); i += 3) differing += before.compare(i, 3, after, i, 3) != 0;
+    // The square covers about 20 x 20 photo pixels: its blocks, never the whole picture.
+    EXPECT_GE(differing, 300u);
+    EXPECT_LE(differing, 3000u);
+}
+
 TEST_F(Cli, PaintProjectsWhatWasSavedAndNothingElse) {
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     setenv("DOMECAST_TEST_PAINT", "red", 1);

@@ -1,0 +1,114 @@
+#pragma once
+// JPEG files for the tests, read with libjpeg directly: the coefficients a file holds,
+// its pixels as a decoder shows them, and files made by cjpeg.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "image/bgr_image.h"
+
+// What jpeg_read_coefficients gives for a file: every component's real blocks (without
+// the MCUs' padding), row by row.
+struct JpegDump {
+    bool ok = false;
+    int width = 0, height = 0;
+    bool progressive = false;
+    unsigned restartInterval = 0;
+    int maxH = 1, maxV = 1;
+    struct Component {
+        int h = 1, v = 1;
+        unsigned widthInBlocks = 0, heightInBlocks = 0;
+        std::vector<JCOEF> coefficients;  // 64 a block
+        const JCOEF* block(unsigned row, unsigned column) const {
+            return coefficients.data() + 64 * (static_cast<std::size_t>(row) * widthInBlocks + column);
+        }
+    };
+    std::vector<Component> components;
+};
+
+inline JpegDump dumpJpeg(const std::string& path) {
+    JpegDump dump;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return dump;
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&info);
+    jpeg_stdio_src(&info, file);
+    jpeg_read_header(&info, TRUE);
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&info);
+    dump.width = static_cast<int>(info.image_width);
+    dump.height = static_cast<int>(info.image_height);
+    dump.progressive = info.progressive_mode;
+    dump.restartInterval = info.restart_interval;
+    dump.maxH = info.max_h_samp_factor;
+    dump.maxV = info.max_v_samp_factor;
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info& component = info.comp_info[c];
+        JpegDump::Component& out = dump.components.emplace_back();
+        out.h = component.h_samp_factor;
+        out.v = component.v_samp_factor;
+        out.widthInBlocks = component.width_in_blocks;
+        out.heightInBlocks = component.height_in_blocks;
+        for (JDIMENSION row = 0; row < component.height_in_blocks; ++row) {
+            JBLOCKARRAY blocks = info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info), arrays[c], row, 1, FALSE);
+            for (JDIMENSION column = 0; column < component.width_in_blocks; ++column)
+                out.coefficients.insert(out.coefficients.end(), blocks[0][column], blocks[0][column] + 64);
+        }
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    std::fclose(file);
+    dump.ok = true;
+    return dump;
+}
+
+// The pixels as libjpeg decodes them, RGB (grey spread to three), top row first;
+// smoothColour false decodes subsampled colour without interpolating across blocks.
+inline std::vector<std::uint8_t> decodeJpeg(const std::string& path, bool smoothColour = true) {
+    std::vector<std::uint8_t> pixels;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return pixels;
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&info);
+    jpeg_stdio_src(&info, file);
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    info.do_fancy_upsampling = smoothColour ? TRUE : FALSE;
+    jpeg_start_decompress(&info);
+    pixels.resize(static_cast<std::size_t>(info.output_width) * info.output_height * 3);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = pixels.data() + static_cast<std::size_t>(info.output_scanline) * info.output_width * 3;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    std::fclose(file);
+    return pixels;
+}
+
+// Writes picture (rows bottom-up, blue-green-red) as a binary PPM and has cjpeg make
+// jpegPath from it with those options. cjpeg comes from libjpeg-turbo-progs.
+inline void cjpegFrom(const RawImage& picture, const std::string& ppmPath, const std::string& jpegPath,
+                      const std::string& options) {
+    {
+        std::ofstream ppm(ppmPath, std::ios::binary);
+        ppm << "P6\n" << picture.width << " " << picture.height << "\n255\n";
+        for (int y = picture.height; y-- > 0;)
+            for (int x = 0; x < picture.width; ++x) {
+                const std::uint8_t* p = picture.row(y) + 3 * x;
+                const char rgb[3] = {static_cast<char>(p[2]), static_cast<char>(p[1]), static_cast<char>(p[0])};
+                ppm.write(rgb, 3);
+            }
+    }
+    const std::string command = "cjpeg " + options + " -outfile '" + jpegPath + "' '" + ppmPath + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command << " (cjpeg is in libjpeg-turbo-progs)";
+}
