@@ -332,6 +332,15 @@ void cylinderToCubeRegions(SixImage& panorama, const std::uint8_t* pixels, std::
                                  regions, threads);
 }
 
+void fillFaceRegions(SixImage& panorama, const FaceRegions& regions, int threads) {
+    if (panorama.unconverted == nullptr || panorama.unconverted->picture == nullptr) return;
+    const UnconvertedPicture& source = *panorama.unconverted;
+    const RawImage& image = *source.picture;
+    (source.cylinder ? cylinderToCubeRegions : sphereToCubeRegions)(panorama, image.pixels, image.width, image.height,
+                                                                   image.stride, source.bottom, source.top, regions,
+                                                                   threads);
+}
+
 void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t width, std::int32_t height,
                   std::uint32_t stride, std::int32_t bytesPerPixel, double bottom, double top, int threads,
                   const KeptPicture* kept) {

@@ -44,6 +44,10 @@ void cylinderToCubeRegions(SixImage& panorama, const std::uint8_t* pixels, std::
                            std::uint32_t stride, double bottom, double top, const FaceRegions& regions,
                            int threads = 0);
 
+// Fills the regions of the faces of a panorama loaded with facesOnDemand from the picture
+// it kept unconverted, as its load would have; nothing for any other panorama.
+void fillFaceRegions(SixImage& panorama, const FaceRegions& regions, int threads = 0);
+
 // A picture of the output's size to copy from wherever none of the face pixels an output
 // pixel samples has changed.
 struct KeptPicture {
