@@ -24,6 +24,16 @@ struct PhotoSource {
     std::unique_ptr<JpegBlocks> jpegBlocks;
 };
 
+// A spherical or cylindrical picture whose faces are made only where asked for
+// (panorama/sphere.h: fillFaceRegions).
+struct UnconvertedPicture {
+    std::unique_ptr<RawImage> own;  // a cylinder's picture; a sphere's stays in photoSource
+    const RawImage* picture = nullptr;
+    bool cylinder = false;
+    double bottom = 0;  // radians
+    double top = 0;
+};
+
 // Horizontal and vertical field of view, radians.
 using FieldOfView = std::array<float, 2>;
 
@@ -115,4 +125,8 @@ public:
     FaceChanges faceChanges;
     // The face files the last load looked for and could not use, whose faces it left white.
     std::vector<UnreadFace> unreadFaces;
+    // Set before a load: a spherical or cylindrical picture is kept as unconverted, its
+    // faces left white, for a caller that needs only part of them.
+    bool facesOnDemand = false;
+    std::unique_ptr<UnconvertedPicture> unconverted;
 };

@@ -167,7 +167,10 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
         const RawImage& image = *source->picture;
         makeFaces(faces, image.width / 4);
         const float v = sphereVerticalExtent(image.width, image.height);
-        sphereToCube(*this, image.pixels, image.width, image.height, image.stride, -v / 2, v / 2);
+        if (facesOnDemand)
+            unconverted = std::make_unique<UnconvertedPicture>(UnconvertedPicture{nullptr, &image, false, -v / 2, v / 2});
+        else
+            sphereToCube(*this, image.pixels, image.width, image.height, image.stride, -v / 2, v / 2);
         faceChanges.start(faceSizes());
         photoSource = std::move(source);
     };
@@ -278,7 +281,7 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
         break;  // read above, through the row of the pictures it names
     case BryceCylinder:
     case QtvrCylinder: {
-        const std::unique_ptr<RawImage> image = readSingle(4, 1, 4);
+        std::unique_ptr<RawImage> image = readSingle(4, 1, 4);
         float v = row.kind == BryceCylinder ? 60 * degToRad : sphereVerticalExtent(image->width, image->height);
         wait.pause();
         proposedFov = static_cast<int>(v * radToDeg + 0.5f);
@@ -289,7 +292,12 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
         }
         wait.resume();
         makeFaces(faces, image->width / 4);
-        cylinderToCube(*this, image->pixels, image->width, image->height, image->stride, -v / 2, v / 2);
+        if (facesOnDemand) {
+            unconverted = std::make_unique<UnconvertedPicture>(UnconvertedPicture{nullptr, image.get(), true, -v / 2, v / 2});
+            unconverted->own = std::move(image);
+        } else {
+            cylinderToCube(*this, image->pixels, image->width, image->height, image->stride, -v / 2, v / 2);
+        }
         break;
     }
     }

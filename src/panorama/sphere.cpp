@@ -3,14 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <exception>
-#include <thread>
+#include <limits>
 #include <vector>
 
 #include "image/fast_math.h"
 #include "image/gamma.h"
 #include "panorama/geometry.h"
 #include "panorama/six_image.h"
+#include "platform/work_pool.h"
+
+static_assert(std::tuple_size_v<FaceRegions> == faceCount);
 
 namespace {
 
@@ -141,35 +143,30 @@ bool hasPixels(const BGRImage* face) {
     return face != nullptr && face->pixels != nullptr && face->width > 0 && face->height > 0;
 }
 
-// Runs work(begin, end) over [0, count) in contiguous ranges, one per thread; threads 0
-// means one per hardware thread. Ranges whose thread cannot be started run here.
-template <class Work>
-void splitRange(std::int32_t count, int threads, const Work& work) {
-    if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const std::int64_t parts = std::clamp<std::int64_t>(threads, 1, std::max(count, 1));
-    const auto begin = [&](std::int64_t part) { return static_cast<std::int32_t>(count * part / parts); };
-    std::vector<std::jthread> workers;
-    std::int64_t part = 1;
-    try {
-        workers.reserve(static_cast<std::size_t>(parts - 1));
-        for (; part < parts; ++part)
-            workers.emplace_back([&work, from = begin(part), to = begin(part + 1)] { work(from, to); });
-    } catch (const std::exception&) {  // no thread or no memory for its handle
-        for (; part < parts; ++part) work(begin(part), begin(part + 1));
-    }
-    work(0, begin(1));
+// The face's pixels within region, which is clipped to the face.
+FaceRegion clipped(const FaceRegion& region, const BGRImage& face) {
+    FaceRegion r{std::clamp(region.left, 0, face.width), std::clamp(region.bottom, 0, face.height),
+                 std::clamp(region.right, 0, face.width), std::clamp(region.top, 0, face.height)};
+    if (r.empty()) r = {};
+    return r;
+}
+
+bool inside(const FaceRegion& r, std::int32_t column, std::int32_t row) {
+    return column >= r.left && column < r.right && row >= r.bottom && row < r.top;
 }
 
 // Walks the faces row by row, so that neighbouring face pixels read neighbouring source
 // pixels; each column keeps its own tangent.
 template <class Mapping>
-void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent, int threads) {
+void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent, const FaceRegions& regions,
+                 int threads) {
     bool done[4] = {false, false, false, false};
     for (int first = 0; first < 4; ++first) {
         if (done[first] || !hasPixels(panorama.faces[sideFaces[first]].get())) continue;
         // Faces of one size share every row decision: only their longitudes differ.
         const Size size = panorama.faces[sideFaces[first]]->size();
         std::vector<BGRImage*> group;
+        std::vector<FaceRegion> groupRegions;
         std::vector<std::vector<std::int32_t>> columns;  // per face: two per face column
         std::vector<SideColumn> sides;
         sides.reserve(static_cast<std::size_t>(size.width));
@@ -181,7 +178,10 @@ void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent,
             BGRImage* face = panorama.faces[sideFaces[f]].get();
             if (done[f] || !hasPixels(face) || face->size() != size) continue;
             done[f] = true;
+            const FaceRegion region = clipped(regions[sideFaces[f]], *face);
+            if (region.empty()) continue;
             group.push_back(face);
+            groupRegions.push_back(region);
             const std::int64_t offset = static_cast<std::int64_t>(source.width) * sideEighths[f] / 8;
             std::vector<std::int32_t>& faceColumns = columns.emplace_back(2 * static_cast<std::size_t>(size.width));
             for (std::int32_t k = 0; k < size.width; ++k)
@@ -191,8 +191,18 @@ void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent,
                         sourceColumn((fastAtan(s) / twoPi + 0.125) * source.width, offset, source.width);
                 }
         }
-        splitRange(size.width, threads, [&](std::int32_t from, std::int32_t to) {
-            for (std::int32_t j = 0; j < size.height; ++j) {
+        if (group.empty()) continue;
+        // The columns and rows any face of the group wants; a column is stepped up from
+        // the bottom row, so every row below the highest wanted one is walked.
+        FaceRegion wanted = groupRegions[0];
+        for (const FaceRegion& r : groupRegions) {
+            wanted.left = std::min(wanted.left, r.left);
+            wanted.right = std::max(wanted.right, r.right);
+            wanted.top = std::max(wanted.top, r.top);
+        }
+        splitRows(wanted.right - wanted.left, threads, [&](std::int32_t begin, std::int32_t end) {
+            const std::int32_t from = wanted.left + begin, to = wanted.left + end;
+            for (std::int32_t j = 0; j < wanted.top; ++j) {
                 for (std::int32_t k = from; k < to; ++k) {
                     SideColumn& side = sides[k];
                     if (side.stopped) continue;
@@ -210,6 +220,7 @@ void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent,
                     const std::int32_t lowerRow[2] = {extent.row(lower[0]), extent.row(lower[1])};
                     const std::int32_t upperRow[2] = {extent.row(upper[0]), extent.row(upper[1])};
                     for (std::size_t g = 0; g < group.size(); ++g) {
+                        if (!inside(groupRegions[g], k, j)) continue;
                         const std::int32_t* column = &columns[g][2 * static_cast<std::size_t>(k)];
                         LinearSum sum;
                         for (int i = 0; i < 2; ++i) {
@@ -227,23 +238,26 @@ void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent,
 // Up and Down: the vertical coordinate follows the distance r from the face's centre,
 // the longitude the direction from it.
 template <class Mapping>
-void capsToCube(SixImage& panorama, const Source& source, const Extent& extent, int threads) {
+void capsToCube(SixImage& panorama, const Source& source, const Extent& extent, const FaceRegions& regions,
+                int threads) {
     std::vector<float> across;
     for (int face : {Up, Down}) {
         BGRImage* target = panorama.faces[face].get();
         if (!hasPixels(target)) continue;
+        const FaceRegion region = clipped(regions[face], *target);
+        if (region.empty()) continue;
         const bool up = face == Up;
         across.resize(2 * static_cast<std::size_t>(target->width));
         for (std::int32_t k = 0; k < target->width; ++k) {
             across[2 * k] = static_cast<float>(planeCoordinate(k + 0.25, target->width));
             across[2 * k + 1] = static_cast<float>(planeCoordinate(k + 0.75, target->width));
         }
-        splitRange(target->height, threads, [&](std::int32_t from, std::int32_t to) {
-            for (std::int32_t j = from; j < to; ++j) {
+        splitRows(region.top - region.bottom, threads, [&](std::int32_t begin, std::int32_t end) {
+            for (std::int32_t j = region.bottom + begin; j < region.bottom + end; ++j) {
                 const float t[2] = {static_cast<float>(planeCoordinate(j + 0.25, target->height)),
                                     static_cast<float>(planeCoordinate(j + 0.75, target->height))};
-                std::uint8_t* out = target->row(j);
-                for (std::int32_t k = 0; k < target->width; ++k, out += 3) {
+                std::uint8_t* out = target->row(j) + 3 * static_cast<std::size_t>(region.left);
+                for (std::int32_t k = region.left; k < region.right; ++k, out += 3) {
                     double vertical[4];
                     bool outside = false;
                     for (int n = 0; n < 4; ++n) {
@@ -268,28 +282,63 @@ void capsToCube(SixImage& panorama, const Source& source, const Extent& extent, 
 }
 
 template <class Mapping>
-void imageToCube(SixImage& panorama, const Source& source, const Extent& extent, int threads) {
+void imageToCube(SixImage& panorama, const Source& source, const Extent& extent, const FaceRegions& regions,
+                 int threads) {
     // An empty or inverted extent (NaN bounds included) holds nothing to sample.
     if (!source.empty() && extent.low < extent.high) {
-        sidesToCube<Mapping>(panorama, source, extent, threads);
-        capsToCube<Mapping>(panorama, source, extent, threads);
+        sidesToCube<Mapping>(panorama, source, extent, regions, threads);
+        capsToCube<Mapping>(panorama, source, extent, regions, threads);
     }
     panorama.modified = 1;
+}
+
+FaceRegions wholeFaces() {
+    constexpr std::int32_t all = std::numeric_limits<std::int32_t>::max();
+    FaceRegions regions;
+    regions.fill({0, 0, all, all});
+    return regions;
+}
+
+Extent cylinderExtent(double bottom, double top, std::int32_t height) {
+    const Extent angles = clampedExtent(bottom, top, height);
+    const double low = std::tan(angles.low), high = std::tan(angles.high);
+    return {low, high, 1.0 / (high - low), height};
 }
 
 }  // namespace
 
 void sphereToCube(SixImage& panorama, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
                   std::uint32_t stride, double bottom, double top, int threads) {
-    imageToCube<SphereMapping>(panorama, {pixels, width, height, stride}, clampedExtent(bottom, top, height), threads);
+    imageToCube<SphereMapping>(panorama, {pixels, width, height, stride}, clampedExtent(bottom, top, height),
+                               wholeFaces(), threads);
 }
 
 void cylinderToCube(SixImage& panorama, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
                     std::uint32_t stride, double bottom, double top, int threads) {
-    const Extent angles = clampedExtent(bottom, top, height);
-    const double low = std::tan(angles.low), high = std::tan(angles.high);
-    imageToCube<CylinderMapping>(panorama, {pixels, width, height, stride}, {low, high, 1.0 / (high - low), height},
-                                 threads);
+    imageToCube<CylinderMapping>(panorama, {pixels, width, height, stride}, cylinderExtent(bottom, top, height),
+                                 wholeFaces(), threads);
+}
+
+void sphereToCubeRegions(SixImage& panorama, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                         std::uint32_t stride, double bottom, double top, const FaceRegions& regions, int threads) {
+    imageToCube<SphereMapping>(panorama, {pixels, width, height, stride}, clampedExtent(bottom, top, height), regions,
+                               threads);
+}
+
+void cylinderToCubeRegions(SixImage& panorama, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                           std::uint32_t stride, double bottom, double top, const FaceRegions& regions,
+                           int threads) {
+    imageToCube<CylinderMapping>(panorama, {pixels, width, height, stride}, cylinderExtent(bottom, top, height),
+                                 regions, threads);
+}
+
+void fillFaceRegions(SixImage& panorama, const FaceRegions& regions, int threads) {
+    if (panorama.unconverted == nullptr || panorama.unconverted->picture == nullptr) return;
+    const UnconvertedPicture& source = *panorama.unconverted;
+    const RawImage& image = *source.picture;
+    (source.cylinder ? cylinderToCubeRegions : sphereToCubeRegions)(panorama, image.pixels, image.width, image.height,
+                                                                   image.stride, source.bottom, source.top, regions,
+                                                                   threads);
 }
 
 void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t width, std::int32_t height,
@@ -313,7 +362,7 @@ void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t w
         sinLongitude[n] = std::sin(longitude);
         cosLongitude[n] = std::cos(longitude);
     }
-    splitRange(height, threads, [&](std::int32_t from, std::int32_t to) {
+    splitRows(height, threads, [&](std::int32_t from, std::int32_t to) {
         for (std::int32_t i = from; i < to; ++i) {
             double sinLatitude[2], cosLatitude[2];
             for (int m = 0; m < 2; ++m) {

@@ -1,5 +1,6 @@
 #include "view/render_row.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -39,17 +40,10 @@ constexpr FaceAxes faceAxes[faceCount] = {
 
 inline float component(const Vector3& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 
-inline void copyPixel(const FaceView& face, int row, int column, std::uint8_t* out) {
-    const std::uint8_t* from = face.pixels + static_cast<std::size_t>(row) * face.stride + 3 * static_cast<std::size_t>(column);
-    out[0] = from[0];
-    out[1] = from[1];
-    out[2] = from[2];
-}
-
-}  // namespace
-
-void renderRow(const SixImage& panorama, Vector3 start, Vector3 step, int count, int bpp, std::uint8_t* out) {
-    if (out == nullptr || count <= 0 || bpp < 3) return;
+// Casts the rays of renderRow and calls visit(index, face, row, column, sample) for each
+// sample that hits a face with pixels.
+template <class Visit>
+void walkRow(const SixImage& panorama, Vector3 start, Vector3 step, int count, const Visit& visit) {
     FaceView faces[faceCount];
     FaceSizes sizes{};
     for (int f = 0; f < faceCount; ++f) {
@@ -61,17 +55,16 @@ void renderRow(const SixImage& panorama, Vector3 start, Vector3 step, int count,
 
     Vector3 ray = start;
     int currentFace = Front;
-    int remaining = count;
-    while (remaining > 0) {
+    int sample = 0;
+    while (sample < count) {
         // A new run: the full classification, rounding to the nearest pixel.
         const FacePixel hit = directionToFacePixel(ray, sizes, currentFace);
         currentFace = hit.face;
         const FaceView& face = faces[hit.face];
-        if (face.pixels != nullptr) copyPixel(face, hit.row, hit.column, out);
-        out += bpp;
-        --remaining;
+        if (face.pixels != nullptr) visit(hit.face, face, hit.row, hit.column, sample);
+        ++sample;
         if (face.pixels == nullptr) {
-            if (remaining > 0) ray = {ray.x + step.x, ray.y + step.y, ray.z + step.z};
+            if (sample < count) ray = {ray.x + step.x, ray.y + step.y, ray.z + step.z};
             continue;
         }
 
@@ -91,7 +84,7 @@ void renderRow(const SixImage& panorama, Vector3 start, Vector3 step, int count,
         const float height = static_cast<float>(face.height);
 
         // The fast path: one division per sample, truncating, while the ray stays on the face.
-        while (remaining > 0) {
+        while (sample < count) {
             m = m + stepM;
             a = a + stepA;
             b = b + stepB;
@@ -99,11 +92,10 @@ void renderRow(const SixImage& panorama, Vector3 start, Vector3 step, int count,
             const float row = (b / m + 1.0f) * halfHeight;
             // trunc lands in [0, W) exactly when the value lies in (-1, W); NaN fails too.
             if (!(column > -1.0f && column < width && row > -1.0f && row < height && (m > 0) == positive)) break;
-            copyPixel(face, static_cast<int>(row), static_cast<int>(column), out);
-            out += bpp;
-            --remaining;
+            visit(hit.face, face, static_cast<int>(row), static_cast<int>(column), sample);
+            ++sample;
         }
-        if (remaining == 0) break;
+        if (sample == count) break;
 
         // Back into world terms (the signs are their own inverses) for the next run.
         float world[3];
@@ -112,4 +104,33 @@ void renderRow(const SixImage& panorama, Vector3 start, Vector3 step, int count,
         world[axes.up] = axes.upSign * b;
         ray = {world[0], world[1], world[2]};
     }
+}
+
+}  // namespace
+
+void renderRow(const SixImage& panorama, Vector3 start, Vector3 step, int count, int bpp, std::uint8_t* out) {
+    if (out == nullptr || count <= 0 || bpp < 3) return;
+    walkRow(panorama, start, step, count, [out, bpp](int, const FaceView& face, int row, int column, int sample) {
+        const std::uint8_t* from =
+            face.pixels + static_cast<std::size_t>(row) * face.stride + 3 * static_cast<std::size_t>(column);
+        std::uint8_t* to = out + static_cast<std::size_t>(sample) * bpp;
+        to[0] = from[0];
+        to[1] = from[1];
+        to[2] = from[2];
+    });
+}
+
+void growRegionsByRow(const SixImage& panorama, Vector3 start, Vector3 step, int count, FaceRegions& regions) {
+    if (count <= 0) return;
+    walkRow(panorama, start, step, count, [&regions](int index, const FaceView&, int row, int column, int) {
+        FaceRegion& r = regions[index];
+        if (r.empty()) {
+            r = {column, row, column + 1, row + 1};
+            return;
+        }
+        r.left = std::min(r.left, column);
+        r.right = std::max(r.right, column + 1);
+        r.bottom = std::min(r.bottom, row);
+        r.top = std::max(r.top, row + 1);
+    });
 }

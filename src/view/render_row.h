@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "panorama/geometry.h"
+#include "panorama/sphere.h"
 
 class SixImage;
 
@@ -11,3 +12,6 @@ class SixImage;
 // produce no bytes for the samples that hit them.
 void renderRow(const SixImage& panorama, Vector3 start, Vector3 step, int count, int bpp,
                std::uint8_t* out);
+
+// Grows each face's region to hold every face pixel renderRow reads for these rays.
+void growRegionsByRow(const SixImage& panorama, Vector3 start, Vector3 step, int count, FaceRegions& regions);

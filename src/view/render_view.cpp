@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -20,6 +22,51 @@ inline Vector3 add(const Vector3& a, const Vector3& b) { return {a.x + b.x, a.y 
 Vector3 stepped(Vector3 start, const Vector3& step, std::int64_t count) {
     for (std::int64_t i = 0; i < count; ++i) start = add(start, step);
     return start;
+}
+
+// The rays of the sub-samples of a rectangle of camera's picture: the first sub-sample's
+// (bottom left), and the steps to the next sub-column and sub-row.
+struct Rays {
+    Vector3 start, across, up;
+};
+
+Rays subSampleRays(const Camera& camera, Point origin, Size size) {
+    const int W = camera.size.width, H = camera.size.height;
+    const Quaternion q = viewOrientation(camera.heading, camera.pitch);
+    const float tx = std::tan(camera.fov[0] / 2.0f);
+    const float ty = std::tan(camera.fov[1] / 2.0f);
+    const float dx = tx / static_cast<float>(2 * static_cast<std::int64_t>(W));
+    const float dy = ty / static_cast<float>(2 * static_cast<std::int64_t>(H));
+    const float left = tx * (static_cast<float>(origin.x) / static_cast<float>(W) - 0.5f);
+    const float bottom = ty * (0.5f - static_cast<float>(origin.y + size.height) / static_cast<float>(H));
+    return {rotate(q, {left + dx / 2.0f, bottom + dy / 2.0f, -0.5f}), rotate(q, {dx, 0, 0}), rotate(q, {0, dy, 0})};
+}
+
+// The union of the regions of rows rays, rays.up, rays.up + 1, ... of count samples each,
+// walked in ranges on the shared pool.
+FaceRegions regionsOfRows(const SixImage& panorama, const Rays& rays, std::int32_t rows, int count, int threads) {
+    FaceRegions regions{};
+    std::mutex mutex;
+    splitRows(rows, threads, [&](std::int32_t from, std::int32_t to) {
+        FaceRegions own{};
+        Vector3 ray = stepped(rays.start, rays.up, from);
+        for (std::int32_t i = from; i < to; ++i) {
+            growRegionsByRow(panorama, ray, rays.across, count, own);
+            ray = add(ray, rays.up);
+        }
+        const std::lock_guard lock(mutex);
+        for (int f = 0; f < faceCount; ++f) {
+            if (own[f].empty()) continue;
+            FaceRegion& r = regions[f];
+            if (r.empty()) {
+                r = own[f];
+                continue;
+            }
+            r = {std::min(r.left, own[f].left), std::min(r.bottom, own[f].bottom), std::max(r.right, own[f].right),
+                 std::max(r.top, own[f].top)};
+        }
+    });
+    return regions;
 }
 
 bool allFacesPresent(const SixImage& panorama) {
@@ -63,16 +110,7 @@ void renderRect(const SixImage& panorama, const Camera& camera, Point origin, Si
         y0 < 0 || static_cast<std::int64_t>(x0) + w > W || static_cast<std::int64_t>(y0) + h > H)
         return;
 
-    const Quaternion q = viewOrientation(camera.heading, camera.pitch);
-    const float tx = std::tan(camera.fov[0] / 2.0f);
-    const float ty = std::tan(camera.fov[1] / 2.0f);
-    const float dx = tx / static_cast<float>(2 * static_cast<std::int64_t>(W));
-    const float dy = ty / static_cast<float>(2 * static_cast<std::int64_t>(H));
-    const float left = tx * (static_cast<float>(x0) / static_cast<float>(W) - 0.5f);
-    const float bottom = ty * (0.5f - static_cast<float>(y0 + h) / static_cast<float>(H));
-    const Vector3 across = rotate(q, {dx, 0, 0});
-    const Vector3 up = rotate(q, {0, dy, 0});
-    const Vector3 start = rotate(q, {left + dx / 2.0f, bottom + dy / 2.0f, -0.5f});
+    const auto [start, across, up] = subSampleRays(camera, origin, size);
 
     const std::size_t subRowBytes = 2 * static_cast<std::size_t>(w) * bpp;
     const std::size_t rowBytes = static_cast<std::size_t>(w) * bpp;
@@ -98,11 +136,7 @@ void renderRect(const SixImage& panorama, const Camera& camera, Point origin, Si
 
 namespace {
 // The rays of a picture of size: the first pixel's, and the steps to the next column and row.
-struct ViewRays {
-    Vector3 start, across, up;
-};
-
-ViewRays viewRays(float heading, float pitch, FieldOfView fov, Size size) {
+Rays viewRays(float heading, float pitch, FieldOfView fov, Size size) {
     const Quaternion q = viewOrientation(heading, pitch);
     const float tx = std::tan(fov[0] / 2.0f);
     const float ty = std::tan(fov[1] / 2.0f);
@@ -121,7 +155,7 @@ void renderViewToImage(const SixImage& panorama, const Camera& camera, BGRImage&
 void renderViewToRows(const SixImage& panorama, const Camera& camera, const PixelRows& rows, int threads) {
     const int W = rows.width, H = rows.height;
     if (rows.bottom == nullptr || W <= 0 || H <= 0 || rows.bytesPerPixel < 3) return;
-    const ViewRays rays = viewRays(camera.heading, camera.pitch, camera.fov, rows.size());
+    const Rays rays = viewRays(camera.heading, camera.pitch, camera.fov, rows.size());
     splitRows(H, threads, [&](std::int32_t from, std::int32_t to) {
         Vector3 ray = stepped(rays.start, rays.up, from);
         for (int i = from; i < to; ++i) {
@@ -139,7 +173,7 @@ void renderHalfViewToRows(const SixImage& panorama, const Camera& camera, const 
     const int W = rows.width, H = rows.height, bpp = rows.bytesPerPixel;
     if (rows.bottom == nullptr || W <= 0 || H <= 0 || bpp < 3) return;
     const Size half{(W + 1) / 2, (H + 1) / 2};
-    const ViewRays rays = viewRays(camera.heading, camera.pitch, camera.fov, half);
+    const Rays rays = viewRays(camera.heading, camera.pitch, camera.fov, half);
     const std::size_t rowBytes = static_cast<std::size_t>(bpp) * static_cast<std::size_t>(W);
     if (bpp == 4) {
         splitRows(half.height, threads, [&](std::int32_t from, std::int32_t to) {
@@ -184,4 +218,16 @@ void renderHalfViewToRows(const SixImage& panorama, const Camera& camera, const 
             if (2 * i + 1 < H) std::memcpy(rows.row(2 * i + 1), row, rowBytes);
         }
     });
+}
+
+FaceRegions renderedRegions(const SixImage& panorama, const Camera& camera, int threads) {
+    const Size size = camera.size;
+    if (size.width <= 0 || size.height <= 0) return {};
+    return regionsOfRows(panorama, subSampleRays(camera, {0, 0}, size), 2 * size.height, 2 * size.width, threads);
+}
+
+FaceRegions viewRegions(const SixImage& panorama, const Camera& camera, Size size, int threads) {
+    if (size.width <= 0 || size.height <= 0) return {};
+    return regionsOfRows(panorama, viewRays(camera.heading, camera.pitch, camera.fov, size), size.height, size.width,
+                         threads);
 }

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "image/bgr_image.h"
+#include "panorama/sphere.h"
 #include "view/camera.h"
 #include "view/view_buffer.h"
 
@@ -27,3 +28,8 @@ void renderViewToImage(const SixImage& panorama, const Camera& camera, BGRImage&
 // a 2 x 2 block, in one pass.
 void renderHalfViewToRows(const SixImage& panorama, const Camera& camera, const PixelRows& rows, int threads = 0);
 void renderHalfViewToImage(const SixImage& panorama, const Camera& camera, BGRImage& image, int threads = 0);
+
+// The face pixels render(panorama, camera, ...) and renderViewToRows for a picture of
+// size read: per face, the smallest region holding them (empty for a face not seen).
+FaceRegions renderedRegions(const SixImage& panorama, const Camera& camera, int threads = 0);
+FaceRegions viewRegions(const SixImage& panorama, const Camera& camera, Size size, int threads = 0);

@@ -345,37 +345,98 @@ TEST(Degenerate, MissingFacesAreSkipped) {
     EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::uint8_t b) { return b == 9; }));
 }
 
+bool sameFaces(const SixImage& a, const SixImage& b) {
+    for (int i = 0; i < faceCount; ++i)
+        if (a.faces[i]->size() != b.faces[i]->size() ||
+            std::memcmp(a.faces[i]->pixels, b.faces[i]->pixels,
+                        static_cast<std::size_t>(a.faces[i]->stride) * a.faces[i]->height) != 0)
+            return false;
+    return true;
+}
+
+using Conversion = void (*)(SixImage&, const std::uint8_t*, std::int32_t, std::int32_t, std::uint32_t, double,
+                            double, int);
+
+// Every conversion, split into 1 to 4 ranges, gives the bytes of one range: 1-pixel
+// faces, odd sizes whose ranges end mid-face, caps of another size, a partial extent
+// whose columns stop, and a source wider than four 1024-pixel faces.
 TEST(Threads, SplittingTheWorkDoesNotChangeABit) {
-    // Odd sizes and a partial extent, so that ranges end mid-face and columns stop.
-    const auto image = filledImage({1001, 377}, varied);
-    const auto convertWith = [&](int threads, bool cylinder) {
-        auto cube = uniformCube(250);
-        cube->faces[Up] = uniformImage({97, 97}, {255, 255, 255});
-        (cylinder ? cylinderToCube : sphereToCube)(*cube, image->pixels, image->width, image->height, image->stride,
-                                                   -1.1, 0.9, threads);
-        return cube;
+    const struct {
+        Size image;
+        int side, cap;
+        double bottom, top;
+    } cases[] = {
+        {{4, 2}, 1, 1, -halfPi, halfPi},
+        {{5, 3}, 1, 2, -halfPi, halfPi},
+        {{1001, 377}, 250, 97, -1.1, 0.9},
+        {{4097, 2049}, 1024, 1024, -halfPi, halfPi},
     };
-    const auto sameFaces = [](const SixImage& a, const SixImage& b) {
-        for (int i = 0; i < faceCount; ++i)
-            if (std::memcmp(a.faces[i]->pixels, b.faces[i]->pixels,
-                            static_cast<std::size_t>(a.faces[i]->stride) * a.faces[i]->height) != 0)
-                return false;
-        return true;
-    };
-    for (bool cylinder : {false, true}) {
-        const auto single = convertWith(1, cylinder);
-        for (int threads : {2, 3, 8, 0}) {
-            EXPECT_TRUE(sameFaces(*single, *convertWith(threads, cylinder)))
-                << threads << " threads, cylinder " << cylinder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.image.width << " x " << c.image.height << " into " << c.side);
+        const auto image = filledImage(c.image, varied);
+        for (Conversion convert : {&sphereToCube, &cylinderToCube}) {
+            const auto convertWith = [&](int threads) {
+                auto cube = uniformCube(c.side);
+                cube->faces[Up] = uniformImage({c.cap, c.cap}, {255, 255, 255});
+                convert(*cube, image->pixels, image->width, image->height, image->stride, c.bottom, c.top, threads);
+                return cube;
+            };
+            const auto single = convertWith(1);
+            for (int threads : {2, 3, 4, 0})
+                EXPECT_TRUE(sameFaces(*single, *convertWith(threads)))
+                    << threads << " threads, " << (convert == &sphereToCube ? "sphere" : "cylinder");
+        }
+        const auto cube = uniformCube(c.side, {10, 200, 90});
+        sphereFromImage(*cube, *image, c.bottom, c.top);
+        RawImage single(c.image), split(c.image);
+        cubeToSphere(*cube, single.pixels, single.width, single.height, single.stride, 3, c.bottom, c.top, 1);
+        for (int threads : {2, 3, 4, 0}) {
+            cubeToSphere(*cube, split.pixels, split.width, split.height, split.stride, 3, c.bottom, c.top, threads);
+            EXPECT_EQ(std::memcmp(single.pixels, split.pixels, static_cast<std::size_t>(single.stride) * single.height),
+                      0)
+                << threads << " threads";
         }
     }
-    const auto cube = convertWith(1, false);
-    RawImage single({998, 301}), split({998, 301});
-    cubeToSphere(*cube, single.pixels, single.width, single.height, single.stride, 3, -1.0, 1.2, 1);
-    for (int threads : {2, 5, 0}) {
-        cubeToSphere(*cube, split.pixels, split.width, split.height, split.stride, 3, -1.0, 1.2, threads);
-        EXPECT_EQ(std::memcmp(single.pixels, split.pixels, static_cast<std::size_t>(single.stride) * single.height), 0)
-            << threads << " threads";
+}
+
+// A conversion of some regions writes the whole conversion's bytes there and nothing
+// elsewhere: regions at the corners, one column or row, past the face, inverted and empty.
+TEST(Regions, FillExactlyTheirPixelsWithTheWholeConversionsBytes) {
+    const Colour marker{1, 2, 3};
+    const auto image = filledImage({1001, 377}, varied);
+    const FaceRegions regions[] = {
+        {{{0, 0, 5, 5}, {245, 245, 250, 250}, {100, 0, 101, 250}, {0, 77, 250, 78}, {-10, 40, 9999, 60}, {30, 20, 40, 90}}},
+        {{{10, 10, 5, 20}, {}, {0, 0, 250, 250}, {249, 0, 250, 1}, {0, 0, 97, 97}, {50, 50, 50, 60}}},
+        {},
+    };
+    using RegionConversion = void (*)(SixImage&, const std::uint8_t*, std::int32_t, std::int32_t, std::uint32_t,
+                                      double, double, const FaceRegions&, int);
+    const struct {
+        Conversion whole;
+        RegionConversion part;
+    } conversions[] = {{&sphereToCube, &sphereToCubeRegions}, {&cylinderToCube, &cylinderToCubeRegions}};
+    for (const auto& conversion : conversions) {
+        auto whole = uniformCube(250, marker);
+        whole->faces[Up] = uniformImage({97, 97}, marker);
+        conversion.whole(*whole, image->pixels, image->width, image->height, image->stride, -1.1, 0.9, 0);
+        for (std::size_t r = 0; r < std::size(regions); ++r)
+            for (int threads : {1, 3}) {
+                SCOPED_TRACE(testing::Message() << "regions " << r << ", " << threads << " threads");
+                auto part = uniformCube(250, marker);
+                part->faces[Up] = uniformImage({97, 97}, marker);
+                conversion.part(*part, image->pixels, image->width, image->height, image->stride, -1.1, 0.9,
+                                regions[r], threads);
+                for (int f = 0; f < faceCount; ++f) {
+                    const FaceRegion& region = regions[r][f];
+                    const BGRImage& face = *part->faces[f];
+                    for (int y = 0; y < face.height; ++y)
+                        for (int x = 0; x < face.width; ++x) {
+                            const bool in = x >= region.left && x < region.right && y >= region.bottom && y < region.top;
+                            ASSERT_EQ(pixelAt(face, x, y), in ? pixelAt(*whole->faces[f], x, y) : marker)
+                                << "face " << f << " at " << x << "," << y;
+                        }
+                }
+            }
     }
 }
 

@@ -48,7 +48,8 @@ int resolveRow(const std::string& text, int count, DisplayName displayName, cons
 
 }  // namespace
 
-std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const CliOptions& options) {
+std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const CliOptions& options,
+                                              bool facesOnDemand) {
     const FormatTable& table = formatTable();
     int row = -1;
     if (options.from) {
@@ -62,6 +63,7 @@ std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const Cli
     progress("Reading the panorama...");
     CliQuestions questions(options);
     auto panorama = std::make_unique<PaintedSixImage>();
+    panorama->facesOnDemand = facesOnDemand;
     panorama->load(questions, row, path);
     // The faces left white do not stop the command: the panorama is still usable.
     reportUnreadFaces(panorama->unreadFaces);

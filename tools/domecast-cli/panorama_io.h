@@ -6,8 +6,11 @@
 #include "view/painted_six_image.h"
 
 // Opens IN in the layout its name gives (or --from), answering a cylinder's field-of-view
-// question with --vfov or the proposed value. Throws ioException or UsageError.
-std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const CliOptions& options);
+// question with --vfov or the proposed value. With facesOnDemand, a spherical or
+// cylindrical picture is kept unconverted for fillFaceRegions. Throws ioException or
+// UsageError.
+std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const CliOptions& options,
+                                              bool facesOnDemand = false);
 
 // Writes the panorama as OUT in the layout its name gives (a unique best match) or --to,
 // with every file the layout writes. Throws ioException or UsageError.

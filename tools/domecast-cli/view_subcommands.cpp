@@ -8,6 +8,7 @@
 #include "image/bmp.h"
 #include "image/pixel_budget.h"
 #include "panorama/geometry.h"
+#include "panorama/sphere.h"
 #include "panorama_io.h"
 #include "platform/child_process.h"
 #include "platform/file_time.h"
@@ -84,9 +85,11 @@ int runRender(const CliOptions& options) {
     requireAngles(options);
     if (!options.size) throw UsageError("--size is required");
     checkViewBudget(options.positional[1], *options.size, true);
-    auto panorama = openPanorama(options.positional[0], options);
+    auto panorama = openPanorama(options.positional[0], options, true);
     progress("Rendering the view...");
-    render(*panorama, cameraOf(options, *panorama, *options.size), panorama->view);
+    const Camera camera = cameraOf(options, *panorama, *options.size);
+    fillFaceRegions(*panorama, renderedRegions(*panorama, camera));
+    render(*panorama, camera, panorama->view);
     writeReplacing(options.positional[1], [&](const std::string& staged) { writeViewFile(panorama->view, staged.c_str()); });
     return 0;
 }
@@ -96,9 +99,11 @@ int runView(const CliOptions& options) {
     requireAngles(options);
     if (!options.size) throw UsageError("--size is required");
     checkViewBudget(options.positional[1], *options.size, false);
-    auto panorama = openPanorama(options.positional[0], options);
+    auto panorama = openPanorama(options.positional[0], options, true);
     RawImage image(*options.size);
-    renderViewToImage(*panorama, cameraOf(options, *panorama, *options.size), image);
+    const Camera camera = cameraOf(options, *panorama, *options.size);
+    fillFaceRegions(*panorama, viewRegions(*panorama, camera, image.size()));
+    renderViewToImage(*panorama, camera, image);
     writeReplacing(options.positional[1], [&](const std::string& staged) {
         SaveBMP(staged.c_str(), image.size(), image.stride, 3, image.pixels);
     });
