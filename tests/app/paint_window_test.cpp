@@ -193,8 +193,14 @@ TEST_F(PaintWindow, UndoAndRedoGiveBackTheFacesOfEachStep) {
     xdotool("windowfocus --sync " + window);
     xdotool("key ctrl+z");
     EXPECT_NE(waitForTitle(window, "undone *").find("undone *"), std::string::npos);
-    xdotool("key ctrl+y");
-    EXPECT_EQ(waitForTitle(window, "undone [").find("undone ["), 0u);
+    // Redo has one step to take: a press lost while the machine is busy is pressed again.
+    std::string redone;
+    for (int attempt = 0; attempt < 3 && redone.rfind("undone [", 0) != 0; ++attempt) {
+        xdotool("windowfocus --sync " + window);
+        xdotool("key ctrl+y");
+        redone = waitForTitle(window, "undone [");
+    }
+    EXPECT_EQ(redone.rfind("undone [", 0), 0u) << redone;
 
     editor->signal(SIGTERM);
     EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0)) << readText(config_.file("editor.txt"));
