@@ -65,6 +65,13 @@ void MainWindow::onCharHook(wxKeyEvent& event) {
         command(cmdRuntimeDebugging);
         return;
     }
+    // Ctrl+Y is Redo's second key; the menu item carries only its first, and the window's
+    // accelerator table is not consulted while no child has the focus (after a progress
+    // window closed, say).
+    if (event.GetKeyCode() == 'Y' && event.GetModifiers() == wxMOD_CONTROL) {
+        command(cmdRedo);
+        return;
+    }
     if (viewKey(*this, event.GetKeyCode(), event.GetModifiers())) return;
     if (event.GetKeyCode() == WXK_F1) {
         openHelp();

@@ -62,6 +62,8 @@ public:
             window_.Show(true);
             window_.Raise();
             window_.SetFocus();
+            // The keys go to the view again: a frame shown anew gives its focus to no child.
+            if (window_.view() != nullptr) window_.view()->SetFocus();
             // A window manager may refuse the focus to a program the user is not in.
             if (!window_.IsActive()) window_.RequestUserAttention();
             break;

@@ -10,7 +10,15 @@ constexpr std::chrono::milliseconds quietTime{500};
 ProgressWindow::ProgressWindow(wxWindow* parent, std::string text)
     : parent_(parent), text_(std::move(text)), previous_(setProgressObserver(this)) {}
 
-ProgressWindow::~ProgressWindow() { setProgressObserver(previous_); }
+ProgressWindow::~ProgressWindow() {
+    setProgressObserver(previous_);
+    if (!dialog_) return;
+    dialog_.reset();
+    if (focusBefore_ != nullptr)
+        focusBefore_->SetFocus();
+    else if (parent_ != nullptr)
+        parent_->SetFocus();
+}
 
 bool ProgressWindow::progressed(double fraction) {
     if (cancelled_) return false;
@@ -20,6 +28,7 @@ bool ProgressWindow::progressed(double fraction) {
         const auto now = std::chrono::steady_clock::now();
         if (!started_) started_ = now;
         if (now - *started_ < quietTime) return true;
+        focusBefore_ = wxWindow::FindFocus();
         dialog_ = std::make_unique<wxProgressDialog>("Domecast", wxString::FromUTF8(text_), 100, parent_,
                                                      wxPD_APP_MODAL | wxPD_CAN_ABORT | wxPD_ELAPSED_TIME);
     }

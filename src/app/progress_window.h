@@ -26,6 +26,9 @@ private:
     std::string text_;
     std::optional<std::chrono::steady_clock::time_point> started_;
     std::unique_ptr<wxProgressDialog> dialog_;
+    // What had the keyboard when the dialog came; the dialog's end gives it back, as the
+    // toolkit leaves the focus nowhere after an application-modal dialog.
+    wxWindow* focusBefore_ = nullptr;
     ProgressObserver* previous_;
     int shown_ = -1;
     bool cancelled_ = false;

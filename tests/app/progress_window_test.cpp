@@ -47,4 +47,8 @@ TEST_F(ProgressWindow, CancelOfALongOpenKeepsThePanoramaShown) {
     EXPECT_TRUE(viewShown(*startUp, 0, 0));
     EXPECT_EQ(readText(config_.file("editor.txt")).find("IO Error"), std::string::npos)
         << readText(config_.file("editor.txt"));
+    // The dialog's end gave the keyboard back to the view: the arrow keys turn it.
+    xdotool("windowfocus --sync " + window);
+    xdotool("key Left");
+    EXPECT_NE(waitForTitle(window, "[h=350").find("[h=350"), std::string::npos);
 }
