@@ -7,26 +7,15 @@
 #include "panorama/geometry.h"
 #include "view/paint_back.h"
 #include "view/painted_six_image.h"
+#include "painted_view.h"
 
 namespace {
 
 void BM_PaintBackFullView(benchmark::State& state) {
-    constexpr int width = 1920, height = 1080, faceSize = 1024;
+    constexpr int faceSize = 1024;
     PaintedSixImage panorama({faceSize, faceSize}, {faceSize, faceSize});
-    // 90 degrees across, the vertical field of the same focal length; looking a little
-    // up and to the left so that several faces receive paint.
-    const float fovX = 90 * degToRad;
-    const float fovY = 2 * std::atan(std::tan(fovX / 2) * height / width);
-    const Camera camera{30 * degToRad, 20 * degToRad, {fovX, fovY}, {width, height}};
     ViewBuffer view;
-    view.allocate(camera);
-    for (std::size_t i = 0; i < std::size_t{width} * height; ++i) {
-        std::uint8_t* p = view.pixels() + 4 * i;
-        p[0] = static_cast<std::uint8_t>(i);
-        p[1] = static_cast<std::uint8_t>(i >> 8);
-        p[2] = 128;
-        p[3] = 255;  // every pixel changed
-    }
+    const Camera camera = fullyPaintedView(view);
 
     for (auto _ : state) {
         paintBack(panorama, camera, view);

@@ -13,10 +13,11 @@
 #include "panorama/geometry.h"
 #include "view/paint_back.h"
 #include "view/painted_six_image.h"
+#include "painted_view.h"
 
 namespace {
 
-constexpr int width = 1920, height = 1080, faceSize = 1024;
+constexpr int faceSize = 1024;
 
 // Faces like a photograph: smooth light with a little grain.
 void fillPhotoLike(PaintedSixImage& panorama) {
@@ -30,27 +31,12 @@ void fillPhotoLike(PaintedSixImage& panorama) {
             }
 }
 
-Camera paintedView(ViewBuffer& view) {
-    const float fovX = 90 * degToRad;
-    const float fovY = 2 * std::atan(std::tan(fovX / 2) * height / width);
-    const Camera camera{30 * degToRad, 20 * degToRad, {fovX, fovY}, {width, height}};
-    view.allocate(camera);
-    for (std::size_t i = 0; i < std::size_t{width} * height; ++i) {
-        std::uint8_t* p = view.pixels() + 4 * i;
-        p[0] = static_cast<std::uint8_t>(i);
-        p[1] = static_cast<std::uint8_t>(i >> 8);
-        p[2] = 128;
-        p[3] = 255;
-    }
-    return camera;
-}
-
 void BM_PaintBack(benchmark::State& state) {
     const bool recordUndo = state.range(0) != 0;
     PaintedSixImage panorama({faceSize, faceSize}, {faceSize, faceSize});
     fillPhotoLike(panorama);
     ViewBuffer view;
-    const Camera camera = paintedView(view);
+    const Camera camera = fullyPaintedView(view);
     std::size_t patchBytes = 0;
     for (auto _ : state) {
         std::vector<FacePatch> undo;
@@ -69,7 +55,7 @@ void BM_UndoPaint(benchmark::State& state) {
     fillPhotoLike(panorama);
     ViewBuffer view;
     std::vector<FacePatch> undo;
-    paintBack(panorama, paintedView(view), view, &undo);
+    paintBack(panorama, fullyPaintedView(view), view, &undo);
     for (auto _ : state)
         for (FacePatch& patch : undo) exchangePatch(patch, *panorama.faces[patch.face]);
 }
@@ -80,7 +66,7 @@ void BM_CompressPatches(benchmark::State& state) {
     fillPhotoLike(panorama);
     ViewBuffer view;
     std::vector<FacePatch> undo;
-    paintBack(panorama, paintedView(view), view, &undo);
+    paintBack(panorama, fullyPaintedView(view), view, &undo);
     std::size_t raw = 0, packed = 0;
     for (auto _ : state) {
         raw = packed = 0;
