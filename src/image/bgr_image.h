@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "image/image_io.h"
+#include "image/pixel_memory.h"
 #include "platform/image_types.h"
 
 // 24-bit picture: blue, green, red; rows bottom-up, each padded to a multiple of 4 bytes.
@@ -65,5 +66,5 @@ public:
     std::int32_t ownsPixels = 0;
 
 private:
-    std::unique_ptr<std::uint8_t[]> storage_;
+    PixelStorage storage_;
 };

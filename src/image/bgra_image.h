@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "image/image_io.h"
+#include "image/pixel_memory.h"
 #include "platform/image_types.h"
 
 class BGRImage;
@@ -38,5 +39,5 @@ public:
     std::uint32_t stride = 0;
 
 private:
-    std::unique_ptr<std::uint8_t[]> storage_;
+    PixelStorage storage_;
 };

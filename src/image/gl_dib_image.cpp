@@ -28,9 +28,8 @@ PixelFormatDescriptor faceRequest() {
     return request;
 }
 
-std::unique_ptr<FaceContext> makeContext(Size size, GLDIBImage* partner) {
-    if (partner != nullptr && partner->context() != nullptr)
-        return FaceContext::create(size, 0, partner->context());
+std::unique_ptr<FaceContext> makeContext(Size size, const FaceContext* partner) {
+    if (partner != nullptr) return FaceContext::create(size, 0, partner);
     const int index = pickPixelFormat(FaceContext::configurations(), faceRequest());
     return FaceContext::create(size, index);
 }
@@ -49,24 +48,45 @@ void showVersionNotice() {
 
 }  // namespace
 
+// Faces made as partners share one context's display lists and textures. A face's own
+// context is made late, when faces made before it may be gone, so the group holds a
+// context of one pixel that every member's context shares with.
+struct FaceShareGroup {
+    std::unique_ptr<FaceContext> anchor;
+    bool failed = false;
+
+    const FaceContext* shared() {
+        if (anchor == nullptr && !failed) {
+            anchor = makeContext({1, 1}, nullptr);
+            failed = anchor == nullptr;
+        }
+        return anchor.get();
+    }
+};
+
 GLDIBImage::GLDIBImage(Size size, GLDIBImage* partner) : BGRImage(size) {
     const std::size_t rows = height > 0 && width > 0 ? static_cast<std::size_t>(height) : 0;
     const std::size_t bytes = static_cast<std::size_t>(stride) * rows;
     storage_ = allocatePixels(bytes);
     pixels = storage_.get();
     std::memset(pixels, 0xFF, bytes);
-
-    context_ = makeContext(size, partner);
-    if (context_ == nullptr) reportSystemError("GLDIBImage: couldn't create DIB");
+    group_ = partner != nullptr ? partner->group_ : std::make_shared<FaceShareGroup>();
 }
 
 GLDIBImage::~GLDIBImage() {
     context_.reset();
+    group_.reset();
     storage_.reset();
     pixels = nullptr;
 }
 
 bool GLDIBImage::makeCurrent() {
+    if (context_ == nullptr && !contextFailed_) {
+        const FaceContext* shared = group_->shared();
+        if (shared != nullptr) context_ = makeContext(size(), shared);
+        contextFailed_ = context_ == nullptr;
+        if (contextFailed_) reportSystemError("GLDIBImage: couldn't create DIB");
+    }
     if (context_ == nullptr || !context_->makeCurrent()) return false;
     if (runtimeDebugging() && !versionNoticeShown) showVersionNotice();
 

@@ -5,22 +5,30 @@
 
 class FaceContext;  // platform/egl_context.h: the off-screen OpenGL context of one face
 
+struct FaceShareGroup;
+
 // A face: a BGRImage on the heap with an off-screen OpenGL context of its own, so that
 // OpenGL can draw into the face's pixels. Faces created with a partner share display lists
 // and textures with the partner's context.
+//
+// The context is made when the face is first drawn into, not with the face: opening,
+// converting and saving never draw, and a context costs a framebuffer as large as the
+// face (and, for the first face of the process, loading the OpenGL driver).
 class GLDIBImage : public BGRImage {
 public:
-    // All pixels white (0xFF). Reports "GLDIBImage: couldn't create DIB" when the context
-    // cannot be made; the face then stays a plain in-memory image.
+    // All pixels white (0xFF).
     explicit GLDIBImage(Size size, GLDIBImage* partner = nullptr);
     ~GLDIBImage() override;
 
-    // Makes the face the current drawing target of this thread and puts its pixels in it.
-    // Returns false when the face has no context.
+    // Makes the face the current drawing target of this thread and puts its pixels in it,
+    // making its context first if it has none yet. Returns false when the face has no
+    // context: the first failure to make one reports "GLDIBImage: couldn't create DIB",
+    // and the face stays a plain in-memory image.
     bool makeCurrent();
     // Waits for the drawing to finish and writes what was drawn back into the pixels.
     void finishDrawing();
 
+    // Whether the context has been made (by a makeCurrent).
     bool hasContext() const { return context_ != nullptr; }
     const FaceContext* context() const { return context_.get(); }
 
@@ -30,7 +38,10 @@ public:
     void setDrawingStateReady() { drawingStateReady_ = true; }
 
 private:
-    std::unique_ptr<std::uint8_t[]> storage_;
+    PixelStorage storage_;
+    // Keeps the context the group's faces share with alive as long as any of them.
+    std::shared_ptr<FaceShareGroup> group_;
     std::unique_ptr<FaceContext> context_;
+    bool contextFailed_ = false;
     bool drawingStateReady_ = false;
 };

@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 
+#include "image/round_half_even.h"
 #include "platform/image_types.h"
 
 // The cube frame: right-handed, +X right, +Y up, the front face along -Z. Angles are
@@ -98,9 +99,8 @@ inline FacePixel directionToFacePixel(const Vector3& direction, const FaceSizes&
         }
     }
     const double width = sizes[face].width, height = sizes[face].height;
-    // Ties to even: the default rounding mode.
-    const double column = std::nearbyint((s + 1) * (width / 2) - 0.5);
-    const double row = std::nearbyint((t + 1) * (height / 2) - 0.5);
+    const double column = roundHalfEven((s + 1) * (width / 2) - 0.5);
+    const double row = roundHalfEven((t + 1) * (height / 2) - 0.5);
     FacePixel pixel;
     pixel.face = face;
     pixel.column = static_cast<int>(std::clamp(column, 0.0, std::max(width - 1, 0.0)));

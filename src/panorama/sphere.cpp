@@ -9,6 +9,7 @@
 #include "image/fast_math.h"
 #include "image/gamma.h"
 #include "panorama/geometry.h"
+#include "panorama/longitude_column.h"
 #include "panorama/six_image.h"
 #include "platform/work_pool.h"
 
@@ -19,7 +20,7 @@ namespace {
 // Half and twice the single-precision pi: the bounds and the longitude scale must meet
 // the angles the rest of the system computes in float.
 constexpr double halfPi = 1.5707963705062866;
-constexpr double twoPi = static_cast<double>(2.0f * singlePi);
+constexpr double twoPi = longitudeTurn;
 
 struct Source {
     const std::uint8_t* pixels;
@@ -33,15 +34,6 @@ struct Source {
     }
 };
 
-// Round to nearest, ties to even, as rint does under the default rounding mode, without
-// a library call: adding and removing 2^52 leaves no fraction bits. Larger magnitudes are
-// whole already.
-double roundHalfEven(double x) {
-    constexpr double shift = 4503599627370496.0;  // 2^52
-    if (!(std::fabs(x) < shift)) return x;
-    return x >= 0 ? (x + shift) - shift : (x - shift) + shift;
-}
-
 // rint(c - 0.5), held inside [0, count - 1]: a sample exactly on the top bound lands one
 // past the last row, and odd bounds can land further out.
 std::int32_t sourceIndex(double c, std::int32_t count) {
@@ -49,22 +41,6 @@ std::int32_t sourceIndex(double c, std::int32_t count) {
     if (!(index > 0)) return 0;  // NaN included
     if (index >= count - 1) return count - 1;
     return static_cast<std::int32_t>(index);
-}
-
-// Longitudes far outside one turn (odd sizes and bounds only).
-[[gnu::noinline]] std::int32_t wrapColumn(std::int64_t column, std::int32_t width) {
-    column %= width;
-    return static_cast<std::int32_t>(column < 0 ? column + width : column);
-}
-
-// rint(c - 0.5) plus offset, wrapped around the 360 degrees of the source's width.
-inline std::int32_t sourceColumn(double c, std::int64_t offset, std::int32_t width) {
-    double index = roundHalfEven(c - 0.5);
-    if (!(std::fabs(index) < 1e15)) index = 0;
-    std::int64_t column = static_cast<std::int64_t>(index) + offset;
-    if (column >= width) column -= width;
-    if (column >= 0 && column < width) return static_cast<std::int32_t>(column);
-    return wrapColumn(column, width);
 }
 
 // Face-plane coordinate 2 c / n - 1 of the sub-sample at c pixels.
@@ -270,9 +246,9 @@ void capsToCube(SixImage& panorama, const Source& source, const Extent& extent, 
                     LinearSum sum;
                     for (int n = 0; n < 4; ++n) {
                         const float s = across[2 * k + (n & 1)], u = t[n >> 1];
-                        const double longitude = std::atan2(static_cast<double>(s), static_cast<double>(up ? -u : u));
-                        const double c = source.width * (longitude / twoPi + 0.5);
-                        sum.add(source.at(extent.row(vertical[n]), sourceColumn(c, 0, source.width)));
+                        const std::int32_t column =
+                            fastLongitudeColumn(static_cast<double>(s), static_cast<double>(up ? -u : u), source.width);
+                        sum.add(source.at(extent.row(vertical[n]), column));
                     }
                     sum.store(out);
                 }

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "image/pixel_memory.h"
 #include "view/camera.h"
 
 class RawImage;
@@ -49,6 +50,6 @@ public:
 
 private:
     Camera camera_;
-    std::unique_ptr<std::uint8_t[]> pixels_;
+    PixelStorage pixels_;
     bool paintPending_ = false;
 };

@@ -24,8 +24,9 @@ std::vector<std::uint8_t> bytesOf(const BGRImage& image) {
 
 TEST(GLDIBImage, NewFaceReadsBackWhite) {
     GLDIBImage face({17, 9});  // 17 pixels: rows carry one padding byte
-    ASSERT_TRUE(face.hasContext());
+    EXPECT_FALSE(face.hasContext()) << "the context is made when the face is first drawn into";
     ASSERT_TRUE(face.makeCurrent());
+    EXPECT_TRUE(face.hasContext());
     face.finishDrawing();
     for (std::uint8_t byte : bytesOf(face)) ASSERT_EQ(byte, 0xFF);
 }
@@ -110,10 +111,12 @@ TEST(GLDIBImage, FaceTooLargeForAContextStaysAnInMemoryFace) {
 
     MessageRecorder recorder;
     GLDIBImage face({largest + 1, 2}, &probe);
-    ASSERT_EQ(recorder.messages().size(), 1u);
+    EXPECT_TRUE(recorder.messages().empty()) << "nothing is drawn yet";
+    EXPECT_FALSE(face.makeCurrent());
+    EXPECT_FALSE(face.makeCurrent());
+    ASSERT_EQ(recorder.messages().size(), 1u) << "reported once, not at every attempt";
     EXPECT_EQ(recorder.texts()[0].rfind("GLDIBImage: couldn't create DIB", 0), 0u) << recorder.texts()[0];
     EXPECT_FALSE(face.hasContext());
-    EXPECT_FALSE(face.makeCurrent());
     face.finishDrawing();
     for (std::uint8_t byte : bytesOf(face)) ASSERT_EQ(byte, 0xFF);
 }
