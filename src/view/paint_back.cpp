@@ -80,6 +80,60 @@ void reportGLErrors() {
     }
 }
 
+// A tile of the view: its pixels, and its corners on the image plane at z = -0.5.
+struct ViewTile {
+    int left, top, width, height;
+    float x0, y0, dx, dy;
+
+    Vector3 corner(int i) const {
+        return {x0 + (i == 1 || i == 2 ? dx : 0.0f), y0 + (i >= 2 ? dy : 0.0f), -0.5f};
+    }
+};
+
+// Whether any texel the tile's texture holds (the tile and its ring) is open to paint: a
+// texture without one draws nothing through the alpha test, filtered or not.
+bool tileHasPaint(const ViewBuffer& view, const ViewTile& tile) {
+    const int viewWidth = view.size().width, viewHeight = view.size().height;
+    const int firstRow = std::max(tile.top - 1, 0), lastRow = std::min(tile.top + tile.height, viewHeight - 1);
+    const int firstColumn = std::max(tile.left - 1, 0), lastColumn = std::min(tile.left + tile.width, viewWidth - 1);
+    for (int r = firstRow; r <= lastRow; ++r) {
+        const std::uint8_t* pixel = view.row(r) + 4 * static_cast<std::size_t>(firstColumn);
+        for (int c = firstColumn; c <= lastColumn; ++c, pixel += 4)
+            if (pixel[3] != 0) return true;
+    }
+    return false;
+}
+
+// Calls draw(tile) for every tile of the view with paint in it that can reach the face
+// turned by viewToFace, until draw returns false; returns whether any was drawn.
+template <class Draw>
+bool forEachPaintedTile(const ViewBuffer& view, const Camera& camera, const Quaternion& viewToFace, Draw&& draw) {
+    const int viewWidth = view.size().width, viewHeight = view.size().height;
+    const float tx = std::tan(camera.fov[0] / 2.0f);
+    const float ty = std::tan(camera.fov[1] / 2.0f);
+    bool any = false;
+    for (int top = 0; top < viewHeight; top += tileSize) {
+        const int bottom = std::min(top + tileSize, viewHeight);
+        for (int left = 0; left < viewWidth; left += tileSize) {
+            const int right = std::min(left + tileSize, viewWidth);
+            const int w = right - left, h = bottom - top;
+            const ViewTile tile{left,
+                                top,
+                                w,
+                                h,
+                                tx * (static_cast<float>(left) / viewWidth - 0.5f),
+                                ty * (0.5f - static_cast<float>(bottom) / viewHeight),
+                                w * tx / viewWidth,
+                                h * ty / viewHeight};
+            const Vector3 corners[4] = {tile.corner(0), tile.corner(1), tile.corner(2), tile.corner(3)};
+            if (!reachesFace(viewToFace, corners) || !tileHasPaint(view, tile)) continue;
+            any = true;
+            if (!draw(tile)) return true;
+        }
+    }
+    return any;
+}
+
 void paintFace(const ViewBuffer& view, const Camera& camera, const Quaternion& viewRotation,
                const Quaternion& faceRotation, Size size) {
     const int viewWidth = view.size().width, viewHeight = view.size().height;
@@ -94,51 +148,34 @@ void paintFace(const ViewBuffer& view, const Camera& camera, const Quaternion& v
     rotateBy(viewRotation);
 
     const Quaternion viewToFace = faceRotation * viewRotation;  // the view's turn first
-    const float tx = std::tan(camera.fov[0] / 2.0f);
-    const float ty = std::tan(camera.fov[1] / 2.0f);
     std::vector<std::uint8_t> texture(static_cast<std::size_t>(textureSize) * textureSize * 4);
-    
-    for (int top = 0; top < viewHeight; top += tileSize) {
-        const int bottom = std::min(top + tileSize, viewHeight);
-        for (int left = 0; left < viewWidth; left += tileSize) {
-            const int right = std::min(left + tileSize, viewWidth);
-            const int w = right - left, h = bottom - top;
-            const float x0 = tx * (static_cast<float>(left) / viewWidth - 0.5f);
-            const float y0 = ty * (0.5f - static_cast<float>(bottom) / viewHeight);
-            const float dx = w * tx / viewWidth;
-            const float dy = h * ty / viewHeight;
-            const Vector3 corners[4] = {
-                {x0, y0, -0.5f}, {x0 + dx, y0, -0.5f}, {x0 + dx, y0 + dy, -0.5f}, {x0, y0 + dy, -0.5f}};
-            if (!reachesFace(viewToFace, corners)) continue;
-
-            for (int r = 0; r < h + 2; ++r) {
-                const int viewRow = std::clamp(top + r - 1, 0, viewHeight - 1);
-                const std::uint8_t* from = view.row(viewRow);
-                std::uint8_t* to = texture.data() + static_cast<std::size_t>(r) * textureSize * 4;
-                for (int c = 0; c < w + 2; ++c) {
-                    const int viewColumn = std::clamp(left + c - 1, 0, viewWidth - 1);
-                    std::memcpy(to + 4 * c, from + 4 * viewColumn, 4);
-                    if (genericImplementation && to[4 * c + 3] != 0)
-                        for (int k = 0; k < 3; ++k)
-                            if (to[4 * c + k] != 255) ++to[4 * c + k];
-                }
+    forEachPaintedTile(view, camera, viewToFace, [&](const ViewTile& tile) {
+        const int w = tile.width, h = tile.height;
+        for (int r = 0; r < h + 2; ++r) {
+            const int viewRow = std::clamp(tile.top + r - 1, 0, viewHeight - 1);
+            const std::uint8_t* from = view.row(viewRow);
+            std::uint8_t* to = texture.data() + static_cast<std::size_t>(r) * textureSize * 4;
+            for (int c = 0; c < w + 2; ++c) {
+                const int viewColumn = std::clamp(tile.left + c - 1, 0, viewWidth - 1);
+                std::memcpy(to + 4 * c, from + 4 * viewColumn, 4);
+                if (genericImplementation && to[4 * c + 3] != 0)
+                    for (int k = 0; k < 3; ++k)
+                        if (to[4 * c + k] != 255) ++to[4 * c + k];
             }
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, textureSize, textureSize, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                         texture.data());
-
-            const float s1 = inset(w / 256.0f), t1 = inset(h / 256.0f), s0 = inset(0), t0 = inset(0);
-            glBegin(GL_QUADS);
-            glTexCoord2f(s0, t1);
-            glVertex3f(x0, y0, -0.5f);
-            glTexCoord2f(s1, t1);
-            glVertex3f(x0 + dx, y0, -0.5f);
-            glTexCoord2f(s1, t0);
-            glVertex3f(x0 + dx, y0 + dy, -0.5f);
-            glTexCoord2f(s0, t0);
-            glVertex3f(x0, y0 + dy, -0.5f);
-            glEnd();
         }
-    }
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, textureSize, textureSize, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     texture.data());
+
+        const float s1 = inset(w / 256.0f), t1 = inset(h / 256.0f), s0 = inset(0), t0 = inset(0);
+        glBegin(GL_QUADS);
+        for (int i = 0; i < 4; ++i) {
+            glTexCoord2f(i == 1 || i == 2 ? s1 : s0, i >= 2 ? t0 : t1);
+            const Vector3 corner = tile.corner(i);
+            glVertex3f(corner.x, corner.y, corner.z);
+        }
+        glEnd();
+        return true;
+    });
     glFinish();
     if (runtimeDebugging()) reportGLErrors();
 }
@@ -161,7 +198,12 @@ PaintBackResult paintBack(SixImage& panorama, const Camera& camera, const ViewBu
     };
     for (const FaceTurn& turn : order) {
         auto* face = dynamic_cast<GLDIBImage*>(panorama.faces[turn.face].get());
-        if (face == nullptr || !face->makeCurrent()) continue;
+        // A face no painted tile reaches would come back as it was; it is left alone,
+        // without making, filling and reading back a framebuffer of its size.
+        const Quaternion faceTurn = quaternionFromAxisAngle(turn.axis, turn.degrees * degToRad);
+        const bool reached =
+            forEachPaintedTile(view, camera, faceTurn * viewTurn, [](const ViewTile&) { return false; });
+        if (face == nullptr || !reached || !face->makeCurrent()) continue;
         // A face made since the last projection (a resize, a load) has a context that was
         // never set up.
         if (!face->drawingStateReady()) setUpFaceContext();
@@ -174,7 +216,7 @@ PaintBackResult paintBack(SixImage& panorama, const Camera& camera, const ViewBu
             for (std::int32_t row = 0; row < face->height; ++row)
                 std::memcpy(before->row(row), face->row(row), 3 * static_cast<std::size_t>(face->width));
         }
-        paintFace(view, camera, viewTurn, quaternionFromAxisAngle(turn.axis, turn.degrees * degToRad), face->size());
+        paintFace(view, camera, viewTurn, faceTurn, face->size());
         face->finishDrawing();
         face->setDrawingStateReady();
         std::optional<FacePatch> patch;

@@ -123,8 +123,21 @@ TEST_F(PaintBack, UnchangedPixelsAreNeverProjected) {
     makeView(32, 32, 90, 90);
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) setViewPixel(x, y, red, 0);
+    EXPECT_FALSE(paintBack(*panorama, panorama->view.camera(), panorama->view).projected);
+    for (int i = 0; i < faceCount; ++i) {
+        EXPECT_TRUE(changedPixels(face(i)).empty()) << "face " << i;
+        EXPECT_FALSE(dynamic_cast<const GLDIBImage&>(face(i)).hasContext()) << "face " << i << " was drawn into";
+    }
+}
+
+TEST_F(PaintBack, FacesNoPaintReachesAreNotDrawnInto) {
+    makePanorama(32);
+    makeView(1024, 1024, 90, 90);  // looking at Front, which fills the view
+    paintRect(300, 300, 700, 700);  // tiles that stay clear of the view's edges
     project();
-    for (int i = 0; i < faceCount; ++i) EXPECT_TRUE(changedPixels(face(i)).empty()) << "face " << i;
+    EXPECT_FALSE(changedPixels(face(Front)).empty());
+    for (int i = 0; i < faceCount; ++i)
+        EXPECT_EQ(dynamic_cast<const GLDIBImage&>(face(i)).hasContext(), i == Front) << "face " << i;
 }
 
 TEST_F(PaintBack, NothingPendingDrawsNothing) {
