@@ -1,9 +1,11 @@
 #include "panorama/sphere.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "image/fast_math.h"
@@ -211,6 +213,55 @@ void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent,
     }
 }
 
+// The source rows of a cap's sub-samples. The vertical coordinate depends on the distance
+// r from the face's centre alone, and fastSqrt gives r to 7 mantissa bits: a face holds
+// few distinct values of r, and each one's row is worked out once. -1 marks a distance
+// whose vertical coordinate lies beyond the extent.
+template <class Mapping>
+class CapRows {
+public:
+    // For the distances fastSqrt gives from s^2 + u^2 with |s| and |u| between the bounds.
+    CapRows(const Extent& extent, bool up, float smallest, float largest) : extent_(extent), up_(up) {
+        first_ = key(fastSqrt(smallest * smallest + smallest * smallest));
+        const std::uint32_t last = key(fastSqrt(largest * largest + largest * largest));
+        for (std::uint32_t k = first_; k <= last && k >= first_; ++k)
+            rows_.push_back(compute(std::bit_cast<float>(k << 16)));
+    }
+
+    std::int32_t row(float r) const {
+        const std::uint32_t index = key(r) - first_;
+        return index < rows_.size() ? rows_[index] : compute(r);
+    }
+
+private:
+    // fastSqrt leaves the low 16 bits of its results clear.
+    static std::uint32_t key(float r) { return std::bit_cast<std::uint32_t>(r) >> 16; }
+
+    std::int32_t compute(float r) const {
+        const double v = Mapping::cap(r);
+        const double vertical = up_ ? v : -v;
+        if (up_ ? vertical > extent_.high : vertical < extent_.low) return -1;
+        return extent_.row(vertical);
+    }
+
+    Extent extent_;
+    bool up_;
+    std::uint32_t first_ = 0;
+    std::vector<std::int32_t> rows_;
+};
+
+// The smallest and largest magnitude of the sub-sample coordinates across n pixels.
+std::pair<float, float> coordinateBounds(std::int32_t n) {
+    float smallest = 1, largest = 0;
+    for (std::int32_t k = 0; k < n; ++k)
+        for (double c : {k + 0.25, k + 0.75}) {
+            const float a = std::fabs(static_cast<float>(planeCoordinate(c, n)));
+            smallest = std::min(smallest, a);
+            largest = std::max(largest, a);
+        }
+    return {smallest, largest};
+}
+
 // Up and Down: the vertical coordinate follows the distance r from the face's centre,
 // the longitude the direction from it.
 template <class Mapping>
@@ -223,6 +274,10 @@ void capsToCube(SixImage& panorama, const Source& source, const Extent& extent, 
         const FaceRegion region = clipped(regions[face], *target);
         if (region.empty()) continue;
         const bool up = face == Up;
+        const auto [smallestAcross, largestAcross] = coordinateBounds(target->width);
+        const auto [smallestUp, largestUp] = coordinateBounds(target->height);
+        const CapRows<Mapping> capRows(extent, up, std::min(smallestAcross, smallestUp),
+                                       std::max(largestAcross, largestUp));
         across.resize(2 * static_cast<std::size_t>(target->width));
         for (std::int32_t k = 0; k < target->width; ++k) {
             across[2 * k] = static_cast<float>(planeCoordinate(k + 0.25, target->width));
@@ -234,13 +289,12 @@ void capsToCube(SixImage& panorama, const Source& source, const Extent& extent, 
                                     static_cast<float>(planeCoordinate(j + 0.75, target->height))};
                 std::uint8_t* out = target->row(j) + 3 * static_cast<std::size_t>(region.left);
                 for (std::int32_t k = region.left; k < region.right; ++k, out += 3) {
-                    double vertical[4];
+                    std::int32_t rows[4];
                     bool outside = false;
                     for (int n = 0; n < 4; ++n) {
                         const float s = across[2 * k + (n & 1)], u = t[n >> 1];
-                        const double v = Mapping::cap(fastSqrt(s * s + u * u));
-                        vertical[n] = up ? v : -v;
-                        outside = outside || (up ? vertical[n] > extent.high : vertical[n] < extent.low);
+                        rows[n] = capRows.row(fastSqrt(s * s + u * u));
+                        outside = outside || rows[n] < 0;
                     }
                     if (outside) continue;
                     LinearSum sum;
@@ -248,7 +302,7 @@ void capsToCube(SixImage& panorama, const Source& source, const Extent& extent, 
                         const float s = across[2 * k + (n & 1)], u = t[n >> 1];
                         const std::int32_t column =
                             fastLongitudeColumn(static_cast<double>(s), static_cast<double>(up ? -u : u), source.width);
-                        sum.add(source.at(extent.row(vertical[n]), column));
+                        sum.add(source.at(rows[n], column));
                     }
                     sum.store(out);
                 }
