@@ -4,6 +4,8 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -46,6 +48,20 @@ void showVersionNotice() {
     versionNoticeShown = true;
 }
 
+// The rectangle held inside a face of that size; empty when nothing of it is inside.
+void clip(Size face, Point& origin, Size& area) {
+    const std::int64_t left = std::max(origin.x, 0), bottom = std::max(origin.y, 0);
+    const std::int64_t right = std::min<std::int64_t>(std::int64_t{origin.x} + area.width, face.width);
+    const std::int64_t top = std::min<std::int64_t>(std::int64_t{origin.y} + area.height, face.height);
+    if (right <= left || top <= bottom) {
+        origin = {0, 0};
+        area = {0, 0};
+        return;
+    }
+    origin = {static_cast<std::int32_t>(left), static_cast<std::int32_t>(bottom)};
+    area = {static_cast<std::int32_t>(right - left), static_cast<std::int32_t>(top - bottom)};
+}
+
 }  // namespace
 
 // Faces made as partners share one context's display lists and textures. A face's own
@@ -80,7 +96,11 @@ GLDIBImage::~GLDIBImage() {
     pixels = nullptr;
 }
 
-bool GLDIBImage::makeCurrent() {
+bool GLDIBImage::makeCurrent() { return makeCurrent({0, 0}, size()); }
+
+void GLDIBImage::finishDrawing() { finishDrawing({0, 0}, size()); }
+
+bool GLDIBImage::makeCurrent(Point origin, Size area) {
     if (context_ == nullptr && !contextFailed_) {
         const FaceContext* shared = group_->shared();
         if (shared != nullptr) context_ = makeContext(size(), shared);
@@ -89,6 +109,7 @@ bool GLDIBImage::makeCurrent() {
     }
     if (context_ == nullptr || !context_->makeCurrent()) return false;
     if (runtimeDebugging() && !versionNoticeShown) showVersionNotice();
+    clip(size(), origin, area);
 
     // The face's pixels become the framebuffer's contents. Only the pixel path may touch
     // them: the projection leaves texturing and the alpha test enabled in this context.
@@ -103,25 +124,27 @@ bool GLDIBImage::makeCurrent() {
     glDisable(GL_FOG);
     glDisable(GL_LIGHTING);
     glPixelZoom(1.0f, 1.0f);
+    // Rows of width pixels aligned to 4 bytes: the face's stride.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-    glWindowPos2i(0, 0);
-    glDrawPixels(width, height, GL_BGR, GL_UNSIGNED_BYTE, pixels);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, width);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, origin.y);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, origin.x);
+    glWindowPos2i(origin.x, origin.y);
+    glDrawPixels(area.width, area.height, GL_BGR, GL_UNSIGNED_BYTE, pixels);
     glPopClientAttrib();
     glPopAttrib();
     return true;
 }
 
-void GLDIBImage::finishDrawing() {
+void GLDIBImage::finishDrawing(Point origin, Size area) {
     if (context_ == nullptr || !context_->makeCurrent()) return;
+    clip(size(), origin, area);
     glFinish();
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
-    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
-    glReadPixels(0, 0, width, height, GL_BGR, GL_UNSIGNED_BYTE, pixels);
+    glPixelStorei(GL_PACK_ROW_LENGTH, width);
+    glPixelStorei(GL_PACK_SKIP_ROWS, origin.y);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, origin.x);
+    glReadPixels(origin.x, origin.y, area.width, area.height, GL_BGR, GL_UNSIGNED_BYTE, pixels);
     glPopClientAttrib();
 }

@@ -25,8 +25,13 @@ public:
     // context: the first failure to make one reports "GLDIBImage: couldn't create DIB",
     // and the face stays a plain in-memory image.
     bool makeCurrent();
+    // The same, putting in only the pixels of the rectangle from origin (counted from the
+    // bottom-left, as the rows are); the drawing must stay inside it.
+    bool makeCurrent(Point origin, Size size);
     // Waits for the drawing to finish and writes what was drawn back into the pixels.
     void finishDrawing();
+    // The same for the rectangle makeCurrent was given.
+    void finishDrawing(Point origin, Size size);
 
     // Whether the context has been made (by a makeCurrent).
     bool hasContext() const { return context_ != nullptr; }

@@ -134,6 +134,51 @@ bool forEachPaintedTile(const ViewBuffer& view, const Camera& camera, const Quat
     return any;
 }
 
+// The face pixels the painted tiles that reach the face can draw: the bounds of their
+// corners where the face's projection puts them, two pixels wider for the rasteriser and
+// the texture filter; the whole face when a corner lies near or behind the eye, where a
+// tile's projection is no longer held by its corners. Empty when no painted tile reaches
+// the face.
+struct FaceArea {
+    Point origin;
+    Size size;
+};
+
+FaceArea paintedArea(const ViewBuffer& view, const Camera& camera, const Quaternion& viewToFace, Size face) {
+    const FaceArea whole{{0, 0}, face};
+    float left = 0, right = 0, bottom = 0, top = 0;
+    bool reached = false, all = false;
+    forEachPaintedTile(view, camera, viewToFace, [&](const ViewTile& tile) {
+        for (int i = 0; i < 4; ++i) {
+            const Vector3 e = rotate(viewToFace, tile.corner(i));
+            if (!(-e.z > 0.25f)) {
+                all = true;
+                return false;
+            }
+            // The frustum maps x / -z from -1 ... 1 onto the face's width.
+            const float column = (e.x / -e.z + 1.0f) * 0.5f * face.width;
+            const float row = (e.y / -e.z + 1.0f) * 0.5f * face.height;
+            left = reached ? std::min(left, column) : column;
+            right = reached ? std::max(right, column) : column;
+            bottom = reached ? std::min(bottom, row) : row;
+            top = reached ? std::max(top, row) : row;
+            reached = true;
+        }
+        return true;
+    });
+    if (all) return whole;
+    if (!reached) return {};
+    constexpr float margin = 2;
+    const auto within = [](float value, std::int32_t limit) {
+        return static_cast<std::int32_t>(std::clamp(value, 0.0f, static_cast<float>(limit)));
+    };
+    const std::int32_t x0 = within(std::floor(left - margin), face.width);
+    const std::int32_t x1 = within(std::ceil(right + margin), face.width);
+    const std::int32_t y0 = within(std::floor(bottom - margin), face.height);
+    const std::int32_t y1 = within(std::ceil(top + margin), face.height);
+    return {{x0, y0}, {x1 - x0, y1 - y0}};
+}
+
 void paintFace(const ViewBuffer& view, const Camera& camera, const Quaternion& viewRotation,
                const Quaternion& faceRotation, Size size) {
     const int viewWidth = view.size().width, viewHeight = view.size().height;
@@ -198,12 +243,12 @@ PaintBackResult paintBack(SixImage& panorama, const Camera& camera, const ViewBu
     };
     for (const FaceTurn& turn : order) {
         auto* face = dynamic_cast<GLDIBImage*>(panorama.faces[turn.face].get());
-        // A face no painted tile reaches would come back as it was; it is left alone,
-        // without making, filling and reading back a framebuffer of its size.
+        // Only the part of the face the paint can reach goes through the framebuffer; a
+        // face no painted tile reaches would come back as it was, and is left alone.
+        if (face == nullptr) continue;
         const Quaternion faceTurn = quaternionFromAxisAngle(turn.axis, turn.degrees * degToRad);
-        const bool reached =
-            forEachPaintedTile(view, camera, faceTurn * viewTurn, [](const ViewTile&) { return false; });
-        if (face == nullptr || !reached || !face->makeCurrent()) continue;
+        const FaceArea area = paintedArea(view, camera, faceTurn * viewTurn, face->size());
+        if (area.size.width <= 0 || area.size.height <= 0 || !face->makeCurrent(area.origin, area.size)) continue;
         // A face made since the last projection (a resize, a load) has a context that was
         // never set up.
         if (!face->drawingStateReady()) setUpFaceContext();
@@ -217,7 +262,7 @@ PaintBackResult paintBack(SixImage& panorama, const Camera& camera, const ViewBu
                 std::memcpy(before->row(row), face->row(row), 3 * static_cast<std::size_t>(face->width));
         }
         paintFace(view, camera, viewTurn, faceTurn, face->size());
-        face->finishDrawing();
+        face->finishDrawing(area.origin, area.size);
         face->setDrawingStateReady();
         std::optional<FacePatch> patch;
         if (before && undo != nullptr) patch = differencePatch(turn.face, *before, *face);

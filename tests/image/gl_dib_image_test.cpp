@@ -54,6 +54,49 @@ TEST(GLDIBImage, DrawingChangesExactlyTheDrawnBytes) {
         }
 }
 
+TEST(GLDIBImage, ARectangleGoesThroughTheFramebufferAndTheRestStaysAsItWas) {
+    struct Case {
+        const char* name;
+        Point origin;
+        Size size;
+        int left, bottom, right, top;  // what the face takes back, ends exclusive
+    };
+    const Case cases[] = {
+        {"inside", {3, 2}, {5, 4}, 3, 2, 8, 6},
+        {"whole face", {0, 0}, {13, 11}, 0, 0, 13, 11},
+        {"past the top-right corner", {9, 8}, {20, 20}, 9, 8, 13, 11},
+        {"past the bottom-left corner", {-4, -6}, {6, 8}, 0, 0, 2, 2},
+        {"outside", {20, 0}, {4, 4}, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        GLDIBImage face({13, 11});
+        fillPattern(face);
+        const std::vector<std::uint8_t> before = bytesOf(face);
+        ASSERT_TRUE(face.makeCurrent(c.origin, c.size)) << c.name;
+        // The rectangle's pixels are in the framebuffer: read them as they are.
+        std::vector<std::uint8_t> seen(static_cast<std::size_t>(face.stride) * face.height);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glReadPixels(0, 0, face.width, face.height, GL_BGR, GL_UNSIGNED_BYTE, seen.data());
+        // Blue over the whole framebuffer, rectangle or not.
+        glClearColor(0, 0, 1, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        face.finishDrawing(c.origin, c.size);
+
+        for (int y = 0; y < face.height; ++y)
+            for (int x = 0; x < face.width; ++x) {
+                const bool taken = x >= c.left && x < c.right && y >= c.bottom && y < c.top;
+                for (int k = 0; k < 3; ++k) {
+                    const std::size_t i = static_cast<std::size_t>(y) * face.stride + 3 * x + k;
+                    ASSERT_EQ(face.pixels[i], taken ? (k == 0 ? 0xFF : 0x00) : before[i])
+                        << c.name << ": pixel " << x << "," << y;
+                    if (taken) {
+                        ASSERT_EQ(seen[i], before[i]) << c.name << ": pixel " << x << "," << y << " not put in";
+                    }
+                }
+            }
+    }
+}
+
 TEST(GLDIBImage, FacesSharedWithAPartnerSeeItsTextures) {
     GLDIBImage first({8, 8});
     GLDIBImage shared({8, 8}, &first);

@@ -177,6 +177,51 @@ TEST_F(PaintBack, StrokeAcrossTheViewsRightEdgeCoversFrontAndRightWithoutGap) {
     for (int i : {Back, Left, Up, Down}) EXPECT_TRUE(changedPixels(face(i)).empty()) << "face " << i;
 }
 
+TEST_F(PaintBack, AnObliqueViewPaintsEveryFacePixelItSeesAndNoOther) {
+    // Heading 30, pitch 20, 100 x 80 degrees: Front, Right and Up each see part of it.
+    constexpr int width = 200, height = 150, side = 64;
+    makePanorama(side);
+    makeView(width, height, 100, 80, 30, 20);
+    paintRect(0, 0, width, height);
+    project();
+
+    const Camera camera = panorama->view.camera();
+    const float tx = std::tan(camera.fov[0] / 2), ty = std::tan(camera.fov[1] / 2);
+    const Quaternion viewTurn = viewOrientation(camera.heading, camera.pitch);
+    struct FaceTurn {
+        int face;
+        Vector3 axis;
+        float degrees;
+    };
+    const FaceTurn turns[] = {{Front, {0, 1, 0}, 0}, {Back, {0, 1, 0}, 180}, {Left, {0, 1, 0}, -90},
+                              {Right, {0, 1, 0}, 90}, {Down, {1, 0, 0}, 90}, {Up, {1, 0, 0}, -90}};
+    const auto inverse = [](Quaternion q) { return Quaternion{-q.x, -q.y, -q.z, q.w}; };
+    int painted = 0;
+    for (const FaceTurn& turn : turns) {
+        const Quaternion faceTurn = quaternionFromAxisAngle(turn.axis, turn.degrees * degToRad);
+        const Quaternion faceToView = inverse(faceTurn * viewTurn);
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                // The pixel's centre seen from the view: where it falls on the view's plane,
+                // in view pixels from the centre.
+                const Vector3 p = rotate(faceToView, {(x + 0.5f) / side * 2 - 1, (y + 0.5f) / side * 2 - 1, -1});
+                if (!(p.z < 0)) {
+                    EXPECT_TRUE(isWhite(face(turn.face), x, y)) << "face " << turn.face << " " << x << "," << y;
+                    continue;
+                }
+                const float column = p.x / -p.z / tx * width / 2, row = p.y / -p.z / ty * height / 2;
+                const float beyond = std::max(std::fabs(column) - width / 2.0f, std::fabs(row) - height / 2.0f);
+                if (beyond < -1.5f) {
+                    ++painted;
+                    EXPECT_TRUE(facePixelIs(face(turn.face), x, y, red)) << "face " << turn.face << " " << x << "," << y;
+                } else if (beyond > 1.5f) {
+                    EXPECT_TRUE(isWhite(face(turn.face), x, y)) << "face " << turn.face << " " << x << "," << y;
+                }
+            }
+    }
+    EXPECT_GT(painted, side * side / 2);
+}
+
 TEST_F(PaintBack, StrokesAcrossTileBoundariesLeaveNoSeam) {
     // A 300 x 300 view has a tile boundary after column 256 and after row 256. The face is
     // larger than the view, so face pixels sample between view pixels, across the
