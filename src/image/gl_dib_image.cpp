@@ -98,18 +98,24 @@ GLDIBImage::~GLDIBImage() {
 
 bool GLDIBImage::makeCurrent() { return makeCurrent({0, 0}, size()); }
 
-void GLDIBImage::finishDrawing() { finishDrawing({0, 0}, size()); }
-
 bool GLDIBImage::makeCurrent(Point origin, Size area) {
+    clip(size(), origin, area);
+    // A framebuffer has at least one pixel; an empty rectangle puts nothing in it.
+    const Size framebuffer{std::max(area.width, 1), std::max(area.height, 1)};
     if (context_ == nullptr && !contextFailed_) {
         const FaceContext* shared = group_->shared();
-        if (shared != nullptr) context_ = makeContext(size(), shared);
+        if (shared != nullptr) context_ = makeContext(framebuffer, shared);
         contextFailed_ = context_ == nullptr;
         if (contextFailed_) reportSystemError("GLDIBImage: couldn't create DIB");
     }
     if (context_ == nullptr || !context_->makeCurrent()) return false;
+    if (context_->size() != framebuffer && !context_->resize(framebuffer)) {
+        reportSystemError("GLDIBImage: couldn't create DIB");
+        return false;
+    }
     if (runtimeDebugging() && !versionNoticeShown) showVersionNotice();
-    clip(size(), origin, area);
+    origin_ = origin;
+    area_ = area;
 
     // The face's pixels become the framebuffer's contents. Only the pixel path may touch
     // them: the projection leaves texturing and the alpha test enabled in this context.
@@ -124,27 +130,27 @@ bool GLDIBImage::makeCurrent(Point origin, Size area) {
     glDisable(GL_FOG);
     glDisable(GL_LIGHTING);
     glPixelZoom(1.0f, 1.0f);
-    // Rows of width pixels aligned to 4 bytes: the face's stride.
+    // Rows of width pixels aligned to 4 bytes: the face's stride. The framebuffer's
+    // corner is the rectangle's.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, width);
     glPixelStorei(GL_UNPACK_SKIP_ROWS, origin.y);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, origin.x);
-    glWindowPos2i(origin.x, origin.y);
+    glWindowPos2i(0, 0);
     glDrawPixels(area.width, area.height, GL_BGR, GL_UNSIGNED_BYTE, pixels);
     glPopClientAttrib();
     glPopAttrib();
     return true;
 }
 
-void GLDIBImage::finishDrawing(Point origin, Size area) {
+void GLDIBImage::finishDrawing() {
     if (context_ == nullptr || !context_->makeCurrent()) return;
-    clip(size(), origin, area);
     glFinish();
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glPixelStorei(GL_PACK_ROW_LENGTH, width);
-    glPixelStorei(GL_PACK_SKIP_ROWS, origin.y);
-    glPixelStorei(GL_PACK_SKIP_PIXELS, origin.x);
-    glReadPixels(origin.x, origin.y, area.width, area.height, GL_BGR, GL_UNSIGNED_BYTE, pixels);
+    glPixelStorei(GL_PACK_SKIP_ROWS, origin_.y);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, origin_.x);
+    glReadPixels(0, 0, area_.width, area_.height, GL_BGR, GL_UNSIGNED_BYTE, pixels);
     glPopClientAttrib();
 }

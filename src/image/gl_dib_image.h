@@ -25,13 +25,15 @@ public:
     // context: the first failure to make one reports "GLDIBImage: couldn't create DIB",
     // and the face stays a plain in-memory image.
     bool makeCurrent();
-    // The same, putting in only the pixels of the rectangle from origin (counted from the
-    // bottom-left, as the rows are); the drawing must stay inside it.
+    // The same for the rectangle from origin (counted from the bottom-left, as the rows
+    // are), clipped to the face: the framebuffer holds only its pixels, its corner at the
+    // rectangle's, and drawing in face coordinates sets its viewport with drawingOrigin.
     bool makeCurrent(Point origin, Size size);
-    // Waits for the drawing to finish and writes what was drawn back into the pixels.
+    // Waits for the drawing to finish and writes what was drawn back into the pixels of
+    // the rectangle the last makeCurrent was given.
     void finishDrawing();
-    // The same for the rectangle makeCurrent was given.
-    void finishDrawing(Point origin, Size size);
+    // Where the framebuffer's corner lies on the face.
+    Point drawingOrigin() const { return origin_; }
 
     // Whether the context has been made (by a makeCurrent).
     bool hasContext() const { return context_ != nullptr; }
@@ -48,5 +50,7 @@ private:
     std::shared_ptr<FaceShareGroup> group_;
     std::unique_ptr<FaceContext> context_;
     bool contextFailed_ = false;
+    Point origin_;
+    Size area_;
     bool drawingStateReady_ = false;
 };

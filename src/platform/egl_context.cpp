@@ -255,4 +255,28 @@ bool FaceContext::makeCurrent() {
     return true;
 }
 
+bool FaceContext::resize(Size size) {
+    if (!isCurrent() || size.width <= 0 || size.height <= 0) {
+        errno = EINVAL;
+        return false;
+    }
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largest);
+    if (size.width > largest || size.height > largest) {
+        errno = ENOMEM;
+        return false;
+    }
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glBindRenderbuffer(GL_RENDERBUFFER, renderbuffer_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size.width, size.height);
+    if (glGetError() != GL_NO_ERROR || glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size_.width, size_.height);
+        errno = ENOMEM;
+        return false;
+    }
+    size_ = size;
+    return true;
+}
+
 bool FaceContext::isCurrent() const { return context_ != nullptr && eglGetCurrentContext() == context_; }

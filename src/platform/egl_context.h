@@ -34,6 +34,9 @@ public:
     // its partners.
     bool makeCurrent();
     bool isCurrent() const;
+    // Gives the framebuffer another size, its contents undefined; the context must be
+    // current. False, with errno set, when the size cannot be had (the old one stays).
+    bool resize(Size size);
     Size size() const { return size_; }
 
 private:

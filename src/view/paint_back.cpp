@@ -180,10 +180,11 @@ FaceArea paintedArea(const ViewBuffer& view, const Camera& camera, const Quatern
 }
 
 void paintFace(const ViewBuffer& view, const Camera& camera, const Quaternion& viewRotation,
-               const Quaternion& faceRotation, Size size) {
+               const Quaternion& faceRotation, Size size, Point origin) {
     const int viewWidth = view.size().width, viewHeight = view.size().height;
 
-    glViewport(0, 0, size.width, size.height);
+    // The framebuffer holds the face from origin on.
+    glViewport(-origin.x, -origin.y, size.width, size.height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glFrustum(-0.2, 0.2, -0.2, 0.2, 0.2, 2000);  // square, 90 degrees
@@ -261,8 +262,8 @@ PaintBackResult paintBack(SixImage& panorama, const Camera& camera, const ViewBu
             for (std::int32_t row = 0; row < face->height; ++row)
                 std::memcpy(before->row(row), face->row(row), 3 * static_cast<std::size_t>(face->width));
         }
-        paintFace(view, camera, viewTurn, faceTurn, face->size());
-        face->finishDrawing(area.origin, area.size);
+        paintFace(view, camera, viewTurn, faceTurn, face->size(), face->drawingOrigin());
+        face->finishDrawing();
         face->setDrawingStateReady();
         std::optional<FacePatch> patch;
         if (before && undo != nullptr) patch = differencePatch(turn.face, *before, *face);
