@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Whole-process times of domecast-cli against ffmpeg's v360 filter, in paired runs one
-# after the other on the same pictures (made with ffmpeg's test source), and their ratios.
+# Whole-process times and peak memory of domecast-cli against ffmpeg's v360 filter, in
+# paired runs one after the other on the same pictures (made with ffmpeg's test source),
+# and their ratios. Memory is the peak resident size per output pixel.
 # usage: bench/compare_ffmpeg.sh [BUILD_DIR] [RUNS]   (defaults: build, 3)
 # Each figure is the fastest of RUNS; the machine's load is printed before and after, since
 # other work on the machine changes wall times (CPU times much less).
@@ -10,10 +11,13 @@ runs=${2:-3}
 cli=$(realpath "$build/bin/domecast-cli")
 [[ -x $cli ]] || { echo "no $cli: build domecast-cli first" >&2; exit 1; }
 
-if ! command -v ffmpeg > /dev/null; then
+missing=()
+command -v ffmpeg > /dev/null || missing+=(ffmpeg)
+[[ -x /usr/bin/time ]] || missing+=(time)
+if ((${#missing[@]})); then
   sudo=()
   [[ $(id -u) == 0 ]] || sudo=(sudo)
-  "${sudo[@]}" apt-get install -y --no-install-recommends ffmpeg > /dev/null
+  "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}" > /dev/null
 fi
 
 work=$(mktemp -d)
@@ -24,24 +28,26 @@ ffmpeg -loglevel error -f lavfi -i testsrc2=size=4096x2048 -frames:v 1 equirect.
 ffmpeg -loglevel error -i equirect.png -vf v360=e:c6x1:w=6144:h=1024 -frames:v 1 cube.png
 "$cli" convert equirect.png sky_ft.png --quiet
 
-# Prints "wall cpu" in seconds, the fastest of the runs (by wall time).
+# Prints "wall cpu kilobytes": seconds of the fastest of the runs (by wall time), and the
+# largest peak resident size of any run.
 timed() {
-  local best="" TIMEFORMAT="%R %U %S"
+  local best="" peak=0
   for ((i = 0; i < runs; i++)); do
-    local t
-    t=$( { time "$@" > /dev/null 2>&1; } 2>&1 )
-    read -r wall user sys <<< "$t"
+    local wall user sys kb
+    read -r wall user sys kb < <(/usr/bin/time -f "%e %U %S %M" "$@" 2>&1 > /dev/null | tail -n 1)
+    ((kb > peak)) && peak=$kb
     local line
     line=$(awk -v w="$wall" -v u="$user" -v s="$sys" 'BEGIN { printf "%.3f %.3f", w, u + s }')
     if [[ -z $best ]] || awk -v a="${line%% *}" -v b="${best%% *}" 'BEGIN { exit !(a < b) }'; then best=$line; fi
   done
-  echo "$best"
+  echo "$best $peak"
 }
 
 printf 'load before: %s\n' "$(uptime)"
-printf '%-34s %10s %10s %10s %10s %8s %8s\n' case "dc wall" "dc cpu" "ff wall" "ff cpu" "wall x" "cpu x"
+printf '%-34s %9s %9s %9s %9s %7s %7s %8s %8s\n' case "dc wall" "dc cpu" "ff wall" "ff cpu" "wall x" "cpu x" \
+  "dc B/px" "ff B/px"
 compare() {
-  local name=$1; shift
+  local name=$1 pixels=$2; shift 2
   local dc=() ff=()
   while [[ $1 != -- ]]; do dc+=("$1"); shift; done
   shift
@@ -49,19 +55,20 @@ compare() {
   local d f
   d=$(timed "${dc[@]}")
   f=$(timed "${ff[@]}")
-  awk -v n="$name" -v d="$d" -v f="$f" 'BEGIN {
+  awk -v n="$name" -v d="$d" -v f="$f" -v p="$pixels" 'BEGIN {
     split(d, a, " "); split(f, b, " ");
-    printf "%-34s %10.3f %10.3f %10.3f %10.3f %8.2f %8.2f\n", n, a[1], a[2], b[1], b[2], a[1] / b[1], a[2] / b[2] }'
+    printf "%-34s %9.3f %9.3f %9.3f %9.3f %7.2f %7.2f %8.1f %8.1f\n", n, a[1], a[2], b[1], b[2], a[1] / b[1],
+      a[2] / b[2], a[3] * 1024 / p, b[3] * 1024 / p }'
 }
 ff=(ffmpeg -loglevel error -y)
-compare "equirect 4096x2048 -> faces" "$cli" convert equirect.png out_ft.png --quiet -- \
+compare "equirect 4096x2048 -> faces" $((6 * 1024 * 1024)) "$cli" convert equirect.png out_ft.png --quiet -- \
   "${ff[@]}" -i equirect.png -vf v360=e:c6x1:w=6144:h=1024 -frames:v 1 out_cube.png
-compare "faces -> equirect 4096x2048" "$cli" convert sky_ft.png out.png --to 12 --quiet -- \
+compare "faces -> equirect 4096x2048" $((4096 * 2048)) "$cli" convert sky_ft.png out.png --to 12 --quiet -- \
   "${ff[@]}" -i cube.png -vf v360=c6x1:e:w=4096:h=2048 -frames:v 1 out_e.png
-compare "1920x1080 view from faces" "$cli" view sky_ft.png view.bmp --heading 30 --pitch 10 --size 1920x1080 \
+compare "1920x1080 view from faces" $((1920 * 1080)) "$cli" view sky_ft.png view.bmp --heading 30 --pitch 10 --size 1920x1080 \
   --fov 90x58.72 --quiet -- \
   "${ff[@]}" -i cube.png -vf v360=c6x1:flat:w=1920:h=1080:h_fov=90:v_fov=58.72:yaw=30:pitch=10 -frames:v 1 view_ff.bmp
-compare "1920x1080 view from equirect" "$cli" view equirect.png view.bmp --heading 30 --pitch 10 --size 1920x1080 \
+compare "1920x1080 view from equirect" $((1920 * 1080)) "$cli" view equirect.png view.bmp --heading 30 --pitch 10 --size 1920x1080 \
   --fov 90x58.72 --quiet -- \
   "${ff[@]}" -i equirect.png -vf v360=e:flat:w=1920:h=1080:h_fov=90:v_fov=58.72:yaw=30:pitch=10 -frames:v 1 view_ff.bmp
 printf 'load after: %s\n' "$(uptime)"
