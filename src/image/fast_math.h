@@ -1,5 +1,7 @@
 #pragma once
 #include <array>
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 // Table-driven arctangent and square root for the per-pixel loops of the sphere and
@@ -15,15 +17,30 @@ struct FastMathTables {
     // atan(i / 512) for i = 0 ... 512.
     std::array<double, atanEntries + 1> atanTable;
     // Top 7 mantissa bits of sqrtf(1 + i/128) (entries 0 ... 127) and of
-    // sqrtf(2 (1 + i/128)) (entries 128 ... 255).
-    std::array<std::uint16_t, 256> sqrtTable;
+    // sqrtf(2 (1 + i/128)) (entries 128 ... 255); 32 bits wide so a vector gather reads
+    // one entry a lane.
+    std::array<std::uint32_t, 256> sqrtTable;
 
     // The one instance, built by a static initialiser before main.
     static const FastMathTables& instance();
 };
+
+// Round to nearest, ties to even, as rint does under the default rounding mode, without
+// a library call: adding and removing 2^52 leaves no fraction bits. Larger magnitudes are
+// whole already.
+inline double roundHalfEven(double x) {
+    constexpr double shift = 4503599627370496.0;  // 2^52
+    if (!(std::fabs(x) < shift)) return x;
+    return x >= 0 ? (x + shift) - shift : (x - shift) + shift;
+}
 
 // Linear interpolation in the table for |x| < 1, the exact arctangent otherwise.
 double fastAtan(double x);
 
 // Square root to 7 mantissa bits; x must not be negative.
 float fastSqrt(float x);
+
+// The same for n values at once, in vector registers where the processor has them, with
+// the bits of the single-value forms for every input. out may be x itself.
+void fastAtan(const double* x, double* out, std::size_t n);
+void fastSqrt(const float* x, float* out, std::size_t n);
