@@ -57,15 +57,6 @@ inline float sqrtOf(float x, const std::uint32_t* table) {
 }
 
 #ifdef DOMECAST_FAST_MATH_AVX2
-bool hasAvx2() {
-    static const bool yes = [] {
-        // The processor model may be asked for before the library's own constructor ran.
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return yes;
-}
-
 // Four values a step, each lane the operations of atanOf in the same order. Lanes with
 // |x| >= 1 or NaN interpolate at 0 and are then replaced by the library's arctangent.
 [[gnu::target("avx2")]] void fastAtanAvx2(const double* x, double* out, std::size_t n, const double* table) {
@@ -131,6 +122,19 @@ bool hasAvx2() {
 #endif
 }  // namespace
 
+bool processorHasAvx2() {
+#ifdef DOMECAST_FAST_MATH_AVX2
+    static const bool yes = [] {
+        // The processor model may be asked for before the library's own constructor ran.
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return yes;
+#else
+    return false;
+#endif
+}
+
 double fastAtan(double x) { return atanOf(x, FastMathTables::instance().atanTable.data()); }
 
 float fastSqrt(float x) { return sqrtOf(x, FastMathTables::instance().sqrtTable.data()); }
@@ -138,7 +142,7 @@ float fastSqrt(float x) { return sqrtOf(x, FastMathTables::instance().sqrtTable.
 void fastAtan(const double* x, double* out, std::size_t n) {
     const double* table = FastMathTables::instance().atanTable.data();
 #ifdef DOMECAST_FAST_MATH_AVX2
-    if (hasAvx2()) return fastAtanAvx2(x, out, n, table);
+    if (processorHasAvx2()) return fastAtanAvx2(x, out, n, table);
 #endif
     for (std::size_t i = 0; i < n; ++i) out[i] = atanOf(x[i], table);
 }
@@ -146,7 +150,7 @@ void fastAtan(const double* x, double* out, std::size_t n) {
 void fastSqrt(const float* x, float* out, std::size_t n) {
     const std::uint32_t* table = FastMathTables::instance().sqrtTable.data();
 #ifdef DOMECAST_FAST_MATH_AVX2
-    if (hasAvx2()) return fastSqrtAvx2(x, out, n, table);
+    if (processorHasAvx2()) return fastSqrtAvx2(x, out, n, table);
 #endif
     for (std::size_t i = 0; i < n; ++i) out[i] = sqrtOf(x[i], table);
 }

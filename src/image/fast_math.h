@@ -44,3 +44,7 @@ float fastSqrt(float x);
 // the bits of the single-value forms for every input. out may be x itself.
 void fastAtan(const double* x, double* out, std::size_t n);
 void fastSqrt(const float* x, float* out, std::size_t n);
+
+// Whether the processor and the system run AVX2 code: the baseline x86-64 has only SSE2,
+// so every AVX2 function needs a plain form beside it.
+bool processorHasAvx2();

@@ -6,6 +6,11 @@
 #include <limits>
 #include <vector>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define DOMECAST_SPHERE_AVX2 1
+#endif
+
 #include "image/fast_math.h"
 #include "image/gamma.h"
 #include "panorama/geometry.h"
@@ -87,6 +92,34 @@ struct Extent {
     std::int32_t rows;
 
     std::int32_t row(double v) const { return sourceIndex(static_cast<double>(rows) * (v - low) * scale, rows); }
+
+    // row() of n values.
+    void rowsOf(const double* v, std::int32_t* out, std::size_t n) const {
+        std::size_t i = 0;
+#ifdef DOMECAST_SPHERE_AVX2
+        if (processorHasAvx2()) i = rowsOfAvx2(v, out, n);
+#endif
+        for (; i < n; ++i) out[i] = row(v[i]);
+    }
+
+#ifdef DOMECAST_SPHERE_AVX2
+    // The first n rounded down to four values, four at a time; the rest is left. The
+    // rounding differs from roundHalfEven only in the sign of a zero, which the clamp drops.
+    [[gnu::target("avx2")]] std::size_t rowsOfAvx2(const double* v, std::int32_t* out, std::size_t n) const {
+        const __m256d count = _mm256_set1_pd(rows), bottom = _mm256_set1_pd(low), factor = _mm256_set1_pd(scale);
+        const __m256d half = _mm256_set1_pd(0.5), zero = _mm256_setzero_pd(), last = _mm256_set1_pd(rows - 1);
+        std::size_t i = 0;
+        for (; i + 4 <= n; i += 4) {
+            const __m256d height = _mm256_mul_pd(count, _mm256_sub_pd(_mm256_loadu_pd(v + i), bottom));
+            const __m256d c = _mm256_sub_pd(_mm256_mul_pd(height, factor), half);
+            __m256d index = _mm256_round_pd(c, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+            index = _mm256_and_pd(index, _mm256_cmp_pd(index, zero, _CMP_GT_OQ));  // NaN and below 0 to 0
+            index = _mm256_min_pd(index, last);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm256_cvttpd_epi32(index));
+        }
+        return i;
+    }
+#endif
 };
 
 Extent clampedExtent(double bottom, double top, std::int32_t rows) {
@@ -197,6 +230,7 @@ void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent,
             // together in one call.
             const std::size_t first = 2 * static_cast<std::size_t>(from), count = 2 * static_cast<std::size_t>(to - from);
             std::vector<double> vertical(2 * count);
+            std::vector<std::int32_t> sourceRows(vertical.size());
             double* const lowers = vertical.data();
             double* const uppers = lowers + count;
             double* const tangent = sides.tangent.data() + first;
@@ -210,6 +244,7 @@ void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent,
                     tangent[n] += step[n];
                 }
                 Mapping::sides(vertical.data(), vertical.size());
+                extent.rowsOf(vertical.data(), sourceRows.data(), vertical.size());
                 for (std::int32_t k = from; k < to; ++k) {
                     char& stopped = sides.stopped[k];
                     if (stopped) continue;
@@ -221,8 +256,8 @@ void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent,
                         --running;
                         continue;
                     }
-                    const std::int32_t lowerRow[2] = {extent.row(lower[0]), extent.row(lower[1])};
-                    const std::int32_t upperRow[2] = {extent.row(upper[0]), extent.row(upper[1])};
+                    const std::int32_t* lowerRow = sourceRows.data() + 2 * static_cast<std::size_t>(k - from);
+                    const std::int32_t* upperRow = lowerRow + count;
                     for (std::size_t g = 0; g < group.size(); ++g) {
                         if (!inside(groupRegions[g], k, j)) continue;
                         const std::int32_t* column = &columns[g][2 * static_cast<std::size_t>(k)];
