@@ -21,47 +21,39 @@ std::vector<Float> uniform(Float low, Float high) {
     return x;
 }
 
-void BM_FastAtanSingle(benchmark::State& state) {
-    const std::vector<double> x = uniform(-1.0, 1.0);
-    std::vector<double> out(count);
+// run(x, out) turns all count arguments into out.
+template <class Float, class Run>
+void measure(benchmark::State& state, Float low, Float high, Run run) {
+    const std::vector<Float> x = uniform(low, high);
+    std::vector<Float> out(count);
     for (auto _ : state) {
-        for (std::size_t i = 0; i < count; ++i) out[i] = fastAtan(x[i]);
+        run(x.data(), out.data());
         benchmark::DoNotOptimize(out.data());
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * count));
+}
+
+void BM_FastAtanSingle(benchmark::State& state) {
+    measure(state, -1.0, 1.0, [](const double* x, double* out) {
+        for (std::size_t i = 0; i < count; ++i) out[i] = fastAtan(x[i]);
+    });
 }
 BENCHMARK(BM_FastAtanSingle)->Unit(benchmark::kMillisecond);
 
 void BM_FastAtanArray(benchmark::State& state) {
-    const std::vector<double> x = uniform(-1.0, 1.0);
-    std::vector<double> out(count);
-    for (auto _ : state) {
-        fastAtan(x.data(), out.data(), count);
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * count));
+    measure(state, -1.0, 1.0, [](const double* x, double* out) { fastAtan(x, out, count); });
 }
 BENCHMARK(BM_FastAtanArray)->Unit(benchmark::kMillisecond);
 
 void BM_FastSqrtSingle(benchmark::State& state) {
-    const std::vector<float> x = uniform(0.0f, 2.0f);
-    std::vector<float> out(count);
-    for (auto _ : state) {
+    measure(state, 0.0f, 2.0f, [](const float* x, float* out) {
         for (std::size_t i = 0; i < count; ++i) out[i] = fastSqrt(x[i]);
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * count));
+    });
 }
 BENCHMARK(BM_FastSqrtSingle)->Unit(benchmark::kMillisecond);
 
 void BM_FastSqrtArray(benchmark::State& state) {
-    const std::vector<float> x = uniform(0.0f, 2.0f);
-    std::vector<float> out(count);
-    for (auto _ : state) {
-        fastSqrt(x.data(), out.data(), count);
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * count));
+    measure(state, 0.0f, 2.0f, [](const float* x, float* out) { fastSqrt(x, out, count); });
 }
 BENCHMARK(BM_FastSqrtArray)->Unit(benchmark::kMillisecond);
 
