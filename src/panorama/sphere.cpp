@@ -103,8 +103,9 @@ struct Extent {
     }
 
 #ifdef DOMECAST_SPHERE_AVX2
-    // The first n rounded down to four values, four at a time; the rest is left. The
-    // rounding differs from roundHalfEven only in the sign of a zero, which the clamp drops.
+    // row() four values at a time, for the largest multiple of four not above n, which it
+    // returns. The rounding differs from roundHalfEven only in the sign of a zero, which
+    // the clamp drops.
     [[gnu::target("avx2")]] std::size_t rowsOfAvx2(const double* v, std::int32_t* out, std::size_t n) const {
         const __m256d count = _mm256_set1_pd(rows), bottom = _mm256_set1_pd(low), factor = _mm256_set1_pd(scale);
         const __m256d half = _mm256_set1_pd(0.5), zero = _mm256_setzero_pd(), last = _mm256_set1_pd(rows - 1);
