@@ -51,6 +51,21 @@ void BM_SphereToCube(benchmark::State& state) {
 }
 BENCHMARK(BM_SphereToCube)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The four side faces alone, whose rows step their tangents and turn them into latitudes.
+void BM_SphereSidesToCube(benchmark::State& state) {
+    const auto source = texturedImage({4 * faceSide, 2 * faceSide});
+    const auto cube = whiteCube(faceSide);
+    const double half = 1.5707963705062866;
+    FaceRegions regions{};
+    for (int face : {Front, Back, Left, Right}) regions[face] = {0, 0, faceSide, faceSide};
+    for (auto _ : state) {
+        sphereToCubeRegions(*cube, source->pixels, source->width, source->height, source->stride, -half, half,
+                            regions, static_cast<int>(state.range(0)));
+        benchmark::DoNotOptimize(cube->faces[0]->pixels);
+    }
+}
+BENCHMARK(BM_SphereSidesToCube)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_CylinderToCube(benchmark::State& state) {
     const auto source = texturedImage({4 * faceSide, faceSide});
     const auto cube = whiteCube(faceSide);

@@ -8,6 +8,11 @@
 #include <utility>
 #include <vector>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define DOMECAST_SPHERE_AVX2 1
+#endif
+
 #include "image/fast_math.h"
 #include "image/gamma.h"
 #include "panorama/geometry.h"
@@ -74,6 +79,35 @@ struct Extent {
     std::int32_t rows;
 
     std::int32_t row(double v) const { return sourceIndex(static_cast<double>(rows) * (v - low) * scale, rows); }
+
+    // row() of n values.
+    void rowsOf(const double* v, std::int32_t* out, std::size_t n) const {
+        std::size_t i = 0;
+#ifdef DOMECAST_SPHERE_AVX2
+        if (processorHasAvx2()) i = rowsOfAvx2(v, out, n);
+#endif
+        for (; i < n; ++i) out[i] = row(v[i]);
+    }
+
+#ifdef DOMECAST_SPHERE_AVX2
+    // row() four values at a time, for the largest multiple of four not above n, which it
+    // returns. The rounding differs from roundHalfEven only in the sign of a zero, which
+    // the clamp drops.
+    [[gnu::target("avx2")]] std::size_t rowsOfAvx2(const double* v, std::int32_t* out, std::size_t n) const {
+        const __m256d count = _mm256_set1_pd(rows), bottom = _mm256_set1_pd(low), factor = _mm256_set1_pd(scale);
+        const __m256d half = _mm256_set1_pd(0.5), zero = _mm256_setzero_pd(), last = _mm256_set1_pd(rows - 1);
+        std::size_t i = 0;
+        for (; i + 4 <= n; i += 4) {
+            const __m256d height = _mm256_mul_pd(count, _mm256_sub_pd(_mm256_loadu_pd(v + i), bottom));
+            const __m256d c = _mm256_sub_pd(_mm256_mul_pd(height, factor), half);
+            __m256d index = _mm256_round_pd(c, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+            index = _mm256_and_pd(index, _mm256_cmp_pd(index, zero, _CMP_GT_OQ));  // NaN and below 0 to 0
+            index = _mm256_min_pd(index, last);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm256_cvttpd_epi32(index));
+        }
+        return i;
+    }
+#endif
 };
 
 Extent clampedExtent(double bottom, double top, std::int32_t rows) {
@@ -82,32 +116,36 @@ Extent clampedExtent(double bottom, double top, std::int32_t rows) {
     return {bottom, top, 1.0 / (top - bottom), rows};
 }
 
-// Latitude on the sphere: the arc tangent of the tangent stepped up a side column, and
-// pi/2 - atan(r) at distance r from the centre of Up.
+// Latitude on the sphere: the arc tangent of the tangent stepped up a side column (sides
+// turns n tangents into latitudes in place), and pi/2 - atan(r) at distance r from the
+// centre of Up.
 struct SphereMapping {
-    static double side(double tangent) { return fastAtan(tangent); }
+    static void sides(double* tangents, std::size_t n) { fastAtan(tangents, tangents, n); }
     static double cap(float r) { return halfPi - fastAtan(r); }
 };
 
 // Height on the unit cylinder: the stepped tangent itself, and 1/r on Up.
 struct CylinderMapping {
-    static double side(double tangent) { return tangent; }
+    static void sides(double*, std::size_t) {}
     static double cap(float r) { return 1.0 / r; }
 };
 
-// The two sub-columns of a side-face column: the tangent of the vertical angle,
-// t / sqrt(s^2 + 1), stepped up from the bottom row by row, and where the column leaves
-// the top of the image.
-struct SideColumn {
-    double tangent[2];
-    double step[2];
-    bool stopped = false;
+// The sub-columns of a face's side columns, two a column (2 k + i for i = 0, 1): the
+// tangent of the vertical angle, t / sqrt(s^2 + 1), stepped up from the bottom row by row,
+// and whether the column has left the top of the image.
+struct SideColumns {
+    std::vector<double> tangent;
+    std::vector<double> step;
+    std::vector<char> stopped;  // one a column
 
-    explicit SideColumn(const double (&s)[2], std::int32_t height) {
-        for (int i = 0; i < 2; ++i) {
-            const double d = std::sqrt(s[i] * s[i] + 1.0);
-            step[i] = 2.0 / (d * height);
-            tangent[i] = -1.0 / d + step[i] / 4;
+    SideColumns(std::int32_t width, std::int32_t height)
+        : tangent(2 * static_cast<std::size_t>(width)), step(tangent.size()),
+          stopped(static_cast<std::size_t>(width), 0) {
+        for (std::size_t n = 0; n < tangent.size(); ++n) {
+            const double s = planeCoordinate(static_cast<double>(n / 2) + (n % 2 ? 0.75 : 0.25), width);
+            const double d = std::sqrt(s * s + 1.0);
+            step[n] = 2.0 / (d * height);
+            tangent[n] = -1.0 / d + step[n] / 4;
         }
     }
 };
@@ -146,12 +184,7 @@ void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent,
         std::vector<BGRImage*> group;
         std::vector<FaceRegion> groupRegions;
         std::vector<std::vector<std::int32_t>> columns;  // per face: two per face column
-        std::vector<SideColumn> sides;
-        sides.reserve(static_cast<std::size_t>(size.width));
-        for (std::int32_t k = 0; k < size.width; ++k) {
-            const double s[2] = {planeCoordinate(k + 0.25, size.width), planeCoordinate(k + 0.75, size.width)};
-            sides.emplace_back(s, size.height);
-        }
+        SideColumns sides(size.width, size.height);
         for (int f = first; f < 4; ++f) {
             BGRImage* face = panorama.faces[sideFaces[f]].get();
             if (done[f] || !hasPixels(face) || face->size() != size) continue;
@@ -180,23 +213,39 @@ void sidesToCube(SixImage& panorama, const Source& source, const Extent& extent,
         }
         splitRows(wanted.right - wanted.left, threads, [&](std::int32_t begin, std::int32_t end) {
             const std::int32_t from = wanted.left + begin, to = wanted.left + end;
-            for (std::int32_t j = 0; j < wanted.top; ++j) {
+            // A row's sub-columns of the range: first the bottoms of their samples (lower),
+            // then their middles (upper), turned into the image's vertical coordinate
+            // together in one call.
+            const std::size_t first = 2 * static_cast<std::size_t>(from), count = 2 * static_cast<std::size_t>(to - from);
+            std::vector<double> vertical(2 * count);
+            std::vector<std::int32_t> sourceRows(vertical.size());
+            double* const lowers = vertical.data();
+            double* const uppers = lowers + count;
+            double* const tangent = sides.tangent.data() + first;
+            const double* const step = sides.step.data() + first;
+            std::int32_t running = to - from;
+            for (std::int32_t j = 0; j < wanted.top && running > 0; ++j) {
+                // Stopped columns are stepped too: their values are never read again.
+                for (std::size_t n = 0; n < count; ++n) {
+                    lowers[n] = tangent[n];
+                    uppers[n] = tangent[n] + step[n] / 2;
+                    tangent[n] += step[n];
+                }
+                Mapping::sides(vertical.data(), vertical.size());
+                extent.rowsOf(vertical.data(), sourceRows.data(), vertical.size());
                 for (std::int32_t k = from; k < to; ++k) {
-                    SideColumn& side = sides[k];
-                    if (side.stopped) continue;
-                    double lower[2], upper[2];
-                    for (int i = 0; i < 2; ++i) {
-                        lower[i] = Mapping::side(side.tangent[i]);
-                        upper[i] = Mapping::side(side.tangent[i] + side.step[i] / 2);
-                        side.tangent[i] += side.step[i];
-                    }
+                    char& stopped = sides.stopped[k];
+                    if (stopped) continue;
+                    const double* lower = lowers + 2 * static_cast<std::size_t>(k - from);
+                    const double* upper = uppers + 2 * static_cast<std::size_t>(k - from);
                     if (lower[0] < extent.low || lower[1] < extent.low) continue;
                     if (upper[0] > extent.high || upper[1] > extent.high) {
-                        side.stopped = true;
+                        stopped = 1;
+                        --running;
                         continue;
                     }
-                    const std::int32_t lowerRow[2] = {extent.row(lower[0]), extent.row(lower[1])};
-                    const std::int32_t upperRow[2] = {extent.row(upper[0]), extent.row(upper[1])};
+                    const std::int32_t* lowerRow = sourceRows.data() + 2 * static_cast<std::size_t>(k - from);
+                    const std::int32_t* upperRow = lowerRow + count;
                     for (std::size_t g = 0; g < group.size(); ++g) {
                         if (!inside(groupRegions[g], k, j)) continue;
                         const std::int32_t* column = &columns[g][2 * static_cast<std::size_t>(k)];

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -25,10 +26,11 @@ void expectNearbyint(double x) {
 }
 
 TEST(RoundHalfEven, TiesGoToEvenAndLargeValuesStayWhole) {
+    ASSERT_EQ(std::fegetround(), FE_TONEAREST);
     constexpr double big = 4503599627370496.0;  // 2^52: no fraction bits from here on
     const double cases[] = {0.5, 1.5, 2.5, -0.5, -1.5, -2.5, 0.49999999999999994, 1023.5, 1024.5, -1023.5,
                             std::nextafter(0.5, 0.0), std::nextafter(0.5, 1.0), big - 0.5, big - 1.5, big, big + 2,
-                            -big + 0.5, 1e300, -1e300, std::numeric_limits<double>::denorm_min(),
+                            -big + 0.5, 1e15 + 0.5, 9007199254740993.0, 511.5, 1e300, -1e300, std::numeric_limits<double>::denorm_min(),
                             std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
                             std::numeric_limits<double>::quiet_NaN()};
     for (double x : cases) expectNearbyint(x);

@@ -399,6 +399,53 @@ TEST(Threads, SplittingTheWorkDoesNotChangeABit) {
     }
 }
 
+// FNV-1a over the pixel bytes of a face, row by row.
+std::uint64_t faceHash(const BGRImage& face) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (int y = 0; y < face.height; ++y)
+        for (int x = 0; x < 3 * face.width; ++x) hash = (hash ^ face.row(y)[x]) * 1099511628211ull;
+    return hash;
+}
+
+// The side faces' bytes, pinned: the per-sample arithmetic may get faster, never
+// different. Whole and partial extents (columns that start late and stop early), both
+// mappings, 1-pixel and odd faces whose rows end between vector widths.
+TEST(SideFaces, KeepTheirBytes) {
+    const struct {
+        Size image;
+        int side;
+        double bottom, top;
+        bool cylinder;
+        std::uint64_t hashes[4];  // Front, Back, Left, Right
+    } cases[] = {
+        {{4, 2}, 1, -halfPi, halfPi, false,
+         {10331325821532009048ull, 13519877651800303509ull,
+          10961214042935765628ull, 14111583132898745692ull}},
+        {{1001, 377}, 250, -1.1, 0.9, false,
+         {18133135739216203776ull, 10819620997006709241ull,
+          6028975813347323558ull, 3035090301349918514ull}},
+        {{1001, 377}, 250, -1.1, 0.9, true,
+         {14026278254225952645ull, 17310326945374575963ull,
+          14066573105508662648ull, 3637530742445661851ull}},
+        {{640, 320}, 163, -halfPi, halfPi, false,
+         {7501423619429608882ull, 1068918558969372117ull,
+          13216512621261428886ull, 7137114446499020936ull}},
+        {{513, 100}, 77, -0.5, 0.5, true,
+         {16784089973719968109ull, 10499585915020371311ull,
+          94056853517232073ull, 13339040175496482872ull}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.image.width << " x " << c.image.height << " into " << c.side << ", "
+                                        << (c.cylinder ? "cylinder" : "sphere"));
+        const auto image = filledImage(c.image, varied);
+        const auto cube = uniformCube(c.side);
+        (c.cylinder ? cylinderToCube : sphereToCube)(*cube, image->pixels, image->width, image->height,
+                                                      image->stride, c.bottom, c.top, 1);
+        const int sides[4] = {Front, Back, Left, Right};
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(faceHash(*cube->faces[sides[i]]), c.hashes[i]) << "face " << sides[i];
+    }
+}
+
 // A conversion of some regions writes the whole conversion's bytes there and nothing
 // elsewhere: regions at the corners, one column or row, past the face, inverted and empty.
 TEST(Regions, FillExactlyTheirPixelsWithTheWholeConversionsBytes) {
