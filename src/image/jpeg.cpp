@@ -14,6 +14,7 @@
 #include "image/library_message.h"
 #include "image/photo_metadata.h"
 #include "image/pixel_budget.h"
+#include "image/row_gate.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
 #include "platform/progress.h"
@@ -202,6 +203,7 @@ Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, 
     // libjpeg has refused a non-positive size or a pixel size other than 3 by now.
     const std::size_t rowBytes = static_cast<std::size_t>(size.width) * static_cast<std::size_t>(bytesPerPixel);
     for (std::int32_t n = size.height; n-- > 0;) {
+        waitForRows(size.height - n);
         const std::uint8_t* source = pixels + static_cast<std::size_t>(n) * stride;
         for (std::size_t i = 0; i < rowBytes; i += static_cast<std::size_t>(bytesPerPixel)) {
             scratch[i] = source[i + 2];

@@ -15,6 +15,7 @@
 #include "image/library_message.h"
 #include "image/photo_metadata.h"
 #include "image/pixel_budget.h"
+#include "image/row_gate.h"
 #include "platform/file_io.h"
 #include "platform/io_exception.h"
 #include "platform/progress.h"
@@ -239,7 +240,12 @@ Outcome encode(Writer& w, std::FILE* file, Size size, std::uint32_t stride, int 
     progressRows = static_cast<png_uint_32>(size.height);
     writeCancelled = false;
     png_set_write_status_fn(w.png, rowWritten);
-    png_write_image(w.png, w.rows.data());
+    // Row by row, as png_write_image writes a picture that is not interlaced, so that a
+    // picture still being made is waited for.
+    for (std::int32_t i = 0; i < size.height; ++i) {
+        waitForRows(i + 1);
+        png_write_row(w.png, w.rows[static_cast<std::size_t>(i)]);
+    }
     png_write_end(w.png, nullptr);
     return Outcome::done;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -98,7 +99,10 @@ public:
     // The faces as one spherical picture, 4N x 2N for faces of side N; with ownSize, at
     // the size of a picture of N x 4 columns it was made from. Where that picture has the
     // same size and the faces it sees are unchanged, its own pixels.
-    std::unique_ptr<RawImage> writtenSphere(bool ownSize) const;
+    // write is given it while it is being made: a writer that takes rows from the top and
+    // waits at the RowGate open on its thread (JPEG, PNG) starts on the top rows at once;
+    // for any other, rowsFromTop is false and the picture is whole first.
+    void writeSphere(bool ownSize, bool rowsFromTop, const std::function<void(const BGRImage& sphere)>& write) const;
     // Writes the faces to path over the JPEG they were made from, at its size, with only
     // the blocks that see a changed face pixel encoded anew (SaveJPEGBlocks). False, with
     // nothing written, when that cannot be done: another source, another size, faces

@@ -1,14 +1,19 @@
 // Writing a panorama in the layout of its save row, and the questions that lead there.
 #include <algorithm>
+#include <condition_variable>
+#include <exception>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "image/codecs.h"
 #include "image/jpeg.h"
 #include "image/photo_metadata.h"
 #include "image/pixel_budget.h"
 #include "image/png.h"
+#include "image/row_gate.h"
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
 #include "panorama/format_table.h"
@@ -28,6 +33,67 @@
 #include "platform/staged_write.h"
 
 namespace {
+
+// The writers that take a picture's rows from the top and wait at the RowGate of their
+// thread before each.
+bool takesRowsFromTop(ImageWriter writer) { return writer == SaveJPEG || writer == SavePNG; }
+
+// The sphere made from the faces on a thread of its own, band by band from the top (with
+// the shared pool's threads), while the writer, taking rows from the top, waits at this
+// gate for the rows it needs: the encoding overlaps the making.
+class SphereInTheMaking : public RowGate {
+public:
+    SphereInTheMaking(const SixImage& panorama, RawImage& sphere, double bottom, double top, const KeptPicture* kept)
+        : height_(sphere.height), thread_([this, &panorama, &sphere, bottom, top, kept] {
+              make(panorama, sphere, bottom, top, kept);
+          }) {}
+    ~SphereInTheMaking() override {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;  // a writer that gave up needs no more rows
+        }
+        thread_.join();
+    }
+    SphereInTheMaking(const SphereInTheMaking&) = delete;
+    SphereInTheMaking& operator=(const SphereInTheMaking&) = delete;
+
+    void waitForRows(std::int32_t rowsFromTop) override {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return made_ >= rowsFromTop || finished_; });
+        if (made_ < rowsFromTop && failure_) std::rethrow_exception(failure_);
+    }
+
+private:
+    void make(const SixImage& panorama, RawImage& sphere, double bottom, double top, const KeptPicture* kept) {
+        // Bands small enough for the writer to start soon, large enough that each is worth
+        // waking the pool for.
+        const std::int32_t band = std::max(16, height_ / 64);
+        try {
+            cubeToSphereFromTop(panorama, sphere.pixels, sphere.width, sphere.height, sphere.stride, 3, bottom, top,
+                                band, [this](std::int32_t rows) {
+                                    const std::lock_guard lock(mutex_);
+                                    made_ = rows;
+                                    changed_.notify_all();
+                                    return !stopping_;
+                                }, 0, kept);
+        } catch (...) {
+            const std::lock_guard lock(mutex_);
+            failure_ = std::current_exception();
+        }
+        const std::lock_guard lock(mutex_);
+        finished_ = true;
+        changed_.notify_all();
+    }
+
+    const std::int32_t height_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::int32_t made_ = 0;
+    bool finished_ = false;
+    bool stopping_ = false;
+    std::exception_ptr failure_;
+    std::thread thread_;  // last: it starts once everything above is made
+};
 
 void writeImage(ImageWriter writer, const std::string& path, const BGRImage& image) {
     writeReplacing(path, [&](const std::string& staged) {
@@ -140,7 +206,8 @@ int SixImage::write() {
         break;
     }
     case IvrSphere: {
-        writeImage(row.writer, base + faceExtension, *writtenSphere(false));
+        writeSphere(false, takesRowsFromTop(row.writer),
+                    [&](const BGRImage& sphere) { writeImage(row.writer, base + faceExtension, sphere); });
         if (!canOpenForReading(base + ".ivr"))
             writeReplacing(base + ".ivr",
                            [&](const std::string& staged) { writeVistaScene(staged, base, faceExtension, "SPHERE"); });
@@ -174,7 +241,8 @@ int SixImage::write() {
             }
             writePhoto(row.writer, name, strip, source, false);
         } else if (row.writer != SaveJPEG || !writeBlockExactPhoto(name)) {
-            writePhoto(row.writer, name, *writtenSphere(true), source, true);
+            writeSphere(true, takesRowsFromTop(row.writer),
+                        [&](const BGRImage& sphere) { writePhoto(row.writer, name, sphere, source, true); });
         }
         break;
     }
@@ -242,7 +310,8 @@ bool SixImage::writeBlockExactPhoto(const std::string& path) {
     return true;
 }
 
-std::unique_ptr<RawImage> SixImage::writtenSphere(bool ownSize) const {
+void SixImage::writeSphere(bool ownSize, bool rowsFromTop,
+                           const std::function<void(const BGRImage& sphere)>& write) const {
     const std::int32_t side = faces[0]->width;
     Size size{4 * side, 2 * side};
     double bottom = -singlePi / 2, top = singlePi / 2;
@@ -258,13 +327,19 @@ std::unique_ptr<RawImage> SixImage::writtenSphere(bool ownSize) const {
         }
         if (picture.size() == size) original = &picture;
     }
-    auto sphere = std::make_unique<RawImage>(size);
+    RawImage sphere(size);
     KeptPicture kept;
     if (original != nullptr && faceChanges.tracks(faceSizes()))
         kept = {original->pixels, original->stride, &faceChanges};
-    cubeToSphere(*this, sphere->pixels, sphere->width, sphere->height, sphere->stride, 3, bottom, top, 0,
-                 kept.pixels != nullptr ? &kept : nullptr);
-    return sphere;
+    const KeptPicture* keptPicture = kept.pixels != nullptr ? &kept : nullptr;
+    if (!rowsFromTop) {
+        cubeToSphere(*this, sphere.pixels, sphere.width, sphere.height, sphere.stride, 3, bottom, top, 0, keptPicture);
+        write(sphere);
+        return;
+    }
+    SphereInTheMaking making(*this, sphere, bottom, top, keptPicture);
+    const ScopedRowGate gate(making);
+    write(sphere);
 }
 
 void SixImage::writeTurnedFace(BGRImage& face, ImageWriter writer, const std::string& path, QuarterTurn turn) {

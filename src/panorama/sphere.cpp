@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -423,6 +424,14 @@ void fillFaceRegions(SixImage& panorama, const FaceRegions& regions, int threads
 void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t width, std::int32_t height,
                   std::uint32_t stride, std::int32_t bytesPerPixel, double bottom, double top, int threads,
                   const KeptPicture* kept) {
+    cubeToSphereFromTop(panorama, pixels, width, height, stride, bytesPerPixel, bottom, top, height,
+                        [](std::int32_t) { return true; }, threads, kept);
+}
+
+void cubeToSphereFromTop(const SixImage& panorama, std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                         std::uint32_t stride, std::int32_t bytesPerPixel, double bottom, double top,
+                         std::int32_t bandRows, const std::function<bool(std::int32_t rowsFromTop)>& made,
+                         int threads, const KeptPicture* kept) {
     if (pixels == nullptr || width <= 0 || height <= 0 || bytesPerPixel < 3) return;
     if (kept != nullptr && (kept->pixels == nullptr || kept->changes == nullptr)) kept = nullptr;
     FaceSizes sizes;
@@ -441,7 +450,7 @@ void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t w
         sinLongitude[n] = std::sin(longitude);
         cosLongitude[n] = std::cos(longitude);
     }
-    splitRows(height, threads, [&](std::int32_t from, std::int32_t to) {
+    const auto convertRows = [&](std::int32_t from, std::int32_t to) {
         for (std::int32_t i = from; i < to; ++i) {
             double sinLatitude[2], cosLatitude[2];
             for (int m = 0; m < 2; ++m) {
@@ -473,7 +482,16 @@ void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t w
                 sum.store(out);
             }
         }
-    });
+    };
+    bandRows = std::clamp(bandRows, 1, height);
+    for (std::int32_t done = 0; done < height;) {
+        const std::int32_t band = std::min(bandRows, height - done);
+        // Memory rows run bottom-up: the band below the rows made so far.
+        const std::int32_t first = height - done - band;
+        splitRows(band, threads, [&](std::int32_t from, std::int32_t to) { convertRows(first + from, first + to); });
+        done += band;
+        if (!made(done)) return;
+    }
 }
 
 float sphereVerticalExtent(std::int32_t width, std::int32_t height) {

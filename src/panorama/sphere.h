@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 
 class SixImage;
 class FaceChanges;
@@ -62,6 +63,14 @@ struct KeptPicture {
 void cubeToSphere(const SixImage& panorama, std::uint8_t* pixels, std::int32_t width, std::int32_t height,
                   std::uint32_t stride, std::int32_t bytesPerPixel, double bottom, double top, int threads = 0,
                   const KeptPicture* kept = nullptr);
+
+// cubeToSphere a band of bandRows rows at a time from the top (the last rows in memory):
+// after each band, made is told how many rows from the top are written; when it returns
+// false the rest is left unwritten. Each band is split as threads says.
+void cubeToSphereFromTop(const SixImage& panorama, std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                         std::uint32_t stride, std::int32_t bytesPerPixel, double bottom, double top,
+                         std::int32_t bandRows, const std::function<bool(std::int32_t rowsFromTop)>& made,
+                         int threads = 0, const KeptPicture* kept = nullptr);
 
 // The vertical extent v in radians of a spherical image whose width spans 360 degrees at
 // the same angular resolution, ((height x pi) x 2) / width in single precision; 0 for an

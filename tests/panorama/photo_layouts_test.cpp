@@ -25,6 +25,7 @@
 #include "panorama/six_image.h"
 #include "panorama/sphere.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
 #include "platform/settings.h"
 #include "support/face_pixels.h"
 #include "support/io_exception_expect.h"
@@ -405,6 +406,56 @@ TEST_F(PhotoLayouts, SkyBoxWithAMissingFaceOrFacesOfDifferentSizes) {
     const std::string odd = dir.file("gap_up.png");
     SavePNG(odd.c_str(), small.size(), small.stride, 3, small.pixels);
     EXPECT_IO_EXCEPTION(open(openRows::skyPng, dir.file("gap_ft.png")), ioException::reading, odd, anyReason);
+}
+
+// The sphere is encoded while it is still being made: what is written is the picture
+// made whole, read back exactly from PNG and as the same encoding from JPEG.
+TEST_F(PhotoLayouts, ASphereWrittenWhileItIsMadeIsThePictureMadeWhole) {
+    constexpr int side = 48;
+    auto known = knownPanorama(side);
+    RawImage whole(Size{4 * side, 2 * side});
+    cubeToSphere(*known, whole.pixels, whole.width, whole.height, whole.stride, 3, -singlePi / 2, singlePi / 2);
+    SavePNG(dir.file("whole.png").c_str(), whole.size(), whole.stride, 3, whole.pixels);
+    SaveJPEGPhoto(dir.file("whole.jpg").c_str(), whole.size(), whole.stride, whole.pixels, 92, {});
+    SaveJPEG(dir.file("whole_plain.jpg").c_str(), whole.size(), whole.stride, 3, whole.pixels);
+    const struct {
+        int row;
+        const char* name;
+        const char* expected;
+        ImageReader reader;
+    } cases[] = {
+        {saveRows::photoPng, "photo.png", "whole.png", LoadPNG},
+        {saveRows::photoJpeg, "photo.jpg", "whole.jpg", LoadJPEG},
+        {saveRows::sphereJpeg, "live.ivr", "whole_plain.jpg", LoadJPEG},
+    };
+    for (const auto& c : cases) {
+        save(*known, c.row, dir.file(c.name));
+        const std::string written = c.row == saveRows::sphereJpeg ? dir.file("live.jpg") : dir.file(c.name);
+        const auto got = readPicture(c.reader, written), expected = readPicture(c.reader, dir.file(c.expected));
+        ASSERT_TRUE(got && expected) << c.name;
+        ASSERT_EQ(got->size(), expected->size()) << c.name;
+        for (int y = 0; y < got->height; ++y)
+            ASSERT_EQ(std::memcmp(got->row(y), expected->row(y), 3 * static_cast<std::size_t>(got->width)), 0)
+                << c.name << ": row " << y;
+    }
+}
+
+// Cancel while the sphere is being written ends the making too, and keeps the old file.
+TEST_F(PhotoLayouts, CancellingASphereWhileItIsMadeKeepsTheOldFile) {
+    struct CancelHalfway : ProgressObserver {
+        CancelHalfway() : previous(setProgressObserver(this)) {}
+        ~CancelHalfway() override { setProgressObserver(previous); }
+        bool progressed(double fraction) override { return fraction < 0.5; }
+        ProgressObserver* previous;
+    };
+    auto known = knownPanorama(64);
+    writeBytes(dir.file("photo.png"), bytesOf("old"));
+    {
+        const CancelHalfway cancel;
+        EXPECT_IO_EXCEPTION(save(*known, saveRows::photoPng, dir.file("photo.png")), ioException::writing,
+                            dir.file("photo.png"), cancelledReason);
+    }
+    EXPECT_EQ(fileBytes(dir.file("photo.png")), bytesOf("old"));
 }
 
 }  // namespace
