@@ -193,6 +193,13 @@ void startPaintLoop(MainWindow& window) { loop = std::make_unique<PaintLoop>(win
 
 void stopPaintLoop() { loop.reset(); }
 
+StepsHeld::StepsHeld(Shell& shell) : shell_(shell) { shell_.dialogOpened(); }
+
+StepsHeld::~StepsHeld() {
+    shell_.dialogClosed();
+    syncPaintLoop();
+}
+
 void syncPaintLoop() {
     if (loop) loop->sync();
 }
