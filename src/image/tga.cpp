@@ -236,6 +236,8 @@ void DecodeTGA(const char* name, std::FILE* file, PixelSink sink, void* userData
     ByteReader in(file);
     const TargaHeader h = readHeader(in);
     if (h.colourMapType > 1) throw fail("colour-map type unknown");
+    // A Targa of no pixels is no picture: as a face it would become a blank one.
+    if (h.width == 0 || h.height == 0) throw fail("no pixels (a width or height of 0)");
     const std::optional<PixelKind> kind = pixelKind(h);
     if (!kind) throw fail(pixelKindDefect(h));
     const int interleaveCode = (h.descriptor >> 6) & 0x03;

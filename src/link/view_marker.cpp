@@ -1,6 +1,8 @@
 #include "link/view_marker.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "link/link_record.h"
 
@@ -70,6 +72,40 @@ bool cornerCarriesViewMarker(const std::uint8_t* pixels, const PictureLayout& la
         if (pixels[offset] == bytes[0] && pixels[offset + 1] == bytes[1] && pixels[offset + 2] == bytes[2])
             return true;
     return false;
+}
+
+MarkedAngles markedAngles(std::uint32_t marker) {
+    const std::uint32_t bytes = marker ^ markerKey;
+    // A byte stands for the step of angles truncated to it: its middle is the best guess.
+    const auto angle = [](std::uint32_t byte) { return (static_cast<float>(byte & 0xFF) - 127.5f) / markerScale; };
+    return {angle(bytes >> 8), angle(bytes)};
+}
+
+std::optional<std::uint32_t> foreignViewMarker(const std::uint8_t* pixels, const PictureLayout& layout,
+                                               std::uint32_t expected) {
+    std::size_t offsets[4];
+    if (pixels == nullptr || !cornerOffsets(layout, offsets)) return std::nullopt;
+    if (cornerCarriesViewMarker(pixels, layout, expected)) return std::nullopt;
+    std::uint32_t found[4];
+    int count = 0;
+    for (std::size_t offset : offsets) {
+        const std::uint8_t* p = pixels + offset;
+        const std::uint8_t red = layout.order == ChannelOrder::rgb ? p[0] : p[2];
+        const std::uint8_t blue = layout.order == ChannelOrder::rgb ? p[2] : p[0];
+        const std::uint32_t value = (std::uint32_t{blue} << 16) | (std::uint32_t{p[1]} << 8) | red;
+        if ((value >> 16) == (markerKey >> 16)) found[count++] = value;
+    }
+    const auto stepsApart = [](std::uint32_t a, std::uint32_t b) {
+        const int d = std::abs(static_cast<int>(a & 0xFF) - static_cast<int>(b & 0xFF));
+        return std::min(d, 256 - d);  // the byte wraps with the angle
+    };
+    for (int i = 0; i < count; ++i)
+        for (int j = i + 1; j < count; ++j) {
+            if (found[i] != found[j]) continue;
+            const std::uint32_t a = found[i] ^ markerKey, b = expected ^ markerKey;
+            if (stepsApart(a >> 8, b >> 8) > 1 || stepsApart(a, b) > 1) return found[i];
+        }
+    return std::nullopt;
 }
 
 std::int32_t maskModeFor(std::int32_t command, bool hasPicture, const std::uint8_t* pixels,

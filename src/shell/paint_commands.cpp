@@ -550,6 +550,13 @@ bool Shell::applyViewFileIfChanged() {
         unreadable_ = {true, stamp, std::chrono::steady_clock::now(), text};
         return false;
     }
+    // A picture that does not fit the view it was written for would smear or misplace paint.
+    if (const std::string mismatch = paintedViewMismatch(*picture, viewFileCamera_); !mismatch.empty()) {
+        const std::string text = mismatch + " Nothing was painted.\n\nSave the picture again in the paint program, at the view's size, "
+                                 "over \"" + tempViewPath_ + "\", to try once more.";
+        unreadable_ = {true, stamp, std::chrono::steady_clock::now(), text};
+        return false;
+    }
     unreadable_ = {};
     viewFileSaved_ = true;
     ViewBuffer& view = panorama_->view;
@@ -557,11 +564,9 @@ bool Shell::applyViewFileIfChanged() {
         HostWait wait(host_);
         // The view buffer may show another view by now (a plug-in's picture, a resize): the
         // file is compared with the view it was written with, rendered from the faces as
-        // they are. A picture of another size than the view's shows the same field of view.
-        Camera camera = viewFileCamera_;
-        camera.size = picture->size();
-        if (view.empty() || view.camera() != camera) {
-            render(*panorama_, camera, view);
+        // they are.
+        if (view.empty() || view.camera() != viewFileCamera_) {
+            render(*panorama_, viewFileCamera_, view);
         } else {
             // Compared with the view as last painted: each save projects only what changed since.
             view.openMask();

@@ -93,7 +93,6 @@ std::vector<VariantCase> variantCases() {
           Pixel{6, 6, 6, 255}, Pixel{4, 4, 4, 255}, Pixel{2, 2, 2, 255}, Pixel{0, 0, 0, 255}}},
         {"a short file reads 255 past its end", join(targaHeader(2, 0, 0, 0, 0, 2, 1, 24), {1, 2, 3, 4}),
          {2, 1}, {a, Pixel{4, 255, 255, 255}}},
-        {"empty picture", targaHeader(2, 0, 0, 0, 0, 0, 0, 24), {0, 0}, {}},
     };
 }
 
@@ -189,6 +188,21 @@ TEST(LoadTGA, RefusesHostileFilesForTheDefectTheirNameTells) {
         {"negative-height.tga", "picture larger than the file could hold"},
     };
     expectCrashersRefused("tga", LoadTGA, reasons);
+}
+
+// A Targa of no pixels would become a blank face: it is refused before any destination.
+TEST(LoadTGA, PicturesOfNoPixelsAreRefused) {
+    TempDir dir;
+    for (const Size size : {Size{0, 0}, Size{0, 5}, Size{5, 0}}) {
+        const std::string path = dir.file("empty.tga");
+        writeBytes(path, targaHeader(2, 0, 0, 0, 0, static_cast<std::int16_t>(size.width),
+                                     static_cast<std::int16_t>(size.height), 24));
+        SinkPicture picture;
+        EXPECT_IO_EXCEPTION(LoadTGA(path.c_str(), SinkPicture::sink, &picture), ioException::reading, path,
+                            "no pixels (a width or height of 0)")
+            << size.width << "x" << size.height;
+        EXPECT_EQ(picture.size, (Size{-1, -1})) << "no destination asked for";
+    }
 }
 
 // A header is refused before any allocation when its file could not hold the picture

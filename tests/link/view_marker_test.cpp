@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -88,6 +91,56 @@ TEST(ViewMarker, ChoosesTheMaskMode) {
     for (const Case& c : cases)
         EXPECT_EQ(maskModeFor(c.command, c.hasPicture, c.pixels->data(), layout, c.heading, 0.25f), c.mode)
             << c.command << (c.pixels == &marked ? " marked" : " plain") << " heading " << c.heading;
+}
+
+// The angles a marker stands for come back within one step of the ones it was made from.
+TEST(ViewMarker, GivesBackTheAnglesItWasMadeFrom) {
+    const float step = singlePi / 128;
+    for (const float heading : {0.0f, -1.0472f, 2.5f, -3.0f})
+        for (const float pitch : {0.0f, -0.349f, 1.5f, -1.5707f}) {
+            const MarkedAngles a = markedAngles(viewMarker(heading, pitch));
+            EXPECT_NEAR(a.heading, heading, step) << heading << ", " << pitch;
+            EXPECT_NEAR(a.pitch, pitch, step) << heading << ", " << pitch;
+        }
+}
+
+// Another view's marker is found where at least two corners share it and none carries the
+// expected one; a neighbouring step, a lone corner or plain pixels are not another view.
+TEST(ViewMarker, FindsTheMarkerOfAnotherView) {
+    const PictureLayout layout{3, 2, 4, 12, ChannelOrder::bgr};
+    const std::uint32_t expected = viewMarker(0, 0);
+    const std::uint32_t other = viewMarker(-1.0f, 0.3f);
+    const auto pictureWith = [&](std::uint32_t marker, int corners) {
+        std::vector<std::uint8_t> pixels(24, 0x20);
+        std::vector<std::uint8_t> stamped = pixels;
+        stampViewMarker(stamped.data(), layout, marker);
+        const std::size_t at[] = {0, 8, 12, 20};
+        for (int i = 0; i < corners; ++i) std::memcpy(pixels.data() + at[i], stamped.data() + at[i], 4);
+        return pixels;
+    };
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> pixels;
+        std::optional<std::uint32_t> found;
+    };
+    std::vector<std::uint8_t> ownAndOther = pictureWith(other, 4);
+    stampViewMarker(ownAndOther.data(), {1, 1, 4, 4, ChannelOrder::bgr}, expected);  // the first corner only
+    const Case cases[] = {
+        {"the view's own marker", pictureWith(expected, 4), std::nullopt},
+        {"another view's marker in every corner", pictureWith(other, 4), other},
+        {"another view's marker in two corners", pictureWith(other, 2), other},
+        {"another view's marker in one corner", pictureWith(other, 1), std::nullopt},
+        {"one corner still the view's own", ownAndOther, std::nullopt},
+        {"one heading step away", pictureWith(viewMarker(singlePi / 128, 0), 4), std::nullopt},
+        {"two steps away", pictureWith(viewMarker(2.5f * singlePi / 128, 0), 4), viewMarker(2.5f * singlePi / 128, 0)},
+        {"one step across the byte's wrap", pictureWith(viewMarker(singlePi - 0.001f, 0), 4), std::nullopt},
+        {"no marker", pictureWith(0, 0), std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const std::uint32_t own = c.name == std::string("one step across the byte's wrap") ? viewMarker(-singlePi + 0.02f, 0)
+                                                                                          : expected;
+        EXPECT_EQ(foreignViewMarker(c.pixels.data(), layout, own), c.found) << c.name;
+    }
 }
 
 }  // namespace

@@ -101,6 +101,83 @@ TEST_F(PaintRoundTripTest, FileTransportTakesEverySaveWhateverTheTiming) {
     EXPECT_TRUE(messages.texts().empty());
 }
 
+// Paint programs write their BMP in their own way, not always as the 24-bit file the view
+// went out as: whatever the editor can read lands exactly where domecast-cli apply lands
+// the same picture (decoded by ImageMagick); a picture it cannot read, or one that does not
+// fit the view, changes nothing (faces, undo history, title) and the user is told why.
+TEST_F(PaintRoundTripTest, FileTransportLandsEveryBmpAPaintProgramWritesAndRefusesWhatDoesNotFit) {
+    const std::string otherView = dir.file("other_view.bmp");
+    {
+        PaintedSixImage other(Size{256, 256}, Size{256, 256});
+        render(other, nominalCamera(other, 0, 0, viewSize), other.view);  // straight ahead
+        writeViewFile(other.view, otherView.c_str());
+    }
+    shell.setView(-80 * degToRad, 10 * degToRad);  // h=80 v=10
+    ::setenv("SCRIPTED_OTHER_VIEW", otherView.c_str(), 1);
+    ::setenv("SCRIPTED_PAINT", "command", 1);
+    struct Case {
+        const char* name;
+        const char* command;  // run on the painted view file as $1
+        const char* refusal;  // a part of the message; null when the paint lands
+    } cases[] = {
+        {"ImageMagick, 32 bits with alpha", R"(convert "$1" -alpha set "$1")", nullptr},
+        {"ImageMagick, 16 bits 5-6-5", R"(convert "$1" -define bmp:subtype=RGB565 "$1")", nullptr},
+        {"ImageMagick, 8-bit palette with RLE8", R"(convert "$1" +dither -colors 256 -compress RLE BMP3:"$1")", nullptr},
+        {"rows top-down",
+         R"(python3 -c 'import sys, struct
+b = bytearray(open(sys.argv[1], "rb").read())
+o = struct.unpack_from("<I", b, 10)[0]
+w, h = struct.unpack_from("<ii", b, 18)
+s = (w * 3 + 3) // 4 * 4
+rows = [bytes(b[o + i * s:o + (i + 1) * s]) for i in range(h)]
+b[o:o + s * h] = b"".join(reversed(rows))
+struct.pack_into("<i", b, 22, -h)
+open(sys.argv[1], "wb").write(b)' "$1")",
+         nullptr},
+        {"cropped", R"(convert "$1" -crop 180x150+0+0 +repage BMP3:"$1")",
+         "The painted view is 180x150 but the view was 200x150: it may have been cropped. Nothing was painted."},
+        {"an older view file saved over it", R"(cp "$SCRIPTED_OTHER_VIEW" "$1")",
+         "The painted view carries the marker of another view (h=0\u00b0 or 180\u00b0, v=0\u00b0) than the one it was made "
+         "for (h=80\u00b0 v=10\u00b0)"},
+        {"a bit count no BMP has", R"(printf '\007' | dd of="$1" bs=1 seek=28 conv=notrunc 2>/dev/null)",
+         "could not be read from"},
+    };
+    const auto white = faceBytes(PaintedSixImage(Size{256, 256}, Size{256, 256}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::setenv("SCRIPTED_PAINT_COMMAND", c.command, 1);
+        shell.replacePanorama(std::make_unique<PaintedSixImage>(Size{256, 256}, Size{256, 256}));
+        MessageRecorder recorder;
+        shell.paintThisView();
+        const Camera camera = shell.panorama()->view.camera();
+        const std::string viewFile = shell.tempViewPath();
+        if (c.refusal == nullptr) {
+            ASSERT_TRUE(runLoopUntil([&] { return shell.paintState() == Shell::PaintState::idle; }));
+            // The same picture, as ImageMagick decodes it, through the 24-bit path.
+            const std::string reference = dir.file("reference.bmp");
+            ASSERT_EQ(std::system(("convert '" + viewFile + "' -alpha off -type TrueColor BMP3:'" + reference + "'").c_str()), 0);
+            EXPECT_EQ(shell.panorama()->modified, 1);
+            EXPECT_EQ(faceBytes(*shell.panorama()), appliedFaces(camera, reference));
+            EXPECT_TRUE(shell.undoHistory().canUndo());
+            EXPECT_TRUE(recorder.texts().empty());
+        } else {
+            ASSERT_TRUE(runLoopUntil([&] { return !recorder.texts().empty(); }));
+            runLoopUntil([] { return false; }, 300);
+            EXPECT_EQ(shell.panorama()->modified, 0);
+            EXPECT_EQ(faceBytes(*shell.panorama()), white);
+            EXPECT_FALSE(shell.undoHistory().canUndo());
+            EXPECT_EQ(shell.title().find('*'), std::string::npos) << shell.title();
+            ASSERT_EQ(recorder.texts().size(), 1u);
+            EXPECT_NE(recorder.texts()[0].find(c.refusal), std::string::npos) << recorder.texts()[0];
+            EXPECT_NE(recorder.texts()[0].find("Nothing was painted"), std::string::npos) << recorder.texts()[0];
+            EXPECT_NE(recorder.texts()[0].find(viewFile), std::string::npos) << recorder.texts()[0];
+            shell.stopWatchingViewFile();
+        }
+    }
+    ::unsetenv("SCRIPTED_PAINT_COMMAND");
+    ::unsetenv("SCRIPTED_OTHER_VIEW");
+}
+
 TEST_F(PaintRoundTripTest, SavesAfterEscOrANewPaintThisViewAreNotTaken) {
     for (const bool esc : {true, false}) {
         SCOPED_TRACE(esc ? "Esc" : "new Paint this view");

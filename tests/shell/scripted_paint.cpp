@@ -12,7 +12,11 @@
 //   twostep       empties the file, then writes the painted picture into it 0.3 s later (as
 //                 programs do that open the file for writing twice), then ends
 //   stay          never ends by itself
+//   command       paints the red square and saves at once, then runs the shell command in
+//                 $SCRIPTED_PAINT_COMMAND with the file as $1 (another program's way of
+//                 writing the picture) and ends with its status
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -88,6 +92,19 @@ int main(int argc, char** argv) {
     const char* path = argv[1];
     if (m == "handoff") return 0;
     if (m == "quicksave") return paintRed(path) ? 0 : 1;
+    if (m == "command") {
+        const char* command = std::getenv("SCRIPTED_PAINT_COMMAND");
+        if (command == nullptr || !paintRed(path)) return 1;
+        const pid_t child = ::fork();
+        if (child < 0) return 1;
+        if (child == 0) {
+            ::execl("/bin/sh", "sh", "-c", command, "sh", path, static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        if (::waitpid(child, &status, 0) != child) return 1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+    }
     if (m == "handoff200") return handOff(path, 200);
     if (m == "handoff3000") return handOff(path, 3000);
     pause(800);  // longer than the editor waits to see whether the program stays

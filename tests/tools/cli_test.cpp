@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -165,6 +166,97 @@ TEST_F(Cli, ApplyingAPaintedViewToAJpegPhotoChangesOnlyWhereThePaintLands) {
     // The square covers about 20 x 20 photo pixels: its blocks, never the whole picture.
     EXPECT_GE(differing, 300u);
     EXPECT_LE(differing, 3000u);
+}
+
+// A painted picture that does not fit the view it is applied to is refused and nothing is
+// written: made for another view (unless --force), or of another size than --size says.
+TEST_F(Cli, ApplyRefusesAPictureThatDoesNotFitTheViewAndWritesNothing) {
+    ASSERT_EQ(run({"render", face("sky", 0), dir.file("v.bmp"), "--heading", "30", "--pitch", "10", "--size", "200x150"}), 0);
+    {
+        RawImage view(dir.file("v.bmp").c_str());
+        RawImage cropped(Size{180, 150});
+        for (int y = 0; y < 150; ++y) std::memcpy(cropped.row(y), view.row(y), 3 * 180);
+        SaveBMP(dir.file("cropped.bmp").c_str(), cropped.size(), cropped.stride, 3, cropped.pixels);
+    }
+    struct Case {
+        const char* name;
+        std::string painted;
+        std::vector<std::string> options;
+        std::string refusal;  // empty: applied
+    };
+    const Case cases[] = {
+        {"its own view", "v.bmp", {"--heading", "30", "--pitch", "10", "--size", "200x150"}, ""},
+        {"another heading", "v.bmp", {"--heading", "60", "--pitch", "10"},
+         "domecast-cli apply: The painted view carries the marker of another view (h=30\u00b0 or 210\u00b0, v=10\u00b0) than "
+         "the one it was made for (h=60\u00b0 v=10\u00b0): it may be an older view file saved over the new one. Nothing "
+         "was painted and nothing written: give the --heading and --pitch it was rendered with, or --force to apply it "
+         "anyway.\n"},
+        {"another heading, forced", "v.bmp", {"--heading", "60", "--pitch", "10", "--force"}, ""},
+        {"another size than --size", "v.bmp", {"--heading", "30", "--pitch", "10", "--size", "220x150"},
+         "domecast-cli apply: The painted view is 200x150 but the view was 220x150: it may have been cropped. Nothing "
+         "was painted and nothing written.\n"},
+        {"cropped, even forced", "cropped.bmp", {"--heading", "30", "--pitch", "10", "--size", "200x150", "--force"},
+         "domecast-cli apply: The painted view is 180x150 but the view was 200x150: it may have been cropped. Nothing "
+         "was painted and nothing written.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(face("out", 0));
+        std::vector<std::string> args = {"apply", face("sky", 0), dir.file(c.painted), face("out", 0)};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const auto [status, errors] = runForErrors(args, dir.file("errors.txt"));
+        EXPECT_EQ(status, c.refusal.empty() ? 0 : 1);
+        EXPECT_EQ(errors, c.refusal);
+        EXPECT_EQ(std::filesystem::exists(face("out", 0)), c.refusal.empty());
+    }
+}
+
+// A command whose input cannot be read exits 1 and leaves what OUT held before alone,
+// whichever reader refused it; nothing decodes as a blank picture.
+TEST_F(Cli, EveryCommandOverABrokenInputExitsOneAndLeavesItsOutputAlone) {
+    const auto patched = [&](const std::string& name, std::size_t at, std::uint8_t value) {
+        std::string bytes = fileText(dir.file("v.bmp"));
+        bytes[at] = static_cast<char>(value);
+        std::ofstream(dir.file(name), std::ios::binary) << bytes;
+        return dir.file(name);
+    };
+    const auto truncated = [&](const std::string& from, const std::string& name, std::size_t keep) {
+        std::ofstream(dir.file(name), std::ios::binary) << fileText(from).substr(0, keep);
+        return dir.file(name);
+    };
+    ASSERT_EQ(run({"render", face("sky", 0), dir.file("v.bmp"), "--heading", "0", "--pitch", "0", "--size", "64x48"}), 0);
+    ASSERT_EQ(run({"image", face("sky", 0), dir.file("sky.png")}), 0);
+    writeBytes(dir.file("empty.tga"), targaHeader(2, 0, 0, 0, 0, 0, 0, 24));
+    std::ofstream(dir.file("garbage.pcx"), std::ios::binary) << "not a PCX picture at all";
+    const std::string broken[] = {
+        patched("bitcount7.bmp", 28, 7),        // bits per pixel no BMP has
+        patched("jpegbmp.bmp", 30, 4),          // compression BI_JPEG
+        dir.file("empty.tga"),                  // a Targa of 0 x 0 pixels
+        truncated(dir.file("sky.png"), "short.png", 60),
+        dir.file("garbage.pcx"),
+    };
+    for (const std::string& in : broken) {
+        SCOPED_TRACE(in);
+        std::filesystem::remove(dir.file("kept_FR.tga"));
+        std::ofstream(dir.file("kept.bmp"), std::ios::binary) << "what was here";
+        EXPECT_EQ(run({"image", in, dir.file("kept.bmp")}), 1);
+        EXPECT_TRUE(fileText(dir.file("kept.bmp")) == "what was here") << "OUT was replaced";
+        const std::string ext = in.substr(in.rfind('.'));
+        if (ext == ".tga") {
+            // Six faces of which one is broken.
+            for (int i = 0; i < 6; ++i)
+                std::filesystem::copy_file(i == 0 ? in : face("sky", i), face("in", i),
+                                           std::filesystem::copy_options::overwrite_existing);
+            EXPECT_EQ(run({"convert", face("in", 0), dir.file("kept_FR.tga"), "--to", "0"}), 1);
+            EXPECT_FALSE(std::filesystem::exists(dir.file("kept_FR.tga")));
+        }
+        if (ext == ".bmp") {
+            EXPECT_EQ(run({"apply", face("sky", 0), in, face("applied", 0), "--heading", "0", "--pitch", "0"}), 1);
+            EXPECT_FALSE(std::filesystem::exists(face("applied", 0)));
+            EXPECT_EQ(run({"convert", in, dir.file("kept_FR.tga"), "--from", "8"}), 1);
+            EXPECT_FALSE(std::filesystem::exists(dir.file("kept_FR.tga")));
+        }
+    }
 }
 
 TEST_F(Cli, PaintProjectsWhatWasSavedAndNothingElse) {

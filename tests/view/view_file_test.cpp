@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 #include "image/bgr_image.h"
@@ -11,6 +12,7 @@
 #include "support/message_recorder.h"
 #include "support/patterned_panorama.h"
 #include "support/temp_dir.h"
+#include "panorama/geometry.h"
 #include "view/render_view.h"
 #include "view/view_file.h"
 
@@ -116,15 +118,58 @@ TEST_F(ViewFile, AChangedPixelIsTakenButNotTheMarkers) {
         }
 }
 
-TEST_F(ViewFile, APaintedFileOfAnotherSizeIsComparedWithAViewRenderedAtItsSize) {
-    const Size other{30, 12};
-    auto reference = patternedPanorama(32);
-    ViewBuffer referenceView;
-    render(*reference, {camera.heading, camera.pitch, camera.fov, other}, referenceView);
-    writeViewFile(referenceView, path.c_str());
-
-    EXPECT_FALSE(acceptPaintedFile(path)) << "the file is the view at that size";
-    EXPECT_EQ(panorama->view.size(), other);
+// A picture that does not fit the view it was written for is named with the reason; the
+// view's own file, or one whose corners were painted over, fits.
+TEST_F(ViewFile, APaintedPictureThatDoesNotFitItsViewIsRefusedWithTheReason) {
+    const auto fileOf = [&](float heading, float pitch, Size size) {
+        ViewBuffer other;
+        render(*patternedPanorama(32), {heading, pitch, camera.fov, size}, other);
+        writeViewFile(other, path.c_str());
+        return readPaintedFile(path.c_str());
+    };
+    const auto paintCorners = [](RawImage& picture, int corners) {
+        const std::int32_t w = picture.width, h = picture.height;
+        const Point at[] = {{0, 0}, {w - 1, 0}, {0, h - 1}, {w - 1, h - 1}};
+        for (int i = 0; i < corners; ++i) std::memset(picture.row(at[i].y) + 3 * at[i].x, 0x40, 3);
+    };
+    const float step = 3.14159274f / 128;  // one marker step
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<RawImage>()> picture;
+        std::string reason;  // empty: it fits
+    };
+    const Case cases[] = {
+        {"the view's own file", [&] { return fileOf(0, 0, viewSize); }, ""},
+        {"cropped", [&] { return fileOf(0, 0, {20, 17}); },
+         "The painted view is 20x17 but the view was 23x17: it may have been cropped."},
+        {"another heading",
+         [&] { return fileOf(-60 * degToRad, 0, viewSize); },
+         "The painted view carries the marker of another view (h=60\u00b0 or 240\u00b0, v=0\u00b0) than the one it was "
+         "made for (h=0\u00b0 v=0\u00b0): it may be an older view file saved over the new one."},
+        {"another pitch, three corners painted over",
+         [&] {
+             auto picture = fileOf(0, -20 * degToRad, viewSize);
+             paintCorners(*picture, 3);
+             return picture;
+         },
+         ""},
+        {"another pitch, two corners painted over",
+         [&] {
+             auto picture = fileOf(0, -20 * degToRad, viewSize);
+             paintCorners(*picture, 2);
+             return picture;
+         },
+         "The painted view carries the marker of another view (h=0\u00b0 or 180\u00b0, v=-20\u00b0) than the one it was "
+         "made for (h=0\u00b0 v=0\u00b0): it may be an older view file saved over the new one."},
+        {"a heading one marker step off (angles given in whole degrees)", [&] { return fileOf(step, 0, viewSize); }, ""},
+        {"every corner painted over", [&] {
+             auto picture = fileOf(-90 * degToRad, 0, viewSize);
+             paintCorners(*picture, 4);
+             return picture;
+         },
+         ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(paintedViewMismatch(*c.picture(), camera), c.reason) << c.name;
 }
 
 TEST_F(ViewFile, AnUnreadablePaintedFileThrowsItsReasonWithoutAMessage) {

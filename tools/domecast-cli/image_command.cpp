@@ -52,6 +52,8 @@ int runImage(const CliOptions& options) {
     reader(in.c_str(), pictureSink, &picture);
 
     if (!picture.colour && !picture.withAlpha) throw ioException{in, ioException::reading, "no picture read"};
+    const Size size = picture.withAlpha ? Size{picture.withAlpha->width, picture.withAlpha->height} : picture.colour->size();
+    if (size.width <= 0 || size.height <= 0) throw ioException{in, ioException::reading, "the picture is empty"};
     PCXWriteOptions pcx = readPCXWriteOptions();
     if (options.dither) pcx.dither = static_cast<std::uint32_t>(*options.dither);
     if (options.resize) pcx.resize = static_cast<std::uint32_t>(*options.resize);

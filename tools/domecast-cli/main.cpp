@@ -44,14 +44,18 @@ const std::vector<Subcommand>& subcommands() {
         {"view", runView, {"heading", "pitch", "size", "fov", "from"},
          "view IN OUT.bmp --heading DEG --pitch DEG --size WxH [--fov HxV] [--from ROW]",
          "Writes the live-display picture of the view (one sample per pixel) as a 24-bit BMP."},
-        {"apply", runApply, {"heading", "pitch", "fov", "to", "from"},
-         "apply IN PAINTED.bmp OUT --heading DEG --pitch DEG [--fov HxV] [--to ROW] [--from ROW]",
+        {"apply", runApply, {"heading", "pitch", "fov", "size", "to", "from", "force"},
+         "apply IN PAINTED.bmp OUT --heading DEG --pitch DEG [--fov HxV] [--size WxH] [--to ROW] [--from ROW] [--force]",
          "Projects the changed pixels of a painted copy of a rendered view onto the faces and\n"
-         "writes OUT. Heading, pitch and field of view must be those it was rendered with."},
-        {"paint", runPaint, {"heading", "pitch", "size", "program", "to", "from", "fov"},
-         "paint IN OUT --heading DEG --pitch DEG --size WxH --program PROG [--to ROW] [--from ROW]",
+         "writes OUT. Heading, pitch and field of view must be those it was rendered with; a\n"
+         "picture whose corners carry the marker of another view is refused unless --force is\n"
+         "given, and one of another size than --size (the rendered view's) is refused."},
+        {"paint", runPaint, {"heading", "pitch", "size", "program", "to", "from", "fov", "force"},
+         "paint IN OUT --heading DEG --pitch DEG --size WxH --program PROG [--to ROW] [--from ROW] [--force]",
          "Renders the view into a temporary file, starts PROG on it, waits for it to end,\n"
-         "projects the picture if it was saved since, removes the file and writes OUT."},
+         "projects the picture if it was saved since, removes the file and writes OUT. A picture\n"
+         "saved at another size, or carrying another view's marker (unless --force), is refused\n"
+         "and nothing is written."},
         {"image", runImage, {"dither", "resize", "colormap"},
          "image IN OUT [--dither N] [--resize 0|1] [--colormap FILE]",
          "Converts one image through Domecast's own readers and writers, chosen by extension:\n"
@@ -179,6 +183,10 @@ int main(int argc, char** argv) {
             finishProgress();
             std::fprintf(stderr, "domecast-cli %s: %s\nusage: domecast-cli %s\n", s.name, e.what(), s.usage);
             return 2;
+        } catch (const RefusedWork& e) {
+            finishProgress();
+            std::fprintf(stderr, "domecast-cli %s: %s\n", s.name, e.what());
+            return 1;
         } catch (const ioException& e) {
             finishProgress();
             reportIoException(e);

@@ -54,6 +54,11 @@ CliOptions parseOptions(const std::vector<std::string>& args, const std::vector<
             options.quiet = true;
             continue;
         }
+        if (word == "--force") {
+            if (!isAllowed(allowed, "force")) throw UsageError("unknown option --force");
+            options.force = true;
+            continue;
+        }
         if (word.size() < 3 || word.compare(0, 2, "--") != 0) {
             options.positional.push_back(word);
             continue;

@@ -12,6 +12,13 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Work the command refuses to do with inputs that were read but do not fit together (a
+// painted picture made for another view): the program prints the message and exits with
+// status 1, having written nothing.
+struct RefusedWork : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 // The options of one subcommand, as given (angles still in degrees).
 struct CliOptions {
     std::vector<std::string> positional;
@@ -25,11 +32,13 @@ struct CliOptions {
     std::optional<int> maxMegapixels;
     bool help = false;
     bool quiet = false;
+    bool force = false;  // apply a painted picture whose corners name another view
 };
 
 // Parses args (the words after the subcommand). allowed names the options this
 // subcommand takes ("heading", "size", ...); anything else is a UsageError, as are
-// malformed values. --max-megapixels N and --quiet are taken by every subcommand.
+// malformed values. --max-megapixels N and --quiet are taken by every subcommand; --force,
+// a flag without a value, where allowed names "force".
 CliOptions parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed);
 
 // "WxH" with both positive.

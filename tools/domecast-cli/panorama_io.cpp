@@ -65,7 +65,20 @@ std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const Cli
     auto panorama = std::make_unique<PaintedSixImage>();
     panorama->facesOnDemand = facesOnDemand;
     panorama->load(questions, row, path);
-    // The faces left white do not stop the command: the panorama is still usable.
+    // A face file that is there but cannot be read would come out of the command as a white
+    // face over the user's picture: the command stops. Missing faces are left white, and the
+    // panorama is still usable.
+    std::string unreadable;
+    int unreadableCount = 0;
+    for (const UnreadFace& face : panorama->unreadFaces)
+        if (!face.missing) {
+            unreadable += "\n" + face.path;
+            ++unreadableCount;
+        }
+    if (unreadableCount > 0)
+        throw RefusedWork(std::string(unreadableCount == 1 ? "This face file could not be read:"
+                                                           : "These face files could not be read:") +
+                          unreadable + "\nNothing was written.");
     reportUnreadFaces(panorama->unreadFaces);
     // Named as the editor names it, so that a web page shows the panorama's own name.
     panorama->nameAfter(path, row);

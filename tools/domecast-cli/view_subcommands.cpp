@@ -55,6 +55,18 @@ void applyPicture(PaintedSixImage& panorama, const Camera& camera, const RawImag
     panorama.applyPaint();
 }
 
+// Refuses a painted picture that does not fit the view it was made for: another size, or
+// corners carrying another view's marker, which --force lets through.
+void checkPaintedPicture(const RawImage& picture, const Camera& madeFor, bool force) {
+    const bool sameSize = picture.size() == madeFor.size;
+    if (sameSize && force) return;
+    const std::string why = paintedViewMismatch(picture, madeFor);
+    if (why.empty()) return;
+    if (!sameSize) throw RefusedWork(why + " Nothing was painted and nothing written.");
+    throw RefusedWork(why + " Nothing was painted and nothing written: give the --heading and --pitch it was "
+                            "rendered with, or --force to apply it anyway.");
+}
+
 // The angles are checked before any file is read.
 void requireAngles(const CliOptions& options) {
     if (!options.heading) throw UsageError("--heading is required");
@@ -116,8 +128,10 @@ int runApply(const CliOptions& options) {
     auto panorama = openPanorama(options.positional[0], options);
     const std::string& painted = options.positional[1];
     const std::unique_ptr<RawImage> picture = readPaintedFile(painted.c_str());
+    const Camera camera = cameraOf(options, *panorama, options.size ? *options.size : picture->size());
+    checkPaintedPicture(*picture, camera, options.force);
     progress("Projecting the painted pixels...");
-    applyPicture(*panorama, cameraOf(options, *panorama, picture->size()), *picture);
+    applyPicture(*panorama, camera, *picture);
     writePanorama(*panorama, options.positional[2], options);
     return 0;
 }
@@ -157,7 +171,8 @@ int runPaint(const CliOptions& options) {
     if (modificationTime(viewFile.path().c_str()) > written) {
         progress("Projecting the painted pixels...");
         const std::unique_ptr<RawImage> picture = readPaintedFile(viewFile.path().c_str());
-        applyPicture(*panorama, Camera{camera.heading, camera.pitch, camera.fov, picture->size()}, *picture);
+        checkPaintedPicture(*picture, camera, options.force);
+        applyPicture(*panorama, camera, *picture);
     }
     writePanorama(*panorama, options.positional[1], options);
     return 0;
