@@ -9,8 +9,8 @@ struct ioException {
 
     std::string path;
     std::int32_t kind = opening;
-    // The defect found ("colour-map index outside the map"), a static text for diagnostics
-    // and tests; the editor's message boxes never show it.
+    // The defect found ("colour-map index outside the map"), a static text: the report
+    // shows it on a line of its own after the "IO Error" line.
     const char* reason = "";
     // What the user is shown instead of "IO Error <operation> <path>" where the path alone
     // would not tell what went wrong; empty for most failures.

@@ -26,13 +26,12 @@ bool runtimeDebugging() { return debuggingOn.load(std::memory_order_relaxed); }
 void setRuntimeDebugging(bool on) { debuggingOn.store(on, std::memory_order_relaxed); }
 
 void reportIoException(const ioException& e) {
-    if (!e.message.empty()) {
-        showMessage(e.message, MessageStyle::ok);
-        return;
-    }
     static const char* const verbs[] = {"opening", "closing", "reading", "writing"};
     const char* verb = (e.kind >= 0 && e.kind < 4) ? verbs[e.kind] : "accessing";
-    showMessage(cut("IO Error " + std::string(verb) + " " + e.path, 1024), MessageStyle::ok);
+    std::string text = !e.message.empty() ? e.message : cut("IO Error " + std::string(verb) + " " + e.path, 1024);
+    // The defect found, as the reader or writer named it: the user's only clue to what to change.
+    if (e.reason != nullptr && *e.reason != '\0') text += "\nReason: " + cut(e.reason, 512);
+    showMessage(text, MessageStyle::ok);
 }
 
 void reportSystemError(const char* text) {

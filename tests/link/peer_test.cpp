@@ -233,5 +233,5 @@ TEST(Peer, ReportsAnUnreadableFile) {
     const std::string missing = folder.file("missing.bmp");
     PeerRun peer({"send", "--image", missing});
     EXPECT_EQ(peer.exitCode(), 1);
-    EXPECT_EQ(peer.err(), "IO Error opening " + missing + "\n");
+    EXPECT_EQ(peer.err(), "IO Error opening " + missing + "\nReason: cannot open the file\n");
 }

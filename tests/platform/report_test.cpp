@@ -20,11 +20,18 @@ TEST(ReportIoException, NamesTheOperationAndTheFile) {
     }
 }
 
-TEST(ReportIoException, AFailureWithItsOwnMessageShowsThatInstead) {
+TEST(ReportIoException, GivesTheReasonOnALineOfItsOwn) {
+    MessageRecorder recorder;
+    reportIoException(ioException{"a.bmp", ioException::reading, "unsupported bit count 7"});
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"IO Error reading a.bmp\nReason: unsupported bit count 7"});
+}
+
+TEST(ReportIoException, AFailureWithItsOwnMessageShowsThatInsteadOfTheIoErrorLine) {
     MessageRecorder recorder;
     reportIoException(ioException{"/p/world_*.png", ioException::reading, "no face could be read",
                                   "No faces found for world: looked for world_FR.png"});
-    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"No faces found for world: looked for world_FR.png"});
+    EXPECT_EQ(recorder.texts(), std::vector<std::string>{"No faces found for world: looked for world_FR.png\n"
+                                                         "Reason: no face could be read"});
 }
 
 TEST(ReportSystemError, AddsTheSystemTextAfterALineBreak) {

@@ -264,7 +264,8 @@ TEST_F(NewPanoramaResult, CancelAndTemplatesThatAreCancelledOrUnreadableGiveNone
     EXPECT_EQ(newPanoramaResult(NewPanoramaModel::openTemplate, questions, link.get()), nullptr);
     EXPECT_EQ(messages.texts(), std::vector<std::string>{"No faces found for missing: looked for missing_FR.png, "
                                                          "missing_BK.png, missing_LF.png, missing_RT.png, "
-                                                         "missing_UP.png, missing_DN.png"});
+                                                         "missing_UP.png, missing_DN.png\n"
+                                                         "Reason: no face could be read"});
     EXPECT_EQ(link->record().hasImage, 0);
 }
 

@@ -190,7 +190,6 @@ int main(int argc, char** argv) {
         } catch (const ioException& e) {
             finishProgress();
             reportIoException(e);
-            if (e.reason != nullptr && *e.reason != '\0') std::fprintf(stderr, "Reason: %s\n", e.reason);
             return 1;
         } catch (const std::bad_alloc&) {
             finishProgress();
