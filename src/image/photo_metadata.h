@@ -51,3 +51,11 @@ bool copyableJpegSegment(int marker, const std::uint8_t* data, std::size_t lengt
 // full sphere is 2:1; a shorter one is a band centred on the horizon) to the first XMP
 // packet, or a new packet after the EXIF block when there is none or it cannot grow.
 void addPanoramaXmp(PhotoMetadata& metadata, Size picture);
+
+// Makes the sizes the metadata states say picture, the size written, when they say another
+// (a photo resized since it was read): the GPano size properties of every XMP packet (JPEG
+// APP1, PNG "XML:com.adobe.xmp"), for a sphere picture as addPanoramaXmp describes one (a
+// band shorter than half its width centred on the horizon), and the EXIF PixelXDimension
+// and PixelYDimension. Sizes that
+// already agree, and properties it cannot find, are left as they are, byte for byte.
+void fitPhotoMetadataTo(PhotoMetadata& metadata, Size picture);

@@ -116,6 +116,8 @@ int photoQuality() {
 void writePhoto(ImageWriter writer, const std::string& path, const BGRImage& image, const PhotoSource* source,
                 bool sphere) {
     PhotoMetadata metadata = source != nullptr ? source->metadata : PhotoMetadata{};
+    // A photo resized since it was read says its new size; a strip is no GPano picture.
+    if (sphere) fitPhotoMetadataTo(metadata, image.size());
     if (writer == SaveJPEG) {
         if (sphere) addPanoramaXmp(metadata, image.size());
         const int quality = photoQuality();
