@@ -123,6 +123,10 @@ MessageAnswer WindowQuestions::askSaveChanges(const std::string& text, const std
 
 void WindowQuestions::showMessage(const std::string& text) { ::showMessage(text); }
 
+bool WindowQuestions::confirm(const std::string& text) {
+    return ::showMessage(text, "Domecast", MessageStyle::okCancel) == MessageAnswer::ok;
+}
+
 void WindowQuestions::beginWait() {
     ++waitDepth_;
     wxBeginBusyCursor();

@@ -22,6 +22,7 @@ public:
     std::optional<int> askFieldOfView(int proposed) override;
     MessageAnswer askSaveChanges(const std::string& text, const std::string& caption) override;
     void showMessage(const std::string& text) override;
+    bool confirm(const std::string& text) override;
     void beginWait() override;
     void endWait() override;
 

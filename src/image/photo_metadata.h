@@ -1,5 +1,7 @@
 #pragma once
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,11 +27,22 @@ struct PngText {
     std::string translatedKey;  // iTXt only
 };
 
+// A PNG's colour chunks besides iCCP, in libpng's fixed point (the value x 100000).
+struct PngColour {
+    std::optional<std::uint32_t> gamma;                   // gAMA
+    std::optional<std::array<std::int32_t, 8>> primaries;  // cHRM: white x, y, red x, y, green x, y, blue x, y
+    std::optional<int> srgbIntent;                         // sRGB rendering intent
+};
+
 struct PhotoMetadata {
     std::vector<JpegSegment> jpegSegments;  // in file order
     std::vector<PngText> pngTexts;
     std::string iccName;  // PNG iCCP; empty profile when there is none
     std::vector<std::uint8_t> iccProfile;
+    PngColour pngColour;
+    // What the picture as read had that 8-bit colour without transparency cannot hold
+    // ("16 bits a channel", "transparency", both joined by "and"); empty when nothing.
+    std::string lostAt8Bits;
 };
 
 // The largest payload of a JPEG marker segment: its 16-bit length counts itself.

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -139,6 +140,23 @@ void collectMetadata(Reader& r, PhotoMetadata& metadata) {
         metadata.iccName = name != nullptr ? name : "ICC profile";
         metadata.iccProfile.assign(profile, profile + length);
     }
+    png_fixed_point gamma = 0;
+    if (png_get_gAMA_fixed(r.png, r.info, &gamma) == PNG_INFO_gAMA && gamma > 0)
+        metadata.pngColour.gamma = static_cast<std::uint32_t>(gamma);
+    std::array<png_fixed_point, 8> c{};
+    if (png_get_cHRM_fixed(r.png, r.info, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5], &c[6], &c[7]) == PNG_INFO_cHRM)
+        metadata.pngColour.primaries = std::array<std::int32_t, 8>{c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+    int intent = 0;
+    if (png_get_sRGB(r.png, r.info, &intent) == PNG_INFO_sRGB) metadata.pngColour.srgbIntent = intent;
+}
+
+// What 8-bit colour without transparency cannot hold of a picture of that depth and type.
+std::string lostAt8Bits(int bitDepth, int colourType, bool transparentColour) {
+    const bool wide = bitDepth > 8;
+    const bool alpha = (colourType & PNG_COLOR_MASK_ALPHA) != 0 || transparentColour;
+    if (wide && alpha) return "16 bits a channel and transparency";
+    if (wide) return "16 bits a channel";
+    return alpha ? "transparency" : "";
 }
 
 Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const char*& refusal,
@@ -150,6 +168,8 @@ Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const
     const png_uint_32 height = png_get_image_height(r.png, r.info);
     const int bitDepth = png_get_bit_depth(r.png, r.info);
     const int colourType = png_get_color_type(r.png, r.info);
+    if (metadata != nullptr)
+        metadata->lostAt8Bits = lostAt8Bits(bitDepth, colourType, png_get_valid(r.png, r.info, PNG_INFO_tRNS) != 0);
 
     if (bitDepth < 8) png_set_packing(r.png);
     if (bitDepth > 8) png_set_strip_16(r.png);
@@ -228,6 +248,13 @@ Outcome encode(Writer& w, std::FILE* file, Size size, std::uint32_t stride, int 
         if (!metadata->iccProfile.empty())
             png_set_iCCP(w.png, w.info, metadata->iccName.c_str(), PNG_COMPRESSION_TYPE_BASE,
                          metadata->iccProfile.data(), static_cast<png_uint_32>(metadata->iccProfile.size()));
+        // The colour chunks say how to show the pixels, which are the photo's own.
+        const PngColour& colour = metadata->pngColour;
+        if (colour.gamma) png_set_gAMA_fixed(w.png, w.info, static_cast<png_fixed_point>(*colour.gamma));
+        if (const auto& c = colour.primaries)
+            png_set_cHRM_fixed(w.png, w.info, (*c)[0], (*c)[1], (*c)[2], (*c)[3], (*c)[4], (*c)[5], (*c)[6], (*c)[7]);
+        // An ICC profile and sRGB exclude each other; the profile says more.
+        if (colour.srgbIntent && metadata->iccProfile.empty()) png_set_sRGB(w.png, w.info, *colour.srgbIntent);
     }
     if (!hasSoftware) png_set_text(w.png, w.info, &chunk, 1);
     png_write_info(w.png, w.info);
@@ -354,6 +381,8 @@ void LoadPNGPhoto(const char* path, PixelSink sink, void* userData, PhotoMetadat
     metadata.pngTexts.clear();
     metadata.iccName.clear();
     metadata.iccProfile.clear();
+    metadata.pngColour = {};
+    metadata.lostAt8Bits.clear();
     load(path, sink, userData, &metadata);
 }
 

@@ -30,6 +30,8 @@ public:
     virtual MessageAnswer askSaveChanges(const std::string& text, const std::string& caption) = 0;
     // A message with an OK button, captioned with the program's path.
     virtual void showMessage(const std::string& text) = 0;
+    // An OK / Cancel question with the exclamation icon; true for OK.
+    virtual bool confirm(const std::string& text) = 0;
     // The wait cursor of long operations; calls nest.
     virtual void beginWait() = 0;
     virtual void endWait() = 0;

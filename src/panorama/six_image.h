@@ -19,8 +19,12 @@ class DocumentQuestions;  // panorama/document_questions.h: the questions save a
 // pixels wherever the faces seen there have not changed.
 struct PhotoSource {
     std::unique_ptr<RawImage> picture;
+    std::string path;    // the file it was read from
     bool strip = false;  // a vertical strip of the six faces, not a sphere
     PhotoMetadata metadata;
+    // The user agreed that a save keeps 8 bits a channel of a picture that had more or
+    // had transparency (metadata.lostAt8Bits).
+    bool eightBitsAccepted = false;
     // A JPEG's coefficients, when its blocks can be written back as they are.
     std::unique_ptr<JpegBlocks> jpegBlocks;
 };
@@ -34,6 +38,11 @@ struct UnconvertedPicture {
     double bottom = 0;  // radians
     double top = 0;
 };
+
+// What opening path, whose picture had lost (PhotoMetadata::lostAt8Bits) beyond 8-bit
+// colour, tells the user; and the question a save of it asks first.
+std::string eightBitNotice(const std::string& path, const std::string& lost);
+std::string eightBitQuestion(const std::string& path, const std::string& lost);
 
 // Horizontal and vertical field of view, radians.
 using FieldOfView = std::array<float, 2>;

@@ -264,6 +264,12 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
             LoadPNGPhoto(path.c_str(), &SixImage::rawSink, &source->picture, source->metadata);
         else
             row.reader(path.c_str(), &SixImage::rawSink, &source->picture);
+        source->path = path;
+        if (!source->metadata.lostAt8Bits.empty()) {
+            wait.pause();
+            questions.showMessage(eightBitNotice(path, source->metadata.lostAt8Bits));
+            wait.resume();
+        }
         // A picture six times as high as wide is the six faces stacked, as a cube strip.
         source->strip = source->picture && source->picture->height == 6 * source->picture->width;
         if (source->strip) {

@@ -363,8 +363,22 @@ void SixImage::writeTurnedFace(BGRImage& face, ImageWriter writer, const std::st
     writeImage(writer, path, square);
 }
 
+std::string eightBitNotice(const std::string& path, const std::string& lost) {
+    return "\"" + path + "\" has " + lost + ". Domecast's faces hold 8 bits a channel and no transparency: " +
+           "a save of this panorama keeps only that.";
+}
+
+std::string eightBitQuestion(const std::string& path, const std::string& lost) {
+    return "This panorama was opened from \"" + path + "\", which has " + lost +
+           ". The save writes 8 bits a channel and no transparency.\n\nSave anyway?";
+}
+
 int SixImage::save(DocumentQuestions& questions) {
     if (fileName.empty() || layout == -1) return saveAs(questions);
+    if (photoSource && !photoSource->metadata.lostAt8Bits.empty() && !photoSource->eightBitsAccepted) {
+        if (!questions.confirm(eightBitQuestion(photoSource->path, photoSource->metadata.lostAt8Bits))) return 1;
+        photoSource->eightBitsAccepted = true;
+    }
     WaitCursor wait(questions);
     return write();
 }

@@ -147,6 +147,7 @@ public:
         return user_.askSaveChanges(text, caption);
     }
     void showMessage(const std::string& text) override { user_.showMessage(text); }
+    bool confirm(const std::string& text) override { return user_.confirm(text); }
     void beginWait() override { user_.beginWait(); }
     void endWait() override { user_.endWait(); }
 

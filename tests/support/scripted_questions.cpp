@@ -36,6 +36,12 @@ MessageAnswer ScriptedQuestions::askSaveChanges(const std::string& text, const s
 
 void ScriptedQuestions::showMessage(const std::string& text) { messages.push_back(text); }
 
+bool ScriptedQuestions::confirm(const std::string& text) {
+    askedWhileWaiting |= waitDepth > 0;
+    confirmTexts.push_back(text);
+    return next(confirmAnswers, false);
+}
+
 void ScriptedQuestions::beginWait() {
     ++waitDepth;
     ++waitsBegun;

@@ -259,6 +259,19 @@ TEST_F(Cli, EveryCommandOverABrokenInputExitsOneAndLeavesItsOutputAlone) {
     }
 }
 
+// A photo read with 16 bits a channel is written with 8 only when --allow-8bit says so.
+TEST_F(Cli, APhotoWithMoreThanEightBitsIsWrittenOnlyWhenAllowed) {
+    const std::string in = dir.file("deep.png"), out = dir.file("out.png");
+    ASSERT_EQ(std::system(("convert -size 256x128 gradient:red-blue PNG48:'" + in + "'").c_str()), 0);
+    const auto [status, errors] = runForErrors({"convert", in, out}, dir.file("errors.txt"));
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(errors.find("give --allow-8bit to write it anyway"), std::string::npos) << errors;
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(run({"convert", in, out, "--allow-8bit"}), 0);
+    EXPECT_TRUE(std::filesystem::exists(out));
+    EXPECT_EQ(run({"image", in, dir.file("x.png"), "--allow-8bit"}), 2) << "image does not take it";
+}
+
 TEST_F(Cli, PaintProjectsWhatWasSavedAndNothingElse) {
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     setenv("DOMECAST_TEST_PAINT", "red", 1);

@@ -54,9 +54,9 @@ CliOptions parseOptions(const std::vector<std::string>& args, const std::vector<
             options.quiet = true;
             continue;
         }
-        if (word == "--force") {
-            if (!isAllowed(allowed, "force")) throw UsageError("unknown option --force");
-            options.force = true;
+        if (word == "--force" || word == "--allow-8bit") {
+            if (!isAllowed(allowed, word.substr(2))) throw UsageError("unknown option " + word);
+            (word == "--force" ? options.force : options.allow8bit) = true;
             continue;
         }
         if (word.size() < 3 || word.compare(0, 2, "--") != 0) {

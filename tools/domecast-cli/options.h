@@ -33,12 +33,13 @@ struct CliOptions {
     bool help = false;
     bool quiet = false;
     bool force = false;  // apply a painted picture whose corners name another view
+    bool allow8bit = false;  // write a photo read with more than 8-bit colour or transparency
 };
 
 // Parses args (the words after the subcommand). allowed names the options this
 // subcommand takes ("heading", "size", ...); anything else is a UsageError, as are
-// malformed values. --max-megapixels N and --quiet are taken by every subcommand; --force,
-// a flag without a value, where allowed names "force".
+// malformed values. --max-megapixels N and --quiet are taken by every subcommand; --force
+// and --allow-8bit, flags without a value, where allowed names them.
 CliOptions parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed);
 
 // "WxH" with both positive.

@@ -27,6 +27,7 @@ public:
     }
     MessageAnswer askSaveChanges(const std::string&, const std::string&) override { return MessageAnswer::no; }
     void showMessage(const std::string& text) override { ::showMessage(text); }
+    bool confirm(const std::string&) override { return options_.allow8bit; }
     void beginWait() override {}
     void endWait() override {}
 
@@ -96,6 +97,13 @@ void writePanorama(PaintedSixImage& panorama, const std::string& path, const Cli
         if (best.tie) throw UsageError("the name '" + path + "' fits several layouts; choose one with --to ROW");
         row = best.row;
     }
+    // A photo read with more than 8-bit colour, or transparency, is written only when the
+    // user says the loss is wanted.
+    if (const PhotoSource* source = panorama.photoSource.get();
+        source != nullptr && !source->metadata.lostAt8Bits.empty() && !options.allow8bit)
+        throw RefusedWork("\"" + source->path + "\" has " + source->metadata.lostAt8Bits +
+                          "; the output would keep 8 bits a channel and no transparency. Nothing was written: give "
+                          "--allow-8bit to write it anyway.");
     progress("Writing the panorama...");
     panorama.pageView = {options.heading.value_or(0), options.pitch.value_or(0)};
     panorama.fileName = path;
