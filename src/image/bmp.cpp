@@ -162,15 +162,20 @@ const char* unsupportedBitCount(std::uint16_t bits) {
 // The family the compression and bit count fields give, or the defect naming what is
 // not read.
 std::optional<Family> familyOf(const InfoHeader& info, const char*& defect) {
+    // Pictures in another format inside a BMP come first: their bit count is often 0.
+    if (info.compression == jpeg) {
+        defect = info.os2 ? "unsupported compression (OS/2 RLE24)" : "unsupported compression (JPEG)";
+        return std::nullopt;
+    }
+    if (info.compression == png) {
+        defect = "unsupported compression (PNG)";
+        return std::nullopt;
+    }
     const std::uint16_t bits = info.bitCount;
     const bool direct = bits == 16 || bits == 32;
     const bool indexed = bits == 1 || bits == 4 || bits == 8;
     if (!direct && !indexed && bits != 24) {
-        switch (info.compression) {
-        case jpeg: defect = info.os2 ? "unsupported compression (OS/2 RLE24)" : "unsupported compression (JPEG)"; break;
-        case png: defect = "unsupported compression (PNG)"; break;
-        default: defect = unsupportedBitCount(bits);
-        }
+        defect = unsupportedBitCount(bits);
         return std::nullopt;
     }
     switch (info.compression) {
@@ -193,12 +198,6 @@ std::optional<Family> familyOf(const InfoHeader& info, const char*& defect) {
     case alphaBitFields:
         if (direct) return Family::bitFields;
         defect = "bit-field compression at a depth other than 16 or 32 bits";
-        return std::nullopt;
-    case jpeg:
-        defect = info.os2 ? "unsupported compression (OS/2 RLE24)" : "unsupported compression (JPEG)";
-        return std::nullopt;
-    case png:
-        defect = "unsupported compression (PNG)";
         return std::nullopt;
     default:
         defect = "unsupported compression";

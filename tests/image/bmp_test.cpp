@@ -170,6 +170,8 @@ const Fixture fixtureCases[] = {
     {"py-alphabitfields-32", "BI_ALPHABITFIELDS at 32 bits", false},
     {"py-alphabitfields-1555", "BI_ALPHABITFIELDS at 16 bits", false},
     {"py-10-10-10-32", "10-bit channels", false},
+    {"py-v2-header-565", "5-6-5, masks in a 52-byte header", false},
+    {"py-v4-header-argb32", "32-bit, red in the high byte, alpha low, V4 header", false},
     {"py-top-down-24", "24-bit top-down", false},
     {"py-top-down-8", "8-bit palette top-down", false},
     {"py-top-down-565", "5-6-5 top-down", false},

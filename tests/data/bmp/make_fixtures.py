@@ -167,6 +167,14 @@ def bit_field_file(bits, masks, header, top_down=False, alpha_mask=0):
     height = -HEIGHT if top_down else HEIGHT
     if header == 'rgb':
         return bmp(info40(WIDTH, height, bits, 0, len(data)), b'', bytes(data)), expected
+    if header in ('v2', 'v4'):
+        # BITMAPV2INFOHEADER (52 bytes) or BITMAPV4HEADER (108): the masks in the header.
+        size = 52 if header == 'v2' else 108
+        info = info40(WIDTH, height, bits, 3, len(data))
+        info = struct.pack('<I', size) + info[4:] + struct.pack('<3I', *masks)
+        if size == 108:
+            info += struct.pack('<I', alpha_mask) + b'BGRs' + bytes(36 + 12)
+        return bmp(info, b'', bytes(data)), expected
     if header == 'after40':
         return bmp(info40(WIDTH, height, bits, 3, len(data)), struct.pack('<3I', *masks), bytes(data)), expected
     return bmp(info40(WIDTH, height, bits, 6, len(data)), struct.pack('<4I', *masks, alpha_mask),
@@ -210,6 +218,8 @@ def main():
         'py-alphabitfields-32': bit_field_file(32, m888, 'alpha40', alpha_mask=0xFF000000),
         'py-alphabitfields-1555': bit_field_file(16, m555, 'alpha40', alpha_mask=0x8000),
         'py-10-10-10-32': bit_field_file(32, m101010, 'after40'),
+        'py-v2-header-565': bit_field_file(16, m565, 'v2'),
+        'py-v4-header-argb32': bit_field_file(32, (0xFF00, 0xFF0000, 0xFF000000), 'v4', alpha_mask=0xFF),
         'py-top-down-24': true_colour(top_down=True),
         'py-top-down-8': palette8(top_down=True),
         'py-top-down-565': bit_field_file(16, m565, 'after40', top_down=True),
