@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,11 +16,10 @@
 #include "support/image_files.h"
 #include "support/io_exception_expect.h"
 #include "support/message_recorder.h"
+#include "support/ppm_pictures.h"
 #include "support/temp_dir.h"
 
 namespace {
-
-constexpr const char* unsupported = "LoadBMP: Unsupported pixel format";
 
 std::vector<std::array<std::uint8_t, 3>> makePalette(std::size_t entries) {
     std::vector<std::array<std::uint8_t, 3>> palette;
@@ -121,51 +121,162 @@ TEST(LoadBMP, FourBitRowsArePaddedAndHighNibbleIsLeft) {
     EXPECT_EQ(std::memcmp(image.pixels, want, 9), 0);
 }
 
-TEST(LoadBMP, UnsupportedFormatShowsMessageAndKeepsHeaderSize) {
+const std::string fixtures = std::string(DOMECAST_TEST_DATA) + "/bmp/";
+
+struct Fixture {
+    const char* name;  // NAME.bmp and its expected pixels NAME.ppm in the fixture folder
+    const char* variant;
+    bool clipped;      // a run-length run reaches past the picture: a message names the file
+};
+
+// Every variant a paint program writes, and those it might; make_fixtures.sh says who
+// wrote each and where its expected pixels come from.
+const Fixture fixtureCases[] = {
+    {"im-rgb24", "24-bit, 40-byte header", false},
+    {"im-rgb24-v5", "24-bit, V5 header", false},
+    {"im-pal8", "8-bit palette", false},
+    {"im-pal4", "4-bit palette", false},
+    {"im-pal1", "1-bit palette", false},
+    {"im-rle8", "RLE8", false},
+    {"im-argb32", "32-bit bit fields with alpha, V5 header", false},
+    {"im-argb32-transparent", "32-bit bit fields, transparent pixels keep their colour", false},
+    {"im-rgb565", "16-bit 5-6-5 bit fields, V5 header", false},
+    {"im-rgb555", "16-bit 5-5-5 bit fields, V5 header", false},
+    {"im-argb1555", "16-bit 1-5-5-5 bit fields with alpha", false},
+    {"im-core24", "24-bit, OS/2 core header", false},
+    {"im-core8", "8-bit, OS/2 core header, 3-byte palette entries", false},
+    {"gimp-rgb24-no-colour-space", "24-bit, 40-byte header", false},
+    {"gimp-rgb24-colour-space", "24-bit, V5 header", false},
+    {"gimp-rgba32-no-colour-space", "32-bit with alpha, V3 header", false},
+    {"gimp-rgba32-colour-space", "32-bit with alpha, V5 header", false},
+    {"gimp-rgbx32-no-colour-space", "32-bit without alpha, V3 header", false},
+    {"gimp-rgb565-no-colour-space", "16-bit 5-6-5, V3 header", false},
+    {"gimp-rgb555-colour-space", "16-bit 5-5-5, V5 header", false},
+    {"gimp-rgba5551-no-colour-space", "16-bit 5-5-5-1, V3 header", false},
+    {"gimp-pal8-no-colour-space", "8-bit palette", false},
+    {"gimp-rle8-no-colour-space", "RLE8, 40-byte header", false},
+    {"gimp-rle8-colour-space", "RLE8, V5 header", false},
+    {"gimp-pal4-no-colour-space", "4-bit palette", false},
+    {"gimp-rle4-no-colour-space", "RLE4", false},
+    {"gimp-pal1-no-colour-space", "1-bit palette", false},
+    {"gimp-save-rgb", "file-bmp-save, 24-bit", false},
+    {"gimp-save-rgba", "file-bmp-save, 32-bit with alpha", false},
+    {"py-rle4-delta", "RLE4: literals, delta, early ends of line and bitmap, a run past the row", true},
+    {"py-rle8-delta", "RLE8: literals, delta, early end of line, a run past the top", true},
+    {"py-rgb16-bi-rgb", "16-bit without masks: 5-5-5", false},
+    {"py-rgb32-bi-rgb", "32-bit without masks", false},
+    {"py-565-masks-after-40", "5-6-5 masks after a 40-byte header", false},
+    {"py-bgr-444-masks-after-40", "4-bit channels, blue in the high bits", false},
+    {"py-alphabitfields-32", "BI_ALPHABITFIELDS at 32 bits", false},
+    {"py-alphabitfields-1555", "BI_ALPHABITFIELDS at 16 bits", false},
+    {"py-10-10-10-32", "10-bit channels", false},
+    {"py-v2-header-565", "5-6-5, masks in a 52-byte header", false},
+    {"py-v4-header-argb32", "32-bit, red in the high byte, alpha low, V4 header", false},
+    {"py-top-down-24", "24-bit top-down", false},
+    {"py-top-down-8", "8-bit palette top-down", false},
+    {"py-top-down-565", "5-6-5 top-down", false},
+    {"py-os2-v2-64", "OS/2 2.x 64-byte header", false},
+    {"py-os2-v2-16", "OS/2 2.x 16-byte header", false},
+};
+
+// The differences between a decoded picture (bottom row first, blue, green, red) and the
+// expected pixels (top row first, red, green, blue), as "x,y" of the first few.
+std::string differences(const std::vector<std::uint8_t>& rgb, int width, int height, const std::uint8_t* pixels,
+                        std::uint32_t stride, int bytesPerPixel) {
+    std::string found;
+    int count = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t* want = rgb.data() + 3 * (static_cast<std::size_t>(height - 1 - y) * width + x);
+            const std::uint8_t* got = pixels + static_cast<std::size_t>(y) * stride + x * bytesPerPixel;
+            const bool alphaWrong = bytesPerPixel == 4 && got[3] != 255;
+            if ((got[0] != want[2] || got[1] != want[1] || got[2] != want[0] || alphaWrong) && count++ < 4)
+                found += " (" + std::to_string(x) + "," + std::to_string(y) + ") got " + std::to_string(got[2]) + " " +
+                         std::to_string(got[1]) + " " + std::to_string(got[0]) + " want " + std::to_string(want[0]) +
+                         " " + std::to_string(want[1]) + " " + std::to_string(want[2]);
+        }
+    return count == 0 ? "" : std::to_string(count) + " pixels differ:" + found;
+}
+
+TEST(LoadBMP, DecodesEveryFixtureAsTheReferenceDoes) {
+    for (const Fixture& c : fixtureCases) {
+        SCOPED_TRACE(std::string(c.name) + ": " + c.variant);
+        const std::string path = fixtures + c.name + ".bmp";
+        int width = 0, height = 0;
+        const std::vector<std::uint8_t> rgb = ppmPixels(fixtures + c.name + ".ppm", width, height);
+        ASSERT_FALSE(rgb.empty());
+
+        MessageRecorder recorder;
+        RawImage image(path.c_str());
+        ASSERT_EQ(image.size(), (Size{width, height}));
+        EXPECT_EQ(differences(rgb, width, height, image.pixels, image.stride, 3), "");
+        if (c.clipped) {
+            ASSERT_EQ(recorder.texts().size(), 1u);
+            EXPECT_NE(recorder.texts()[0].find("\"" + path + "\""), std::string::npos) << recorder.texts()[0];
+        } else {
+            EXPECT_TRUE(recorder.texts().empty());
+        }
+
+        BGRAImage withAlpha(Size{0, 0});
+        LoadBMP(path.c_str(), BGRAImage::sink, &withAlpha);
+        EXPECT_EQ(differences(rgb, width, height, withAlpha.pixels, withAlpha.stride, 4), "") << "4 bytes a pixel";
+
+        // The same bytes from memory, as a compiled-in picture is decoded.
+        const std::vector<std::uint8_t> bytes = readBytes(path);
+        const std::uint32_t offset = bytes[10] | bytes[11] << 8 | bytes[12] << 16 | bytes[13] << 24;
+        RawImage fromMemory(Size{width, height});
+        ASSERT_TRUE(DecodeBMPPixels(bytes.data() + 14, offset != 0 ? bytes.data() + offset : nullptr,
+                                    fromMemory.pixels, bytes.size() - 14));
+        EXPECT_EQ(differences(rgb, width, height, fromMemory.pixels, fromMemory.stride, 3), "") << "from memory";
+    }
+}
+
+TEST(LoadBMP, EveryFixtureIsInTheTable) {
+    std::set<std::string> listed;
+    for (const Fixture& c : fixtureCases) listed.insert(std::string(c.name) + ".bmp");
+    for (const auto& entry : std::filesystem::directory_iterator(fixtures))
+        if (entry.path().extension() == ".bmp") {
+            EXPECT_TRUE(listed.count(entry.path().filename().string())) << entry.path();
+        }
+}
+
+// A header claiming a large picture over a few bytes is refused before the sink is
+// asked for the memory: raw rows by their size, a run-length stream by walking it.
+TEST(LoadBMP, LargePicturesOverAFewBytesAreRefusedBeforeADestination) {
     struct Case {
         const char* name;
         int bitCount;
         std::uint32_t compression;
+        std::vector<std::uint8_t> data;  // after a full palette
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"1-bit rows", 1, 0, {0, 0, 0, 0}, "pixel rows past the end of the file"},
+        {"32-bit rows", 32, 0, {0, 0, 0, 0}, "pixel rows past the end of the file"},
+        {"RLE8 with one end of line", 8, 1, {0, 0}, "run-length data ends before the end of the picture"},
+        {"RLE4 with a run", 4, 2, {255, 0x12}, "run-length data ends before the end of the picture"},
     };
     TempDir dir;
-    for (Case c : {Case{"run-length 8-bit", 8, 1}, Case{"bit fields", 24, 3}, Case{"16-bit", 16, 0},
-                   Case{"1-bit", 1, 0}}) {
-        std::vector<std::uint8_t> bytes = makeBmp(24, 5, 4, 0, 0, std::nullopt).bytes();
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> bytes = makeBmp(24, 1, 1, 0, 0, std::nullopt).bytes();
+        bytes.resize(54);
+        const std::int32_t side = 10000;  // within the pixel budget: only the bytes refuse it
+        std::memcpy(&bytes[18], &side, 4);
+        std::memcpy(&bytes[22], &side, 4);
         bytes[28] = static_cast<std::uint8_t>(c.bitCount);
         bytes[30] = static_cast<std::uint8_t>(c.compression);
-        writeBytes(dir.file("packed.bmp"), bytes);
-
-        MessageRecorder recorder;
-        RawImage image(dir.file("packed.bmp").c_str());
-        EXPECT_EQ(image.size(), (Size{5, 4})) << c.name;
-        EXPECT_NE(image.pixels, nullptr) << c.name;
-        EXPECT_EQ(recorder.texts(), std::vector<std::string>{unsupported}) << c.name;
-
-        MessageRecorder memoryRecorder;
-        RawImage target(Size{5, 4});
-        EXPECT_FALSE(DecodeBMPPixels(bytes.data() + 14, nullptr, target.pixels, bytes.size() - 14)) << c.name;
-        EXPECT_EQ(memoryRecorder.texts(), std::vector<std::string>{unsupported}) << c.name;
-    }
-}
-
-// The unsupported formats are not decoded, but their header size is still allocated:
-// a few bytes claiming the largest picture are refused first.
-TEST(LoadBMP, UnsupportedFormatsClaimingMoreThanTheFileHoldsAreRefused) {
-    TempDir dir;
-    for (std::uint32_t compression : {0u, 1u, 2u, 3u}) {
-        std::vector<std::uint8_t> bytes = makeBmp(24, 1, 1, 0, 0, std::nullopt).bytes();
-        bytes[18] = bytes[22] = 0xFF;  // 32767 x 32767
-        bytes[19] = bytes[23] = 0x7F;
-        bytes[28] = compression == 0 ? 1 : 8;
-        bytes[30] = static_cast<std::uint8_t>(compression);
+        if (c.bitCount <= 8) bytes.resize(54 + (4u << c.bitCount), 0x40);
+        bytes.insert(bytes.end(), c.data.begin(), c.data.end());
+        bytes[2] = static_cast<std::uint8_t>(bytes.size());
+        bytes[3] = static_cast<std::uint8_t>(bytes.size() >> 8);
         const std::string path = dir.file("huge.bmp");
         writeBytes(path, bytes);
-        MessageRecorder recorder;
         SinkPicture picture;
-        EXPECT_IO_EXCEPTION(LoadBMP(path.c_str(), SinkPicture::sink, &picture), ioException::reading, path,
-                            "picture larger than the file could hold")
-            << "compression " << compression;
-        EXPECT_EQ(picture.size, (Size{-1, -1})) << "compression " << compression;
+        EXPECT_IO_EXCEPTION(LoadBMP(path.c_str(), SinkPicture::sink, &picture), ioException::reading, path, c.reason)
+            << c.name;
+        EXPECT_EQ(picture.size, (Size{-1, -1})) << c.name;
+        RawImage target(Size{1, 1});
+        EXPECT_FALSE(DecodeBMPPixels(bytes.data() + 14, nullptr, target.pixels, bytes.size() - 14)) << c.name;
     }
 }
 
@@ -176,7 +287,7 @@ TEST(LoadBMP, RefusesHostileFilesForTheDefectTheirNameTells) {
         {"shorter-than-file-header.bmp", "shorter than the file header"},
         {"shorter-than-info-header.bmp", "shorter than the information header"},
         {"file-size-field-past-end.bmp", "file size field past the end of the file"},
-        {"top-down.bmp", "negative height (top-down rows)"},
+        {"top-down-rle8.bmp", "top-down rows with run-length compression"},
         {"huge-width.bmp", "picture too large"},
         {"huge-height.bmp", "picture too large"},
         {"negative-width.bmp", "negative width"},
@@ -191,8 +302,45 @@ TEST(LoadBMP, RefusesHostileFilesForTheDefectTheirNameTells) {
         {"pixel-data-past-end-8-bit.bmp", "pixel rows past the end of the file"},
         {"data-offset-beyond-file.bmp", "pixel data offset past the end of the file"},
         {"data-offset-inside-header.bmp", "pixel data offset inside the headers"},
+        {"bit-count-0.bmp", "unsupported bit count 0"},
+        {"bit-count-7.bmp", "unsupported bit count 7"},
+        {"bit-count-64.bmp", "unsupported bit count 64"},
+        {"jpeg-compressed.bmp", "unsupported compression (JPEG)"},
+        {"png-compressed.bmp", "unsupported compression (PNG)"},
+        {"unknown-compression.bmp", "unsupported compression"},
+        {"os2-huffman.bmp", "unsupported compression (OS/2 Huffman)"},
+        {"rle4-at-8-bits.bmp", "RLE4 compression at a depth other than 4 bits"},
+        {"bit-fields-at-24-bits.bmp", "bit-field compression at a depth other than 16 or 32 bits"},
+        {"bit-field-masks-past-end.bmp", "bit-field masks past the end of the file"},
+        {"bit-field-masks-overlap.bmp", "bit-field masks overlap"},
+        {"bit-field-mask-with-gap.bmp", "bit-field mask with a gap"},
+        {"bit-field-mask-wider-than-pixel.bmp", "bit-field mask wider than the pixel"},
+        {"bit-field-masks-all-empty.bmp", "bit-field masks all empty"},
+        {"index-beyond-colours-used-1-bit.bmp", "colour index beyond the colours used"},
+        {"rle8-index-beyond-colours-used.bmp", "colour index beyond the colours used"},
+        {"rle8-ends-inside-the-picture.bmp", "run-length data ends before the end of the picture"},
+        {"rle4-literal-past-end.bmp", "run-length data ends before the end of the picture"},
+        {"rle8-delta-past-end.bmp", "run-length data ends before the end of the picture"},
     };
     expectCrashersRefused("bmp", LoadBMP, reasons);
+
+    // Nothing is asked of the sink for a file that is refused, and the in-memory decoder
+    // refuses the same bytes.
+    for (const auto& [name, reason] : reasons) {
+        const std::string path = std::string(DOMECAST_TEST_DATA) + "/crashers/" + name;
+        SinkPicture picture;
+        EXPECT_THROW(LoadBMP(path.c_str(), SinkPicture::sink, &picture), ioException) << name;
+        EXPECT_EQ(picture.size, (Size{-1, -1})) << name;
+        // A block in memory has no file size field, and its pixels cannot lie beyond it.
+        const std::vector<std::uint8_t> bytes = readBytes(path);
+        if (bytes.size() < 14 || name == "file-size-field-past-end.bmp") continue;
+        const std::uint32_t offset = bytes[10] | bytes[11] << 8 | bytes[12] << 16 | bytes[13] << 24;
+        if (offset > bytes.size()) continue;
+        std::vector<std::uint8_t> destination(1 << 16);
+        EXPECT_FALSE(DecodeBMPPixels(bytes.data() + 14, offset != 0 ? bytes.data() + offset : nullptr,
+                                     destination.data(), bytes.size() - 14))
+            << name;
+    }
 }
 
 TEST(DecodeBMPPixels, RefusesBlocksThatLie) {

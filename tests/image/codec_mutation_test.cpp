@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -38,8 +39,13 @@ BmpFile bmpSeed(int bitCount, std::int32_t width, std::int32_t height, std::uint
 }
 
 std::vector<Bytes> bmpSeeds() {
-    return {bmpSeed(4, 5, 3, 0, std::nullopt).bytes(), bmpSeed(8, 7, 4, 9, 4u).bytes(),
-            bmpSeed(24, 5, 4, 0, std::nullopt).bytes()};
+    std::vector<Bytes> seeds = {bmpSeed(4, 5, 3, 0, std::nullopt).bytes(), bmpSeed(8, 7, 4, 9, 4u).bytes(),
+                                bmpSeed(24, 5, 4, 0, std::nullopt).bytes()};
+    // Run-length streams, bit fields, the OS/2 core header and top-down rows, as written.
+    for (const char* name : {"gimp-rle8-no-colour-space", "gimp-rle4-no-colour-space", "py-rle4-delta",
+                             "im-argb32", "py-alphabitfields-1555", "im-core8", "py-top-down-565", "im-pal1"})
+        seeds.push_back(readBytes(std::string(DOMECAST_TEST_DATA) + "/bmp/" + name + ".bmp"));
+    return seeds;
 }
 
 std::vector<Bytes> tgaSeeds() {
@@ -109,7 +115,7 @@ TEST(CodecMutation, DamagedBmpFilesLoadOrFailCleanly) {
     const std::string path = dir.file("damaged.bmp");
     const std::vector<Bytes> seeds = bmpSeeds();
     std::mt19937 random(20261210);
-    MessageRecorder recorder;  // unsupported formats show a message and return normally
+    MessageRecorder recorder;  // run-length pixels past the picture are reported and left out
     Tally file, memory;
     for (int round = 0; round < rounds; ++round) {
         const Bytes bytes = mutate(seeds[round % seeds.size()], random);
@@ -121,9 +127,11 @@ TEST(CodecMutation, DamagedBmpFilesLoadOrFailCleanly) {
         // The in-memory decoder on a block exactly as long as the damaged file, into a
         // destination exactly as large as the header's picture.
         if (bytes.size() < 26) continue;
-        const auto width = static_cast<std::int32_t>(getLE32(bytes.data() + 18));
-        const auto height = static_cast<std::int32_t>(getLE32(bytes.data() + 22));
-        if (width < 0 || height < 0 || static_cast<std::int64_t>(width) * height > pixelLimit) continue;
+        const bool core = getLE32(bytes.data() + 14) == 12;  // 16-bit sizes
+        const std::int64_t width = core ? getLE16(bytes.data() + 18) : static_cast<std::int32_t>(getLE32(bytes.data() + 18));
+        std::int64_t height = core ? getLE16(bytes.data() + 20) : static_cast<std::int32_t>(getLE32(bytes.data() + 22));
+        height = std::abs(height);  // negative: top-down rows
+        if (width < 0 || width > 32767 || height > 32767 || width * height > pixelLimit) continue;
         std::vector<std::uint8_t> destination(static_cast<std::size_t>(BGRImage::strideFor(width)) * height);
         const Bytes block(bytes.begin() + 14, bytes.end());
         if (DecodeBMPPixels(block.data(), nullptr, destination.data(), block.size()))

@@ -74,8 +74,9 @@ Bytes jpegClaiming(const std::string& scratch, std::uint16_t width, std::uint16_
 }
 
 // A BMP header whose compression (4, JPEG) gives no bound from the file's size.
+// An RLE8 picture whose stream is a lone end of bitmap: every pixel palette index 0.
 Bytes bmpClaiming(std::int32_t width, std::int32_t height) {
-    Bytes bmp(14 + 40, 0);
+    Bytes bmp(14 + 40 + 2 * 4 + 2, 0);
     bmp[0] = 'B';
     bmp[1] = 'M';
     put32(bmp, 2, static_cast<std::uint32_t>(bmp.size()));
@@ -83,8 +84,10 @@ Bytes bmpClaiming(std::int32_t width, std::int32_t height) {
     put32(bmp, 18, static_cast<std::uint32_t>(width));
     put32(bmp, 22, static_cast<std::uint32_t>(height));
     put16(bmp, 26, 1);
-    put16(bmp, 28, 24);
-    put32(bmp, 30, 4);
+    put16(bmp, 28, 8);
+    put32(bmp, 30, 1);   // RLE8
+    put32(bmp, 46, 2);   // two palette entries
+    bmp[bmp.size() - 1] = 1;  // 0, 1: end of bitmap
     return bmp;
 }
 
