@@ -133,8 +133,9 @@ static void write_pixels(gint32 drawable, const DomecastView* view, gboolean und
 }
 
 /* Flattens the picture and puts the view in its place, the canvas sized to the view: one
- * undo group, so one Undo brings the layers and the old view back. */
-static void replace_picture(gint32 image, const DomecastView* view) {
+ * undo group, so one Undo brings the layers and the old view back. FALSE when GIMP left
+ * no layer to put it in. */
+static gboolean replace_picture(gint32 image, const DomecastView* view) {
     gint32 layer;
     gimp_image_undo_group_start(image);
     if (gimp_image_base_type(image) != GIMP_RGB) gimp_image_convert_rgb(image);
@@ -147,15 +148,21 @@ static void replace_picture(gint32 image, const DomecastView* view) {
         write_pixels(layer, view, TRUE);
     }
     gimp_image_undo_group_end(image);
+    return layer >= 0;
 }
 
+/* The view as a new image of one layer; -1 when GIMP refused to make it. */
 static gint32 new_view_image(const DomecastView* view) {
     const gint32 image = gimp_image_new(view->width, view->height, GIMP_RGB);
     gint32 layer;
+    if (image < 0) return -1;
     gimp_image_undo_disable(image);
     layer = gimp_layer_new(image, "Domecast view", view->width, view->height, GIMP_RGB_IMAGE, 100,
                            GIMP_LAYER_MODE_NORMAL);
-    gimp_image_insert_layer(image, layer, 0, 0);
+    if (layer < 0 || !gimp_image_insert_layer(image, layer, 0, 0)) {
+        gimp_image_delete(image);
+        return -1;
+    }
     write_pixels(layer, view, FALSE);
     gimp_image_undo_enable(image);
     return image;
@@ -330,13 +337,16 @@ static void run(const gchar* name, gint argument_count, const GimpParam* argumen
     values[0].type = GIMP_PDB_STATUS;
     for (i = 0; i < G_N_ELEMENTS(procedures); ++i)
         if (strcmp(name, procedures[i].name) == 0) p = &procedures[i];
-    if (p == NULL || argument_count < 3) {
+    if (p == NULL || argument_count < 1) {
+        gimp_message("Domecast: GIMP called this plug-in with a procedure it does not know; command cancelled.");
         values[0].data.d_status = GIMP_PDB_CALLING_ERROR;
         return;
     }
     mode = (GimpRunMode)arguments[0].data.d_int32;
-    image = arguments[1].data.d_image;
-    if (p->action != GET_VIEW && !gimp_image_is_valid(image)) {
+    /* From the menu with no image open, GIMP passes the run mode alone. */
+    if (argument_count >= 2) image = arguments[1].data.d_image;
+    if (p->action != GET_VIEW && (image < 0 || !gimp_image_is_valid(image))) {
+        gimp_message("Domecast: open the picture to send first; command cancelled.");
         values[0].data.d_status = GIMP_PDB_CALLING_ERROR;
         return;
     }
@@ -357,13 +367,21 @@ static void run(const gchar* name, gint argument_count, const GimpParam* argumen
         status = send_picture(link, p, image, &view);
 
     if (status == GIMP_PDB_SUCCESS && p->action == TURN) {
-        replace_picture(image, &view);
+        if (!replace_picture(image, &view)) {
+            gimp_message("Domecast: the picture has no layer to put the new view in.");
+            status = GIMP_PDB_EXECUTION_ERROR;
+        }
     } else if (status == GIMP_PDB_SUCCESS && p->action == GET_VIEW) {
         const gint32 made = new_view_image(&view);
-        if (mode == GIMP_RUN_INTERACTIVE) gimp_display_new(made);
-        *result_count = 2;
-        values[1].type = GIMP_PDB_IMAGE;
-        values[1].data.d_image = made;
+        if (made < 0) {
+            gimp_message("Domecast: GIMP could not make a new image for the view.");
+            status = GIMP_PDB_EXECUTION_ERROR;
+        } else {
+            if (mode == GIMP_RUN_INTERACTIVE) gimp_display_new(made);
+            *result_count = 2;
+            values[1].type = GIMP_PDB_IMAGE;
+            values[1].data.d_image = made;
+        }
     }
     /* The view's pixels belong to the link: it closes only after they were placed. */
     domecast_link_close(link);

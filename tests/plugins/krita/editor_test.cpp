@@ -1,13 +1,15 @@
 // Krita itself under Xvfb, with a fresh profile in which the Domecast plug-in is enabled,
-// against the real editor: a script run from the plug-in's start-up hook opens a painted
-// picture, runs "Get View from Domecast", "Send to Domecast", "Turn Left" and Krita's Undo,
-// writes what Krita shows after each and quits Krita; the editor's saved faces are then
-// what domecast-cli's apply makes of the picture.
+// against the real editor: a script run from the plug-in's start-up hook runs "Send to
+// Domecast" (refused) and "Get View from Domecast" with no picture open, then opens a
+// painted picture, runs "Get View from Domecast", "Send to Domecast", "Turn Left" and
+// Krita's Undo, writes what Krita shows after each and quits Krita; the editor's saved
+// faces are then what domecast-cli's apply makes of the picture.
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -96,17 +98,29 @@ TEST_F(KritaEditorTest, GetsSendsTurnsAndUndoesInKrita) {
     const std::string kritaOutput = readText(home_.file("krita.out"));
     ASSERT_TRUE(exit.has_value()) << "Krita did not end:\n" << readText(work_.file("steps.txt")) << kritaOutput;
     EXPECT_EQ(*exit, 0) << kritaOutput;
-    EXPECT_EQ(readText(work_.file("steps.txt")), "menu Domecast\ndocker True\nopened 320x240\nview 320x240\nsent\nturned\nundone\nquitting\n")
+    EXPECT_EQ(readText(work_.file("steps.txt")),
+              "menu Domecast\ndocker True\ndocuments 0\nfresh view 1024x768\nopened 320x240\nview 320x240\nsent\n"
+              "turned\nundone\nquitting\n")
         << kritaOutput;
-    EXPECT_EQ(kritaOutput.find("Domecast"), std::string::npos) << kritaOutput;
+    // The send with no picture open was the only command refused, and it said why.
+    const std::size_t refused = kritaOutput.find("Domecast: open a picture first.\n");
+    ASSERT_NE(refused, std::string::npos) << kritaOutput;
+    EXPECT_EQ(kritaOutput.find("Domecast"), refused) << kritaOutput;
+    EXPECT_EQ(kritaOutput.find("Domecast", refused + 1), std::string::npos) << kritaOutput;
 
-    // The view fetched is the editor's at h=0, of the open picture's size.
+    // The views fetched are the editor's at h=0: at 1024 x 768 with no picture open, then
+    // of the open picture's size.
+    for (const auto& [file, size] : {std::pair("fresh.ppm", "1024x768"), std::pair("fetched.ppm", "320x240")}) {
+        SCOPED_TRACE(file);
+        int width = 0, height = 0;
+        const std::vector<std::uint8_t> fetched = ppmPixels(work_.file(file), width, height);
+        ASSERT_EQ(std::to_string(width) + "x" + std::to_string(height), size);
+        ASSERT_EQ(cli({"render", original_.file("sample_FR.png"), work_.file("front.bmp"), "--heading", "0",
+                       "--pitch", "0", "--size", size}),
+                  "");
+        EXPECT_EQ(differingOutsideCorners(fetched, width, height, RawImage(work_.file("front.bmp").c_str())), 0);
+    }
     int width = 0, height = 0;
-    const std::vector<std::uint8_t> fetched = ppmPixels(work_.file("fetched.ppm"), width, height);
-    ASSERT_EQ(cli({"render", original_.file("sample_FR.png"), work_.file("front.bmp"), "--heading", "0", "--pitch",
-                   "0", "--size", "320x240"}),
-              "");
-    EXPECT_EQ(differingOutsideCorners(fetched, width, height, RawImage(work_.file("front.bmp").c_str())), 0);
 
     // Turned left after the send: the paint was taken and the view is at h=330.
     EXPECT_NE(waitForTitle(window, "*  [h=330").find("*  [h=330"), std::string::npos)

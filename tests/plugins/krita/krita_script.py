@@ -1,7 +1,8 @@
 """Run inside Krita by the Domecast plug-in's start-up hook (DOMECAST_KRITA_TEST_SCRIPT) for
-krita_editor_test. In the folder DOMECAST_KRITA_TEST_FOLDER it opens picture.bmp, runs the
-plug-in's menu actions against the running editor as a user would, writes what Krita shows
-after each as PPM files and a line per step into steps.txt, and quits Krita."""
+krita_editor_test. In the folder DOMECAST_KRITA_TEST_FOLDER it runs "Send to Domecast" and
+"Get View from Domecast" with no picture open, opens picture.bmp, runs the plug-in's menu
+actions against the running editor as a user would, writes what Krita shows after each as
+PPM files and a line per step into steps.txt, and quits Krita."""
 import os
 import sys
 import traceback
@@ -41,13 +42,24 @@ try:
     step("menu " + ",".join(menus))
     step("docker %s" % ("domecast_docker" in [d.objectName() for d in app.dockers()]))
 
+    # As a user starts: no picture open yet. A send has nothing to send and says so.
+    app.action("domecast_send").trigger()
+    step("documents %d" % len(app.documents()))
+    app.action("domecast_get_view").trigger()
+    fresh = app.activeDocument()
+    if fresh is None:
+        step("no fresh view document")
+    else:
+        step("fresh view %dx%d" % (fresh.width(), fresh.height()))
+        save_shown(fresh, "fresh.ppm")
+
     picture = app.openDocument(os.path.join(folder, "picture.bmp"))
     app.activeWindow().addView(picture)
     step("opened %dx%d" % (picture.width(), picture.height()))
 
     app.action("domecast_get_view").trigger()
     fetched = app.activeDocument()
-    if fetched is None or fetched == picture:
+    if fetched is None or fetched in (picture, fresh):
         step("no view document")
     else:
         step("view %dx%d" % (fetched.width(), fetched.height()))
