@@ -112,7 +112,6 @@ TEST_F(PaintRoundTripTest, FileTransportLandsEveryBmpAPaintProgramWritesAndRefus
         render(other, nominalCamera(other, 0, 0, viewSize), other.view);  // straight ahead
         writeViewFile(other.view, otherView.c_str());
     }
-    shell.setView(-80 * degToRad, 10 * degToRad);  // h=80 v=10
     ::setenv("SCRIPTED_OTHER_VIEW", otherView.c_str(), 1);
     ::setenv("SCRIPTED_PAINT", "command", 1);
     struct Case {
@@ -147,6 +146,7 @@ open(sys.argv[1], "wb").write(b)' "$1")",
         SCOPED_TRACE(c.name);
         ::setenv("SCRIPTED_PAINT_COMMAND", c.command, 1);
         shell.replacePanorama(std::make_unique<PaintedSixImage>(Size{256, 256}, Size{256, 256}));
+        shell.setView(-80 * degToRad, 10 * degToRad);  // h=80 v=10
         MessageRecorder recorder;
         shell.paintThisView();
         const Camera camera = shell.panorama()->view.camera();
