@@ -19,6 +19,7 @@ struct JpegDump {
     bool ok = false;
     int width = 0, height = 0;
     bool progressive = false;
+    bool arithmetic = false;
     unsigned restartInterval = 0;
     int maxH = 1, maxV = 1;
     struct Component {
@@ -46,6 +47,7 @@ inline JpegDump dumpJpeg(const std::string& path) {
     dump.width = static_cast<int>(info.image_width);
     dump.height = static_cast<int>(info.image_height);
     dump.progressive = info.progressive_mode;
+    dump.arithmetic = info.arith_code;
     dump.restartInterval = info.restart_interval;
     dump.maxH = info.max_h_samp_factor;
     dump.maxV = info.max_v_samp_factor;
