@@ -30,6 +30,10 @@ struct PhotoMetadata {
     std::vector<PngText> pngTexts;
     std::string iccName;  // PNG iCCP; empty profile when there is none
     std::vector<std::uint8_t> iccProfile;
+    // A JPEG read whose CMYK (or YCCK) colours were converted to RGB, and whether a colour
+    // profile, which describes the CMYK, was left out of jpegSegments.
+    bool convertedFromCmyk = false;
+    bool droppedCmykProfile = false;
 };
 
 // The largest payload of a JPEG marker segment: its 16-bit length counts itself.
