@@ -88,6 +88,21 @@ struct Input {
     const std::vector<std::uint8_t>* bytes = nullptr;
 };
 
+// A row of CMYK pixels as blue, green, red: each colour is the white its ink leaves times
+// the white black leaves. Adobe's files (with an APP14 "Adobe" segment, as Photoshop and
+// ImageMagick write them) store every ink inverted, as the white it leaves; others store
+// the ink itself.
+void cmykToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr, JDIMENSION width, bool inverted) {
+    const auto white = [inverted](std::uint8_t stored) { return inverted ? unsigned{stored} : 255u - stored; };
+    const auto times = [](unsigned a, unsigned b) { return static_cast<std::uint8_t>((a * b + 127) / 255); };
+    for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+        const unsigned k = white(cmyk[3]);
+        bgr[0] = times(white(cmyk[2]), k);
+        bgr[1] = times(white(cmyk[1]), k);
+        bgr[2] = times(white(cmyk[0]), k);
+    }
+}
+
 Outcome decode(Decompressor& d, Input input, PixelSink sink, void* userData, const char*& refusal,
                Size& overBudget, PhotoMetadata* metadata) {
     if (setjmp(d.errors.jump)) {
@@ -105,15 +120,26 @@ Outcome decode(Decompressor& d, Input input, PixelSink sink, void* userData, con
             jpeg_save_markers(&d.info, marker, maxJpegSegmentData + 1);
     }
     jpeg_read_header(&d.info, TRUE);
+    // CMYK and YCCK (which libjpeg turns into CMYK) are converted to RGB here, libjpeg
+    // having no conversion of its own.
+    const bool cmyk = d.info.jpeg_color_space == JCS_CMYK || d.info.jpeg_color_space == JCS_YCCK;
     if (metadata != nullptr) {
+        metadata->convertedFromCmyk = cmyk;
         for (jpeg_saved_marker_ptr m = d.info.marker_list; m != nullptr; m = m->next) {
             if (m->data_length != m->original_length || !copyableJpegSegment(m->marker, m->data, m->data_length))
                 continue;
+            // A CMYK file's colour profile describes CMYK: it says nothing of the RGB written.
+            if (cmyk && m->marker == JPEG_APP0 + 2) {
+                metadata->droppedCmykProfile = true;
+                continue;
+            }
             metadata->jpegSegments.push_back({m->marker, std::vector<std::uint8_t>(m->data, m->data + m->data_length)});
         }
     }
     // Greyscale and RGB files keep their colour space; everything else is converted to RGB.
-    if (d.info.jpeg_color_space != JCS_GRAYSCALE && d.info.jpeg_color_space != JCS_RGB)
+    if (cmyk)
+        d.info.out_color_space = JCS_CMYK;
+    else if (d.info.jpeg_color_space != JCS_GRAYSCALE && d.info.jpeg_color_space != JCS_RGB)
         d.info.out_color_space = JCS_RGB;
     const JDIMENSION width = d.info.image_width;
     const JDIMENSION height = d.info.image_height;
@@ -139,13 +165,16 @@ Outcome decode(Decompressor& d, Input input, PixelSink sink, void* userData, con
 
     jpeg_start_decompress(&d.info);
     const int components = d.info.output_components;
-    if (d.info.output_width != width || (components != 1 && components != 3)) {
+    if (d.info.output_width != width || (cmyk ? components != 4 : components != 1 && components != 3)) {
         refusal = "decoded rows unlike the header";
         return Outcome::failed;
     }
+    // A CMYK row goes through a row of the library's own, freed with the decompressor.
+    JSAMPROW cmykRow = cmyk ? d.info.mem->alloc_sarray(reinterpret_cast<j_common_ptr>(&d.info), JPOOL_IMAGE, 4 * width, 1)[0]
+                            : nullptr;
     for (JDIMENSION n = height; n-- > 0;) {
         std::uint8_t* row = pixels + static_cast<std::size_t>(n) * stride;
-        JSAMPROW rows[1] = {row};
+        JSAMPROW rows[1] = {cmyk ? cmykRow : row};
         if (jpeg_read_scanlines(&d.info, rows, 1) != 1) {
             refusal = "scan lines missing";
             return Outcome::failed;
@@ -154,7 +183,9 @@ Outcome decode(Decompressor& d, Input input, PixelSink sink, void* userData, con
             refusal = cancelledReason;
             return Outcome::failed;
         }
-        if (components == 3) {
+        if (cmyk) {
+            cmykToBgr(cmykRow, row, width, d.info.saw_Adobe_marker != FALSE);
+        } else if (components == 3) {
             for (JDIMENSION x = 0; x < width; ++x) std::swap(row[3 * x], row[3 * x + 2]);
         } else {
             // From the last pixel back, so no grey byte is overwritten before it is spread.
@@ -305,6 +336,7 @@ void SaveJPEG(const char* path, Size size, std::uint32_t stride, int bytesPerPix
 void LoadJPEGPhoto(const char* path, PixelSink sink, void* userData, PhotoMetadata& metadata,
                    std::unique_ptr<JpegBlocks>* blocks) {
     metadata.jpegSegments.clear();
+    metadata.droppedCmykProfile = false;
     if (blocks != nullptr) blocks->reset();
     load(path, sink, userData, &metadata, blocks);
 }

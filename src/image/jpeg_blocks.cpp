@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 #include "image/block_dct.h"
@@ -225,9 +226,17 @@ JpegOutcome transcode(JpegCompressor& c, std::FILE* file, State& s, const PhotoM
     jpeg_stdio_dest(&c.info, file);
     jpeg_decompress_struct& source = s.source.info;
     jpeg_copy_critical_parameters(&source, &c.info);
-    c.info.optimize_coding = TRUE;
     c.info.restart_interval = source.restart_interval;
+    // An arithmetic-coded source stays so, with its conditioning values (DAC). That coding
+    // adapts as it goes and has no tables to optimise: libjpeg refuses the statistics pass
+    // of optimize_coding for it.
     c.info.arith_code = source.arith_code;
+    c.info.optimize_coding = source.arith_code ? FALSE : TRUE;
+    if (source.arith_code) {
+        std::copy(std::begin(source.arith_dc_L), std::end(source.arith_dc_L), c.info.arith_dc_L);
+        std::copy(std::begin(source.arith_dc_U), std::end(source.arith_dc_U), c.info.arith_dc_U);
+        std::copy(std::begin(source.arith_ac_K), std::end(source.arith_ac_K), c.info.arith_ac_K);
+    }
     if (source.progressive_mode) jpeg_simple_progression(&c.info);
     for (const JpegSegment& segment : metadata.jpegSegments)
         if (segment.marker == JPEG_APP0 + 1 && startsWithExif(segment.data.data(), segment.data.size()))

@@ -43,10 +43,11 @@ std::unique_ptr<JpegBlocks> ReadJPEGBlocks(std::shared_ptr<const std::vector<std
 // the others in kept, every other block's coefficients as read; then
 // metadata's segments, as SaveJPEGPhoto writes them. A block of a subsampled component
 // covering several cells is encoded when any of them is marked. kept and pixels: blue,
-// green, red, rows bottom-up stride bytes apart, at source's size. The entropy
-// coding always uses Huffman tables made for the file (libjpeg's optimize_coding), which
-// a source may not have done; progressive sources get libjpeg's standard progression,
-// and the source's restart interval is kept. Throws ioException (writing) on failure;
+// green, red, rows bottom-up stride bytes apart, at source's size. The entropy coding is
+// the source's: an arithmetic-coded source stays arithmetic-coded, a Huffman-coded one gets
+// Huffman tables made for the file (libjpeg's optimize_coding), which a source may not
+// have done; progressive sources get libjpeg's standard progression, and the source's
+// restart interval is kept. Throws ioException (writing) on failure;
 // source is left as it was.
 void SaveJPEGBlocks(const char* path, JpegBlocks& source, const std::uint8_t* kept, const std::uint8_t* pixels,
                     std::uint32_t stride,

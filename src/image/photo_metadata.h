@@ -43,6 +43,10 @@ struct PhotoMetadata {
     // What the picture as read had that 8-bit colour without transparency cannot hold
     // ("16 bits a channel", "transparency", both joined by "and"); empty when nothing.
     std::string lostAt8Bits;
+    // A JPEG read whose CMYK (or YCCK) colours were converted to RGB, and whether a colour
+    // profile, which describes the CMYK, was left out of jpegSegments.
+    bool convertedFromCmyk = false;
+    bool droppedCmykProfile = false;
 };
 
 // The largest payload of a JPEG marker segment: its 16-bit length counts itself.

@@ -282,6 +282,12 @@ int SixImage::write() {
         showMessage("The faces are " + std::to_string(largestPageFace) + " pixels wide; the web page holds them at " +
                     std::to_string(maxPageFaceSide) + " pixels, the largest that browsers' panorama viewers show "
                     "everywhere.");
+    // Said at the first save only: the colours became RGB at the open, and stay so.
+    if (photoSource != nullptr && photoSource->metadata.convertedFromCmyk) {
+        showMessage("The photo's colours were CMYK; " + fileName + " holds them as RGB" +
+                    (photoSource->metadata.droppedCmykProfile ? ", without the photo's CMYK colour profile." : "."));
+        photoSource->metadata.convertedFromCmyk = false;
+    }
 
     // A page shows the title it was written with; the panorama keeps it.
     if (row.kind != WebPage || !title) title = makeTitle(fileNamePart(base));

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include <jpeglib.h>
@@ -12,7 +17,9 @@
 #include "support/hostile_input.h"
 #include "support/image_files.h"
 #include "support/io_exception_expect.h"
+#include "support/jpeg_files.h"
 #include "support/message_recorder.h"
+#include "support/ppm_pictures.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -231,6 +238,81 @@ TEST(LoadJPEG, RefusesSidesAbove32767WithoutAskingForPixels) {
     const ReadOutcome outcome = readWithLimit(LoadJPEG, path, 1 << 20);
     EXPECT_TRUE(outcome.threwIoException);
     EXPECT_FALSE(outcome.sinkRefused);
+}
+
+// How far two pictures of one size are apart, over every byte.
+struct Difference {
+    double mean = 255;
+    int largest = 255;
+};
+
+Difference differenceOf(const BGRImage& a, const BGRImage& b) {
+    Difference d;
+    if (a.size() != b.size()) return d;
+    long sum = 0;
+    d.largest = 0;
+    for (int y = 0; y < a.height; ++y)
+        for (int i = 0; i < 3 * a.width; ++i) {
+            const int step = std::abs(a.row(y)[i] - b.row(y)[i]);
+            sum += step;
+            d.largest = std::max(d.largest, step);
+        }
+    d.mean = static_cast<double>(sum) / (3.0 * a.width * a.height);
+    return d;
+}
+
+// Smooth colours, dark in one corner (much black ink), pale in the other.
+std::unique_ptr<RawImage> inkedPicture() {
+    auto picture = std::make_unique<RawImage>(Size{64, 48});
+    for (int y = 0; y < picture->height; ++y)
+        for (int x = 0; x < picture->width; ++x) {
+            std::uint8_t* p = picture->row(y) + 3 * x;
+            p[0] = static_cast<std::uint8_t>(std::clamp(220 - 2 * x - y, 0, 255));
+            p[1] = static_cast<std::uint8_t>(5 * y);
+            p[2] = static_cast<std::uint8_t>(4 * x);
+        }
+    return picture;
+}
+
+TEST(LoadJPEG, CmykAndYcckReadAsRgbWithAdobesInvertedInks) {
+    TempDir dir;
+    const std::unique_ptr<RawImage> source = inkedPicture();
+    const struct {
+        const char* what;
+        std::optional<CmykStorage> storage;  // none: ImageMagick's
+        // ImageMagick reads every four-colour JPEG as Adobe's inverted inks.
+        bool imageMagickReadsIt;
+    } cases[] = {
+        {"ImageMagick's CMYK (YCCK, APP14)", std::nullopt, true},
+        {"CMYK, APP14", CmykStorage::adobeCmyk, true},
+        {"YCCK, APP14", CmykStorage::adobeYcck, true},
+        {"CMYK without APP14", CmykStorage::plainCmyk, false},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.file("cmyk.jpg");
+        if (c.storage)
+            writeCmykJpeg(*source, path, *c.storage);
+        else
+            imageMagickCmykFrom(*source, dir.file("source.ppm"), path);
+        MessageRecorder recorder;
+        RawImage read(Size{0, 0});
+        ASSERT_NO_THROW(LoadJPEG(path.c_str(), RawImage::sink, &read)) << c.what;
+        EXPECT_TRUE(recorder.messages().empty()) << c.what;
+        // The colours encoded, within the loss of a quality 95 JPEG.
+        const Difference fromSource = differenceOf(read, *source);
+        EXPECT_LT(fromSource.mean, 1.0) << c.what;
+        EXPECT_LE(fromSource.largest, 8) << c.what;
+        if (!c.imageMagickReadsIt) continue;
+        // ImageMagick's own reading of the file, within rounding.
+        const std::string decoded = dir.file("decoded.ppm");
+        const std::string command = "convert '" + path + "' -colorspace sRGB -depth 8 '" + decoded + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        int width = 0, height = 0;
+        const std::vector<std::uint8_t> rgb = ppmPixels(decoded, width, height);
+        const Difference fromImageMagick = differenceOf(read, *pictureFromRgb(rgb, width, height));
+        EXPECT_LT(fromImageMagick.mean, 0.5) << c.what;
+        EXPECT_LE(fromImageMagick.largest, 2) << c.what;
+    }
 }
 
 }  // namespace

@@ -34,6 +34,10 @@ const Source sources[] = {
     {"grey", "-quality 90 -grayscale"},
     {"progressive 4:2:0", "-quality 85 -progressive -sample 2x2"},
     {"restart every MCU row", "-quality 90 -restart 1 -sample 1x1"},
+    {"arithmetic 4:2:0", "-quality 90 -arithmetic -sample 2x2"},
+    {"arithmetic 4:4:4", "-quality 90 -arithmetic -sample 1x1"},
+    {"arithmetic progressive 4:2:0", "-quality 85 -arithmetic -progressive -sample 2x2"},
+    {"arithmetic, restart every MCU row", "-quality 90 -arithmetic -restart 1 -sample 1x1"},
 };
 
 // A smooth picture with a fine pattern over it, so that blocks carry AC coefficients.
@@ -92,6 +96,7 @@ TEST_F(PhotoBlocks, ASaveWithNoPaintKeepsEveryCoefficientAndPixel) {
         const JpegDump before = dumpJpeg(in), after = dumpJpeg(out);
         ASSERT_TRUE(before.ok && after.ok) << source.what;
         EXPECT_EQ(after.progressive, before.progressive) << source.what;
+        EXPECT_EQ(after.arithmetic, before.arithmetic) << source.what;
         EXPECT_EQ(after.restartInterval, before.restartInterval) << source.what;
         ASSERT_EQ(after.components.size(), before.components.size()) << source.what;
         for (std::size_t c = 0; c < before.components.size(); ++c) {

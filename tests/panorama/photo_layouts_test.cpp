@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,7 @@
 #include "platform/settings.h"
 #include "support/face_pixels.h"
 #include "support/io_exception_expect.h"
+#include "support/jpeg_files.h"
 #include "support/layout_rows.h"
 #include "support/message_recorder.h"
 #include "support/scoped_settings.h"
@@ -213,6 +215,61 @@ TEST_F(PhotoLayouts, JpegQualityComesFromTheSetting) {
     writeNumberSetting("PhotoJPEGQuality", 30);
     save(*panorama, saveRows::photoJpeg, dir.file("low.jpg"));
     EXPECT_LT(fileBytes(dir.file("low.jpg")).size(), fileBytes(dir.file("default.jpg")).size());
+}
+
+TEST_F(PhotoLayouts, CmykAndYcckPhotosAreSavedAsRgbSayingSoOnce) {
+    const std::unique_ptr<RawImage> picture = smoothSphere({256, 128});
+    const JpegSegment comment{0xFE, bytesOf("shot on a pole")};
+    const JpegSegment profile = iccSegment();
+    const auto segment = [](const JpegSegment& s) { return std::pair<int, std::string>{s.marker, textOf(s)}; };
+    const struct {
+        const char* what;
+        std::optional<CmykStorage> storage;  // none: ImageMagick's YCCK
+        bool withProfile;
+    } cases[] = {
+        {"ImageMagick's CMYK (YCCK)", std::nullopt, false},
+        {"CMYK with a CMYK colour profile", CmykStorage::adobeCmyk, true},
+        {"CMYK without APP14", CmykStorage::plainCmyk, false},
+    };
+    for (const auto& c : cases) {
+        const std::string in = dir.file("in.jpg"), out = dir.file("out.jpg");
+        if (!c.storage)
+            imageMagickCmykFrom(*picture, dir.file("in.ppm"), in);
+        else if (c.withProfile)
+            writeCmykJpeg(*picture, in, *c.storage, {segment(comment), segment(profile)});
+        else
+            writeCmykJpeg(*picture, in, *c.storage, {segment(comment)});
+        messages.clear();
+        auto panorama = open(openRows::photoJpeg, in);
+        EXPECT_TRUE(messages.messages().empty()) << c.what;
+        ASSERT_TRUE(panorama->photoSource) << c.what;
+        EXPECT_FALSE(panorama->photoSource->jpegBlocks) << c.what;  // no RGB blocks to keep
+
+        save(*panorama, saveRows::photoJpeg, out);
+        const std::string said = "The photo's colours were CMYK; " + out + " holds them as RGB" +
+                                 (c.withProfile ? ", without the photo's CMYK colour profile." : ".");
+        EXPECT_EQ(messages.texts(), std::vector<std::string>{said}) << c.what;
+        // Encoded whole, as RGB at every pixel, looking as the photo did.
+        const JpegDump dump = dumpJpeg(out);
+        ASSERT_TRUE(dump.ok) << c.what;
+        EXPECT_EQ(dump.components.size(), 3u) << c.what;
+        EXPECT_EQ(dump.maxH * dump.maxV, 1) << c.what;
+        EXPECT_LT(meanDifference(*readPicture(LoadJPEG, out), *readPicture(LoadJPEG, in)), 1.5) << c.what;
+        // The comment kept; the profile, which describes CMYK, not.
+        const JpegLayout layout = parseJpeg(fileBytes(out));
+        int profiles = 0, comments = 0;
+        for (const JpegSegment& s : layout.segments) {
+            profiles += s.marker == 0xE2;
+            comments += s.marker == 0xFE && s.data == comment.data;
+        }
+        EXPECT_EQ(profiles, 0) << c.what;
+        EXPECT_EQ(comments, c.storage ? 1 : 0) << c.what;
+
+        // Said once: the panorama is RGB from then on.
+        messages.clear();
+        save(*panorama, saveRows::photoJpeg, dir.file("again.jpg"));
+        EXPECT_TRUE(messages.messages().empty()) << c.what;
+    }
 }
 
 // Inserts a chunk before IEND.

@@ -3,15 +3,18 @@
 // its pixels as a decoder shows them, and files made by cjpeg.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <jpeglib.h>
 
 #include "image/bgr_image.h"
+#include "support/ppm_pictures.h"
 
 // What jpeg_read_coefficients gives for a file: every component's real blocks (without
 // the MCUs' padding), row by row.
@@ -19,6 +22,7 @@ struct JpegDump {
     bool ok = false;
     int width = 0, height = 0;
     bool progressive = false;
+    bool arithmetic = false;
     unsigned restartInterval = 0;
     int maxH = 1, maxV = 1;
     struct Component {
@@ -46,6 +50,7 @@ inline JpegDump dumpJpeg(const std::string& path) {
     dump.width = static_cast<int>(info.image_width);
     dump.height = static_cast<int>(info.image_height);
     dump.progressive = info.progressive_mode;
+    dump.arithmetic = info.arith_code;
     dump.restartInterval = info.restart_interval;
     dump.maxH = info.max_h_samp_factor;
     dump.maxV = info.max_v_samp_factor;
@@ -99,16 +104,65 @@ inline std::vector<std::uint8_t> decodeJpeg(const std::string& path, bool smooth
 // jpegPath from it with those options. cjpeg comes from libjpeg-turbo-progs.
 inline void cjpegFrom(const RawImage& picture, const std::string& ppmPath, const std::string& jpegPath,
                       const std::string& options) {
-    {
-        std::ofstream ppm(ppmPath, std::ios::binary);
-        ppm << "P6\n" << picture.width << " " << picture.height << "\n255\n";
-        for (int y = picture.height; y-- > 0;)
-            for (int x = 0; x < picture.width; ++x) {
-                const std::uint8_t* p = picture.row(y) + 3 * x;
-                const char rgb[3] = {static_cast<char>(p[2]), static_cast<char>(p[1]), static_cast<char>(p[0])};
-                ppm.write(rgb, 3);
-            }
-    }
+    ASSERT_TRUE(writePpm(ppmPath, picture)) << ppmPath;
     const std::string command = "cjpeg " + options + " -outfile '" + jpegPath + "' '" + ppmPath + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command << " (cjpeg is in libjpeg-turbo-progs)";
+}
+
+// How a four-colour JPEG made by writeCmykJpeg stores its inks.
+enum class CmykStorage {
+    adobeCmyk,  // CMYK with Adobe's APP14 segment, every ink inverted (255: no ink), as Photoshop writes
+    adobeYcck,  // the same turned into YCCK (APP14 transform 2)
+    plainCmyk,  // CMYK without an APP14 segment, the inks as they are
+};
+
+// Writes picture (rows bottom-up, blue-green-red) as a four-colour JPEG at quality 95,
+// with the grey component of every colour as black ink; segments (marker, bytes) follow
+// the APP14 segment.
+inline void writeCmykJpeg(const RawImage& picture, const std::string& path, CmykStorage storage,
+                          const std::vector<std::pair<int, std::string>>& segments = {}) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, file);
+    info.image_width = static_cast<JDIMENSION>(picture.width);
+    info.image_height = static_cast<JDIMENSION>(picture.height);
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 95, TRUE);
+    jpeg_set_colorspace(&info, storage == CmykStorage::adobeYcck ? JCS_YCCK : JCS_CMYK);
+    if (storage == CmykStorage::plainCmyk) info.write_Adobe_marker = FALSE;
+    jpeg_start_compress(&info, TRUE);
+    for (const auto& [marker, bytes] : segments)
+        jpeg_write_marker(&info, marker, reinterpret_cast<const JOCTET*>(bytes.data()), static_cast<unsigned>(bytes.size()));
+    std::vector<std::uint8_t> line(4 * static_cast<std::size_t>(picture.width));
+    const bool inverted = storage != CmykStorage::plainCmyk;
+    for (int y = picture.height; y-- > 0;) {
+        for (int x = 0; x < picture.width; ++x) {
+            const std::uint8_t* p = picture.row(y) + 3 * x;
+            const int largest = std::max({p[0], p[1], p[2]});
+            const int inks[4] = {largest == 0 ? 0 : 255 * (largest - p[2]) / largest,
+                                 largest == 0 ? 0 : 255 * (largest - p[1]) / largest,
+                                 largest == 0 ? 0 : 255 * (largest - p[0]) / largest, 255 - largest};
+            for (int i = 0; i < 4; ++i) line[4 * static_cast<std::size_t>(x) + i] = static_cast<std::uint8_t>(inverted ? 255 - inks[i] : inks[i]);
+        }
+        JSAMPROW row = line.data();
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::fclose(file);
+}
+
+// Has ImageMagick make jpegPath from picture (rows bottom-up, blue-green-red) as a user
+// makes a CMYK JPEG (`convert photo -colorspace CMYK cmyk.jpg`): YCCK with Adobe's inverted
+// inks.
+inline void imageMagickCmykFrom(const RawImage& picture, const std::string& ppmPath, const std::string& jpegPath) {
+    ASSERT_TRUE(writePpm(ppmPath, picture)) << ppmPath;
+    const std::string command = "convert '" + ppmPath + "' -colorspace CMYK -quality 95 '" + jpegPath + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command << " (convert is in imagemagick)";
 }

@@ -17,6 +17,7 @@
 #include "image/bgr_image.h"
 #include "image/bmp.h"
 #include "support/image_files.h"
+#include "support/jpeg_files.h"
 #include "support/programs.h"
 #include "support/temp_dir.h"
 
@@ -122,6 +123,45 @@ TEST_F(Cli, ConvertsThroughEverySaveLayoutAndBack) {
                 EXPECT_EQ(fileText(backBase + suffixes[i] + ".tga"), fileText(face("sky", i))) << i;
             }
         }
+    }
+}
+
+// JPEGs that libjpeg codes or colours its own way: each converts, keeping what it can, and
+// what is written reads back.
+TEST_F(Cli, ArithmeticCodedCmykAndYcckJpegsConvertAndReadBack) {
+    const RawImage sphere(dir.file("sphere.bmp").c_str());
+    const struct {
+        const char* what;
+        void (*make)(const RawImage& picture, const std::string& ppm, const std::string& jpeg);
+        bool cmyk;
+    } cases[] = {
+        {"arithmetic-coded 4:2:0",
+         [](const RawImage& p, const std::string& ppm, const std::string& jpeg) { cjpegFrom(p, ppm, jpeg, "-arithmetic -sample 2x2"); },
+         false},
+        {"ImageMagick's CMYK (YCCK)", imageMagickCmykFrom, true},
+        {"CMYK with APP14",
+         [](const RawImage& p, const std::string&, const std::string& jpeg) { writeCmykJpeg(p, jpeg, CmykStorage::adobeCmyk); },
+         true},
+    };
+    for (const auto& c : cases) {
+        const std::string in = dir.file("in.jpg"), out = dir.file("out.jpg");
+        c.make(sphere, dir.file("in.ppm"), in);
+        const auto [status, errors] = runForErrors({"convert", in, out}, dir.file("errors.txt"));
+        EXPECT_EQ(status, 0) << c.what;
+        EXPECT_EQ(errors, c.cmyk ? "The photo's colours were CMYK; " + out + " holds them as RGB.\n" : "") << c.what;
+        const JpegDump written = dumpJpeg(out);
+        ASSERT_TRUE(written.ok) << c.what;
+        EXPECT_EQ(written.width, 512) << c.what;
+        EXPECT_EQ(written.height, 256) << c.what;
+        EXPECT_EQ(written.components.size(), 3u) << c.what;
+        if (!c.cmyk) {
+            // Block for block, still arithmetic-coded.
+            const JpegDump source = dumpJpeg(in);
+            EXPECT_TRUE(written.arithmetic) << c.what;
+            for (std::size_t i = 0; i < source.components.size() && i < written.components.size(); ++i)
+                EXPECT_TRUE(written.components[i].coefficients == source.components[i].coefficients) << c.what << " " << i;
+        }
+        EXPECT_EQ(run({"convert", out, dir.file("back.png")}), 0) << c.what;
     }
 }
 
