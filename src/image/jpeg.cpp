@@ -203,7 +203,8 @@ Outcome decode(Decompressor& d, Input input, PixelSink sink, void* userData, con
 // caller's pixels are never touched, even when libjpeg fails half way.
 struct PhotoEncoding {
     int quality;
-    const PhotoMetadata* metadata;
+    bool fullChroma;
+    const PhotoMetadata* metadata;  // null: no segments to write
 };
 
 Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, int bytesPerPixel,
@@ -218,14 +219,16 @@ Outcome encode(Compressor& c, std::FILE* file, Size size, std::uint32_t stride, 
     jpeg_set_defaults(&c.info);
     if (photo != nullptr) {
         jpeg_set_quality(&c.info, photo->quality, TRUE);
-        // 4:4:4: a photo keeps the colour of every pixel, not of every 2 x 2 block.
-        for (int i = 0; i < c.info.num_components; ++i) c.info.comp_info[i].h_samp_factor = c.info.comp_info[i].v_samp_factor = 1;
-        for (const JpegSegment& segment : photo->metadata->jpegSegments)
-            if (segment.marker == JPEG_APP0 + 1 && startsWithExif(segment.data.data(), segment.data.size()))
-                c.info.write_JFIF_header = FALSE;
+        // 4:4:4: the colour of every pixel, not of every 2 x 2 block.
+        if (photo->fullChroma)
+            for (int i = 0; i < c.info.num_components; ++i) c.info.comp_info[i].h_samp_factor = c.info.comp_info[i].v_samp_factor = 1;
+        if (photo->metadata != nullptr)
+            for (const JpegSegment& segment : photo->metadata->jpegSegments)
+                if (segment.marker == JPEG_APP0 + 1 && startsWithExif(segment.data.data(), segment.data.size()))
+                    c.info.write_JFIF_header = FALSE;
     }
     jpeg_start_compress(&c.info, TRUE);
-    if (photo != nullptr) {
+    if (photo != nullptr && photo->metadata != nullptr) {
         for (const JpegSegment& segment : photo->metadata->jpegSegments)
             if (segment.data.size() <= maxJpegSegmentData)
                 jpeg_write_marker(&c.info, segment.marker, segment.data.data(),
@@ -333,6 +336,12 @@ void SaveJPEG(const char* path, Size size, std::uint32_t stride, int bytesPerPix
     save(path, size, stride, bytesPerPixel, pixels, nullptr);
 }
 
+void SaveJPEGFace(const char* path, Size size, std::uint32_t stride, int bytesPerPixel, const std::uint8_t* pixels,
+                  const JpegFaceEncoding& encoding) {
+    const PhotoEncoding face{std::clamp(encoding.quality, 1, 100), encoding.chroma == JpegChroma::full, nullptr};
+    save(path, size, stride, bytesPerPixel, pixels, &face);
+}
+
 void LoadJPEGPhoto(const char* path, PixelSink sink, void* userData, PhotoMetadata& metadata,
                    std::unique_ptr<JpegBlocks>* blocks) {
     metadata.jpegSegments.clear();
@@ -343,6 +352,7 @@ void LoadJPEGPhoto(const char* path, PixelSink sink, void* userData, PhotoMetada
 
 void SaveJPEGPhoto(const char* path, Size size, std::uint32_t stride, const std::uint8_t* pixels, int quality,
                    const PhotoMetadata& metadata) {
-    const PhotoEncoding photo{std::clamp(quality, 1, 100), &metadata};
+    // A photo keeps the colour of every pixel.
+    const PhotoEncoding photo{std::clamp(quality, 1, 100), true, &metadata};
     save(path, size, stride, 3, pixels, &photo);
 }

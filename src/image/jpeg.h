@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "image/image_io.h"
+#include "image/jpeg_face_options.h"
 
 struct PhotoMetadata;  // image/photo_metadata.h
 class JpegBlocks;      // image/jpeg_blocks.h
@@ -14,6 +15,10 @@ class JpegBlocks;      // image/jpeg_blocks.h
 void LoadJPEG(const char* path, PixelSink sink, void* userData);
 void SaveJPEG(const char* path, Size size, std::uint32_t stride, int bytesPerPixel,
               const std::uint8_t* pixels);
+// SaveJPEG at encoding's quality and chroma sampling; the default encoding writes the
+// same bytes as SaveJPEG.
+void SaveJPEGFace(const char* path, Size size, std::uint32_t stride, int bytesPerPixel,
+                  const std::uint8_t* pixels, const JpegFaceEncoding& encoding);
 
 // The same for a photo: the reading also collects the APP1, APP2 and COM segments worth
 // keeping (copyableJpegSegment; a CMYK file's colour profile is not, and metadata says

@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "image/bgr_image.h"
+#include "image/jpeg_face_options.h"
 #include "image/jpeg_blocks.h"
 #include "image/photo_metadata.h"
 #include "panorama/face_changes.h"
@@ -97,7 +99,11 @@ public:
     // Writes face turned a quarter (as seen with row 0 at the bottom) and turns it back; a
     // face that is not square is first scaled to a square.
     enum class QuarterTurn { clockwise, counterClockwise };
-    static void writeTurnedFace(BGRImage& face, ImageWriter writer, const std::string& path, QuarterTurn turn);
+    // A JPEG writer encodes it with jpeg.
+    static void writeTurnedFace(BGRImage& face, ImageWriter writer, const std::string& path, QuarterTurn turn,
+                                const JpegFaceEncoding& jpeg = {});
+    // The encoding of this panorama's JPEG faces: the settings, under the overrides.
+    JpegFaceEncoding faceJpegEncoding() const;
 
     // Where faceSink puts the face it makes.
     struct FaceSlot {
@@ -128,6 +134,11 @@ public:
     // The direction a "Web page, cube faces" save opens its page at; whoever saves sets it
     // to the view shown (the editor before each save, domecast-cli from --heading, --pitch).
     PageView pageView;
+    // What a save's JPEG faces, backgrounds, strips and spheres are encoded with, where
+    // set, over the settings (readJpegFaceEncoding): domecast-cli's --jpeg-quality and
+    // --jpeg-subsampling.
+    std::optional<int> faceJpegQuality;
+    std::optional<JpegChroma> faceJpegChroma;
     std::array<std::unique_ptr<BGRImage>, faceCount> faces;
     std::unique_ptr<char[]> title;
     std::string fileName;
@@ -135,7 +146,14 @@ public:
     // Set by a load from one spherical picture or strip; faceChanges tracks the faces
     // since then.
     std::unique_ptr<PhotoSource> photoSource;
+    // Set by a load from a web page: each face JPEG's coefficients (null where they cannot
+    // be written back as they are), so that a save into a page with the face at its own
+    // size keeps every block faceChanges leaves alone.
+    std::array<std::unique_ptr<JpegBlocks>, faceCount> pageFaceBlocks;
     FaceChanges faceChanges;
+    // Set by a load from a web page: the direction the page opens at, which the window
+    // turns to (a load also makes it the pageView).
+    std::optional<PageView> openedView;
     // The face files the last load looked for and could not use, whose faces it left white.
     std::vector<UnreadFace> unreadFaces;
     // Set before a load: a spherical or cylindrical picture is kept as unconverted, its

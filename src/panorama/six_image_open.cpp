@@ -187,6 +187,8 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
             PageFaces page = readWebPage(path);
             base = std::move(page.base);
             extension = std::move(page.extension);
+            if (page.view) pageView = *page.view;
+            openedView = page.view;
         } else {
             base = table.openBase(path, openRow);
         }
@@ -209,16 +211,24 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
                 const std::string file = resolveFileName(wanted);
                 FaceSlot slot{*this, i};
                 try {
-                    row.reader(file.c_str(), &SixImage::faceSink, &slot);
+                    // A page's faces keep their coefficients for a save into a page.
+                    if (row.kind == WebPage && row.reader == LoadJPEG) {
+                        PhotoMetadata metadata;
+                        LoadJPEGPhoto(file.c_str(), &SixImage::faceSink, &slot, metadata, &pageFaceBlocks[i]);
+                    } else {
+                        row.reader(file.c_str(), &SixImage::faceSink, &slot);
+                    }
                 } catch (const ioException& e) {
                     if (isCancellation(e)) throw;  // the user's Cancel ends the whole open
                     faces[i].reset();  // an unreadable face becomes white below
+                    pageFaceBlocks[i].reset();
                 }
                 if (faces[i] && faces[i]->width > 0 && faces[i]->height > 0) {
                     readFrom = file;
                     break;
                 }
                 faces[i].reset();
+                pageFaceBlocks[i].reset();
                 faceUnread.push_back({file, false});
             }
             if (!faces[i]) {
@@ -238,6 +248,13 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
         unreadFaces = std::move(unread);
         for (auto& face : faces)
             if (!face) face = std::make_unique<GLDIBImage>(faces[lastRead]->size(), asPartner(faces[lastRead]));
+        if (row.kind == WebPage) {
+            // Blocks of a face read at another size than the face kept cannot go back.
+            for (int i = 0; i < faceCount; ++i)
+                if (pageFaceBlocks[i] && (!faces[i] || pageFaceBlocks[i]->size() != faces[i]->size()))
+                    pageFaceBlocks[i].reset();
+            faceChanges.start(faceSizes());
+        }
         if (row.kind == ThreeDStudio || quake) std::swap(faces[Front], faces[Back]);
         if (quake) {
             makeSquare(faces[Up], asPartner(faces[Front]));

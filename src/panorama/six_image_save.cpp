@@ -7,9 +7,11 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "image/codecs.h"
 #include "image/jpeg.h"
+#include "image/jpeg_blocks.h"
 #include "image/photo_metadata.h"
 #include "image/pixel_budget.h"
 #include "image/png.h"
@@ -95,9 +97,13 @@ private:
     std::thread thread_;  // last: it starts once everything above is made
 };
 
-void writeImage(ImageWriter writer, const std::string& path, const BGRImage& image) {
+// A JPEG writer encodes image with jpeg.
+void writeImage(ImageWriter writer, const std::string& path, const BGRImage& image, const JpegFaceEncoding& jpeg = {}) {
     writeReplacing(path, [&](const std::string& staged) {
-        writer(staged.c_str(), image.size(), image.stride, 3, image.pixels);
+        if (writer == SaveJPEG)
+            SaveJPEGFace(staged.c_str(), image.size(), image.stride, 3, image.pixels, jpeg);
+        else
+            writer(staged.c_str(), image.size(), image.stride, 3, image.pixels);
     });
 }
 
@@ -133,6 +139,23 @@ void writePhoto(ImageWriter writer, const std::string& path, const BGRImage& ima
     }
 }
 
+// The cells of blocks' picture (face's, read from a page) where the face has changed, one
+// byte a cell, top row first; the face's rows are stored bottom-up.
+std::vector<std::uint8_t> touchedCells(const FaceChanges& changes, int face, const JpegBlocks& blocks) {
+    const Size size = blocks.size();
+    const std::int32_t columns = blocks.cellColumns(), rows = blocks.cellRows();
+    std::vector<std::uint8_t> touched(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows), 0);
+    for (std::int32_t cellRow = 0; cellRow < rows; ++cellRow) {
+        const std::int32_t top = size.height - 8 * cellRow;
+        const std::int32_t bottom = std::max(0, top - 8);
+        for (std::int32_t column = 0; column < columns; ++column)
+            if (changes.anyChangedIn(face, 8 * column, bottom, std::min(size.width, 8 * column + 8), top))
+                touched[static_cast<std::size_t>(cellRow) * static_cast<std::size_t>(columns) +
+                        static_cast<std::size_t>(column)] = 1;
+    }
+    return touched;
+}
+
 // The faces at one square side of at most maxPageFaceSide as pictures at base_FR.ext ...,
 // and the page that shows them. Returns the side of the largest face.
 std::int32_t writeWebPage(const SixImage& panorama, const FormatTable::SaveRow& row, const std::string& page,
@@ -160,8 +183,16 @@ std::int32_t writeWebPage(const SixImage& panorama, const FormatTable::SaveRow& 
             scaled->copyScaled(face, {0, 0}, face.size(), {0, 0}, scaled->size());
         }
         const BGRImage& written = scaled ? *scaled : face;
+        // A face read from a page's JPEG and written at its own size keeps every block no
+        // change reaches.
+        JpegBlocks* blocks = panorama.pageFaceBlocks[i].get();
+        const bool blockExact = row.writer == SaveJPEG && !scaled && blocks != nullptr &&
+                                blocks->size() == face.size() && panorama.faceChanges.tracks(panorama.faceSizes());
         writeReplacing(base + faceSuffixes[i] + extension, [&](const std::string& staged) {
-            if (row.writer == SaveJPEG)
+            if (blockExact)
+                SaveJPEGBlocks(staged.c_str(), *blocks, face.pixels, face.pixels, face.stride,
+                               touchedCells(panorama.faceChanges, i, *blocks), {});
+            else if (row.writer == SaveJPEG)
                 SaveJPEGPhoto(staged.c_str(), written.size(), written.stride, written.pixels, quality, {});
             else
                 row.writer(staged.c_str(), written.size(), written.stride, 3, written.pixels);
@@ -197,11 +228,13 @@ int SixImage::write() {
     // Every file below replaces its old version at the commit, all of them or none.
     SaveSet files;
     std::int32_t largestPageFace = 0;
+    const JpegFaceEncoding jpeg = faceJpegEncoding();
 
     switch (row.kind) {
     case VrmlBackground:
     case IvrBackground: {
-        for (int i = 0; i < faceCount; ++i) writeImage(row.writer, base + faceSuffixes[i] + faceExtension, *faces[i]);
+        for (int i = 0; i < faceCount; ++i)
+            writeImage(row.writer, base + faceSuffixes[i] + faceExtension, *faces[i], jpeg);
         const std::string scene = base + (row.kind == IvrBackground ? ".ivr" : ".wrl");
         if (!canOpenForReading(scene))
             writeReplacing(scene, [&](const std::string& staged) { writeBackgroundScene(staged, base, faceExtension); });
@@ -209,7 +242,7 @@ int SixImage::write() {
     }
     case IvrSphere: {
         writeSphere(false, takesRowsFromTop(row.writer),
-                    [&](const BGRImage& sphere) { writeImage(row.writer, base + faceExtension, sphere); });
+                    [&](const BGRImage& sphere) { writeImage(row.writer, base + faceExtension, sphere, jpeg); });
         if (!canOpenForReading(base + ".ivr"))
             writeReplacing(base + ".ivr",
                            [&](const std::string& staged) { writeVistaScene(staged, base, faceExtension, "SPHERE"); });
@@ -221,7 +254,7 @@ int SixImage::write() {
             const BGRImage& face = *faces[cubeStripOrder[i]];
             strip.copyScaled(face, {0, 0}, face.size(), {0, i * cell.height}, cell);
         }
-        writeImage(row.writer, base + faceExtension, strip);
+        writeImage(row.writer, base + faceExtension, strip, jpeg);
         if (!canOpenForReading(base + ".ivr"))
             writeReplacing(base + ".ivr",
                            [&](const std::string& staged) { writeVistaScene(staged, base, faceExtension, "CUBE"); });
@@ -260,9 +293,9 @@ int SixImage::write() {
             const std::string name = base + separator + suffixes[i] + imageExtension;
             if (quake && (i == Up || i == Down))
                 writeTurnedFace(*faces[face], row.writer, name,
-                                i == Down ? QuarterTurn::counterClockwise : QuarterTurn::clockwise);
+                                i == Down ? QuarterTurn::counterClockwise : QuarterTurn::clockwise, jpeg);
             else
-                writeImage(row.writer, name, *faces[face]);
+                writeImage(row.writer, name, *faces[face], jpeg);
         }
         break;
     }
@@ -350,7 +383,15 @@ void SixImage::writeSphere(bool ownSize, bool rowsFromTop,
     write(sphere);
 }
 
-void SixImage::writeTurnedFace(BGRImage& face, ImageWriter writer, const std::string& path, QuarterTurn turn) {
+JpegFaceEncoding SixImage::faceJpegEncoding() const {
+    JpegFaceEncoding encoding = readJpegFaceEncoding();
+    if (faceJpegQuality) encoding.quality = *faceJpegQuality;
+    if (faceJpegChroma) encoding.chroma = *faceJpegChroma;
+    return encoding;
+}
+
+void SixImage::writeTurnedFace(BGRImage& face, ImageWriter writer, const std::string& path, QuarterTurn turn,
+                               const JpegFaceEncoding& jpeg) {
     const int counterClockwise = turn == QuarterTurn::counterClockwise ? 1 : 0;
     if (face.width == face.height) {
         face.rotateQuarter(counterClockwise);
@@ -359,14 +400,14 @@ void SixImage::writeTurnedFace(BGRImage& face, ImageWriter writer, const std::st
             int counterClockwise;
             ~TurnBack() { face.rotateQuarter(!counterClockwise); }
         } turnBack{face, counterClockwise};
-        writeImage(writer, path, face);
+        writeImage(writer, path, face, jpeg);
         return;
     }
     const std::int32_t side = std::max(face.width, face.height);
     RawImage square(Size{side, side});
     square.copyScaled(face, {0, 0}, face.size(), {0, 0}, square.size());
     square.rotateQuarter(counterClockwise);
-    writeImage(writer, path, square);
+    writeImage(writer, path, square, jpeg);
 }
 
 std::string eightBitNotice(const std::string& path, const std::string& lost) {

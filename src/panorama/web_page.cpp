@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <span>
 #include <string_view>
 
@@ -319,6 +320,23 @@ PageFaces readWebPage(const std::string& path) {
             refuse(path, "the page's faces are not the faces of one panorama");
     const std::string folder = folderPart(path);
     page.base = path.find('/') == std::string::npos ? name : folder + "/" + name;
+
+    // The viewer's options, one a line as pageText writes them.
+    const auto option = [&](std::string_view name) -> std::optional<double> {
+        const std::string key = "\n  " + std::string(name) + ": ";
+        const std::size_t at = text.find(key);
+        if (at == std::string::npos) return std::nullopt;
+        const std::size_t valueStart = at + key.size();
+        const std::size_t valueEnd = text.find_first_of(",\n", valueStart);
+        if (valueEnd == std::string::npos || valueEnd - valueStart > 32) return std::nullopt;
+        const std::string value = text.substr(valueStart, valueEnd - valueStart);
+        char* end = nullptr;
+        const double number = std::strtod(value.c_str(), &end);
+        if (value.empty() || end != value.c_str() + value.size() || !std::isfinite(number)) return std::nullopt;
+        return number;
+    };
+    const std::optional<double> yaw = option("yaw"), pitch = option("pitch");
+    if (yaw && pitch) page.view = PageView{yawOf(*yaw), std::clamp(*pitch, -90.0, 90.0)};
 
     const std::size_t titleStart = text.find("<title>");
     const std::size_t titleEnd = text.find("</title>");

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,11 +39,13 @@ void writePageFiles(const std::string& pagePath, const std::string& base, const 
                     const std::string& title, PageView view, const std::array<std::string, 6>& faceBytes);
 
 // What a page names: the base of its face pictures (in the page's folder) and their
-// extension, and the title it shows.
+// extension, the title it shows and the direction it opens at (none when the page's
+// yaw or pitch is missing or not a number).
 struct PageFaces {
     std::string base;
     std::string extension;
     std::string title;
+    std::optional<PageView> view;
 };
 
 // Reads a page of the form writePageFiles writes. Throws ioException (opening when it

@@ -71,8 +71,11 @@ void Shell::replacePanorama(std::unique_ptr<PaintedSixImage> next, const char* u
         history_.clear(panorama_->modified == 0);
     }
     next.reset();
-    camera_.heading = 0;
-    camera_.pitch = 0;
+    // A panorama opened from a web page looks where the page does (its heading turns
+    // right as it grows, the window's left); any other from the front.
+    const std::optional<PageView> view = panorama_->openedView;
+    camera_.heading = view ? -static_cast<float>(view->heading) * degToRad : 0;
+    camera_.pitch = view ? clampPitch(static_cast<float>(view->pitch) * degToRad) : 0;
     notifyTitle();
     notifyCommands();
     notifyView();

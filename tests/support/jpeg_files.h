@@ -74,6 +74,48 @@ inline JpegDump dumpJpeg(const std::string& path) {
     return dump;
 }
 
+// What a file's header says of its encoding.
+struct JpegHeader {
+    bool ok = false;
+    std::vector<int> luminanceTable;  // quantisation table 0, in zigzag order
+    int lumaH = 0, lumaV = 0;         // the first component's sampling factors
+};
+
+inline JpegHeader readJpegHeader(const std::string& path) {
+    JpegHeader header;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return header;
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&info);
+    jpeg_stdio_src(&info, file);
+    jpeg_read_header(&info, TRUE);
+    if (info.quant_tbl_ptrs[0] != nullptr)
+        header.luminanceTable.assign(info.quant_tbl_ptrs[0]->quantval, info.quant_tbl_ptrs[0]->quantval + DCTSIZE2);
+    header.lumaH = info.comp_info[0].h_samp_factor;
+    header.lumaV = info.comp_info[0].v_samp_factor;
+    jpeg_destroy_decompress(&info);
+    std::fclose(file);
+    header.ok = true;
+    return header;
+}
+
+// The luminance table libjpeg makes for a quality (1-100).
+inline std::vector<int> luminanceTableOfQuality(int quality) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    info.in_color_space = JCS_RGB;
+    info.input_components = 3;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    std::vector<int> table(info.quant_tbl_ptrs[0]->quantval, info.quant_tbl_ptrs[0]->quantval + DCTSIZE2);
+    jpeg_destroy_compress(&info);
+    return table;
+}
+
 // The pixels as libjpeg decodes them, RGB (grey spread to three), top row first;
 // smoothColour false decodes subsampled colour without interpolating across blocks.
 inline std::vector<std::uint8_t> decodeJpeg(const std::string& path, bool smoothColour = true) {

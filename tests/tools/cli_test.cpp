@@ -19,6 +19,7 @@
 #include "support/image_files.h"
 #include "support/jpeg_files.h"
 #include "support/programs.h"
+#include "support/scoped_settings.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -355,6 +356,13 @@ TEST_F(Cli, WrongCommandLinesAndUnreadableFilesGiveTheirStatuses) {
         {{"convert", dir.file("missing_FR.tga"), dir.file("x_FR.tga")}, 1},
         {{"image", dir.file("missing.bmp"), dir.file("x.png")}, 1},
         {{"image", face("sky", 0), dir.file("x.gif")}, 2},
+        {{"convert", face("sky", 0), dir.file("x_ft.jpg"), "--jpeg-quality", "0"}, 2},
+        {{"convert", face("sky", 0), dir.file("x_ft.jpg"), "--jpeg-quality", "101"}, 2},
+        {{"convert", face("sky", 0), dir.file("x_ft.jpg"), "--jpeg-quality", "high"}, 2},
+        {{"convert", face("sky", 0), dir.file("x_ft.jpg"), "--jpeg-subsampling", "4:2:2"}, 2},
+        {{"convert", face("sky", 0), dir.file("x_ft.jpg"), "--jpeg-subsampling"}, 2},
+        {{"render", face("sky", 0), dir.file("v.bmp"), "--heading", "0", "--pitch", "0", "--size", "10x10",
+          "--jpeg-quality", "90"}, 2},
         {{"--version"}, 0},
         {{"formats"}, 0},
         {{"paint", "--help"}, 0},
@@ -366,6 +374,74 @@ TEST_F(Cli, WrongCommandLinesAndUnreadableFilesGiveTheirStatuses) {
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("x_FR.tga")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.png")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x_ft.jpg")));
+}
+
+TEST_F(Cli, JpegFlagsEncodeTheFaceLayoutsOfThatCommandOverTheSettings) {
+    const ScopedSettings settings(dir.file("settings"));
+    struct Case {
+        const char* what;
+        std::vector<std::string> flags;
+        bool settings;  // "FaceJPEGQuality" 50 and "FaceJPEGSubsampling" 4:4:4
+        int quality;
+        int factor;  // the luma's sampling factor
+    };
+    const Case cases[] = {
+        {"neither", {}, false, 75, 2},
+        {"the settings", {}, true, 50, 1},
+        {"both flags", {"--jpeg-quality", "95", "--jpeg-subsampling", "4:4:4"}, false, 95, 1},
+        {"flags over settings", {"--jpeg-quality=20", "--jpeg-subsampling=4:2:0"}, true, 20, 2},
+        {"one flag over settings", {"--jpeg-quality", "100"}, true, 100, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string conf = dir.file("settings") + "/user/domecast";
+        std::filesystem::create_directories(conf);
+        std::ofstream(conf + "/domecast.conf")
+            << (c.settings ? "[Domecast]\nFaceJPEGQuality=50\nFaceJPEGSubsampling=4:4:4\n" : "[Domecast]\n");
+        std::vector<std::string> args = {"convert", face("sky", 0), dir.file("box_ft.jpg")};
+        args.insert(args.end(), c.flags.begin(), c.flags.end());
+        ASSERT_EQ(run(args), 0);
+        for (const char* name : {"box_ft.jpg", "box_up.jpg"}) {
+            const JpegHeader header = readJpegHeader(dir.file(name));
+            ASSERT_TRUE(header.ok) << name;
+            EXPECT_EQ(header.luminanceTable, luminanceTableOfQuality(c.quality)) << name;
+            EXPECT_EQ(header.lumaH, c.factor) << name;
+            EXPECT_EQ(header.lumaV, c.factor) << name;
+        }
+    }
+    // apply takes them too.
+    ASSERT_EQ(run({"render", face("sky", 0), dir.file("v.bmp"), "--heading", "0", "--pitch", "0", "--size", "64x48"}), 0);
+    ASSERT_EQ(run({"apply", face("sky", 0), dir.file("v.bmp"), dir.file("applied.ivr"), "--heading", "0", "--pitch",
+                   "0", "--to", "LivePicture, CUBE, JPEG", "--jpeg-quality", "33", "--jpeg-subsampling", "4:4:4"}),
+              0);
+    const JpegHeader strip = readJpegHeader(dir.file("applied.jpg"));
+    EXPECT_EQ(strip.luminanceTable, luminanceTableOfQuality(33));
+    EXPECT_EQ(strip.lumaH, 1);
+}
+
+TEST_F(Cli, AConvertedWebPageKeepsItsViewUnlessTold) {
+    ASSERT_EQ(run({"convert", face("sky", 0), dir.file("site/index.html"), "--heading", "90", "--pitch", "10"}), 0);
+    struct Case {
+        const char* what;
+        std::vector<std::string> flags;
+        const char* yaw;
+        const char* pitch;
+    };
+    const Case cases[] = {
+        {"no view given", {}, "90", "10"},
+        {"a heading given", {"--heading", "-45"}, "-45", "10"},
+        {"both given", {"--heading", "0", "--pitch", "-30"}, "0", "-30"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> args = {"convert", dir.file("site/index.html"), dir.file("again/index.html")};
+        args.insert(args.end(), c.flags.begin(), c.flags.end());
+        ASSERT_EQ(run(args), 0);
+        const std::string page = fileText(dir.file("again/index.html"));
+        EXPECT_NE(page.find(std::string("\n  yaw: ") + c.yaw + ",\n"), std::string::npos) << page;
+        EXPECT_NE(page.find(std::string("\n  pitch: ") + c.pitch + ",\n"), std::string::npos) << page;
+    }
 }
 
 TEST_F(Cli, ScenesStripsAndTypedNamesOpenAndSaveAsTheUserNamesThem) {

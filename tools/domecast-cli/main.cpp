@@ -28,16 +28,20 @@ struct Subcommand {
 
 const std::vector<Subcommand>& subcommands() {
     static const std::vector<Subcommand> table = {
-        {"convert", runConvert, {"from", "to", "vfov", "heading", "pitch", "allow-8bit"},
-         "convert IN OUT [--from ROW] [--to ROW] [--vfov DEG] [--heading DEG --pitch DEG] [--allow-8bit]",
+        {"convert", runConvert, {"from", "to", "vfov", "heading", "pitch", "allow-8bit", "jpeg-quality", "jpeg-subsampling"},
+         "convert IN OUT [--from ROW] [--to ROW] [--vfov DEG] [--heading DEG --pitch DEG] [--allow-8bit]\n"
+         "      [--jpeg-quality N] [--jpeg-subsampling 4:2:0|4:4:4]",
          "Opens the panorama IN and writes it as OUT, with every file OUT's layout writes\n"
          "(faces, sphere, strip, scene file). --from/--to force a layout (index or name, see\n"
          "'formats': --from takes open indices, --to save indices); --vfov answers the vertical field of view of a cylindrical image.\n"
          "IN may be the .wrl or .ivr scene file of a panorama; an OUT ending in the --to layout's own\n"
          "extension or face suffix is its base name (sky.tga --to \"QuakeII, Targa\" writes skyft.tga ...).\n"
-         "--heading and --pitch are the direction a \"Web page, cube faces\" OUT opens at (default 0 0).\n"
+         "--heading and --pitch are the direction a \"Web page, cube faces\" OUT opens at (default: the view of an IN page, else 0 0).\n"
          "A photo with 16 bits a channel or transparency is written (with 8 bits a channel and no\n"
-         "transparency) only with --allow-8bit; apply and paint take it too."},
+         "transparency) only with --allow-8bit; apply and paint take it too.\n"
+         "--jpeg-quality (1-100) and --jpeg-subsampling encode OUT's JPEG faces, backgrounds,\n"
+         "strips and spheres (default: the settings \"FaceJPEGQuality\" and \"FaceJPEGSubsampling\",\n"
+         "else 75 and 4:2:0); photos and web pages keep \"PhotoJPEGQuality\". apply and paint take them too."},
         {"render", runRender, {"heading", "pitch", "size", "fov", "from"},
          "render IN OUT.bmp --heading DEG --pitch DEG --size WxH [--fov HxV] [--from ROW]",
          "Writes the picture handed to a paint program: the view rendered with 2 x 2\n"
@@ -46,16 +50,16 @@ const std::vector<Subcommand>& subcommands() {
         {"view", runView, {"heading", "pitch", "size", "fov", "from"},
          "view IN OUT.bmp --heading DEG --pitch DEG --size WxH [--fov HxV] [--from ROW]",
          "Writes the live-display picture of the view (one sample per pixel) as a 24-bit BMP."},
-        {"apply", runApply, {"heading", "pitch", "fov", "size", "to", "from", "force", "allow-8bit"},
+        {"apply", runApply, {"heading", "pitch", "fov", "size", "to", "from", "force", "allow-8bit", "jpeg-quality", "jpeg-subsampling"},
          "apply IN PAINTED.bmp OUT --heading DEG --pitch DEG [--fov HxV] [--size WxH] [--to ROW] [--from ROW] [--force]\n"
-         "      [--allow-8bit]",
+         "      [--allow-8bit] [--jpeg-quality N] [--jpeg-subsampling 4:2:0|4:4:4]",
          "Projects the changed pixels of a painted copy of a rendered view onto the faces and\n"
          "writes OUT. Heading, pitch and field of view must be those it was rendered with; a\n"
          "picture whose corners carry the marker of another view is refused unless --force is\n"
          "given, and one of another size than --size (the rendered view's) is refused."},
-        {"paint", runPaint, {"heading", "pitch", "size", "program", "to", "from", "fov", "force", "allow-8bit"},
+        {"paint", runPaint, {"heading", "pitch", "size", "program", "to", "from", "fov", "force", "allow-8bit", "jpeg-quality", "jpeg-subsampling"},
          "paint IN OUT --heading DEG --pitch DEG --size WxH --program PROG [--to ROW] [--from ROW] [--force]\n"
-         "      [--allow-8bit]",
+         "      [--allow-8bit] [--jpeg-quality N] [--jpeg-subsampling 4:2:0|4:4:4]",
          "Renders the view into a temporary file, starts PROG on it, waits for it to end,\n"
          "projects the picture if it was saved since, removes the file and writes OUT. A picture\n"
          "saved at another size, or carrying another view's marker (unless --force), is refused\n"

@@ -106,6 +106,11 @@ CliOptions parseOptions(const std::vector<std::string>& args, const std::vector<
             options.dither = parseInteger(value, 0, 255, "dither");
         } else if (name == "max-megapixels") {
             options.maxMegapixels = parseInteger(value, 1, 1000000, "max-megapixels");
+        } else if (name == "jpeg-quality") {
+            options.jpegQuality = parseInteger(value, 1, 100, "jpeg-quality");
+        } else if (name == "jpeg-subsampling") {
+            options.jpegChroma = parseJpegChroma(value);
+            if (!options.jpegChroma) throw UsageError("--jpeg-subsampling: expected 4:2:0 or 4:4:4, got " + value);
         } else if (name == "resize") {
             options.resize = parseInteger(value, 0, 1, "resize");
         }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "image/jpeg_face_options.h"
 #include "platform/image_types.h"
 
 // A command line that is wrong: the program prints the message and a usage line and
@@ -30,6 +31,8 @@ struct CliOptions {
     std::optional<float> vfov;  // degrees
     std::optional<int> dither, resize;
     std::optional<int> maxMegapixels;
+    std::optional<int> jpegQuality;           // of JPEG faces, backgrounds, strips, spheres
+    std::optional<JpegChroma> jpegChroma;     // the same's --jpeg-subsampling
     bool help = false;
     bool quiet = false;
     bool force = false;  // apply a painted picture whose corners name another view

@@ -105,7 +105,11 @@ void writePanorama(PaintedSixImage& panorama, const std::string& path, const Cli
                           "; the output would keep 8 bits a channel and no transparency. Nothing was written: give "
                           "--allow-8bit to write it anyway.");
     progress("Writing the panorama...");
-    panorama.pageView = {options.heading.value_or(0), options.pitch.value_or(0)};
+    // A page read keeps its own view (load made it the pageView) unless told another.
+    if (options.heading) panorama.pageView.heading = *options.heading;
+    if (options.pitch) panorama.pageView.pitch = *options.pitch;
+    panorama.faceJpegQuality = options.jpegQuality;
+    panorama.faceJpegChroma = options.jpegChroma;
     panorama.fileName = path;
     panorama.layout = row;
     panorama.write();
