@@ -19,6 +19,7 @@
 #include "support/face_pixels.h"
 #include "support/image_files.h"
 #include "support/io_exception_expect.h"
+#include "support/jpeg_files.h"
 #include "support/layout_rows.h"
 #include "support/message_recorder.h"
 #include "support/scoped_settings.h"
@@ -245,6 +246,141 @@ TEST_F(WebPage, APageDomecastDidNotWriteIsRefusedWithItsReason) {
     SixImage missing;
     EXPECT_IO_EXCEPTION(missing.load(questions, openRows::webPage, site("gone.html")), ioException::opening,
                         site("gone.html"), anyReason);
+}
+
+TEST_F(WebPage, AReopenedPageKeepsItsViewForTheWindowAndTheNextSave) {
+    struct Case {
+        PageView written;
+        PageView read;  // as the page holds it: the heading within (-180, 180]
+    } cases[] = {
+        {{90, 10}, {90, 10}},
+        {{270, -45}, {-90, -45}},
+        {{-135.5, 90}, {-135.5, 90}},
+        {{0, 0}, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.written.heading);
+        auto panorama = patterned(8);
+        write(*panorama, "index.html", c.written);
+        SixImage reopened;
+        ASSERT_EQ(reopened.load(questions, openRows::webPage, site("index.html")), 0);
+        ASSERT_TRUE(reopened.openedView);
+        EXPECT_DOUBLE_EQ(reopened.openedView->heading, c.read.heading);
+        EXPECT_DOUBLE_EQ(reopened.openedView->pitch, c.read.pitch);
+        // Saved again without a view of its own, the page looks where it did.
+        reopened.fileName = site("again.html");
+        reopened.layout = saveRows::webPage;
+        ASSERT_EQ(reopened.write(), 0);
+        const std::optional<PageView> again = readWebPage(site("again.html")).view;
+        ASSERT_TRUE(again);
+        EXPECT_DOUBLE_EQ(again->heading, c.read.heading);
+        EXPECT_DOUBLE_EQ(again->pitch, c.read.pitch);
+    }
+
+    // A page whose view was edited away opens looking ahead.
+    std::string page = fileText(site("index.html"));
+    page.replace(page.find("  yaw: "), 9, "  yaw: ahead");
+    writeBytes(site("edited.html"), std::vector<std::uint8_t>(page.begin(), page.end()));
+    SixImage edited;
+    ASSERT_EQ(edited.load(questions, openRows::webPage, site("edited.html")), 0);
+    EXPECT_FALSE(edited.openedView);
+    EXPECT_EQ(edited.pageView.heading, 0);
+}
+
+namespace {
+
+// Faces with a fine pattern over them, whose blocks a second encoding would change.
+std::unique_ptr<SixImage> textured(std::int32_t side) {
+    auto panorama = std::make_unique<SixImage>(Size{side, side}, Size{side, side});
+    for (int i = 0; i < faceCount; ++i) {
+        BGRImage& face = *panorama->faces[i];
+        paintFace(face, i);
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                if ((x / 3 + y / 5 + i) % 4 == 0) face.row(y)[3 * x + 1] ^= 0x50;
+    }
+    return panorama;
+}
+
+std::string base64(const std::vector<std::uint8_t>& bytes) {
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::uint32_t n = (std::uint32_t{bytes[i]} << 16) | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0) |
+                                (i + 2 < bytes.size() ? bytes[i + 2] : 0);
+        text += digits[(n >> 18) & 63];
+        text += digits[(n >> 12) & 63];
+        text += i + 1 < bytes.size() ? digits[(n >> 6) & 63] : '=';
+        text += i + 2 < bytes.size() ? digits[n & 63] : '=';
+    }
+    return text;
+}
+
+// The blocks (row, column, in the file's order from the top) whose coefficients differ.
+std::vector<std::pair<unsigned, unsigned>> changedBlocks(const JpegDump& before, const JpegDump& after) {
+    std::vector<std::pair<unsigned, unsigned>> changed;
+    for (std::size_t c = 0; c < before.components.size() && c < after.components.size(); ++c) {
+        const JpegDump::Component& a = before.components[c];
+        const JpegDump::Component& b = after.components[c];
+        for (unsigned row = 0; row < a.heightInBlocks; ++row)
+            for (unsigned column = 0; column < a.widthInBlocks; ++column)
+                if (!std::equal(a.block(row, column), a.block(row, column) + 64, b.block(row, column)))
+                    changed.emplace_back(row, column);
+    }
+    return changed;
+}
+
+}  // namespace
+
+TEST_F(WebPage, AReopenedPageIsSavedBlockForBlockWhereNothingWasPainted) {
+    struct Case {
+        const char* what;
+        bool paint;  // a square on Front, face rows 20-27 and columns 18-25 (bottom-up)
+    } cases[] = {{"unpainted", false}, {"painted", true}};
+    const std::int32_t side = 44;  // the last block row and column cut by the edge
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir.path() / "site");
+        fs::remove_all(dir.path() / "again");
+        auto panorama = textured(side);
+        write(*panorama, "index.html", {30, 5});
+        SixImage reopened;
+        ASSERT_EQ(reopened.load(questions, openRows::webPage, site("index.html")), 0);
+        if (c.paint)
+            for (int row = 20; row < 28; ++row)
+                for (int column = 18; column < 26; ++column) {
+                    std::uint8_t* p = reopened.faces[Front]->row(row) + 3 * column;
+                    p[0] = 30, p[1] = 40, p[2] = 220;
+                    reopened.faceChanges.mark(Front, column, row);
+                }
+        reopened.fileName = (dir.path() / "again" / "index.html").string();
+        reopened.layout = saveRows::webPage;
+        ASSERT_EQ(reopened.write(), 0);
+
+        const std::string script = fileText((dir.path() / "again" / "index_faces.js").string());
+        for (int i = 0; i < faceCount; ++i) {
+            SCOPED_TRACE(faceSuffixes[i]);
+            const std::string name = std::string("index") + faceSuffixes[i] + ".jpg";
+            const JpegDump before = dumpJpeg(site(name));
+            const JpegDump after = dumpJpeg((dir.path() / "again" / name).string());
+            ASSERT_TRUE(before.ok && after.ok);
+            ASSERT_EQ(after.components.size(), before.components.size());
+            const auto changed = changedBlocks(before, after);
+            if (c.paint && i == Front) {
+                // Face rows 20-27 are file rows 16-23 (block row 2), columns 18-25 block
+                // columns 2 and 3; every colour is sampled at every pixel.
+                EXPECT_FALSE(changed.empty());
+                for (const auto& [row, column] : changed)
+                    EXPECT_TRUE(row == 2 && (column == 2 || column == 3)) << "block " << row << ", " << column;
+            } else {
+                EXPECT_TRUE(changed.empty()) << changed.size() << " blocks changed";
+            }
+            // The faces script carries the face file's own bytes.
+            const std::string url = "data:image/jpeg;base64," +
+                                    base64(readBytes((dir.path() / "again" / name).string())) + "\"";
+            EXPECT_NE(script.find(url), std::string::npos);
+        }
+    }
 }
 
 TEST_F(WebPage, AMissingFaceIsListedAndLeftWhiteAsInTheOtherFaceLayouts) {

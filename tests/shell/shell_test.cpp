@@ -417,6 +417,21 @@ TEST_F(ShellTest, AWebPageOpensWhereTheViewLookedWhenItWasSaved) {
     }();
     EXPECT_NE(page.find("yaw: 90,"), std::string::npos) << page;
     EXPECT_NE(page.find("pitch: 20,"), std::string::npos) << page;
+
+    // Opened again, the window looks where the page does, and a save keeps that view.
+    shell.setView(0, 0);
+    ASSERT_TRUE(shell.openNamedPanorama(questions, dir.file("site/index.html")));
+    EXPECT_NEAR(shell.windowHeading(), -90 * degToRad, 1e-5);
+    EXPECT_NEAR(shell.windowPitch(), 20 * degToRad, 1e-5);
+    EXPECT_NE(shell.title().find("[h=90\u00b0 v=20\u00b0]"), std::string::npos) << shell.title();
+    questions.saveAnswers.push_back(FileChoice{dir.file("again/index.html"), webPageRow});
+    shell.savePanorama(questions, true);
+    const std::string again = [&] {
+        std::ifstream file(dir.file("again/index.html"));
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }();
+    EXPECT_NE(again.find("yaw: 90,"), std::string::npos) << again;
+    EXPECT_NE(again.find("pitch: 20,"), std::string::npos) << again;
 }
 
 TEST_F(ShellTest, TheExitSequenceRemovesTheTemporaryViewFileUnlessTheUserStays) {
