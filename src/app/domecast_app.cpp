@@ -18,6 +18,7 @@
 #include "app/main_window.h"
 #include "app/message_dialog.h"
 #include "app/paint_loop.h"
+#include "app/jpeg_options_dialog.h"
 #include "app/pcx_options_dialog.h"
 #include "app/program_icon.h"
 #include "app/termination_watch.h"
@@ -61,6 +62,8 @@ bool DomecastApp::OnInit() {
 
     // The Save-as "Options..." of "QuakeII, Targa & PCX".
     pcxOptionsDialog = showPCXOptionsDialog;
+    // And of the layouts writing JPEG faces.
+    jpegOptionsDialog = showJpegOptionsDialog;
 
     auto* window = new MainWindow();
     mainWindow = window;

@@ -17,6 +17,7 @@ const std::array<const char*, 6> vrmlUrlKeys = {"frontUrl", "backUrl", "leftUrl"
 const std::array<int, 6> cubeStripOrder = {5, 4, 2, 1, 3, 0};
 
 OptionsDialog pcxOptionsDialog = nullptr;
+OptionsDialog jpegOptionsDialog = nullptr;
 
 namespace {
 

@@ -33,6 +33,9 @@ extern const std::array<int, 6> cubeStripOrder;
 using OptionsDialog = void (*)(void* parent);
 // The PCX options dialog of "QuakeII, Targa & PCX"; the window program fills it in.
 extern OptionsDialog pcxOptionsDialog;
+// The JPEG options dialog of the layouts writing JPEG faces, backgrounds, strips and
+// spheres; the window program fills it in.
+extern OptionsDialog jpegOptionsDialog;
 
 // How many characters at the end of name match an alternative of pattern ("*_FR.tga",
 // "*ft.pcx;*ft.tga"), ignoring case; 0 when none does. An alternative beginning with a

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <vector>
 
+#include "support/layout_rows.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -117,7 +118,12 @@ TEST(FormatTable, TheDialogsListTwentyOpenAndSixteenSaveTypesInOrder) {
         EXPECT_EQ(save[2 * i], names[openIndex]);
         EXPECT_EQ(save[2 * i + 1], savePatterns[i]);
         EXPECT_EQ(table.saveRow(i).saveToOpen, openIndex);
-        EXPECT_EQ(table.saveRow(i).optionsDialog != nullptr, i == 2);
+        // PCX options for the PCX row, JPEG options for the rows writing JPEG faces,
+        // backgrounds, strips and spheres (not photos or pages).
+        const bool jpegFaces = i == saveRows::vrmlJpeg || i == saveRows::ivrBackgroundJpeg ||
+                               i == saveRows::sphereJpeg || i == saveRows::stripJpeg || i == saveRows::skyJpeg;
+        EXPECT_EQ(table.saveRow(i).optionsDialog,
+                  i == 2 ? &pcxOptionsDialog : jpegFaces ? &jpegOptionsDialog : nullptr) << i;
     }
     EXPECT_EQ(&table.openFilter(), &formatTable().openFilter());
 }
