@@ -14,6 +14,7 @@
 #include "image/pcx_write.h"
 #include "platform/settings.h"
 #include "support/image_files.h"
+#include "support/jpeg_files.h"
 #include "support/scoped_settings.h"
 #include "support/window_close.h"
 
@@ -158,6 +159,49 @@ TEST_F(SizeDialogsWindow, SaveAsOptionsSetTheDitheringOfTheSavedPCXFiles) {
     EXPECT_EQ(readBytes(dithered + "ft.pcx"), expectedFrontPCX(faces_, 255));
     EXPECT_NE(readBytes(plain + "ft.pcx"), readBytes(dithered + "ft.pcx"));
 
+    editor->signal(SIGTERM);
+    EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0)) << readText(config_.file("editor.txt"));
+}
+
+TEST_F(SizeDialogsWindow, SaveAsOptionsSetTheQualityOfTheSavedSkyBoxJpegs) {
+    // Save As offers "Sky box, JPEG" (open row 15).
+    presetSettings("LastType=15\n");
+    auto editor = start("editor.txt");
+    const std::string window = findWindow();
+    ASSERT_FALSE(window.empty()) << readText(config_.file("editor.txt"));
+
+    xdotool("windowfocus --sync " + window);
+    xdotool("key ctrl+s");  // untitled: Save As
+    const std::string saveDialog = focusDialog("Save As");
+    ASSERT_FALSE(saveDialog.empty());
+    const std::string geometry = xdotool("getwindowgeometry --shell " + saveDialog);
+    const std::size_t at = geometry.find("HEIGHT=");
+    ASSERT_NE(at, std::string::npos) << geometry;
+    const int height = std::stoi(geometry.substr(at + 7));
+    std::string options;
+    for (int attempt = 0; attempt < 5 && options.empty(); ++attempt) {
+        std::this_thread::sleep_for(1s);
+        xdotool("mousemove --window " + saveDialog + " 60 " + std::to_string(height - 69) + " click 1");
+        options = xdotool("search --onlyvisible --name '^JPEG options$'");
+    }
+    ASSERT_FALSE(options.empty());
+    options = focusDialog("JPEG options");
+    // The quality box has the focus; Return is OK.
+    xdotool("key ctrl+a");
+    xdotool("type --delay 20 '90'");
+    xdotool("key Return");
+    ASSERT_TRUE(gone(options));
+    const std::string base = faces_.file("box");
+    saveAs(base + "_ft.jpg");
+    ASSERT_TRUE(waitUntil(20s, [&] { return std::filesystem::exists(base + "_dn.jpg"); }));
+    std::this_thread::sleep_for(500ms);
+
+    for (const char* face : {"_ft.jpg", "_dn.jpg"}) {
+        const JpegHeader header = readJpegHeader(base + face);
+        ASSERT_TRUE(header.ok) << face;
+        EXPECT_EQ(header.luminanceTable, luminanceTableOfQuality(90)) << face;
+        EXPECT_EQ(header.lumaH, 2) << face;  // 4:2:0 as before
+    }
     editor->signal(SIGTERM);
     EXPECT_EQ(editor->waitFor(20s), std::optional<int>(0)) << readText(config_.file("editor.txt"));
 }
