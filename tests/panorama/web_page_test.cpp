@@ -277,14 +277,34 @@ TEST_F(WebPage, AReopenedPageKeepsItsViewForTheWindowAndTheNextSave) {
         EXPECT_DOUBLE_EQ(again->pitch, c.read.pitch);
     }
 
-    // A page whose view was edited away opens looking ahead.
-    std::string page = fileText(site("index.html"));
-    page.replace(page.find("  yaw: "), 9, "  yaw: ahead");
-    writeBytes(site("edited.html"), std::vector<std::uint8_t>(page.begin(), page.end()));
-    SixImage edited;
-    ASSERT_EQ(edited.load(questions, openRows::webPage, site("edited.html")), 0);
-    EXPECT_FALSE(edited.openedView);
-    EXPECT_EQ(edited.pageView.heading, 0);
+    // A page whose view was edited into something else opens looking ahead.
+    const std::string page = fileText(site("index.html"));  // yaw: 0, pitch: 0
+    const struct {
+        const char* from;
+        const char* to;
+    } edits[] = {
+        {"  yaw: 0,", "  yaw: ahead,"},
+        {"  yaw: 0,", "  yaw: 1e999,"},
+        {"  pitch: 0,", "  pitch: nan,"},
+        {"  pitch: 0,", "  pitch: ,"},
+        {"  yaw: 0,", "  yaw: 12345678901234567890123456789012345678901234567890,"},
+        {"  yaw: 0,", "  yaw: 0"},  // the line cut at the end of the file
+        {"  pitch: 0,", "  elevation: 0,"},
+    };
+    for (const auto& edit : edits) {
+        SCOPED_TRACE(edit.to);
+        std::string text = page;
+        const std::size_t at = text.find(edit.from);
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, std::string(edit.from).size(), edit.to);
+        if (std::string(edit.to) == "  yaw: 0") text.resize(at + 8);
+        writeBytes(site("edited.html"), std::vector<std::uint8_t>(text.begin(), text.end()));
+        SixImage edited;
+        ASSERT_EQ(edited.load(questions, openRows::webPage, site("edited.html")), 0);
+        EXPECT_FALSE(edited.openedView);
+        EXPECT_EQ(edited.pageView.heading, 0);
+        EXPECT_EQ(edited.pageView.pitch, 0);
+    }
 }
 
 namespace {
