@@ -193,7 +193,7 @@ int SixImage::write() {
     if (row.kind == IvrCubeStrip || row.kind == SphericalPhoto)
         checkPixelBudget(fileName.c_str(), ioException::writing, {cell.width, 6 * cell.height});
     // Every file below replaces its old version at the commit, all of them or none.
-    SaveSet files;
+    SaveSet files(replaceReadOnlyFiles ? ReadOnlyTargets::replace : ReadOnlyTargets::refuse);
     std::int32_t largestPageFace = 0;
 
     switch (row.kind) {
@@ -364,7 +364,23 @@ void SixImage::writeTurnedFace(BGRImage& face, ImageWriter writer, const std::st
 int SixImage::save(DocumentQuestions& questions) {
     if (fileName.empty() || layout == -1) return saveAs(questions);
     WaitCursor wait(questions);
-    return write();
+    try {
+        return write();
+    } catch (const ioException& e) {
+        if (!isReadOnlyRefusal(e) || replaceReadOnlyFiles) throw;
+        wait.pause();
+        const bool replace = questions.askReplaceReadOnly(
+            "The file " + e.path + " is read-only.\nReplace it, and any other read-only file of this save?");
+        // Nothing was written: a No leaves every file as it was, as a Cancel does.
+        if (!replace) return 1;
+        wait.resume();
+        struct Restore {
+            bool& flag;
+            ~Restore() { flag = false; }
+        } restore{replaceReadOnlyFiles};
+        replaceReadOnlyFiles = true;
+        return write();
+    }
 }
 
 int SixImage::saveAs(DocumentQuestions& questions) {

@@ -146,6 +146,7 @@ public:
     MessageAnswer askSaveChanges(const std::string& text, const std::string& caption) override {
         return user_.askSaveChanges(text, caption);
     }
+    bool askReplaceReadOnly(const std::string& text) override { return user_.askReplaceReadOnly(text); }
     void showMessage(const std::string& text) override { user_.showMessage(text); }
     void beginWait() override { user_.beginWait(); }
     void endWait() override { user_.endWait(); }

@@ -32,7 +32,9 @@ struct CliOptions {
     std::optional<int> maxMegapixels;
     bool help = false;
     bool quiet = false;
-    bool force = false;  // apply a painted picture whose corners name another view
+    // Replace outputs the user may not write; apply and paint: also a painted picture whose
+    // corners name another view.
+    bool force = false;
 };
 
 // Parses args (the words after the subcommand). allowed names the options this
