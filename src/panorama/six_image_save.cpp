@@ -150,7 +150,9 @@ std::int32_t writeWebPage(const SixImage& panorama, const FormatTable::SaveRow& 
 
     const int quality = photoQuality();
     std::array<std::string, faceCount> faceBytes;
+    ProgressParts parts(faceCount);
     for (int i = 0; i < faceCount; ++i) {
+        parts.start(i);
         const BGRImage& face = *panorama.faces[i];
         std::unique_ptr<RawImage> scaled;
         if (face.size() != Size{side, side}) {
@@ -199,7 +201,11 @@ int SixImage::write() {
     switch (row.kind) {
     case VrmlBackground:
     case IvrBackground: {
-        for (int i = 0; i < faceCount; ++i) writeImage(row.writer, base + faceSuffixes[i] + faceExtension, *faces[i]);
+        ProgressParts parts(faceCount);
+        for (int i = 0; i < faceCount; ++i) {
+            parts.start(i);
+            writeImage(row.writer, base + faceSuffixes[i] + faceExtension, *faces[i]);
+        }
         const std::string scene = base + (row.kind == IvrBackground ? ".ivr" : ".wrl");
         if (!canOpenForReading(scene))
             writeReplacing(scene, [&](const std::string& staged) { writeBackgroundScene(staged, base, faceExtension); });
@@ -252,7 +258,9 @@ int SixImage::write() {
         const bool quake = row.kind == QuakeSky || row.kind == SkyBox;
         const auto& suffixes = quake ? quakeSuffixes : faceSuffixes;
         const std::string separator = row.kind == SkyBox ? "_" : "";
+        ProgressParts parts(faceCount);
         for (int i = 0; i < faceCount; ++i) {
+            parts.start(i);
             // These layouts look at the cube from outside: the front file holds the back.
             const int face = i == 0 ? Back : i == 1 ? Front : i;
             const std::string name = base + separator + suffixes[i] + imageExtension;

@@ -203,6 +203,12 @@ bool Shell::confirmDiscard(DocumentQuestions& questions) {
 }
 
 void Shell::startWith(DocumentQuestions& questions, const std::vector<std::string>& files) {
+    // Settings lines that cannot be used are said once, here; stderr has them too.
+    if (const std::vector<std::string> problems = settingsFileProblems(); !problems.empty()) {
+        std::string text = "Some settings lines cannot be used; Domecast goes on without them:";
+        for (const std::string& problem : problems) text += "\n" + problem;
+        showMessage(text, MessageStyle::okExclamation);
+    }
     if (!files.empty()) {
         panorama_ = loadPanorama(questions, files.front(), true);
         // Named as File > Open names it, so that Save writes back to the file given.

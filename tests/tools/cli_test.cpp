@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <cstdlib>
@@ -636,6 +637,44 @@ TEST_F(Cli, ProgressShowsOnlyOnATerminal) {
     const auto [status, errors] = runForErrors({"convert", face("sky", 0), dir.file("file.png")}, dir.file("errors.txt"));
     EXPECT_EQ(status, 0);
     EXPECT_EQ(errors, "");
+}
+
+// The percentages a step's bar showed on the terminal, in order.
+std::vector<int> percentsShown(const std::string& output, const std::string& step) {
+    std::vector<int> percents;
+    std::size_t start = 0;
+    while (start < output.size()) {
+        std::size_t end = output.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = output.size();
+        const std::string line = output.substr(start, end - start);
+        start = end + 1;
+        if (!line.starts_with(step + " [") || !line.ends_with("%")) continue;
+        percents.push_back(std::atoi(line.substr(line.rfind(']') + 1).c_str()));
+    }
+    return percents;
+}
+
+// Reading and writing the files of a panorama of six face files (twelve with PCX and Targa)
+// is one bar for each step, which only fills.
+TEST_F(Cli, ASaveOfSeveralFilesShowsOneBarThatOnlyFills) {
+    struct Case {
+        const char* out;
+        const char* to;
+    };
+    const Case cases[] = {{"faces_FR.tga", "3DStudio, Targa"}, {"sky_ft.png", "Sky box, PNG"},
+                          {"quakeft.pcx", "QuakeII, Targa & PCX"}, {"page.html", "Web page, cube faces"},
+                          {"scene.wrl", "VRML Background, PNG"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.out);
+        const std::string shown = runOnTerminal({"convert", face("sky", 0), dir.file(c.out), "--to", c.to});
+        for (const char* step : {"Reading the panorama...", "Writing the panorama..."}) {
+            SCOPED_TRACE(step);
+            const std::vector<int> percents = percentsShown(shown, step);
+            ASSERT_FALSE(percents.empty()) << shown;
+            EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end())) << shown;
+            EXPECT_EQ(percents.back(), 100);
+        }
+    }
 }
 
 }  // namespace
