@@ -42,19 +42,30 @@ LineKind kindOf(std::string_view line) {
     return loads(inGroup.get(), "[g]\n" + std::string(line)) ? LineKind::key : LineKind::invalid;
 }
 
+// The lines left out that are named one by one; a file of nothing but garbage is summed up
+// after them.
+constexpr std::size_t namedProblems = 20;
+
 // The text with only the lines the keyfile syntax allows where they stand, in order;
 // problems gets a sentence for each line left out.
 std::string usableLines(std::string_view contents, std::vector<std::string>& problems) {
     std::string kept;
     bool inGroup = false;
     std::size_t number = 0;
+    std::size_t unnamed = 0;
+    const auto leftOut = [&](std::string sentence) {
+        if (problems.size() < namedProblems)
+            problems.push_back(std::move(sentence));
+        else
+            ++unnamed;
+    };
     while (!contents.empty()) {
         const std::size_t end = contents.find('\n');
         const std::string_view line = contents.substr(0, end);
         contents.remove_prefix(end == std::string_view::npos ? contents.size() : end + 1);
         const std::string where = "line " + std::to_string(++number);
         if (line.size() > SettingsKeyFile::lineLimit) {
-            problems.push_back(where + " is longer than " + std::to_string(SettingsKeyFile::lineLimit >> 10) +
+            leftOut(where + " is longer than " + std::to_string(SettingsKeyFile::lineLimit >> 10) +
                                " KiB and is ignored");
             continue;
         }
@@ -63,18 +74,19 @@ std::string usableLines(std::string_view contents, std::vector<std::string>& pro
         case LineKind::other: break;
         case LineKind::key:
             if (inGroup) break;
-            problems.push_back(where + " is a value outside any [group] and is ignored");
+            leftOut(where + " is a value outside any [group] and is ignored");
             continue;
         case LineKind::invalid:
             // The values after a broken group line belong to no group this file names.
             if (line.find_first_not_of(" \t") != std::string_view::npos && line[line.find_first_not_of(" \t")] == '[')
                 inGroup = false;
-            problems.push_back(where + " is not a value, a [group] or a # comment and is ignored");
+            leftOut(where + " is not a value, a [group] or a # comment and is ignored");
             continue;
         }
         kept.append(line);
         kept += '\n';
     }
+    if (unnamed > 0) problems.push_back(std::to_string(unnamed) + " more lines that cannot be used are ignored");
     return kept;
 }
 

@@ -162,6 +162,14 @@ TEST_F(SettingsTest, LinesThatCannotBeUsedAreNamedAndTheOtherValuesKept) {
     MessageRecorder recorder;
     writeText(machineFile, "[Domecast]\nDocPath=/machine\n");
     const std::string said = "Domecast: The settings file " + userFile + ": ";
+    // Lines 13 to 37 of no value: the first twenty are named, the rest counted.
+    std::string garbage = "[Domecast]\nMaxImageMegapixels=77\n" + std::string(10, '\n'), garbageErrors;
+    for (int line = 13; line <= 37; ++line) {
+        garbage += "garbage\n";
+        if (line <= 32)
+            garbageErrors += said + "line " + std::to_string(line) + " is not a value, a [group] or a # comment and is ignored.\n";
+    }
+    garbageErrors += said + "5 more lines that cannot be used are ignored.\n";
     struct Case {
         const char* what;
         std::string contents;
@@ -181,6 +189,7 @@ TEST_F(SettingsTest, LinesThatCannotBeUsedAreNamedAndTheOtherValuesKept) {
              "line 5 is a value outside any [group] and is ignored.\n"},
         {"a file of 100 MB", "[Domecast]\nDocPath=/user\nMaxImageMegapixels=77\n", 100u << 20, "/user",
          said + "the file is larger than 4 MiB: line 4 and every line after it are ignored.\n"},
+        {"many lines of no value", garbage, 0, "/machine", garbageErrors},
         {"binary garbage", "\x01\x02 garbage\n[Domecast]\nMaxImageMegapixels=77\n", 0, "/machine",
          said + "line 1 is not a value, a [group] or a # comment and is ignored.\n"},
     };
