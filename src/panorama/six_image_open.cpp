@@ -195,7 +195,9 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
         const std::string separator = row.kind == SkyBox ? "_" : "";
         int lastRead = -1;
         std::vector<UnreadFace> unread;
+        ProgressParts parts(faceCount);
         for (int i = 0; i < faceCount; ++i) {
+            parts.start(i);
             const std::string name = base + separator + suffixes[i];
             const std::vector<std::string> files =
                 row.reader == LoadPCXOrTGA ? targaOrPcxFiles(name) : std::vector<std::string>{name + extension};

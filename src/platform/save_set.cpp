@@ -97,6 +97,22 @@ const char* unreplaceable(const std::string& target) {
     return "the output is not a regular file";
 }
 
+// The error of a write of shownPath into prefix, a folder that is not there.
+ioException missingFolder(const std::string& shownPath, const std::string& prefix) {
+    const std::string folder = prefix.size() > 1 && prefix.back() == '/' ? prefix.substr(0, prefix.size() - 1) : prefix;
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) == 0 && !S_ISDIR(status.st_mode))
+        return ioExceptionBecause(shownPath, ioException::writing, folder + " is not a folder");
+    return ioExceptionBecause(shownPath, ioException::writing, "the folder " + folder + " does not exist");
+}
+
+// Why the set may not write over the existing file target, or null.
+const char* refusal(const std::string& target, ReadOnlyTargets readOnly) {
+    if (const char* reason = unreplaceable(target)) return reason;
+    if (readOnly == ReadOnlyTargets::refuse && isReadOnlyFile(target)) return readOnlyReason;
+    return nullptr;
+}
+
 // Gives the staged file what the user set on the file it replaces: owner and group where
 // this process may (root may give a file back to its owner; anyone may pick one of their
 // own groups), before the permission bits, since a change of owner clears set-id bits. A
@@ -252,7 +268,7 @@ struct SaveSet::Folder {
     }
 };
 
-SaveSet::SaveSet() : outer_(currentSet) { currentSet = this; }
+SaveSet::SaveSet(ReadOnlyTargets readOnly) : readOnly_(readOnly), outer_(currentSet) { currentSet = this; }
 
 SaveSet::~SaveSet() {
     currentSet = outer_;
@@ -269,6 +285,7 @@ SaveSet::Folder& SaveSet::folderFor(const std::string& prefix, const std::string
     folder->prefix = prefix;
     std::string pattern = prefix + std::string(stagingPrefix) + std::to_string(::getpid()) + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
+        if (errno == ENOENT || errno == ENOTDIR) throw missingFolder(shownPath, prefix);
         if (noSpace(errno))
             throw ioException{shownPath, ioException::writing, storageFailure(errno, "no room for a staging folder")};
         throw ioException{shownPath, ioException::opening,
@@ -285,7 +302,7 @@ void SaveSet::write(const std::string& path, const std::function<void(const std:
     if (firstPath_.empty()) firstPath_ = path;
     const std::string resolved = finalTarget(path);
     if (resolved.empty()) throw ioException{path, ioException::opening, "cannot follow the symbolic link"};
-    if (const char* reason = unreplaceable(resolved)) throw ioException{path, ioException::opening, reason};
+    if (const char* reason = refusal(resolved, readOnly_)) throw ioException{path, ioException::writing, reason};
     const std::string name = nameOf(resolved);
     if (!plainName(name)) throw ioException{path, ioException::opening, "a name the save keeps for itself"};
     Folder& folder = folderFor(prefixOf(resolved), path);
@@ -332,7 +349,7 @@ void SaveSet::commit() {
             const std::string target = folder->prefix + name;
             const std::string staged = folder->staging + "/" + name;
             const std::string shown = folder->shownPath(name);
-            if (const char* reason = unreplaceable(target)) throw ioException{shown, ioException::writing, reason};
+            if (const char* reason = refusal(target, readOnly_)) throw ioException{shown, ioException::writing, reason};
             bool ownerKept = true;
             if (!keepAttributes(staged, target, ownerKept))
                 throw ioException{shown, ioException::writing, "cannot keep the file's permissions"};
@@ -390,6 +407,26 @@ void SaveSet::commit() {
         for (const std::string& name : ownerChanges) text += "\n" + name;
         showMessage(text);
     }
+}
+
+void checkWritablePath(const std::string& path, bool folderMustExist) {
+    if (const char* reason = unreplaceable(path)) throw ioException{path, ioException::writing, reason};
+    if (!folderMustExist) return;
+    const std::string prefix = prefixOf(path);
+    struct stat status {};
+    if (!prefix.empty() && (::stat(prefix.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)))
+        throw missingFolder(path, prefix);
+}
+
+bool isReadOnlyFile(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+    if (::geteuid() == 0) return (status.st_mode & 0222) == 0;
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
+}
+
+bool isReadOnlyRefusal(const ioException& e) {
+    return e.reason != nullptr && std::string_view(e.reason) == readOnlyReason;
 }
 
 void finishStaleSaves(const std::string& folder) {
