@@ -11,11 +11,14 @@
 //
 // Every file is first written into a staging folder ".domecast-<pid>-XXXXXX" beside its
 // target. commit() makes the staged files durable, writes the list of renames into each
-// staging folder (synced), and only then renames the files over their targets and removes
-// the folders (a set of one file skips the flushes and the list: its one rename is
-// atomic already). A set destroyed before its lists are written removes what it staged and
+// staging folder (synced), and only then renames the files over their targets, in one pass
+// in the order they were made, and removes the folders (a set of one file skips the
+// flushes and the list: its one rename is atomic already). Writers make the file a reader
+// starts from (the scene file, the web page) last, so that it never names a file that is
+// still old. A set destroyed before its lists are written removes what it staged and
 // leaves every old file as it was. When the process dies after the lists are written, the
-// next open or save in that folder finishes the renames (finishStaleSaves).
+// next open or save in that folder finishes the renames, in the same order
+// (finishStaleSaves).
 //
 // While a set is alive it is the current set of its thread: writeReplacing stages into
 // it instead of replacing at once, so writers that replace one file each take part in the
@@ -46,7 +49,9 @@ public:
     // be made for another reason.
     void write(const std::string& path, const std::function<void(const std::string& stagedPath)>& write);
 
-    // Replaces every target with its staged file. A replaced file keeps its permission bits
+    // Replaces every target with its staged file, in the order the files were made; a
+    // rename that fails stops the pass, and the rest is left to the next open or save in
+    // the folder. A replaced file keeps its permission bits
     // and, where the process may, its group. Throws ioException (target, writing) when a
     // target cannot be replaced, a staged file cannot be made durable, the list of renames
     // cannot be written or a rename fails, when a write of the set failed, or when the set
@@ -60,10 +65,18 @@ public:
     struct Folder;
 
 private:
+    struct Staged {
+        Folder* folder;
+        std::string name;
+    };
+
     Folder& folderFor(const std::string& prefix, const std::string& shownPath);
+    // Adds the files a write made in folder's staging folder (name first) to the set.
+    void recordMade(Folder& folder, const std::string& name, const std::string& path);
 
     std::vector<std::unique_ptr<Folder>> folders_;
     ReadOnlyTargets readOnly_;
+    std::vector<Staged> order_;  // every staged file of the set, in the order made
     SaveSet* outer_ = nullptr;
     bool listed_ = false;  // every folder's list of renames is written
     bool broken_ = false;  // a write threw: what it left must not replace anything
