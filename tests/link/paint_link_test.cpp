@@ -327,6 +327,27 @@ TEST_F(PaintLinkTest, InputEndsTheWaitWithoutChangingAnything) {
     EXPECT_FALSE(app->tryToRead());
 }
 
+// Each plug-in holds the memory through a description of its own, so that the
+// application sees whether one has its end open.
+TEST_F(PaintLinkTest, ApplicationSeesWhetherAPluginHasItsEndOpen) {
+    EXPECT_FALSE(app->pluginIsOpen());
+    const Beacon opened, close, closed;
+    const pid_t plugin = runChild([&] {
+        std::unique_ptr<PaintLink> link;
+        if (PaintLink::openAsPlugin(link) != nullptr) return 2;
+        if (!opened.send() || !close.await()) return 3;
+        link->close();
+        return closed.send() && close.await() ? 0 : 4;
+    });
+    ASSERT_TRUE(opened.await());
+    EXPECT_TRUE(app->pluginIsOpen());
+    ASSERT_TRUE(close.send());
+    ASSERT_TRUE(closed.await());
+    EXPECT_FALSE(app->pluginIsOpen());
+    ASSERT_TRUE(close.send());
+    EXPECT_EQ(exitCodeOf(plugin), 0);
+}
+
 TEST_F(PaintLinkTest, SecondApplicationIsRefused) {
     std::unique_ptr<PaintLink> second;
     const char* message = PaintLink::openAsApplication(second);
