@@ -636,6 +636,34 @@ TEST_F(PaintLinkTest, APeerOfAnotherUserIsRefused) {
     EXPECT_EQ(exitCodeOf(plugin), 0);
 }
 
+// With no private folder for its sockets the application refuses to start: another user
+// could take the link's socket first. Run as a user of its own whose fallback folder
+// others may write to.
+TEST(PaintLinkStart, AFolderOthersMayWriteToIsRefused) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run a process as another user";
+    LinkEnvironment environment;
+    const uid_t user = 61000 + static_cast<uid_t>(getpid() % 1000);
+    const std::string folder = "/tmp/domecast-" + std::to_string(user);
+    std::filesystem::remove_all(folder);
+    ASSERT_EQ(mkdir(folder.c_str(), 0777), 0);
+    ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+    ASSERT_EQ(chown(folder.c_str(), user, user), 0);
+    const std::string expected =
+        "Domecast couldn't create or open shared memory.\n\nTry closing some other applications and "
+        "restarting\nboth Domecast and your paint program.\n\n" +
+        folder + "\nThe folder must be yours, with mode 0700 (drwx------).";
+    const pid_t child = runChild([&] {
+        unsetenv("XDG_RUNTIME_DIR");
+        if (setgroups(0, nullptr) != 0 || setresgid(user, user, user) != 0 || setresuid(user, user, user) != 0)
+            return 2;
+        std::unique_ptr<PaintLink> link;
+        const char* message = PaintLink::openAsApplication(link);
+        return message != nullptr && message == expected && !link ? 0 : 3;
+    });
+    EXPECT_EQ(exitCodeOf(child), 0);
+    std::filesystem::remove_all(folder);
+}
+
 TEST(PaintLinkTrace, PrintedOnlyWhenTheSwitchExists) {
     struct Case {
         bool switchSet;
