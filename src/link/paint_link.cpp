@@ -77,7 +77,11 @@ UniqueFd takeLock(const std::string& path) {
     int result;
     do result = ::flock(fd.get(), LOCK_EX | LOCK_NB);
     while (result != 0 && errno == EINTR);
-    if (result != 0) fd.reset();
+    if (result != 0) {
+        const int error = errno;
+        fd.reset();
+        errno = error;  // EWOULDBLOCK: a running application holds it
+    }
     return fd;
 }
 }  // namespace
