@@ -121,6 +121,10 @@ MessageAnswer WindowQuestions::askSaveChanges(const std::string& text, const std
     return ::showMessage(text, caption, MessageStyle::yesNoCancel);
 }
 
+bool WindowQuestions::askReplaceReadOnly(const std::string& text) {
+    return ::showMessage(text, programCaption(), MessageStyle::yesNo) == MessageAnswer::yes;
+}
+
 void WindowQuestions::showMessage(const std::string& text) { ::showMessage(text); }
 
 bool WindowQuestions::confirm(const std::string& text) {

@@ -21,6 +21,7 @@ public:
     std::optional<FileChoice> chooseOpenFile(const std::string& folder, int type) override;
     std::optional<int> askFieldOfView(int proposed) override;
     MessageAnswer askSaveChanges(const std::string& text, const std::string& caption) override;
+    bool askReplaceReadOnly(const std::string& text) override;
     void showMessage(const std::string& text) override;
     bool confirm(const std::string& text) override;
     void beginWait() override;

@@ -8,6 +8,7 @@
 #include "image/tga.h"
 #include "platform/ascii.h"
 #include "platform/io_exception.h"
+#include "platform/progress.h"
 
 void SavePCXAndTGA(const char* path, Size size, std::uint32_t stride, int bytesPerPixel,
                    const std::uint8_t* pixels) {
@@ -15,8 +16,10 @@ void SavePCXAndTGA(const char* path, Size size, std::uint32_t stride, int bytesP
     const std::string extension = extensionOf(name);
     if (extension.empty()) throw ioException{path, ioException::opening, "file name without an extension"};
     name.resize(name.size() - extension.size());
-    // The PCX first: when it fails, no Targa is written.
+    // The PCX first: when it fails, no Targa is written. Each is half of the progress.
+    ProgressParts parts(2);
     SavePCX((name + ".pcx").c_str(), size, stride, bytesPerPixel, pixels);
+    parts.start(1);
     SaveTGA((name + ".tga").c_str(), size, stride, bytesPerPixel, pixels);
 }
 

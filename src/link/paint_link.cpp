@@ -1,16 +1,20 @@
 #include "link/paint_link.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "platform/debug_print.h"
+#include "platform/local_socket.h"
 
 namespace {
 const char* const alreadyRunning =
@@ -48,20 +52,37 @@ const char* cannotCreateBecause(const std::string& object, const char* reason) {
     return text.c_str();
 }
 
-const char* refusalReason(SharedMemory::Result result) {
-    switch (result) {
-    case SharedMemory::Result::foreign:
-        return "It belongs to another user.";
-    case SharedMemory::Result::exposed:
-        return "Other users may read or change it (its mode is not 0600).";
-    default:
-        return "It cannot be opened.";
-    }
-}
+// The shared memory: the record as the plug-ins know it, then the events' flags.
+struct LinkMemory {
+    LinkRecord record;
+    std::uint32_t events[6];
+};
+static_assert(offsetof(LinkMemory, record) == 0);
+static_assert(offsetof(LinkMemory, events) == sizeof(LinkRecord));
+static_assert(std::atomic_ref<std::uint32_t>::is_always_lock_free);
 
-void removeObjects(const LinkNames& names) {
-    SharedMemory::remove(names.record);
-    for (const std::string& name : names.events) SharedMemory::remove(name);
+// What the application says before the memory's descriptor: a plug-in of another layout
+// stops here.
+std::string linkGreeting() { return "Domecast link " + std::to_string(LinkRecord::currentVersion); }
+
+// How long a plug-in waits for the application's answer on the link's socket; its own
+// thread answers at once, so only a stopped application takes this long.
+constexpr int handoutPatienceMs = 5000;
+
+// The application's lock file in the socket folder, held (flock) for its life: whoever
+// holds it may replace a socket file of the link that nobody answers any more.
+UniqueFd takeLock(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd) return fd;
+    int result;
+    do result = ::flock(fd.get(), LOCK_EX | LOCK_NB);
+    while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        const int error = errno;
+        fd.reset();
+        errno = error;  // EWOULDBLOCK: a running application holds it
+    }
+    return fd;
 }
 }  // namespace
 
@@ -77,35 +98,30 @@ const char* PaintLink::openAsApplication(std::unique_ptr<PaintLink>& link) {
     std::unique_ptr<PaintLink> made(new PaintLink(LinkSide::application));
     const LinkNames& names = made->names_;
 
-    // Two tries: the second follows the removal of a stale record.
-    for (int attempt = 0;; ++attempt) {
-        const SharedMemory::Result created = made->mapping_.create(names.record, sizeof(LinkRecord));
-        if (created == SharedMemory::Result::ok) break;
-        if (created != SharedMemory::Result::exists || attempt > 0)
-            return cannotCreateBecause(names.record, "It cannot be created.");
-        // The running application holds the record's lock for as long as it lives; a lock
-        // that can be taken was left by one that crashed. This user's record with a wrong
-        // mode is stale like any other when its lock is free.
-        SharedMemory existing;
-        const SharedMemory::Result opened = existing.openUnmapped(names.record, true);
-        if (opened == SharedMemory::Result::missing) continue;
-        if (opened != SharedMemory::Result::ok) return cannotCreateBecause(names.record, refusalReason(opened));
-        if (!existing.tryLock()) return alreadyRunning;
-        removeObjects(names);
+    // Only an unsafe runtime folder's fallback leaves no folder: whoever else may write
+    // there could take the link's socket or lock first.
+    const std::string folder = localSocketFolder();
+    if (folder.empty())
+        return cannotCreateBecause("/tmp/domecast-" + std::to_string(::getuid()),
+                                   "The folder must be yours, with mode 0700 (drwx------).");
+    const std::string lockPath = localSocketPath(names.lock);
+    if (lockPath.empty()) return cannotCreateBecause(folder + "/" + names.lock, "The name is too long.");
+    made->lock_ = takeLock(lockPath);
+    if (!made->lock_) {
+        if (errno == EWOULDBLOCK) return alreadyRunning;
+        return cannotCreateBecause(lockPath, "It cannot be created.");
     }
-    // Somebody took the lock between the creation and now, finding the record stale.
-    if (!made->mapping_.tryLock()) {
-        made->mapping_.close();
-        return alreadyRunning;
+    made->lockOwner_ = ::getpid();
+    switch (made->handout_.bind(names.link)) {
+        case DescriptorHandout::BindResult::bound: break;
+        case DescriptorHandout::BindResult::taken: return alreadyRunning;
+        default: return cannotCreateBecause(localSocketPath(names.link), "The socket cannot be made.");
     }
-    made->ownsObjects_ = true;
+    if (made->mapping_.create(names.link.c_str(), sizeof(LinkMemory)) != SharedMemory::Result::ok)
+        return cannotCreateBecause("memfd " + names.link, "It cannot be created.");
+    made->attach();
 
-    made->record_ = static_cast<LinkRecord*>(made->mapping_.data());
-    std::memset(made->record_, 0, sizeof(LinkRecord));
     made->record_->version = LinkRecord::currentVersion;
-    for (std::size_t i = 0; i < names.events.size(); ++i)
-        if (!made->events_[i].create(names.events[i]))
-            return cannotCreateBecause(names.events[i], "It cannot be created.");
     made->ownId_ = ownProcessId();
     // Bells of processes killed before they could remove them.
     removeStaleSockets(names.bellPrefix);
@@ -114,8 +130,11 @@ const char* PaintLink::openAsApplication(std::unique_ptr<PaintLink>& link) {
     made->record_->readDone = 0;
     shared(made->record_->appProcessId).store(ownProcessId());
     made->signal(LinkEvent::appRead);
-
     if (made->record_->version != LinkRecord::currentVersion) return appVersionMismatch;
+    // Plug-ins that connected meanwhile have waited for the record to be ready.
+    if (!made->handout_.serve(made->mapping_.descriptor(), linkGreeting(), true))
+        return cannotCreateBecause(made->handout_.path(), "The socket cannot be served.");
+
     link = std::move(made);
     return nullptr;
 }
@@ -125,21 +144,20 @@ const char* PaintLink::openAsPlugin(std::unique_ptr<PaintLink>& link, std::uint3
     std::unique_ptr<PaintLink> made(new PaintLink(LinkSide::plugin));
     const LinkNames& names = made->names_;
 
-    const SharedMemory::Result opened = made->mapping_.open(names.record, sizeof(LinkRecord));
-    if (opened == SharedMemory::Result::missing) return notRunning;
-    if (opened != SharedMemory::Result::ok) {
-        // A record too small for this layout was made by another version.
-        SharedMemory probe;
-        return probe.openUnmapped(names.record) == SharedMemory::Result::ok ? pluginVersionMismatch
-                                                                            : notRunning;
-    }
-    made->record_ = static_cast<LinkRecord*>(made->mapping_.data());
+    const std::string expected = linkGreeting();
+    std::string greeting(expected.size() + 16, '\0');
+    UniqueFd memory;
+    if (fetchDescriptor(names.link, greeting, memory, handoutPatienceMs) != FetchResult::ok) return notRunning;
+    // A greeting or memory of another layout was made by another version.
+    if (greeting != expected) return pluginVersionMismatch;
+    const SharedMemory::Result adopted = made->mapping_.adopt(std::move(memory), sizeof(LinkMemory));
+    if (adopted == SharedMemory::Result::tooSmall) return pluginVersionMismatch;
+    if (adopted != SharedMemory::Result::ok) return notRunning;
+    made->attach();
     // Nothing is written into a record of another layout.
     if (made->record_->version != LinkRecord::currentVersion) return pluginVersionMismatch;
-    // A record left by an application that crashed: nobody would ever answer.
+    // An application that has ended since it answered: nobody would ever answer again.
     if (!processIsAlive(shared(made->record_->appProcessId).load())) return notRunning;
-    for (std::size_t i = 0; i < names.events.size(); ++i)
-        if (!made->events_[i].open(names.events[i])) return notRunning;
     made->ownId_ = peerProcessId != 0 ? peerProcessId : ownProcessId();
     if (!made->bell_.bind(names.bell(made->ownId_))) return notRunning;
     // Held while this end is open: the application streams views only to an open plug-in,
@@ -151,6 +169,16 @@ const char* PaintLink::openAsPlugin(std::unique_ptr<PaintLink>& link, std::uint3
     return nullptr;
 }
 
+void PaintLink::attach() {
+    auto* memory = static_cast<LinkMemory*>(mapping_.data());
+    record_ = &memory->record;
+    events_ = memory->events;
+}
+
+std::atomic_ref<std::uint32_t> PaintLink::event(LinkEvent e) const {
+    return std::atomic_ref<std::uint32_t>(events_[static_cast<int>(e)]);
+}
+
 void PaintLink::close() {
     if (record_ != nullptr) {
         if (side_ == LinkSide::application) {
@@ -158,16 +186,18 @@ void PaintLink::close() {
         } else {
             shared(record_->pluginProcessId).store(0);
             // A transfer the application has not read yet keeps its command.
-            if (!event(LinkEvent::pluginWrite).isSet()) record_->command = LinkCommand::idle;
+            if (!isSignalled(LinkEvent::pluginWrite)) record_->command = LinkCommand::idle;
         }
     }
-    for (NamedEvent& e : events_) e.close();
+    // No new plug-in gets the memory once the application has let go of it.
+    handout_.stop();
     peer_.close();
     record_ = nullptr;
+    events_ = nullptr;
     mapping_.close();
     bell_.close();
-    if (ownsObjects_) removeObjects(names_);
-    ownsObjects_ = false;
+    if (lock_ && lockOwner_ == ::getpid()) ::unlink(localSocketPath(names_.lock).c_str());
+    lock_.reset();
 }
 
 std::uint32_t PaintLink::peerId() const {
@@ -183,13 +213,15 @@ void PaintLink::setPeerId(std::uint32_t processId) {
 }
 
 void PaintLink::signal(LinkEvent e) {
-    event(e).set();
     if (record_ == nullptr) return;
+    // Sequentially consistent, so that a waiter that finds the flag clear before it polls
+    // its door bell is sure to be rung by the setter.
+    setEvent(e, true);
     const std::uint32_t peer = peerId();
     if (peer != 0 && peer != ownId_) bell_.ring(names_.bell(peer));
 }
 
-bool PaintLink::isSignalled(LinkEvent e) const { return events_[static_cast<int>(e)].isSet(); }
+bool PaintLink::isSignalled(LinkEvent e) const { return events_ != nullptr && event(e).load() != 0; }
 
 int PaintLink::peerProcess() {
     if (record_ == nullptr) return -1;
@@ -280,10 +312,10 @@ void PaintLink::cancel() {
 }
 
 void PaintLink::resetEvents() {
-    event(LinkEvent::pluginWrite).reset();
-    event(LinkEvent::appWrite).reset();
-    event(LinkEvent::pluginCancel).reset();
-    event(LinkEvent::appCancel).reset();
+    setEvent(LinkEvent::pluginWrite, false);
+    setEvent(LinkEvent::appWrite, false);
+    setEvent(LinkEvent::pluginCancel, false);
+    setEvent(LinkEvent::appCancel, false);
     signal(LinkEvent::pluginRead);
     signal(LinkEvent::appRead);
 }
@@ -303,8 +335,8 @@ PaintLink::Ready PaintLink::check(LinkEvent awaited) {
     const bool ended = (peer_ && peer_.ended()) || peerVanished_;
     const LinkEvent peerCancel =
         side_ == LinkSide::application ? LinkEvent::pluginCancel : LinkEvent::appCancel;
-    if (event(peerCancel).isSet()) return Ready::cancelled;
-    if (event(awaited).isSet()) return Ready::awaited;
+    if (isSignalled(peerCancel)) return Ready::cancelled;
+    if (isSignalled(awaited)) return Ready::awaited;
     if (ended) return Ready::peerEnded;
     return Ready::nothing;
 }
@@ -365,7 +397,7 @@ bool PaintLink::finishWait(Ready ready, LinkEvent awaited, const char* what) {
                 // application moves tileRect on before it signals the tile written.
                 std::memcpy(received_->tilePixels, record_->tilePixels, LinkRecord::tilePixelsSize);
             }
-            event(awaited).reset();
+            setEvent(awaited, false);
             trace(done.c_str());
             return true;
         case Ready::cancelled:

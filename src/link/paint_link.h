@@ -1,20 +1,27 @@
 #pragma once
-#include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
+#include <sys/types.h>
+
 #include "link/link_names.h"
 #include "link/link_record.h"
+#include "platform/descriptor_handout.h"
 #include "platform/door_bell.h"
-#include "platform/named_event.h"
 #include "platform/process_watch.h"
 #include "platform/shared_memory.h"
+#include "platform/unique_fd.h"
 
 // The six events, in the order the link holds them.
 enum class LinkEvent { pluginCancel, appCancel, pluginRead, pluginWrite, appRead, appWrite };
 
 // One end of the link with the paint program: the application's (which is also its
 // single-instance lock) or a plug-in's. Used from one thread.
+//
+// The application makes the record and the six events' flags in anonymous shared memory
+// and hands its descriptor to this user's processes that connect to the link's socket in
+// this user's socket folder; each end rings the other's door bell after it sets an event.
 class PaintLink {
 public:
     // Null on success (link set), else the text of the message to show (link left empty).
@@ -30,7 +37,7 @@ public:
     PaintLink(const PaintLink&) = delete;
     PaintLink& operator=(const PaintLink&) = delete;
 
-    // Gives up this end; the application end also removes the link's objects.
+    // Gives up this end; the application end also removes the link's socket.
     void close();
 
     // True when this side may write the record now. False when the peer cancelled
@@ -97,7 +104,12 @@ private:
     enum class Ready { awaited, cancelled, peerEnded, nothing };
 
     explicit PaintLink(LinkSide side);
-    NamedEvent& event(LinkEvent e) { return events_[static_cast<int>(e)]; }
+    // Points record_ and events_ into the mapping.
+    void attach();
+    std::atomic_ref<std::uint32_t> event(LinkEvent e) const;
+    void setEvent(LinkEvent e, bool signalled) {
+        if (events_ != nullptr) event(e).store(signalled ? 1 : 0);
+    }
     void signal(LinkEvent e);
     std::uint32_t peerId() const;
     void setPeerId(std::uint32_t processId);
@@ -110,12 +122,14 @@ private:
     ProcessWatch peer_;
     bool peerVanished_ = false;  // the recorded peer id named no living process
     SharedMemory mapping_;
-    std::array<NamedEvent, 6> events_;
+    std::uint32_t* events_ = nullptr;  // in the mapping, after the record
     LinkRecord* record_ = nullptr;
     std::unique_ptr<LinkRecord> received_;
     DoorBell bell_;
     LinkNames names_;
-    bool ownsObjects_ = false;
+    UniqueFd lock_;  // the application's single-instance lock
+    pid_t lockOwner_ = 0;
+    DescriptorHandout handout_;
     std::uint32_t ownId_ = 0;  // this end's id in the record
     std::int32_t abandonedWith_ = LinkCommand::idle;
 };

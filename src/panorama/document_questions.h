@@ -28,6 +28,9 @@ public:
     virtual std::optional<int> askFieldOfView(int proposed) = 0;
     // A Yes / No / Cancel question with the exclamation icon.
     virtual MessageAnswer askSaveChanges(const std::string& text, const std::string& caption) = 0;
+    // A Yes / No question before a save replaces a file the user may not write; true for
+    // Yes.
+    virtual bool askReplaceReadOnly(const std::string& text) = 0;
     // A message with an OK button, captioned with the program's path.
     virtual void showMessage(const std::string& text) = 0;
     // An OK / Cancel question with the exclamation icon; true for OK.

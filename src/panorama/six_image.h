@@ -67,10 +67,13 @@ public:
     // The document operations, in this slot order. They throw ioException where a file
     // operation fails (panorama/six_image_save.cpp, six_image_open.cpp).
     // Writes the faces (and the scene file when there is none) under fileName in layout,
-    // a save row of the format table. Returns 0.
+    // a save row of the format table. Returns 0. An existing file the user may not write
+    // is refused (readOnlyReason), with nothing written, unless replaceReadOnlyFiles.
     virtual int write();
     // write under the wait cursor, or saveAs when there is no name or layout. 0 when
-    // written, 1 when the user cancelled.
+    // written, 1 when the user cancelled. A file of the save that is read-only is replaced
+    // only when the user says so (askReplaceReadOnly); else nothing is written and 1 is
+    // returned.
     virtual int save(DocumentQuestions& questions);
     // Asks for a name and layout, then saves. 0 when written, 1 when cancelled.
     virtual int saveAs(DocumentQuestions& questions);
@@ -131,6 +134,8 @@ public:
     std::array<std::unique_ptr<BGRImage>, faceCount> resizeFaces(Size size);
 
     std::int32_t modified = 0;
+    // Whether write replaces existing files the user may not write (domecast-cli --force).
+    bool replaceReadOnlyFiles = false;
     // The direction a "Web page, cube faces" save opens its page at; whoever saves sets it
     // to the view shown (the editor before each save, domecast-cli from --heading, --pitch).
     PageView pageView;

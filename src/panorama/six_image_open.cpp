@@ -136,13 +136,14 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
     unreadFaces.clear();
     if (openRow == -1) openRow = table.bestOpenRow(path);
     if (!table.validOpenRow(openRow)) throw ioException{path, ioException::opening, "no such open layout"};
+    // A save a killed process left half done is finished (or dropped) before its files are
+    // read: the scene file first, which such a save renames last.
+    finishStaleSaves(std::filesystem::path(path).parent_path().string());
     if (table.openRow(openRow).kind == SceneFile) {
         const SceneTarget scene = readSceneFile(path);
         return load(questions, scene.openRow, scene.picture);
     }
     WaitCursor wait(questions);
-    // A save a killed process left half done is finished (or dropped) before its files are read.
-    finishStaleSaves(std::filesystem::path(path).parent_path().string());
     const FormatTable::OpenRow& row = table.openRow(openRow);
     std::string extension = extensionOf(fileNamePart(path));
     if (extension.empty()) extension = extensionOf(row.openPattern);
@@ -197,7 +198,9 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
         const std::string separator = row.kind == SkyBox ? "_" : "";
         int lastRead = -1;
         std::vector<UnreadFace> unread;
+        ProgressParts parts(faceCount);
         for (int i = 0; i < faceCount; ++i) {
+            parts.start(i);
             const std::string name = base + separator + suffixes[i];
             const std::vector<std::string> files =
                 row.reader == LoadPCXOrTGA ? targaOrPcxFiles(name) : std::vector<std::string>{name + extension};
@@ -353,6 +356,7 @@ int SixImage::open(DocumentQuestions& questions, bool fromTemplate) {
     // then writes the pictures the scene shows.
     const int pickedRow = row;
     if (table.openRow(row).kind == SceneFile) {
+        finishStaleSaves(std::filesystem::path(name).parent_path().string());
         SceneTarget scene = readSceneFile(name);
         name = std::move(scene.picture);
         row = scene.openRow;

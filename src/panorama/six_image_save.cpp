@@ -175,7 +175,9 @@ std::int32_t writeWebPage(const SixImage& panorama, const FormatTable::SaveRow& 
 
     const int quality = photoQuality();
     std::array<std::string, faceCount> faceBytes;
+    ProgressParts parts(faceCount);
     for (int i = 0; i < faceCount; ++i) {
+        parts.start(i);
         const BGRImage& face = *panorama.faces[i];
         std::unique_ptr<RawImage> scaled;
         if (face.size() != Size{side, side}) {
@@ -226,15 +228,18 @@ int SixImage::write() {
     if (row.kind == IvrCubeStrip || row.kind == SphericalPhoto)
         checkPixelBudget(fileName.c_str(), ioException::writing, {cell.width, 6 * cell.height});
     // Every file below replaces its old version at the commit, all of them or none.
-    SaveSet files;
+    SaveSet files(replaceReadOnlyFiles ? ReadOnlyTargets::replace : ReadOnlyTargets::refuse);
     std::int32_t largestPageFace = 0;
     const JpegFaceEncoding jpeg = faceJpegEncoding();
 
     switch (row.kind) {
     case VrmlBackground:
     case IvrBackground: {
-        for (int i = 0; i < faceCount; ++i)
+        ProgressParts parts(faceCount);
+        for (int i = 0; i < faceCount; ++i) {
+            parts.start(i);
             writeImage(row.writer, base + faceSuffixes[i] + faceExtension, *faces[i], jpeg);
+        }
         const std::string scene = base + (row.kind == IvrBackground ? ".ivr" : ".wrl");
         if (!canOpenForReading(scene))
             writeReplacing(scene, [&](const std::string& staged) { writeBackgroundScene(staged, base, faceExtension); });
@@ -287,7 +292,9 @@ int SixImage::write() {
         const bool quake = row.kind == QuakeSky || row.kind == SkyBox;
         const auto& suffixes = quake ? quakeSuffixes : faceSuffixes;
         const std::string separator = row.kind == SkyBox ? "_" : "";
+        ProgressParts parts(faceCount);
         for (int i = 0; i < faceCount; ++i) {
+            parts.start(i);
             // These layouts look at the cube from outside: the front file holds the back.
             const int face = i == 0 ? Back : i == 1 ? Front : i;
             const std::string name = base + separator + suffixes[i] + imageExtension;
@@ -427,7 +434,23 @@ int SixImage::save(DocumentQuestions& questions) {
         photoSource->eightBitsAccepted = true;
     }
     WaitCursor wait(questions);
-    return write();
+    try {
+        return write();
+    } catch (const ioException& e) {
+        if (!isReadOnlyRefusal(e) || replaceReadOnlyFiles) throw;
+        wait.pause();
+        const bool replace = questions.askReplaceReadOnly(
+            "The file " + e.path + " is read-only.\nReplace it, and any other read-only file of this save?");
+        // Nothing was written: a No leaves every file as it was, as a Cancel does.
+        if (!replace) return 1;
+        wait.resume();
+        struct Restore {
+            bool& flag;
+            ~Restore() { flag = false; }
+        } restore{replaceReadOnlyFiles};
+        replaceReadOnlyFiles = true;
+        return write();
+    }
 }
 
 int SixImage::saveAs(DocumentQuestions& questions) {

@@ -47,6 +47,34 @@ FileRead readFileContents(const std::string& path, std::size_t limit, std::strin
     return FileRead::ok;
 }
 
+FileRead readFileStart(const std::string& path, std::size_t limit, std::string& contents, bool& cut) {
+    contents.clear();
+    cut = false;
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) return errno == ENOENT || errno == ENOTDIR ? FileRead::missing : FileRead::failed;
+    struct stat status;
+    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) return FileRead::failed;
+    // One byte beyond what is kept shows that there is more.
+    const std::size_t wanted = std::min(static_cast<std::size_t>(status.st_size), limit) + 1;
+    std::string data(wanted, '\0');
+    std::size_t filled = 0;
+    while (filled < data.size()) {
+        const ssize_t n = ::read(fd.get(), data.data() + filled, data.size() - filled);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return FileRead::failed;
+        }
+        if (n == 0) break;
+        filled += static_cast<std::size_t>(n);
+        // A file grown since fstat is read on up to the limit.
+        if (filled == data.size() && data.size() <= limit) data.resize(std::min(limit + 1, 2 * data.size()));
+    }
+    cut = filled > limit;
+    data.resize(std::min(filled, limit));
+    contents = std::move(data);
+    return FileRead::ok;
+}
+
 bool replaceFileContents(const std::string& path, std::string_view contents) {
     try {
         writeReplacing(path, [&](const std::string& staged) {

@@ -9,6 +9,11 @@ enum class FileRead { ok, missing, failed };
 // readable, not a regular file, or larger than limit (contents then left empty).
 FileRead readFileContents(const std::string& path, std::size_t limit, std::string& contents);
 
+// Reads a regular file up to limit bytes from its start; cut is set when the file holds
+// more (contents then holds the first limit bytes). missing: no such file; failed: not
+// readable or not a regular file.
+FileRead readFileStart(const std::string& path, std::size_t limit, std::string& contents, bool& cut);
+
 // Replaces path with contents through writeReplacing, so a failed write never leaves a
 // half-written file. An existing file keeps its
 // permissions; a new one is private to the user. Returns false on any failure, with

@@ -29,7 +29,8 @@ bool fillAddress(const std::string& path, sockaddr_un& address) {
 }
 
 // Whether somebody is bound to the socket file at path: a datagram connect is refused
-// when the file's socket has no owner any more.
+// when the file's socket has no owner any more (a live socket of another type answers
+// with EPROTOTYPE).
 bool socketIsAnswered(const sockaddr_un& address) {
     UniqueFd probe(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (!probe) return true;
@@ -152,9 +153,9 @@ LocalSocket& LocalSocket::operator=(LocalSocket&& other) noexcept {
     return *this;
 }
 
-bool LocalSocket::open(int typeFlags) {
+bool LocalSocket::open(int typeFlags, int type) {
     close();
-    socket_.reset(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | typeFlags, 0));
+    socket_.reset(::socket(AF_UNIX, type | SOCK_CLOEXEC | typeFlags, 0));
     return static_cast<bool>(socket_);
 }
 

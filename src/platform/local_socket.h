@@ -25,7 +25,7 @@ std::string localSocketPath(const std::string& name);
 // that nobody is bound to any more (their owner was killed); returns how many.
 int removeStaleSockets(const std::string& namePrefix);
 
-// A UNIX datagram socket between this user's processes. A bound socket is a file in
+// A UNIX socket between this user's processes, datagrams unless opened otherwise. A bound socket is a file in
 // localSocketFolder(), removed again when the process that bound it closes it or exits.
 class LocalSocket {
 public:
@@ -38,8 +38,9 @@ public:
     LocalSocket(const LocalSocket&) = delete;
     LocalSocket& operator=(const LocalSocket&) = delete;
 
-    // Makes the socket, unbound; typeFlags may add SOCK_NONBLOCK. False with errno set.
-    bool open(int typeFlags = 0);
+    // Makes the socket, unbound; typeFlags may add SOCK_NONBLOCK. A listener for
+    // connections takes type SOCK_SEQPACKET. False with errno set.
+    bool open(int typeFlags = 0, int type = SOCK_DGRAM);
     // Binds under name (opening a non-blocking socket first if none is open). A socket file
     // left behind by a process that has ended is replaced; a live one is taken.
     BindResult bind(const std::string& name);

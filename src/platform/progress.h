@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string_view>
 
@@ -20,6 +21,29 @@ ProgressObserver* setProgressObserver(ProgressObserver* observer);
 // done of total units of the current step; false when the observer asks to stop. Work
 // that can stop gives up with cancelledReason, leaving nothing changed.
 bool reportProgress(std::uint64_t done, std::uint64_t total);
+
+// Makes work that reports as several pieces one after another (the six faces of a save,
+// each written by a codec that reports from 0 to 1) one step: while it lives, a report is
+// of the part started last and is passed on as that part's share of the whole, so the
+// fraction the observer sees only grows. Parts nest: a part may be divided again.
+class ProgressParts {
+public:
+    explicit ProgressParts(int count);
+    ~ProgressParts();
+    ProgressParts(const ProgressParts&) = delete;
+    ProgressParts& operator=(const ProgressParts&) = delete;
+
+    // The part from now on, from 0 to count - 1.
+    void start(int index);
+
+private:
+    friend bool reportProgress(std::uint64_t done, std::uint64_t total);
+    double whole(double partFraction) const;
+
+    const int count_;
+    std::atomic<int> index_{0};
+    ProgressParts* const outer_;
+};
 
 inline constexpr const char* cancelledReason = "cancelled";
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -97,6 +98,22 @@ const char* unreplaceable(const std::string& target) {
     return "the output is not a regular file";
 }
 
+// The error of a write of shownPath into prefix, a folder that is not there.
+ioException missingFolder(const std::string& shownPath, const std::string& prefix) {
+    const std::string folder = prefix.size() > 1 && prefix.back() == '/' ? prefix.substr(0, prefix.size() - 1) : prefix;
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) == 0 && !S_ISDIR(status.st_mode))
+        return ioExceptionBecause(shownPath, ioException::writing, folder + " is not a folder");
+    return ioExceptionBecause(shownPath, ioException::writing, "the folder " + folder + " does not exist");
+}
+
+// Why the set may not write over the existing file target, or null.
+const char* refusal(const std::string& target, ReadOnlyTargets readOnly) {
+    if (const char* reason = unreplaceable(target)) return reason;
+    if (readOnly == ReadOnlyTargets::refuse && isReadOnlyFile(target)) return readOnlyReason;
+    return nullptr;
+}
+
 // Gives the staged file what the user set on the file it replaces: owner and group where
 // this process may (root may give a file back to its owner; anyone may pick one of their
 // own groups), before the permission bits, since a change of owner clears set-id bits. A
@@ -177,25 +194,18 @@ std::optional<std::vector<std::string>> readList(const std::string& path) {
     return parseList(text);
 }
 
-// Renames every staged name that is still there over the file of that name in prefix:
-// a name already gone was renamed before. False when a rename fails.
-bool renameAll(const std::string& staging, const std::string& prefix, const std::vector<std::string>& names,
-               std::string* failed = nullptr, void (*afterFirst)() = nullptr) {
-    bool all = true;
-    bool first = true;
+// Renames every staged name that is still there over the file of that name in prefix, in
+// the list's order: a name already gone was renamed before. Stops at the first rename that
+// fails, so that a file the list names later (the scene file, last) never replaces its old
+// version before the files named ahead of it. False when a rename fails.
+bool renameAll(const std::string& staging, const std::string& prefix, const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         const std::string staged = staging + "/" + name;
         struct stat status {};
         if (::lstat(staged.c_str(), &status) != 0) continue;
-        if (std::rename(staged.c_str(), (prefix + name).c_str()) != 0) {
-            if (all && failed != nullptr) *failed = name;
-            all = false;
-            continue;
-        }
-        if (first && afterFirst != nullptr) afterFirst();
-        first = false;
+        if (std::rename(staged.c_str(), (prefix + name).c_str()) != 0) return false;
     }
-    return all;
+    return true;
 }
 
 // The process id in a staging folder's name, or -1 when the name is not one.
@@ -217,14 +227,25 @@ bool stillRunning(pid_t pid, const std::string& name) {
 
 // Stops this process where a test asks it to, so that it can be killed at a known point
 // of a save. DOMECAST_TEST_SAVE_STOP names the point: "staged" (every file written, no
-// list yet), "listed" (lists written, nothing renamed) or "renaming" (after the first
-// rename).
+// list yet), "listed" (lists written, nothing renamed), "renaming" (after the first
+// rename) or "renaming:N" (after the Nth).
 void stopAt(const char* point) {
     const char* wanted = std::getenv("DOMECAST_TEST_SAVE_STOP");
     if (wanted != nullptr && std::strcmp(wanted, point) == 0) ::raise(SIGSTOP);
 }
 
-void stopAfterFirstRename() { stopAt("renaming"); }
+// The count of renames after which the test stop "renaming" asks to stop, or 0.
+std::size_t renamesBeforeStop() {
+    const char* wanted = std::getenv("DOMECAST_TEST_SAVE_STOP");
+    if (wanted == nullptr) return 0;
+    const std::string_view text(wanted);
+    constexpr std::string_view point = "renaming";
+    if (text == point) return 1;
+    if (!text.starts_with(point) || text.size() <= point.size() + 1 || text[point.size()] != ':') return 0;
+    std::size_t count = 0;
+    const auto [last, error] = std::from_chars(text.data() + point.size() + 1, text.data() + text.size(), count);
+    return error == std::errc() && last == text.data() + text.size() ? count : 0;
+}
 
 }  // namespace
 
@@ -233,13 +254,15 @@ struct SaveSet::Folder {
     std::string staging;  // prefix + ".domecast-<pid>-XXXXXX"
     // The path shown for a target in errors: the path as given, when it was a link.
     std::map<std::string, std::string> shown;
-    std::vector<std::string> names;  // filled by commit
+    std::vector<std::string> names;  // the staged files, in the order they were made
     bool listed = false;
 
     std::string shownPath(const std::string& name) const {
         const auto found = shown.find(name);
         return found != shown.end() ? found->second : prefix + name;
     }
+
+    bool has(const std::string& name) const { return std::find(names.begin(), names.end(), name) != names.end(); }
 
     ~Folder() {
         if (staging.empty()) return;
@@ -252,7 +275,7 @@ struct SaveSet::Folder {
     }
 };
 
-SaveSet::SaveSet() : outer_(currentSet) { currentSet = this; }
+SaveSet::SaveSet(ReadOnlyTargets readOnly) : readOnly_(readOnly), outer_(currentSet) { currentSet = this; }
 
 SaveSet::~SaveSet() {
     currentSet = outer_;
@@ -269,6 +292,7 @@ SaveSet::Folder& SaveSet::folderFor(const std::string& prefix, const std::string
     folder->prefix = prefix;
     std::string pattern = prefix + std::string(stagingPrefix) + std::to_string(::getpid()) + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
+        if (errno == ENOENT || errno == ENOTDIR) throw missingFolder(shownPath, prefix);
         if (noSpace(errno))
             throw ioException{shownPath, ioException::writing, storageFailure(errno, "no room for a staging folder")};
         throw ioException{shownPath, ioException::opening,
@@ -280,12 +304,35 @@ SaveSet::Folder& SaveSet::folderFor(const std::string& prefix, const std::string
     return *folders_.back();
 }
 
+void SaveSet::recordMade(Folder& folder, const std::string& name, const std::string& path) {
+    const auto add = [&](const std::string& made) {
+        if (folder.has(made)) return;
+        folder.names.push_back(made);
+        order_.push_back({&folder, made});
+    };
+    struct stat status {};
+    if (::lstat((folder.staging + "/" + name).c_str(), &status) == 0) add(name);
+    // The other files the writer made beside it (a PCX's Targa), in a fixed order.
+    std::vector<std::string> others;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder.staging, error)) {
+        std::string made = entry.path().filename().string();
+        if (plainName(made) && !folder.has(made)) others.push_back(std::move(made));
+    }
+    if (error) {
+        broken_ = true;
+        throw ioException{path, ioException::writing, "cannot list the staging folder"};
+    }
+    std::sort(others.begin(), others.end());
+    for (const std::string& made : others) add(made);
+}
+
 void SaveSet::write(const std::string& path, const std::function<void(const std::string&)>& write) {
     if (listed_) throw ioException{path, ioException::writing, "the save is already committed"};
     if (firstPath_.empty()) firstPath_ = path;
     const std::string resolved = finalTarget(path);
     if (resolved.empty()) throw ioException{path, ioException::opening, "cannot follow the symbolic link"};
-    if (const char* reason = unreplaceable(resolved)) throw ioException{path, ioException::opening, reason};
+    if (const char* reason = refusal(resolved, readOnly_)) throw ioException{path, ioException::writing, reason};
     const std::string name = nameOf(resolved);
     if (!plainName(name)) throw ioException{path, ioException::opening, "a name the save keeps for itself"};
     Folder& folder = folderFor(prefixOf(resolved), path);
@@ -305,42 +352,29 @@ void SaveSet::write(const std::string& path, const std::function<void(const std:
         broken_ = true;
         throw;
     }
+    recordMade(folder, name, path);
 }
 
 void SaveSet::commit() {
     if (listed_) return;
     if (broken_) throw ioException{firstPath_, ioException::writing, "a file of the save could not be written"};
-    // Every target is checked and every staged file made durable before the first list is
-    // written, so a refusal replaces nothing.
-    std::size_t files = 0;
-    for (const auto& folder : folders_) {
-        std::error_code error;
-        folder->names.clear();
-        for (const auto& entry : fs::directory_iterator(folder->staging, error)) {
-            const std::string name = entry.path().filename().string();
-            if (plainName(name)) folder->names.push_back(name);
-        }
-        if (error) throw ioException{firstPath_, ioException::writing, "cannot list the staging folder"};
-        files += folder->names.size();
-    }
     // One rename replaces a single file at once: it needs no list, and no flush that a
     // caller writing many single files (snapshots, settings) would wait for.
-    const bool several = files > 1;
+    const bool several = order_.size() > 1;
+    // Every target is checked and every staged file made durable before the first list is
+    // written, so a refusal replaces nothing.
     std::vector<std::string> ownerChanges;
-    for (const auto& folder : folders_) {
-        for (const std::string& name : folder->names) {
-            const std::string target = folder->prefix + name;
-            const std::string staged = folder->staging + "/" + name;
-            const std::string shown = folder->shownPath(name);
-            if (const char* reason = unreplaceable(target)) throw ioException{shown, ioException::writing, reason};
-            bool ownerKept = true;
-            if (!keepAttributes(staged, target, ownerKept))
-                throw ioException{shown, ioException::writing, "cannot keep the file's permissions"};
-            if (!ownerKept) ownerChanges.push_back(shown);
-            if (several && !sync(staged))
-                throw ioException{shown, ioException::writing,
-                                  storageFailure(errno, "cannot flush the file to the disk")};
-        }
+    for (const Staged& file : order_) {
+        const std::string target = file.folder->prefix + file.name;
+        const std::string staged = file.folder->staging + "/" + file.name;
+        const std::string shown = file.folder->shownPath(file.name);
+        if (const char* reason = refusal(target, readOnly_)) throw ioException{shown, ioException::writing, reason};
+        bool ownerKept = true;
+        if (!keepAttributes(staged, target, ownerKept))
+            throw ioException{shown, ioException::writing, "cannot keep the file's permissions"};
+        if (!ownerKept) ownerChanges.push_back(shown);
+        if (several && !sync(staged))
+            throw ioException{shown, ioException::writing, storageFailure(errno, "cannot flush the file to the disk")};
     }
     if (several) {
         stopAt("staged");
@@ -367,16 +401,35 @@ void SaveSet::commit() {
     for (const auto& folder : folders_) folder->listed = several;
     listed_ = true;
     if (several) stopAt("listed");
+
+    // The renames, one pass with nothing else between them, in the order the files were
+    // made: a writer makes the file a reader starts from (the scene file) last, so it never
+    // names a file that is still the old one. Another program sees some files new and some
+    // old only for the length of this pass.
+    struct Rename {
+        std::string from;
+        std::string to;
+    };
+    std::vector<Rename> renames;
+    renames.reserve(order_.size());
+    for (const Staged& file : order_)
+        renames.push_back({file.folder->staging + "/" + file.name, file.folder->prefix + file.name});
+    const std::size_t stopAfter = several ? renamesBeforeStop() : 0;
+    std::size_t renamed = 0;
+    while (renamed < renames.size() && std::rename(renames[renamed].from.c_str(), renames[renamed].to.c_str()) == 0)
+        if (++renamed == stopAfter) ::raise(SIGSTOP);
+
     std::optional<ioException> failure;
+    if (renamed < renames.size()) {
+        // The rest stays listed for the next open or save, which renames it in order.
+        const Staged& failed = order_[renamed];
+        failure = ioException{failed.folder->shownPath(failed.name), ioException::writing,
+                              "cannot rename the written file into place"};
+    }
     for (const auto& folder : folders_) {
-        std::string failed;
-        const bool renamed = renameAll(folder->staging, folder->prefix, folder->names, &failed, &stopAfterFirstRename);
-        if (!renamed) {
-            if (!failure)
-                failure = ioException{folder->shownPath(failed), ioException::writing,
-                                      "cannot rename the written file into place"};
-            continue;
-        }
+        bool done = true;
+        for (std::size_t i = renamed; i < order_.size() && done; ++i) done = order_[i].folder != folder.get();
+        if (!done) continue;
         const std::string parent = folder->prefix.empty() ? std::string(".") : folder->prefix;
         if (several && !sync(parent) && !failure)
             failure = ioException{firstPath_, ioException::writing, "cannot flush the folder to the disk"};
@@ -390,6 +443,26 @@ void SaveSet::commit() {
         for (const std::string& name : ownerChanges) text += "\n" + name;
         showMessage(text);
     }
+}
+
+void checkWritablePath(const std::string& path, bool folderMustExist) {
+    if (const char* reason = unreplaceable(path)) throw ioException{path, ioException::writing, reason};
+    if (!folderMustExist) return;
+    const std::string prefix = prefixOf(path);
+    struct stat status {};
+    if (!prefix.empty() && (::stat(prefix.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)))
+        throw missingFolder(path, prefix);
+}
+
+bool isReadOnlyFile(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+    if (::geteuid() == 0) return (status.st_mode & 0222) == 0;
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
+}
+
+bool isReadOnlyRefusal(const ioException& e) {
+    return e.reason != nullptr && std::string_view(e.reason) == readOnlyReason;
 }
 
 void finishStaleSaves(const std::string& folder) {

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -47,6 +49,20 @@ void resolveDefault(std::string& text, const std::string& defaultsFile) {
     if (text.size() > 1 && text.back() == '/') text.pop_back();
 }
 
+// Each line the settings files hold that cannot be used, as the user is told: one line on
+// stderr the first time this process reads it, as settings are read on every use.
+std::vector<std::string> problemsOf(const std::string& path, const SettingsKeyFile& file) {
+    static std::mutex mutex;
+    static std::set<std::string> told;
+    std::vector<std::string> texts;
+    for (const std::string& problem : file.problems()) {
+        texts.push_back("The settings file " + path + ": " + problem + ".");
+        const std::lock_guard lock(mutex);
+        if (told.insert(texts.back()).second) std::fprintf(stderr, "Domecast: %s\n", texts.back().c_str());
+    }
+    return texts;
+}
+
 // The first file's value of that name that reads as type T; a missing, unreadable or
 // broken file holds nothing. fromDefaults is set for a value found in the defaults.
 template <typename T>
@@ -56,7 +72,10 @@ std::optional<T> findSetting(const char* name, bool report, bool userFirst,
     std::optional<T> found;
     auto lookIn = [&](const std::string& path) {
         SettingsKeyFile file;
-        if (!path.empty() && file.load(path) == SettingsKeyFile::Load::ok) found = (file.*read)(name);
+        if (!path.empty() && file.load(path) == SettingsKeyFile::Load::ok) {
+            problemsOf(path, file);
+            found = (file.*read)(name);
+        }
         return found.has_value();
     };
     if (name != nullptr && validSettingName(name)) {
@@ -75,8 +94,8 @@ std::optional<T> findSetting(const char* name, bool report, bool userFirst,
 }
 
 // Loads the user's file, applies change to it and writes it back when change says the
-// text of the value changed. A file that exists but cannot be read or parsed is not
-// replaced: the user's own lines would be lost.
+// text of the value changed. A file that exists but cannot be read, or of which a line
+// was left out, is not replaced: the user's own lines would be lost.
 template <typename Change>
 void updateUserFile(Change change) {
     std::string path = userFile();
@@ -88,9 +107,9 @@ void updateUserFile(Change change) {
     }
     SettingsKeyFile file;
     const SettingsKeyFile::Load load = file.load(path);
-    if (load == SettingsKeyFile::Load::failed) {
+    if (load == SettingsKeyFile::Load::failed || !file.problems().empty()) {
         std::fprintf(stderr, "Domecast: the settings file %s is left as it is: %s\n", path.c_str(),
-                     file.reason().c_str());
+                     load == SettingsKeyFile::Load::failed ? file.reason().c_str() : file.problems().front().c_str());
         return;
     }
     if (!change(file)) return;
@@ -101,6 +120,19 @@ void updateUserFile(Change change) {
 }
 
 }  // namespace
+
+std::vector<std::string> settingsFileProblems() {
+    std::vector<std::string> paths = {userFile()};
+    for (const std::string& path : machineSettingsPaths()) paths.push_back(path);
+    paths.push_back(defaultSettingsPath());
+    std::vector<std::string> texts;
+    for (const std::string& path : paths) {
+        SettingsKeyFile file;
+        if (path.empty() || file.load(path) != SettingsKeyFile::Load::ok) continue;
+        for (std::string& text : problemsOf(path, file)) texts.push_back(std::move(text));
+    }
+    return texts;
+}
 
 std::string userSettingsPath() {
     const std::string folder = xdgFolder("XDG_CONFIG_HOME", ".config");

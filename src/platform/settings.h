@@ -25,11 +25,18 @@ bool readNumberSetting(const char* name, std::uint32_t& value, bool report, bool
 bool readBooleanSetting(const char* name, bool& value, bool report, bool userFirst);
 
 // Writes into the user's file only, keeping its comments and every other line's value,
-// through a temporary file and a rename. A user file that exists but cannot be read or
-// parsed is left as it is (the value is then not stored; a line on stderr says why).
+// through a temporary file and a rename; the file keeps its permissions. A user file that
+// exists but cannot be read, or holds a line that cannot be used, is left as it is (the
+// value is then not stored; a line on stderr says why).
 void writeStringSetting(const char* name, const std::string& value);
 void writeNumberSetting(const char* name, std::uint32_t value);
 void writeBooleanSetting(const char* name, bool value);
+
+// A line of a settings file that cannot be used is left out, the file's other values kept,
+// and said once on stderr: "The settings file PATH: line N ... is ignored." (see
+// SettingsKeyFile::problems). This lists every such line of every settings file now,
+// for a program to show at its start.
+std::vector<std::string> settingsFileProblems();
 
 // Removes the value from the user's file, so the machine's value shows again.
 void deleteUserSetting(const char* name);

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct _GKeyFile;
 
@@ -13,16 +14,28 @@ class SettingsKeyFile {
 public:
     enum class Load { ok, missing, failed };
 
+    // The most of a file that is read; what follows is ignored.
+    static constexpr std::size_t fileLimit = 4 << 20;
+    // The longest line kept: far beyond any setting (a value holds at most 259 bytes) or
+    // any comment written by hand.
+    static constexpr std::size_t lineLimit = 64 << 10;
+
     SettingsKeyFile();
     ~SettingsKeyFile();
     SettingsKeyFile(const SettingsKeyFile&) = delete;
     SettingsKeyFile& operator=(const SettingsKeyFile&) = delete;
 
-    // Reads path: missing when there is no such file, failed when it cannot be read, is
-    // not a regular file, is implausibly large or is not a keyfile (reason() says which).
+    // Reads path: missing when there is no such file, failed when it cannot be read or is
+    // not a regular file (reason() says which). A file of lines the keyfile syntax does not
+    // allow (a line that is no value, group or comment, a value outside any group, a line
+    // longer than lineLimit) loads with those lines left out, each named in problems(),
+    // as are the lines beyond fileLimit; every other value is kept.
     Load load(const std::string& path);
     Load parse(std::string_view contents);
     const std::string& reason() const { return reason_; }
+    // What was left out, one sentence each naming the line ("line 3 is not a value, a
+    // [group] or a # comment"); empty when the whole file was read.
+    const std::vector<std::string>& problems() const { return problems_; }
 
     // A value of that name, as that type; nothing when absent or not of the type.
     std::optional<std::string> string(const char* name) const;
@@ -44,6 +57,7 @@ private:
 
     std::unique_ptr<_GKeyFile, void (*)(_GKeyFile*)> file_;
     std::string reason_;
+    std::vector<std::string> problems_;
 };
 
 // A name the keyfile syntax can hold as a key: not empty, no line break, "=", "[" or

@@ -1,12 +1,10 @@
 #include "platform/shared_memory.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <utility>
 
 SharedMemory::SharedMemory(SharedMemory&& other) noexcept
@@ -24,41 +22,39 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
     return *this;
 }
 
-SharedMemory::Result SharedMemory::create(const std::string& name, std::size_t size) {
+namespace {
+// Growing is sealed too: a process that grew the memory could make the others' view of
+// its size disagree with their mappings' ends for no use.
+constexpr int sizeSeals = F_SEAL_SHRINK | F_SEAL_GROW;
+}  // namespace
+
+SharedMemory::Result SharedMemory::create(const char* label, std::size_t size) {
     close();
-    UniqueFd fd(::shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (!fd) return errno == EEXIST ? Result::exists : Result::failed;
+    UniqueFd fd(::memfd_create(label, MFD_CLOEXEC | MFD_ALLOW_SEALING));
+    if (!fd || ::ftruncate(fd.get(), static_cast<off_t>(size)) != 0 ||
+        ::fcntl(fd.get(), F_ADD_SEALS, sizeSeals | F_SEAL_SEAL) != 0)
+        return Result::failed;
     fd_ = std::move(fd);
-    // The umask may have narrowed the mode, never widened it; make it exactly 0600.
-    if (::fchmod(fd_.get(), 0600) != 0 || ::ftruncate(fd_.get(), static_cast<off_t>(size)) != 0 ||
-        !map(size)) {
+    if (!map(size)) {
         close();
-        remove(name);
         return Result::failed;
     }
     return Result::ok;
 }
 
-SharedMemory::Result SharedMemory::openUnmapped(const std::string& name, bool acceptExposed) {
+SharedMemory::Result SharedMemory::adopt(UniqueFd descriptor, std::size_t size) {
     close();
-    UniqueFd fd(::shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0));
-    if (!fd) return errno == ENOENT ? Result::missing : errno == EACCES ? Result::foreign : Result::failed;
-    // /dev/shm is shared by all users: an object planted by somebody else is not ours.
+    if (!descriptor) return Result::failed;
+    // Touching pages beyond the memory's end would raise SIGBUS: the size must be enough
+    // now and unable to shrink later.
+    const int seals = ::fcntl(descriptor.get(), F_GET_SEALS);
+    if (seals < 0 || (seals & F_SEAL_SHRINK) == 0) return Result::unsealed;
     struct stat status {};
-    if (::fstat(fd.get(), &status) != 0) return Result::failed;
-    if (status.st_uid != ::geteuid()) return Result::foreign;
-    if ((status.st_mode & 077) != 0 && !acceptExposed) return Result::exposed;
-    fd_ = std::move(fd);
-    return Result::ok;
-}
-
-SharedMemory::Result SharedMemory::open(const std::string& name, std::size_t size) {
-    const Result opened = openUnmapped(name);
-    if (opened != Result::ok) return opened;
-    struct stat status {};
-    // Touching pages beyond the object's end would raise SIGBUS.
-    if (::fstat(fd_.get(), &status) != 0 || status.st_size < 0 ||
-        static_cast<std::size_t>(status.st_size) < size || !map(size)) {
+    if (::fstat(descriptor.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0)
+        return Result::failed;
+    if (static_cast<std::size_t>(status.st_size) < size) return Result::tooSmall;
+    fd_ = std::move(descriptor);
+    if (!map(size)) {
         close();
         return Result::failed;
     }
@@ -71,14 +67,6 @@ bool SharedMemory::map(std::size_t size) {
     data_ = data;
     size_ = size;
     return true;
-}
-
-bool SharedMemory::tryLock() {
-    if (!fd_) return false;
-    int result;
-    do result = ::flock(fd_.get(), LOCK_EX | LOCK_NB);
-    while (result != 0 && errno == EINTR);
-    return result == 0;
 }
 
 namespace {
@@ -112,5 +100,3 @@ void SharedMemory::close() {
     size_ = 0;
     fd_.reset();
 }
-
-void SharedMemory::remove(const std::string& name) { ::shm_unlink(name.c_str()); }

@@ -10,7 +10,9 @@
 // file is re-thrown naming the real one. A replaced file keeps its permission bits and,
 // where the process may, its group. A path that is a symbolic link is written through:
 // the file it finally names is replaced, staged in that file's folder. Throws
-// ioException (path, opening) when path names a folder, a pipe or a device, or when no
-// staging folder can be made; (path, writing) when a rename fails. While a SaveSet is
-// open on this thread the file is staged into it and replaced when the set commits.
+// ioException (path, writing) when path names a folder, a pipe or a device, when its
+// folder does not exist or when a rename fails; (path, opening) when no staging folder can
+// be made for another reason. While a SaveSet is open on this thread the file is staged
+// into it and replaced when the set commits (refused when that set refuses read-only
+// files); else a read-only file is replaced as any other.
 void writeReplacing(const std::string& path, const std::function<void(const std::string& stagedPath)>& write);

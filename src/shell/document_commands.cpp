@@ -149,6 +149,7 @@ public:
     MessageAnswer askSaveChanges(const std::string& text, const std::string& caption) override {
         return user_.askSaveChanges(text, caption);
     }
+    bool askReplaceReadOnly(const std::string& text) override { return user_.askReplaceReadOnly(text); }
     void showMessage(const std::string& text) override { user_.showMessage(text); }
     bool confirm(const std::string& text) override { return user_.confirm(text); }
     void beginWait() override { user_.beginWait(); }
@@ -206,6 +207,12 @@ bool Shell::confirmDiscard(DocumentQuestions& questions) {
 }
 
 void Shell::startWith(DocumentQuestions& questions, const std::vector<std::string>& files) {
+    // Settings lines that cannot be used are said once, here; stderr has them too.
+    if (const std::vector<std::string> problems = settingsFileProblems(); !problems.empty()) {
+        std::string text = "Some settings lines cannot be used; Domecast goes on without them:";
+        for (const std::string& problem : problems) text += "\n" + problem;
+        showMessage(text, MessageStyle::okExclamation);
+    }
     if (!files.empty()) {
         panorama_ = loadPanorama(questions, files.front(), true);
         // Named as File > Open names it, so that Save writes back to the file given.

@@ -1,13 +1,21 @@
 #include "link/paint_link.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/fsuid.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -319,6 +327,27 @@ TEST_F(PaintLinkTest, InputEndsTheWaitWithoutChangingAnything) {
     EXPECT_FALSE(app->tryToRead());
 }
 
+// Each plug-in holds the memory through a description of its own, so that the
+// application sees whether one has its end open.
+TEST_F(PaintLinkTest, ApplicationSeesWhetherAPluginHasItsEndOpen) {
+    EXPECT_FALSE(app->pluginIsOpen());
+    const Beacon opened, close, closed;
+    const pid_t plugin = runChild([&] {
+        std::unique_ptr<PaintLink> link;
+        if (PaintLink::openAsPlugin(link) != nullptr) return 2;
+        if (!opened.send() || !close.await()) return 3;
+        link->close();
+        return closed.send() && close.await() ? 0 : 4;
+    });
+    ASSERT_TRUE(opened.await());
+    EXPECT_TRUE(app->pluginIsOpen());
+    ASSERT_TRUE(close.send());
+    ASSERT_TRUE(closed.await());
+    EXPECT_FALSE(app->pluginIsOpen());
+    ASSERT_TRUE(close.send());
+    EXPECT_EQ(exitCodeOf(plugin), 0);
+}
+
 TEST_F(PaintLinkTest, SecondApplicationIsRefused) {
     std::unique_ptr<PaintLink> second;
     const char* message = PaintLink::openAsApplication(second);
@@ -494,62 +523,145 @@ TEST(PaintLinkStart, RecordOfACrashedApplicationIsRecovered) {
     EXPECT_TRUE(app->isSignalled(LinkEvent::appRead));
 }
 
-// Objects left in /dev/shm (where shared-memory names live) by somebody else, or by a
-// crash halfway through making the record.
-TEST(PaintLinkStart, ObjectsNotMadeByTheApplication) {
-    const char* const cannotCreate =
-        "Domecast couldn't create or open shared memory.\n\nTry closing some other "
-        "applications and restarting\nboth Domecast and your paint program.";
-    struct Case {
-        const char* what;
-        std::size_t size;
-        std::filesystem::perms mode;
-        uid_t owner;
-        const char* pluginMessage;
-        const char* appReason;  // null: the application starts
-    };
-    // Only a privileged test run can plant an object of another user.
-    const bool privileged = geteuid() == 0;
-    std::vector<Case> cases = {
-        // This user's own record left with a wrong mode is stale like any other.
-        {"readable by others", sizeof(LinkRecord), std::filesystem::perms(0644), geteuid(), notRunning, nullptr},
-        {"truncated", 64, std::filesystem::perms(0600), geteuid(),
-         "Domecast plugin version mismatch.\nTry removing, then re-installing Domecast.", nullptr},
-    };
-    if (privileged)
-        cases.push_back({"another user's", sizeof(LinkRecord), std::filesystem::perms(0600), 65534, notRunning,
-                         "It belongs to another user."});
-    for (const Case& c : cases) {
+namespace {
+// The names earlier versions gave the record and the events in /dev/shm, which every
+// user shares.
+std::vector<std::string> oldSharedMemoryNames(const std::string& base) {
+    const std::string uid = "." + std::to_string(getuid());
+    std::vector<std::string> names = {"/" + base + uid};
+    for (const char* event : {"pluginCancel", "appCancel", "pluginRead", "pluginWrite", "appRead", "appWrite"})
+        names.push_back("/" + base + "_" + event + uid);
+    return names;
+}
+
+std::vector<std::string> sharedMemoryStartingWith(const std::string& base) {
+    std::vector<std::string> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error))
+        if (entry.path().filename().string().starts_with(base)) found.push_back(entry.path().filename().string());
+    return found;
+}
+
+// Turns a forked child into the user nobody; false when that is not possible.
+bool becomeNobody() { return setgroups(0, nullptr) == 0 && setresgid(65534, 65534, 65534) == 0 && setresuid(65534, 65534, 65534) == 0; }
+}  // namespace
+
+// Whoever takes the names earlier versions used, in the folder all users share, neither
+// stops the application nor sees the link: it keeps nothing there.
+TEST(PaintLinkStart, OldSharedMemoryNamesTakenFirstChangeNothing) {
+    std::vector<uid_t> owners = {geteuid()};
+    // Only a privileged test run can plant objects as another user.
+    if (geteuid() == 0) owners.push_back(65534);
+    for (const uid_t owner : owners) {
         LinkEnvironment environment;
-        const std::string object = "/" + environment.name() + "." + std::to_string(getuid());
-        const std::string path = "/dev/shm" + object;
-        {
-            std::ofstream planted(path, std::ios::binary);
-            const std::string zeros(c.size, '\0');
-            planted.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
-        }
-        std::filesystem::permissions(path, c.mode);
-        if (c.owner != geteuid()) {
-            ASSERT_EQ(chown(path.c_str(), c.owner, c.owner), 0);
-        }
+        const std::vector<std::string> names = oldSharedMemoryNames(environment.name());
+        const pid_t planter = runChild([&] {
+            if (owner != geteuid() && !becomeNobody()) return 2;
+            for (const std::string& name : names) {
+                const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0666);
+                if (fd < 0 || fchmod(fd, 0666) != 0 || ftruncate(fd, sizeof(LinkRecord)) != 0) return 3;
+                const std::vector<char> garbage(sizeof(LinkRecord), '\x5a');
+                if (write(fd, garbage.data(), garbage.size()) != static_cast<ssize_t>(garbage.size())) return 4;
+                close(fd);
+            }
+            return 0;
+        });
+        ASSERT_EQ(exitCodeOf(planter), 0) << owner;
+        std::vector<std::string> planted = sharedMemoryStartingWith(environment.name());
+        ASSERT_EQ(planted.size(), names.size()) << owner;
 
         std::unique_ptr<PaintLink> link;
-        EXPECT_STREQ(PaintLink::openAsPlugin(link), c.pluginMessage) << c.what;
-        const char* message = PaintLink::openAsApplication(link);
-        if (c.appReason == nullptr) {
-            EXPECT_EQ(message, nullptr) << c.what;
-            ASSERT_NE(link, nullptr);
-            EXPECT_EQ(link->record().version, 100);
-        } else {
-            // The specified text first, then the object and the reason on lines of their own.
-            EXPECT_EQ(std::string(message != nullptr ? message : ""),
-                      std::string(cannotCreate) + "\n\n" + object + "\n" + c.appReason)
-                << c.what;
-            EXPECT_EQ(link, nullptr);
+        EXPECT_STREQ(PaintLink::openAsPlugin(link), notRunning) << owner;
+        std::unique_ptr<PaintLink> app;
+        ASSERT_EQ(PaintLink::openAsApplication(app), nullptr) << owner;
+        const pid_t plugin = runChild([] { return sendPattern(LinkCommand::applyImage, 300, 20); });
+        for (int tile = 0; tile < 2; ++tile) {
+            ASSERT_TRUE(app->waitToRead()) << owner;
+            EXPECT_TRUE(tileHoldsPattern(app->received().tilePixels, app->received().tileRect)) << owner;
+            app->doneReading();
         }
-        link.reset();
-        std::filesystem::remove(path);
+        EXPECT_EQ(exitCodeOf(plugin), 0) << owner;
+        EXPECT_EQ(sharedMemoryStartingWith(environment.name()), planted) << owner;
+        for (const std::string& name : names) {
+            std::ifstream object("/dev/shm" + name, std::ios::binary);
+            const std::string bytes((std::istreambuf_iterator<char>(object)), std::istreambuf_iterator<char>());
+            EXPECT_EQ(bytes, std::string(sizeof(LinkRecord), '\x5a')) << name;
+        }
+        app.reset();
+        for (const std::string& name : names) shm_unlink(name.c_str());
     }
+}
+
+// A process of another user that reaches the link's socket anyway (here with the
+// folder's permissions lifted for its file accesses only) gets no memory, and the link
+// carries on for this user's plug-in.
+TEST_F(PaintLinkTest, APeerOfAnotherUserIsRefused) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run a process as another user";
+    const std::string socketPath = localSocketPath(LinkNames::current().link);
+    ASSERT_FALSE(socketPath.empty());
+    const pid_t stranger = runChild([&] {
+        // The real and effective user is nobody, as the kernel records it at connect;
+        // file accesses still count as root's, so that the 0700 folder does not stop it.
+        if (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 0) != 0 || setresuid(65534, 65534, 0) != 0)
+            return 2;
+        setfsuid(0);
+        if (static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1))) != 0) return 3;
+        const int socket = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size());
+        if (connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return 4;
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
+        char data[64];
+        iovec part{data, sizeof data};
+        msghdr message{};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t n = recvmsg(socket, &message, 0);
+        // Closed without a word and without a descriptor.
+        return n == 0 && CMSG_FIRSTHDR(&message) == nullptr ? 0 : 5;
+    });
+    EXPECT_EQ(exitCodeOf(stranger), 0);
+    EXPECT_EQ(app->record().pluginProcessId, 0u);
+    EXPECT_TRUE(app->isSignalled(LinkEvent::appRead));
+    for (const LinkEvent e : {LinkEvent::pluginRead, LinkEvent::pluginWrite, LinkEvent::pluginCancel})
+        EXPECT_FALSE(app->isSignalled(e));
+
+    const pid_t plugin = runChild([] { return sendPattern(LinkCommand::applyAndShow, 0, 0); });
+    ASSERT_TRUE(app->waitToRead());
+    EXPECT_EQ(app->received().command, LinkCommand::applyAndShow);
+    app->doneReading();
+    EXPECT_EQ(exitCodeOf(plugin), 0);
+}
+
+// With no private folder for its sockets the application refuses to start: another user
+// could take the link's socket first. Run as a user of its own whose fallback folder
+// others may write to.
+TEST(PaintLinkStart, AFolderOthersMayWriteToIsRefused) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run a process as another user";
+    LinkEnvironment environment;
+    const uid_t user = 61000 + static_cast<uid_t>(getpid() % 1000);
+    const std::string folder = "/tmp/domecast-" + std::to_string(user);
+    std::filesystem::remove_all(folder);
+    ASSERT_EQ(mkdir(folder.c_str(), 0777), 0);
+    ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+    ASSERT_EQ(chown(folder.c_str(), user, user), 0);
+    const std::string expected =
+        "Domecast couldn't create or open shared memory.\n\nTry closing some other applications and "
+        "restarting\nboth Domecast and your paint program.\n\n" +
+        folder + "\nThe folder must be yours, with mode 0700 (drwx------).";
+    const pid_t child = runChild([&] {
+        unsetenv("XDG_RUNTIME_DIR");
+        if (setgroups(0, nullptr) != 0 || setresgid(user, user, user) != 0 || setresuid(user, user, user) != 0)
+            return 2;
+        std::unique_ptr<PaintLink> link;
+        const char* message = PaintLink::openAsApplication(link);
+        return message != nullptr && message == expected && !link ? 0 : 3;
+    });
+    EXPECT_EQ(exitCodeOf(child), 0);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(PaintLinkTrace, PrintedOnlyWhenTheSwitchExists) {

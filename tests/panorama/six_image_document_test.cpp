@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 
 #include "image/bmp.h"
@@ -15,6 +16,7 @@
 #include "panorama/format_table.h"
 #include "panorama/six_image.h"
 #include "platform/io_exception.h"
+#include "platform/save_set.h"
 #include "platform/settings.h"
 #include "support/face_pixels.h"
 #include "support/image_files.h"
@@ -490,6 +492,43 @@ TEST_F(Documents, SaveWithANameWritesUnderTheWaitCursorWithoutAsking) {
     EXPECT_TRUE(fs::exists(pic("pano_BK.tga")));
 }
 
+// A save that would replace read-only files asks first, with the wait cursor paused: No
+// writes nothing, Yes replaces every one of them, keeping their modes. write alone refuses.
+TEST_F(Documents, SaveOverReadOnlyFilesAsksBeforeReplacingThem) {
+    auto panorama = patterned({8, 8}, {8, 8});
+    panorama->fileName = pic("pano_FR.tga");
+    panorama->layout = studioTarga;
+    ASSERT_EQ(panorama->write(), 0);
+    for (const char* name : {"pano_LF.tga", "pano_UP.tga"}) fs::permissions(pic(name), fs::perms::owner_read);
+    std::map<std::string, std::string> before;
+    for (const std::string& name : pics()) before[name] = fileText(pic(name));
+    for (auto& face : panorama->faces) fill(*face, 200);
+    const auto unchanged = [&] {
+        for (const auto& [name, text] : before)
+            if (fileText(pic(name)) != text) return false;
+        return pics().size() == before.size();
+    };
+    EXPECT_IO_EXCEPTION(panorama->write(), ioException::writing, pic("pano_LF.tga"), readOnlyReason);
+    EXPECT_TRUE(unchanged());
+
+    const std::string question =
+        "The file " + pic("pano_LF.tga") + " is read-only.\nReplace it, and any other read-only file of this save?";
+    EXPECT_EQ(panorama->save(questions), 1);  // no answer: No
+    EXPECT_EQ(questions.replaceReadOnlyTexts, std::vector<std::string>{question});
+    EXPECT_TRUE(unchanged());
+
+    questions.replaceReadOnlyAnswers = {true};
+    EXPECT_EQ(panorama->save(questions), 0);
+    EXPECT_EQ(questions.replaceReadOnlyTexts.size(), 2u);
+    EXPECT_FALSE(questions.askedWhileWaiting);
+    EXPECT_EQ(questions.waitDepth, 0);
+    for (const auto& [name, text] : before) EXPECT_NE(fileText(pic(name)), text) << name;
+    for (const char* name : {"pano_LF.tga", "pano_UP.tga"})
+        EXPECT_EQ(fs::status(pic(name)).permissions() & fs::perms::all, fs::perms::owner_read) << name;
+    // The answer held for that save only.
+    EXPECT_FALSE(panorama->replaceReadOnlyFiles);
+}
+
 TEST_F(Documents, OpenNamesThePanoramaSoThatSaveWritesTheSameFiles) {
     struct Case {
         int saveRow;
@@ -567,7 +606,7 @@ TEST_F(Documents, QuerySaveChangesReportsAFailedSaveAndAsksAgain) {
     EXPECT_EQ(panorama->querySaveChanges(questions), 0);
     EXPECT_EQ(questions.saveChangesTexts, (std::vector<std::string>{"Save changes to pano?", "Save changes to pano?"}));
     ASSERT_EQ(messages.texts().size(), 1u);
-    EXPECT_EQ(messages.texts()[0].rfind("IO Error opening " + pic("missing/pano_FR.png"), 0), 0u);
+    EXPECT_EQ(messages.texts()[0].rfind("IO Error writing " + pic("missing/pano_FR.png"), 0), 0u);
     EXPECT_EQ(panorama->modified, 0);
     EXPECT_TRUE(fs::exists(pic("pano_FR.png")));
 }

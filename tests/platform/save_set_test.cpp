@@ -225,6 +225,41 @@ TEST(SaveSet, ASaveKilledPartWayIsFinishedOrDroppedByTheNextOpenOrSave) {
     }
 }
 
+// names[] is written in order, the scene file (sky.wrl) last: a kill after any rename but
+// the last leaves the scene file old, and the files written before it new.
+TEST(SaveSet, TheFilesAreRenamedInTheOrderWrittenSoTheSceneFileComesLast) {
+    const std::size_t count = std::size(names);
+    for (std::size_t renamed = 1; renamed <= count; ++renamed) {
+        SCOPED_TRACE("killed after rename " + std::to_string(renamed));
+        OldFiles old;
+        const std::string stop = "renaming:" + std::to_string(renamed);
+        ASSERT_FALSE(killedSave(old, stop.c_str()).empty());
+        for (std::size_t i = 0; i < count; ++i)
+            EXPECT_EQ(fileText(old.file(names[i])), std::string(i < renamed ? "new " : "old ") + names[i]) << names[i];
+        finishStaleSaves(old.dir.path().string());
+        EXPECT_TRUE(old.all("new"));
+        EXPECT_TRUE(stagingFolders(old.dir.path()).empty());
+    }
+}
+
+// A finish whose rename fails stops there: the files listed after it, the scene file
+// among them, keep their old versions until a later open can rename them all.
+TEST(SaveSet, AFinishStopsAtARenameThatFailsAndALaterOneCompletesTheSet) {
+    OldFiles old;
+    ASSERT_FALSE(killedSave(old, "listed").empty());
+    fs::remove(old.file(names[1]));
+    fs::create_directories(fs::path(old.file(names[1])) / "in the way");
+    finishStaleSaves(old.dir.path().string());
+    EXPECT_EQ(fileText(old.file(names[0])), std::string("new ") + names[0]);
+    EXPECT_EQ(fileText(old.file(names[2])), std::string("old ") + names[2]);
+    EXPECT_EQ(stagingFolders(old.dir.path()).size(), 1u);
+
+    fs::remove_all(old.file(names[1]));
+    finishStaleSaves(old.dir.path().string());
+    EXPECT_TRUE(old.all("new"));
+    EXPECT_TRUE(stagingFolders(old.dir.path()).empty());
+}
+
 TEST(SaveSet, AStagingFolderOfARunningProcessOrWithADamagedListIsLeftAlone) {
     OldFiles old;
     const pid_t child = fork();

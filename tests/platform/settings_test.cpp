@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -155,27 +156,64 @@ TEST_F(SettingsTest, RelativeDefaultsAreMadeAbsolute) {
 
 // A file the parser refuses holds nothing, so the next file answers; it is never
 // replaced by a write, which would lose the lines the user wrote.
-TEST_F(SettingsTest, BrokenFilesAreEmptyAndLeftAlone) {
+// A line that cannot be used is left out and named on stderr, once; every other value of
+// the file is kept, and the file is never rewritten.
+TEST_F(SettingsTest, LinesThatCannotBeUsedAreNamedAndTheOtherValuesKept) {
     MessageRecorder recorder;
     writeText(machineFile, "[Domecast]\nDocPath=/machine\n");
+    const std::string said = "Domecast: The settings file " + userFile + ": ";
+    // Lines 13 to 37 of no value: the first twenty are named, the rest counted.
+    std::string garbage = "[Domecast]\nMaxImageMegapixels=77\n" + std::string(10, '\n'), garbageErrors;
+    for (int line = 13; line <= 37; ++line) {
+        garbage += "garbage\n";
+        if (line <= 32)
+            garbageErrors += said + "line " + std::to_string(line) + " is not a value, a [group] or a # comment and is ignored.\n";
+    }
+    garbageErrors += said + "5 more lines that cannot be used are ignored.\n";
     struct Case {
         const char* what;
         std::string contents;
+        std::size_t size;  // the file is made this long with zero bytes; 0: as it is
+        const char* docPath;
+        std::string errors;
     };
     const Case cases[] = {
-        {"a line that is no value", "[Domecast]\nDocPath=/user\nnot a value at all\n"},
-        {"a value before any group", "DocPath=/user\n[Domecast]\n"},
-        {"binary garbage", "\x01\x02 garbage\n"},
-        {"too large", "[Domecast]\nDocPath=/user\n# " + std::string(2 << 20, 'x') + "\n"},
+        {"a line that is no value", "[Domecast]\nDocPath=/user\nnot a value at all\nMaxImageMegapixels=77\n", 0,
+         "/user", said + "line 3 is not a value, a [group] or a # comment and is ignored.\n"},
+        {"a value before any group", "DocPath=/user\n[Domecast]\nMaxImageMegapixels=77\n", 0, "/machine",
+         said + "line 1 is a value outside any [group] and is ignored.\n"},
+        {"a value of 1 MB", "[Domecast]\nDocPath=" + std::string(1 << 20, 'x') + "\nMaxImageMegapixels=77\n", 0,
+         "/machine", said + "line 2 is longer than 64 KiB and is ignored.\n"},
+        {"a broken group line", "[Domecast]\nMaxImageMegapixels=77\n\n[Other\nDocPath=/user\n", 0, "/machine",
+         said + "line 4 is not a value, a [group] or a # comment and is ignored.\n" + said +
+             "line 5 is a value outside any [group] and is ignored.\n"},
+        {"a file of 100 MB", "[Domecast]\nDocPath=/user\nMaxImageMegapixels=77\n", 100u << 20, "/user",
+         said + "the file is larger than 4 MiB: line 4 and every line after it are ignored.\n"},
+        {"many lines of no value", garbage, 0, "/machine", garbageErrors},
+        {"binary garbage", "\x01\x02 garbage\n[Domecast]\nMaxImageMegapixels=77\n", 0, "/machine",
+         said + "line 1 is not a value, a [group] or a # comment and is ignored.\n"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         writeText(userFile, c.contents);
-        EXPECT_EQ(readString("DocPath"), "/machine") << c.what;
+        if (c.size != 0) std::filesystem::resize_file(userFile, c.size);
+        const auto stamp = std::filesystem::last_write_time(userFile);
+        const auto size = std::filesystem::file_size(userFile);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(readString("DocPath"), c.docPath);
+        const std::string first = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(first, c.errors);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(readNumber("MaxImageMegapixels"), 77u);
+        EXPECT_EQ(settingsFileProblems().size(), static_cast<std::size_t>(std::count(c.errors.begin(), c.errors.end(), '\n')));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // told once
+
         testing::internal::CaptureStderr();
         writeStringSetting("PaintApp", "/opt/krita");
-        const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(fileText(userFile), c.contents) << c.what;
-        EXPECT_NE(said.find(userFile + " is left as it is"), std::string::npos) << said;
+        const std::string written = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::filesystem::last_write_time(userFile), stamp) << "rewritten";
+        EXPECT_EQ(std::filesystem::file_size(userFile), size);
+        EXPECT_NE(written.find(userFile + " is left as it is"), std::string::npos) << written;
     }
     std::filesystem::remove(userFile);
     std::filesystem::create_directories(userFile);  // a folder where the file belongs
@@ -185,6 +223,23 @@ TEST_F(SettingsTest, BrokenFilesAreEmptyAndLeftAlone) {
     testing::internal::GetCapturedStderr();
     EXPECT_TRUE(std::filesystem::is_directory(userFile));
     EXPECT_TRUE(recorder.messages().empty());
+}
+
+// A write replaces the file with one of the same permissions, in a folder whose
+// permissions it leaves alone.
+TEST_F(SettingsTest, WriteKeepsTheModesOfTheFileAndItsFolder) {
+    namespace fs = std::filesystem;
+    const fs::perms shared = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                             fs::perms::others_read;
+    const fs::perms folderShared = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                   fs::perms::others_read | fs::perms::others_exec;
+    writeText(userFile, "[Domecast]\nDocPath=/doc\n");
+    fs::permissions(userFile, shared);
+    fs::permissions(dir.file("user/domecast"), folderShared);
+    writeStringSetting("PaintApp", "/opt/krita");
+    EXPECT_EQ(fileText(userFile), "[Domecast]\nDocPath=/doc\nPaintApp=/opt/krita\n");
+    EXPECT_EQ(fs::status(userFile).permissions(), shared);
+    EXPECT_EQ(fs::status(dir.file("user/domecast")).permissions(), folderShared);
 }
 
 TEST_F(SettingsTest, UserFileShadowsMachineFileUntilDeleted) {

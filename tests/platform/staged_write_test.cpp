@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "platform/io_exception.h"
+#include "platform/save_set.h"
 #include "support/image_files.h"
 #include "support/io_exception_expect.h"
 #include "support/temp_dir.h"
@@ -63,13 +64,84 @@ TEST(WriteReplacing, EveryFileAWriterMakesMovesBeside) {
     EXPECT_EQ(entries(dir.path()), 2u);
 }
 
-TEST(WriteReplacing, AMissingFolderIsAnErrorOpeningTheFile) {
+// A folder that is not there is named, for a file in it and for a link to one; so is a
+// file where the folder should be.
+TEST(WriteReplacing, AMissingFolderIsNamedAndNothingIsWritten) {
     TempDir dir;
-    const std::string path = dir.file("missing/face.tga");
-    bool called = false;
-    ASSERT_IO_EXCEPTION(writeReplacing(path, [&](const std::string&) { called = true; }), ioException::opening, path,
-                        "cannot make a staging folder beside the file");
-    EXPECT_FALSE(called);
+    put(dir.file("plain"), "a file, not a folder");
+    std::filesystem::create_symlink("gone/face.tga", dir.file("link.tga"));
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {dir.file("missing/face.tga"), "the folder " + dir.file("missing") + " does not exist"},
+        {dir.file("missing/deeper/face.tga"), "the folder " + dir.file("missing/deeper") + " does not exist"},
+        {dir.file("plain/face.tga"), dir.file("plain") + " is not a folder"},
+        {dir.file("link.tga"), "the folder " + dir.file("gone") + " does not exist"},
+    };
+    for (const Case& c : cases) {
+        bool called = false;
+        EXPECT_IO_EXCEPTION(writeReplacing(c.path, [&](const std::string&) { called = true; }), ioException::writing,
+                            c.path, c.reason.c_str());
+        EXPECT_FALSE(called) << c.path;
+    }
+    EXPECT_EQ(entries(dir.path()), 2u);
+}
+
+// A file the user may not write is refused by a set that says so, before anything is
+// written, whichever file of the set it is; a set that replaces, as the settings use,
+// replaces it keeping its mode.
+TEST(WriteReplacing, AReadOnlyFileIsRefusedOnlyWhereTheSetRefusesIt) {
+    TempDir dir;
+    put(dir.file("locked.tga"), "old");
+    put(dir.file("skyft.pcx"), "old pcx");
+    put(dir.file("skyft.tga"), "old tga");
+    ASSERT_EQ(::chmod(dir.file("locked.tga").c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(dir.file("skyft.tga").c_str(), 0400), 0);
+    std::filesystem::create_symlink("locked.tga", dir.file("to-locked.tga"));
+    struct Case {
+        std::string path;       // given to the write
+        std::string refused;    // the file the error names
+    };
+    const Case cases[] = {
+        {dir.file("locked.tga"), dir.file("locked.tga")},
+        {dir.file("to-locked.tga"), dir.file("to-locked.tga")},
+        // The Targa a PCX writer makes beside its file.
+        {dir.file("skyft.pcx"), dir.file("skyft.tga")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_IO_EXCEPTION(
+            {
+                SaveSet set(ReadOnlyTargets::refuse);
+                writeReplacing(c.path, [&](const std::string& staged) {
+                    put(staged, "new");
+                    put(staged.substr(0, staged.size() - 4) + ".tga", "new tga");
+                });
+                set.commit();
+            },
+            ioException::writing, c.refused, readOnlyReason);
+    }
+    EXPECT_EQ(fileText(dir.file("locked.tga")), "old");
+    EXPECT_EQ(fileText(dir.file("skyft.pcx")), "old pcx");
+    EXPECT_EQ(fileText(dir.file("skyft.tga")), "old tga");
+    EXPECT_EQ(entries(dir.path()), 4u);
+    // A file someone may write, and a new one, are written by the refusing set.
+    put(dir.file("open.tga"), "old");
+    ASSERT_EQ(::chmod(dir.file("open.tga").c_str(), 0644), 0);
+    for (const char* name : {"open.tga", "new.tga"}) {
+        SaveSet set(ReadOnlyTargets::refuse);
+        writeReplacing(dir.file(name), [&](const std::string& staged) { put(staged, "new"); });
+        set.commit();
+        EXPECT_EQ(fileText(dir.file(name)), "new") << name;
+    }
+
+    writeReplacing(dir.file("locked.tga"), [&](const std::string& staged) { put(staged, "replaced"); });
+    EXPECT_EQ(fileText(dir.file("locked.tga")), "replaced");
+    struct stat status {};
+    ASSERT_EQ(::stat(dir.file("locked.tga").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0444u);
 }
 
 TEST(WriteReplacing, AReplacedFileKeepsItsPermissionsAndANewOneGetsTheWritersOwn) {
@@ -140,7 +212,7 @@ TEST(WriteReplacing, AFolderAPipeOrADeviceIsRefusedBeforeWriting) {
     };
     for (const Case& c : cases) {
         bool called = false;
-        EXPECT_IO_EXCEPTION(writeReplacing(c.path, [&](const std::string&) { called = true; }), ioException::opening,
+        EXPECT_IO_EXCEPTION(writeReplacing(c.path, [&](const std::string&) { called = true; }), ioException::writing,
                             c.path, c.reason);
         EXPECT_FALSE(called) << c.path;
     }

@@ -22,6 +22,7 @@
 #include "support/scoped_settings.h"
 #include "support/scripted_questions.h"
 #include "support/temp_dir.h"
+#include "support/text_files.h"
 #include "panorama/geometry.h"
 
 namespace {
@@ -114,6 +115,23 @@ TEST_F(ShellTest, StartUpReportsANamedFileThatCannotBeReadButNotAMissingDefaultF
     named.startWith(questions, {dir.file("missing pano_FR.bmp")});
     EXPECT_EQ(messages.texts().size(), 1u);
     EXPECT_EQ(named.panorama()->faces[0]->size(), (Size{256, 256}));
+}
+
+// A settings line that cannot be used is shown in one box at the start, naming the file and
+// the line; the file's other values still count.
+TEST_F(ShellTest, StartUpShowsTheSettingsLinesThatCannotBeUsed) {
+    const std::string fallback = writePanorama("fallback", 8);
+    const std::string userFile = dir.file("settings/user/domecast/domecast.conf");
+    writeText(userFile, "[Domecast]\nDefaultFile=" + fallback + "\nPaintApp /usr/bin/gimp\n");
+    testing::internal::CaptureStderr();
+    shell.startWith(questions, {});
+    const std::string logged = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(shell.panorama()->faces[0]->size(), (Size{8, 8}));
+    const std::string problem =
+        "The settings file " + userFile + ": line 3 is not a value, a [group] or a # comment and is ignored.";
+    ASSERT_EQ(messages.texts().size(), 1u);
+    EXPECT_EQ(messages.texts()[0], "Some settings lines cannot be used; Domecast goes on without them:\n" + problem);
+    EXPECT_EQ(logged, "Domecast: " + problem + "\n");
 }
 
 TEST_F(ShellTest, StartUpReadsTheNamedFileElseTheDefaultFile) {

@@ -34,6 +34,12 @@ MessageAnswer ScriptedQuestions::askSaveChanges(const std::string& text, const s
     return next(saveChangesAnswers, MessageAnswer::cancel);
 }
 
+bool ScriptedQuestions::askReplaceReadOnly(const std::string& text) {
+    askedWhileWaiting |= waitDepth > 0;
+    replaceReadOnlyTexts.push_back(text);
+    return next(replaceReadOnlyAnswers, false);
+}
+
 void ScriptedQuestions::showMessage(const std::string& text) { messages.push_back(text); }
 
 bool ScriptedQuestions::confirm(const std::string& text) {

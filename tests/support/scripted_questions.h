@@ -20,6 +20,7 @@ public:
     std::optional<FileChoice> chooseOpenFile(const std::string& folder, int type) override;
     std::optional<int> askFieldOfView(int proposed) override;
     MessageAnswer askSaveChanges(const std::string& text, const std::string& caption) override;
+    bool askReplaceReadOnly(const std::string& text) override;
     void showMessage(const std::string& text) override;
     bool confirm(const std::string& text) override;
     void beginWait() override;
@@ -29,13 +30,15 @@ public:
     std::deque<std::optional<FileChoice>> openAnswers;
     std::deque<std::optional<int>> fieldOfViewAnswers;
     std::deque<MessageAnswer> saveChangesAnswers;
-    std::deque<bool> confirmAnswers;  // empty: Cancel
+    std::deque<bool> confirmAnswers;          // empty: Cancel
+    std::deque<bool> replaceReadOnlyAnswers;  // empty: No
 
     std::vector<FileQuestion> saveQuestions;
     std::vector<FileQuestion> openQuestions;
     std::vector<int> proposedFieldsOfView;
     std::vector<std::string> saveChangesTexts;
     std::vector<std::string> confirmTexts;
+    std::vector<std::string> replaceReadOnlyTexts;
     std::vector<std::string> messages;
     int waitDepth = 0;
     int waitsBegun = 0;

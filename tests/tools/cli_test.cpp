@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <cstdlib>
@@ -16,6 +17,8 @@
 
 #include "image/bgr_image.h"
 #include "image/bmp.h"
+#include "image/png.h"
+#include "image/tga.h"
 #include "support/image_files.h"
 #include "support/jpeg_files.h"
 #include "support/programs.h"
@@ -592,6 +595,137 @@ TEST_F(Cli, MaxMegapixelsBoundsThePicturesACommandReads) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("v.bmp")));
 }
 
+// An output that cannot be what the user meant is an error naming it, and nothing is
+// written: a folder, a file in a folder that is not there, a read-only file (unless
+// --force), a name whose extension the layout or the view does not write.
+TEST_F(Cli, OutputsThatAreNotPlainWritableFilesAreRefusedAndNothingIsWritten) {
+    std::filesystem::create_directory(dir.file("folder"));
+    std::filesystem::create_directory(dir.file("folder.png"));
+    const auto readOnly = [&](const std::string& name) {
+        std::ofstream(dir.file(name), std::ios::binary) << "kept";
+        std::filesystem::permissions(dir.file(name), std::filesystem::perms::owner_read |
+                                                         std::filesystem::perms::group_read |
+                                                         std::filesystem::perms::others_read);
+        return dir.file(name);
+    };
+    const std::vector<std::string> view = {"--heading", "0", "--pitch", "0", "--size", "64x48"};
+    const auto with = [](std::vector<std::string> args, const std::vector<std::string>& more) {
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    };
+    const std::string readOnlyHint = "Reason: the file is read-only\n";
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+        std::string errors;
+        std::vector<std::string> absent;  // files the command must not make
+    };
+    const Case cases[] = {
+        {"convert to a folder", {"convert", face("sky", 0), dir.file("folder"), "--to", "11"}, 1,
+         "IO Error writing " + dir.file("folder") + "\nReason: the output is a folder\n", {dir.file("folder.jpg")}},
+        {"convert to a folder named as the layout's files", {"convert", face("sky", 0), dir.file("folder.png")}, 1,
+         "IO Error writing " + dir.file("folder.png") + "\nReason: the output is a folder\n", {}},
+        {"image to a folder", {"image", face("sky", 0), dir.file("folder")}, 1,
+         "IO Error writing " + dir.file("folder") + "\nReason: the output is a folder\n", {}},
+        {"render to a folder", with({"render", face("sky", 0), dir.file("folder.png")}, view), 1,
+         "IO Error writing " + dir.file("folder.png") + "\nReason: the output is a folder\n", {}},
+        {"convert into a missing folder", {"convert", face("sky", 0), dir.file("gone/x_FR.tga")}, 1,
+         "IO Error writing " + dir.file("gone/x_FR.tga") + "\nReason: the folder " + dir.file("gone") +
+             " does not exist\n",
+         {}},
+        {"view into a missing folder", with({"view", face("sky", 0), dir.file("gone/v.bmp")}, view), 1,
+         "IO Error writing " + dir.file("gone/v.bmp") + "\nReason: the folder " + dir.file("gone") +
+             " does not exist\n",
+         {}},
+        {"image over a read-only file", {"image", face("sky", 0), readOnly("locked.png")}, 1,
+         "IO Error writing " + dir.file("locked.png") + "\n" + readOnlyHint + "domecast-cli image: --force replaces it\n",
+         {}},
+        {"render over a read-only file", with({"render", face("sky", 0), readOnly("locked.bmp")}, view), 1,
+         "IO Error writing " + dir.file("locked.bmp") + "\n" + readOnlyHint +
+             "domecast-cli render: --force replaces it\n",
+         {}},
+        {"convert over one read-only face", {"convert", face("sky", 0), dir.file("out_FR.tga")}, 1,
+         "IO Error writing " + face("out", 3) + "\n" + readOnlyHint + "domecast-cli convert: --force replaces it\n",
+         {face("out", 0), face("out", 1), face("out", 5)}},
+        {"a layout that writes no .tga", {"convert", face("sky", 0), dir.file("photo.tga"), "--to", "11"}, 2,
+         "domecast-cli convert: '" + dir.file("photo.tga") + "' names a .tga file, which \"Spherical photo, JPEG\" does not write; end OUT "
+         "as the layout's files end or choose another --to\n",
+         {dir.file("photo.tga.jpg")}},
+        {"a view in no format Domecast writes", with({"render", face("sky", 0), dir.file("v.gif")}, view), 2,
+         "domecast-cli render: cannot write '" + dir.file("v.gif") + "': use .bmp, .tga, .pcx, .jpg, .jpeg or .png\n",
+         {dir.file("v.gif")}},
+    };
+    readOnly("out_RT.tga");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto [status, errors] = runForErrors(c.args, dir.file("errors.txt"));
+        EXPECT_EQ(status, c.status);
+        if (c.status == 2) {
+            EXPECT_EQ(errors.substr(0, errors.find("\nusage:") + 1), c.errors);
+        } else {
+            EXPECT_EQ(errors, c.errors);
+        }
+        for (const std::string& path : c.absent) EXPECT_FALSE(std::filesystem::exists(path)) << path;
+    }
+    for (const char* name : {"locked.png", "locked.bmp", "out_RT.tga"}) EXPECT_EQ(fileText(dir.file(name)), "kept") << name;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("folder")));
+
+    // --force replaces them, keeping their modes.
+    EXPECT_EQ(run({"image", face("sky", 0), dir.file("locked.png"), "--force"}), 0);
+    EXPECT_EQ(run(with({"render", face("sky", 0), dir.file("locked.bmp"), "--force"}, view)), 0);
+    EXPECT_EQ(run({"convert", face("sky", 0), dir.file("out_FR.tga"), "--force"}), 0);
+    for (const char* name : {"locked.png", "locked.bmp", "out_RT.tga"}) {
+        EXPECT_NE(fileText(dir.file(name)), "kept") << name;
+        EXPECT_EQ(std::filesystem::status(dir.file(name)).permissions() & std::filesystem::perms::all,
+                  std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                      std::filesystem::perms::others_read)
+            << name;
+    }
+    EXPECT_EQ(fileText(face("out", 3)), fileText(face("sky", 3)));
+}
+
+// render and view write the format OUT's extension names: the same picture as the BMP,
+// marker and all, where the format keeps every pixel.
+TEST_F(Cli, RenderAndViewWriteTheFormatTheirOutputNames) {
+    const std::vector<std::string> angles = {"--heading", "30", "--pitch", "10", "--size", "64x48"};
+    struct Case {
+        const char* command;
+        const char* name;
+        std::string magic;  // the file's first bytes
+        bool lossless;
+    };
+    const Case cases[] = {
+        {"render", "r.bmp", "BM", true},
+        {"render", "r.png", "\x89PNG", true},
+        {"render", "r.tga", std::string("\0\0\x02", 3), true},
+        {"render", "r.JPG", "\xff\xd8", false},
+        {"view", "v.bmp", "BM", true},
+        {"view", "v.png", "\x89PNG", true},
+        {"view", "v.jpeg", "\xff\xd8", false},
+        {"view", "v.pcx", "\x0a", false},
+    };
+    const auto pixels = [](const std::string& path) {
+        RawImage picture(Size{0, 0});
+        const ImageReader reader = path.ends_with(".png") ? LoadPNG : path.ends_with(".tga") ? LoadTGA : LoadBMP;
+        reader(path.c_str(), RawImage::sink, &picture);
+        std::string bytes;
+        for (int y = 0; y < picture.height; ++y)
+            bytes.append(reinterpret_cast<const char*>(picture.row(y)), 3 * static_cast<std::size_t>(picture.width));
+        return bytes;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args = {c.command, face("sky", 0), dir.file(c.name)};
+        args.insert(args.end(), angles.begin(), angles.end());
+        ASSERT_EQ(run(args), 0);
+        EXPECT_EQ(fileText(dir.file(c.name)).substr(0, c.magic.size()), c.magic);
+        if (c.lossless) {
+            EXPECT_EQ(pixels(dir.file(c.name)), pixels(dir.file(std::string(c.command) == "render" ? "r.bmp" : "v.bmp")));
+        }
+    }
+}
+
 // What domecast-cli writes to stderr when stderr is the terminal of a pseudo-terminal.
 std::string runOnTerminal(const std::vector<std::string>& args) {
     int terminal = -1;
@@ -632,6 +766,44 @@ TEST_F(Cli, ProgressShowsOnlyOnATerminal) {
     const auto [status, errors] = runForErrors({"convert", face("sky", 0), dir.file("file.png")}, dir.file("errors.txt"));
     EXPECT_EQ(status, 0);
     EXPECT_EQ(errors, "");
+}
+
+// The percentages a step's bar showed on the terminal, in order.
+std::vector<int> percentsShown(const std::string& output, const std::string& step) {
+    std::vector<int> percents;
+    std::size_t start = 0;
+    while (start < output.size()) {
+        std::size_t end = output.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = output.size();
+        const std::string line = output.substr(start, end - start);
+        start = end + 1;
+        if (!line.starts_with(step + " [") || !line.ends_with("%")) continue;
+        percents.push_back(std::atoi(line.substr(line.rfind(']') + 1).c_str()));
+    }
+    return percents;
+}
+
+// Reading and writing the files of a panorama of six face files (twelve with PCX and Targa)
+// is one bar for each step, which only fills.
+TEST_F(Cli, ASaveOfSeveralFilesShowsOneBarThatOnlyFills) {
+    struct Case {
+        const char* out;
+        const char* to;
+    };
+    const Case cases[] = {{"faces_FR.tga", "3DStudio, Targa"}, {"sky_ft.png", "Sky box, PNG"},
+                          {"quakeft.pcx", "QuakeII, Targa & PCX"}, {"page.html", "Web page, cube faces"},
+                          {"scene.wrl", "VRML Background, PNG"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.out);
+        const std::string shown = runOnTerminal({"convert", face("sky", 0), dir.file(c.out), "--to", c.to});
+        for (const char* step : {"Reading the panorama...", "Writing the panorama..."}) {
+            SCOPED_TRACE(step);
+            const std::vector<int> percents = percentsShown(shown, step);
+            ASSERT_FALSE(percents.empty()) << shown;
+            EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end())) << shown;
+            EXPECT_EQ(percents.back(), 100);
+        }
+    }
 }
 
 }  // namespace

@@ -132,4 +132,114 @@ TEST(KilledSave, TheNextOpenOrSaveInTheFolderFinishesOrDropsIt) {
     }
 }
 
+
+// Every file under folder (staging folders left out), by path under folder, to contents.
+Files setFiles(const fs::path& folder) {
+    Files files;
+    for (auto entry = fs::recursive_directory_iterator(folder); entry != fs::recursive_directory_iterator(); ++entry) {
+        if (entry->path().filename().string().starts_with(".domecast-")) {
+            entry.disable_recursion_pending();
+            continue;
+        }
+        if (entry->is_regular_file())
+            files[fs::relative(entry->path(), folder).string()] = fileText(entry->path().string());
+    }
+    return files;
+}
+
+// What a reader gets from the set saved as target: its faces as 3DStudio Targas, or
+// nothing when the set cannot be opened.
+Files readSet(const std::string& target, const fs::path& into) {
+    fs::remove_all(into);
+    fs::create_directory(into);
+    if (run({"convert", target, (into / "read_FR.tga").string(), "--to", "0"}) != 0) return {};
+    return setFiles(into);
+}
+
+// A save killed before its renames, at every rename of the pass, and after the last:
+// what another program finds on the disk, and what the next domecast-cli open reads.
+TEST(KilledSave, AReaderSeesOneSetWholeAndTheSceneFileNeverAheadOfItsFaces) {
+    TempDir dir;
+    const std::string oldSource = dir.file("old.bmp");
+    const std::string source = dir.file("sphere.bmp");
+    writeSphere(oldSource, 20);
+    writeSphere(source, 200);
+
+    struct Layout {
+        const char* scene;  // the file a reader starts from
+        const char* to;     // the save layout
+        bool oldSet;        // an older set is there before the killed save; else a first save
+    };
+    const Layout layouts[] = {
+        {"pano.html", "15", true},  // faces, viewer, faces script, then the page
+        {"pano.wrl", "3", false},   // PNG faces, then the scene file
+        {"pano.ivr", "8", false},   // the sphere BMP, then the scene file
+    };
+    int round = 0;
+    for (const Layout& layout : layouts) {
+        SCOPED_TRACE(layout.scene);
+        // The sets as whole saves leave them, and what a reader makes of each.
+        const fs::path whole = dir.file("whole" + std::to_string(round));
+        fs::create_directories(whole / "old");
+        fs::create_directories(whole / "new");
+        if (layout.oldSet) {
+            ASSERT_EQ(run({"convert", oldSource, (whole / "old" / layout.scene).string(), "--from", "8", "--to",
+                           layout.to}),
+                      0);
+        }
+        ASSERT_EQ(run({"convert", source, (whole / "new" / layout.scene).string(), "--from", "8", "--to", layout.to,
+                       "--heading", "30"}),
+                  0);
+        const Files oldFiles = setFiles(whole / "old");
+        const Files newFiles = setFiles(whole / "new");
+        const Files oldRead = readSet((whole / "old" / layout.scene).string(), whole / "read");
+        const Files newRead = readSet((whole / "new" / layout.scene).string(), whole / "read");
+        ASSERT_EQ(newRead.size(), 6u);
+        ASSERT_EQ(oldRead.size(), layout.oldSet ? 6u : 0u);
+        ASSERT_NE(differences(oldRead, newRead), "");
+
+        std::vector<std::string> stops = {"staged", "listed"};
+        for (std::size_t n = 1; n <= newFiles.size(); ++n) stops.push_back("renaming:" + std::to_string(n));
+        std::size_t stoppedInThePass = 0;
+        for (const std::string& stop : stops) {
+            SCOPED_TRACE(stop);
+            const fs::path folder = dir.file("case" + std::to_string(round++));
+            fs::create_directory(folder);
+            const std::string target = (folder / layout.scene).string();
+            if (layout.oldSet) {
+                ASSERT_EQ(run({"convert", oldSource, target, "--from", "8", "--to", layout.to}), 0);
+            }
+            ASSERT_EQ(differences(setFiles(folder), oldFiles), "");
+
+            if (run({"convert", source, target, "--from", "8", "--to", layout.to, "--heading", "30"}, stop.c_str()) != 0) {
+                // Fewer renames than stops: the save ended, whole.
+                ASSERT_TRUE(stop.starts_with("renaming:"));
+                EXPECT_EQ(differences(setFiles(folder), newFiles), "");
+                break;
+            }
+            const bool renaming = stop.starts_with("renaming");
+            stoppedInThePass += renaming ? 1 : 0;
+            // What another program finds: before the renames the old set; during them the
+            // scene file is the new one only once every file it names is.
+            const Files seen = setFiles(folder);
+            if (!renaming) {
+                EXPECT_EQ(differences(seen, oldFiles), "");
+            }
+            const auto scene = seen.find(layout.scene);
+            const bool sceneIsNew = scene != seen.end() && scene->second == newFiles.at(layout.scene);
+            if (sceneIsNew) {
+                EXPECT_EQ(differences(seen, newFiles), "");
+            }
+
+            // domecast-cli opening the set rolls it forward first, or drops it.
+            EXPECT_EQ(differences(readSet(target, folder / "read"), stop == "staged" ? oldRead : newRead), "");
+            fs::remove_all(folder / "read");
+            EXPECT_EQ(differences(setFiles(folder), stop == "staged" ? oldFiles : newFiles), "");
+            EXPECT_TRUE(stagingFolders(folder).empty());
+        }
+        // The pass stopped after each of its renames, the last included.
+        EXPECT_EQ(stoppedInThePass, newFiles.size());
+    }
+}
+
 }  // namespace

@@ -10,7 +10,7 @@
 #include "image/png.h"
 #include "image/tga.h"
 #include "panorama_io.h"
-#include "platform/staged_write.h"
+#include "platform/save_set.h"
 #include "platform/io_exception.h"
 
 namespace {
@@ -41,10 +41,12 @@ int runImage(const CliOptions& options) {
     if (options.positional.size() != 2) throw UsageError("expected IN and OUT");
     const std::string& in = options.positional[0];
     const std::string& out = options.positional[1];
+    checkWritablePath(out, false);
     const ImageReader reader = readerFor(extensionOf(in));
     const ImageWriter writer = writerFor(extensionOf(out));
     if (reader == nullptr) throw UsageError("cannot read '" + in + "': use .bmp, .tga, .pcx, .jpg, .jpeg or .png");
     if (writer == nullptr) throw UsageError("cannot write '" + out + "': use .bmp, .tga, .pcx, .jpg, .jpeg or .png");
+    checkWritablePath(out);
 
     Picture picture;
     picture.keepAlpha = writer == SaveTGA || writer == SavePNG;
@@ -60,7 +62,7 @@ int runImage(const CliOptions& options) {
     if (options.colormap) pcx.colormap = *options.colormap;
 
     progress("Writing the picture...");
-    writeReplacing(out, [&](const std::string& staged) {
+    writeOutput(out, options, [&](const std::string& staged) {
         if (writer == SavePCX && picture.colour) {
             writePCX(staged.c_str(), picture.colour->size(), picture.colour->stride, picture.colour->pixels, pcx);
         } else if (picture.withAlpha) {

@@ -15,6 +15,7 @@
 #include "platform/io_exception.h"
 #include "platform/progress.h"
 #include "platform/report.h"
+#include "platform/save_set.h"
 
 namespace {
 
@@ -28,44 +29,54 @@ struct Subcommand {
 
 const std::vector<Subcommand>& subcommands() {
     static const std::vector<Subcommand> table = {
-        {"convert", runConvert, {"from", "to", "vfov", "heading", "pitch", "allow-8bit", "jpeg-quality", "jpeg-subsampling"},
-         "convert IN OUT [--from ROW] [--to ROW] [--vfov DEG] [--heading DEG --pitch DEG] [--allow-8bit]\n"
+        {"convert", runConvert, {"from", "to", "vfov", "heading", "pitch", "force", "allow-8bit", "jpeg-quality",
+                                 "jpeg-subsampling"},
+         "convert IN OUT [--from ROW] [--to ROW] [--vfov DEG] [--heading DEG --pitch DEG] [--force] [--allow-8bit]\n"
          "      [--jpeg-quality N] [--jpeg-subsampling 4:2:0|4:4:4]",
          "Opens the panorama IN and writes it as OUT, with every file OUT's layout writes\n"
          "(faces, sphere, strip, scene file). --from/--to force a layout (index or name, see\n"
          "'formats': --from takes open indices, --to save indices); --vfov answers the vertical field of view of a cylindrical image.\n"
          "IN may be the .wrl or .ivr scene file of a panorama; an OUT ending in the --to layout's own\n"
          "extension or face suffix is its base name (sky.tga --to \"QuakeII, Targa\" writes skyft.tga ...).\n"
-         "--heading and --pitch are the direction a \"Web page, cube faces\" OUT opens at (default: the view of an IN page, else 0 0).\n"
-         "A photo with 16 bits a channel or transparency is written (with 8 bits a channel and no\n"
-         "transparency) only with --allow-8bit; apply and paint take it too.\n"
+         "--heading and --pitch are the direction a \"Web page, cube faces\" OUT opens at (default: the\n"
+         "view of an IN page, else 0 0).\n"
+         "An OUT ending in a picture's or scene file's extension the layout does not write\n"
+         "(x.png --to \"Spherical photo, JPEG\") is refused. A photo with 16 bits a channel or\n"
+         "transparency is written (with 8 bits a channel and no transparency) only with\n"
+         "--allow-8bit; apply and paint take it too.\n"
          "--jpeg-quality (1-100) and --jpeg-subsampling encode OUT's JPEG faces, backgrounds,\n"
          "strips and spheres (default: the settings \"FaceJPEGQuality\" and \"FaceJPEGSubsampling\",\n"
          "else 75 and 4:2:0); photos and web pages keep \"PhotoJPEGQuality\". apply and paint take them too."},
-        {"render", runRender, {"heading", "pitch", "size", "fov", "from"},
-         "render IN OUT.bmp --heading DEG --pitch DEG --size WxH [--fov HxV] [--from ROW]",
+        {"render", runRender, {"heading", "pitch", "size", "fov", "from", "force"},
+         "render IN OUT --heading DEG --pitch DEG --size WxH [--fov HxV] [--from ROW] [--force]",
          "Writes the picture handed to a paint program: the view rendered with 2 x 2\n"
          "supersampling, the view marker in its four corners. Without --fov the nominal field\n"
-         "of view of the size is used (one view pixel covers one face pixel at the centre)."},
-        {"view", runView, {"heading", "pitch", "size", "fov", "from"},
-         "view IN OUT.bmp --heading DEG --pitch DEG --size WxH [--fov HxV] [--from ROW]",
-         "Writes the live-display picture of the view (one sample per pixel) as a 24-bit BMP."},
-        {"apply", runApply, {"heading", "pitch", "fov", "size", "to", "from", "force", "allow-8bit", "jpeg-quality", "jpeg-subsampling"},
-         "apply IN PAINTED.bmp OUT --heading DEG --pitch DEG [--fov HxV] [--size WxH] [--to ROW] [--from ROW] [--force]\n"
-         "      [--allow-8bit] [--jpeg-quality N] [--jpeg-subsampling 4:2:0|4:4:4]",
+         "of view of the size is used (one view pixel covers one face pixel at the centre).\n"
+         "OUT's extension chooses the format: .bmp (the 24-bit BMP a paint program is given),\n"
+         ".tga, .pcx, .jpg/.jpeg or .png."},
+        {"view", runView, {"heading", "pitch", "size", "fov", "from", "force"},
+         "view IN OUT --heading DEG --pitch DEG --size WxH [--fov HxV] [--from ROW] [--force]",
+         "Writes the live-display picture of the view (one sample per pixel) in the format\n"
+         "OUT's extension names: .bmp (24-bit), .tga, .pcx, .jpg/.jpeg or .png."},
+        {"apply", runApply, {"heading", "pitch", "fov", "size", "to", "from", "force", "allow-8bit", "jpeg-quality",
+                             "jpeg-subsampling"},
+         "apply IN PAINTED.bmp OUT --heading DEG --pitch DEG [--fov HxV] [--size WxH] [--to ROW] [--from ROW] [--force]"
+         " [--allow-8bit]\n      [--jpeg-quality N] [--jpeg-subsampling 4:2:0|4:4:4]",
          "Projects the changed pixels of a painted copy of a rendered view onto the faces and\n"
          "writes OUT. Heading, pitch and field of view must be those it was rendered with; a\n"
          "picture whose corners carry the marker of another view is refused unless --force is\n"
-         "given, and one of another size than --size (the rendered view's) is refused."},
-        {"paint", runPaint, {"heading", "pitch", "size", "program", "to", "from", "fov", "force", "allow-8bit", "jpeg-quality", "jpeg-subsampling"},
-         "paint IN OUT --heading DEG --pitch DEG --size WxH --program PROG [--to ROW] [--from ROW] [--force]\n"
-         "      [--allow-8bit] [--jpeg-quality N] [--jpeg-subsampling 4:2:0|4:4:4]",
+         "given (which also lets OUT's files replace read-only ones), and one of another size\n"
+         "than --size (the rendered view's) is refused."},
+        {"paint", runPaint, {"heading", "pitch", "size", "program", "to", "from", "fov", "force", "allow-8bit",
+                             "jpeg-quality", "jpeg-subsampling"},
+         "paint IN OUT --heading DEG --pitch DEG --size WxH --program PROG [--to ROW] [--from ROW] [--force]"
+         " [--allow-8bit]\n      [--jpeg-quality N] [--jpeg-subsampling 4:2:0|4:4:4]",
          "Renders the view into a temporary file, starts PROG on it, waits for it to end,\n"
          "projects the picture if it was saved since, removes the file and writes OUT. A picture\n"
-         "saved at another size, or carrying another view's marker (unless --force), is refused\n"
-         "and nothing is written."},
-        {"image", runImage, {"dither", "resize", "colormap"},
-         "image IN OUT [--dither N] [--resize 0|1] [--colormap FILE]",
+         "saved at another size, or carrying another view's marker (unless --force, which also\n"
+         "lets OUT's files replace read-only ones), is refused and nothing is written."},
+        {"image", runImage, {"dither", "resize", "colormap", "force"},
+         "image IN OUT [--dither N] [--resize 0|1] [--colormap FILE] [--force]",
          "Converts one image through Domecast's own readers and writers, chosen by extension:\n"
          ".bmp, .tga, .pcx, .jpg/.jpeg, .png. PCX output takes its options from the flags,\n"
          "else from the settings."},
@@ -85,6 +96,15 @@ const char* const commonHelp =
     "have (default: the setting \"MaxImageMegapixels\", else 300; never more than the memory\n"
     "available holds), and --quiet, which silences the progress shown on a terminal.\n";
 
+const char* const outputHelp =
+    "An output that is a folder, or in a folder that does not exist (but for a web page),\n"
+    "is an error; a read-only file the output would replace is left alone and the command\n"
+    "fails, writing nothing, unless --force is given.\n";
+
+bool writes(const Subcommand& s) {
+    return std::find(s.options.begin(), s.options.end(), "force") != s.options.end();
+}
+
 bool takesAngles(const Subcommand& s) {
     return std::find(s.options.begin(), s.options.end(), "heading") != s.options.end();
 }
@@ -92,7 +112,7 @@ bool takesAngles(const Subcommand& s) {
 void printUsage(std::FILE* to) {
     std::fprintf(to, "usage: domecast-cli SUBCOMMAND ARGS...   (domecast-cli SUBCOMMAND --help)\n");
     for (const Subcommand& s : subcommands()) std::fprintf(to, "  domecast-cli %s\n", s.usage);
-    std::fprintf(to, "  domecast-cli --version\n\n%s\n%s", anglesHelp, commonHelp);
+    std::fprintf(to, "  domecast-cli --version\n\n%s\n%s\n%s", anglesHelp, commonHelp, outputHelp);
 }
 
 bool quiet = false;
@@ -180,6 +200,7 @@ int main(int argc, char** argv) {
                 std::printf("usage: domecast-cli %s\n\n%s\n", s.usage, s.help);
                 if (takesAngles(s)) std::printf("\n%s", anglesHelp);
                 std::printf("\n%s", commonHelp);
+                if (writes(s)) std::printf("\n%s", outputHelp);
                 return 0;
             }
             quiet = options.quiet;
@@ -198,6 +219,7 @@ int main(int argc, char** argv) {
         } catch (const ioException& e) {
             finishProgress();
             reportIoException(e);
+            if (isReadOnlyRefusal(e)) std::fprintf(stderr, "domecast-cli %s: --force replaces it\n", s.name);
             return 1;
         } catch (const std::bad_alloc&) {
             finishProgress();

@@ -35,7 +35,9 @@ struct CliOptions {
     std::optional<JpegChroma> jpegChroma;     // the same's --jpeg-subsampling
     bool help = false;
     bool quiet = false;
-    bool force = false;  // apply a painted picture whose corners name another view
+    // Replace outputs the user may not write; apply and paint: also a painted picture whose
+    // corners name another view.
+    bool force = false;
     bool allow8bit = false;  // write a photo read with more than 8-bit colour or transparency
 };
 

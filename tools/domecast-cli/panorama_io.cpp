@@ -4,13 +4,17 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <string_view>
 
 #include "commands.h"
+#include "image/codecs.h"
 #include "panorama/document_questions.h"
 #include "panorama/format_table.h"
 #include "panorama/unread_faces.h"
 #include "platform/ascii.h"
 #include "platform/message.h"
+#include "platform/save_set.h"
+#include "platform/staged_write.h"
 
 namespace {
 
@@ -26,6 +30,7 @@ public:
         return static_cast<int>(std::lround(*options_.vfov));
     }
     MessageAnswer askSaveChanges(const std::string&, const std::string&) override { return MessageAnswer::no; }
+    bool askReplaceReadOnly(const std::string&) override { return options_.force; }
     void showMessage(const std::string& text) override { ::showMessage(text); }
     bool confirm(const std::string&) override { return options_.allow8bit; }
     void beginWait() override {}
@@ -45,6 +50,26 @@ int resolveRow(const std::string& text, int count, DisplayName displayName, cons
     for (int i = 0; i < count; ++i)
         if (equalIgnoringAsciiCase(text, displayName(i))) return i;
     throw UsageError(std::string("--") + option + ": no such layout '" + text + "' (see 'domecast-cli formats')");
+}
+
+// The extensions of the pictures and scene files Domecast writes: a name ending in one
+// says what it is.
+bool isFileTypeExtension(const std::string& extension) {
+    for (const char* known : {".bmp", ".tga", ".pcx", ".jpg", ".jpeg", ".png", ".wrl", ".ivr", ".html"})
+        if (equalIgnoringAsciiCase(extension, known)) return true;
+    return false;
+}
+
+// Whether the layout writes a file of that extension (.jpeg counts as .jpg).
+bool writesExtension(const FormatTable::SaveRow& row, const std::string& extension) {
+    const std::string wanted = equalIgnoringAsciiCase(extension, ".jpeg") ? ".jpg" : extension;
+    std::string_view patterns = row.savePattern != nullptr ? row.savePattern : "";
+    while (!patterns.empty()) {
+        const std::string_view pattern = patterns.substr(0, patterns.find(';'));
+        if (equalIgnoringAsciiCase(extensionOf(pattern), wanted)) return true;
+        patterns.remove_prefix(std::min(patterns.size(), pattern.size() + 1));
+    }
+    return row.faceExtension != nullptr && equalIgnoringAsciiCase(row.faceExtension, wanted);
 }
 
 }  // namespace
@@ -86,7 +111,8 @@ std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const Cli
     return panorama;
 }
 
-void writePanorama(PaintedSixImage& panorama, const std::string& path, const CliOptions& options) {
+int outputLayout(const std::string& path, const CliOptions& options) {
+    checkWritablePath(path, false);
     const FormatTable& table = formatTable();
     int row = -1;
     if (options.to) {
@@ -97,6 +123,16 @@ void writePanorama(PaintedSixImage& panorama, const std::string& path, const Cli
         if (best.tie) throw UsageError("the name '" + path + "' fits several layouts; choose one with --to ROW");
         row = best.row;
     }
+    // A web page's folder is made with it.
+    if (table.saveRow(row).kind != WebPage) checkWritablePath(path);
+    const std::string extension = extensionOf(path);
+    if (isFileTypeExtension(extension) && !writesExtension(table.saveRow(row), extension))
+        throw UsageError("'" + path + "' names a " + extension + " file, which \"" + table.saveRow(row).displayName +
+                         "\" does not write; end OUT as the layout's files end or choose another --to");
+    return row;
+}
+
+void writePanorama(PaintedSixImage& panorama, const std::string& path, int row, const CliOptions& options) {
     // A photo read with more than 8-bit colour, or transparency, is written only when the
     // user says the loss is wanted.
     if (const PhotoSource* source = panorama.photoSource.get();
@@ -112,13 +148,22 @@ void writePanorama(PaintedSixImage& panorama, const std::string& path, const Cli
     panorama.faceJpegChroma = options.jpegChroma;
     panorama.fileName = path;
     panorama.layout = row;
+    panorama.replaceReadOnlyFiles = options.force;
     panorama.write();
+}
+
+void writeOutput(const std::string& path, const CliOptions& options,
+                 const std::function<void(const std::string& stagedPath)>& write) {
+    SaveSet set(options.force ? ReadOnlyTargets::replace : ReadOnlyTargets::refuse);
+    writeReplacing(path, write);
+    set.commit();
 }
 
 int runConvert(const CliOptions& options) {
     if (options.positional.size() != 2) throw UsageError("expected IN and OUT");
+    const int row = outputLayout(options.positional[1], options);
     auto panorama = openPanorama(options.positional[0], options);
-    writePanorama(*panorama, options.positional[1], options);
+    writePanorama(*panorama, options.positional[1], row, options);
     return 0;
 }
 

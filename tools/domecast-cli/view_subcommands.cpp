@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "image/bgr_image.h"
 #include "image/bmp.h"
+#include "image/codecs.h"
 #include "image/pixel_budget.h"
 #include "panorama/geometry.h"
 #include "panorama/sphere.h"
@@ -14,6 +15,7 @@
 #include "platform/file_time.h"
 #include "platform/io_exception.h"
 #include "platform/report.h"
+#include "platform/save_set.h"
 #include "platform/signal_descriptor.h"
 #include "platform/staged_write.h"
 #include "platform/temp_file.h"
@@ -67,6 +69,15 @@ void checkPaintedPicture(const RawImage& picture, const Camera& madeFor, bool fo
                             "rendered with, or --force to apply it anyway.");
 }
 
+// The writer of the picture format OUT's extension names, checked before anything is read.
+ImageWriter viewWriter(const std::string& out) {
+    checkWritablePath(out, false);
+    const ImageWriter writer = writerFor(extensionOf(out));
+    if (writer == nullptr) throw UsageError("cannot write '" + out + "': use .bmp, .tga, .pcx, .jpg, .jpeg or .png");
+    checkWritablePath(out);
+    return writer;
+}
+
 // The angles are checked before any file is read.
 void requireAngles(const CliOptions& options) {
     if (!options.heading) throw UsageError("--heading is required");
@@ -96,13 +107,23 @@ int runRender(const CliOptions& options) {
     requirePositional(options, 2);
     requireAngles(options);
     if (!options.size) throw UsageError("--size is required");
-    checkViewBudget(options.positional[1], *options.size, true);
+    const std::string& out = options.positional[1];
+    const ImageWriter writer = viewWriter(out);
+    checkViewBudget(out, *options.size, true);
     auto panorama = openPanorama(options.positional[0], options, true);
     progress("Rendering the view...");
     const Camera camera = cameraOf(options, *panorama, *options.size);
     fillFaceRegions(*panorama, renderedRegions(*panorama, camera));
     render(*panorama, camera, panorama->view);
-    writeReplacing(options.positional[1], [&](const std::string& staged) { writeViewFile(panorama->view, staged.c_str()); });
+    writeOutput(out, options, [&](const std::string& staged) {
+        writeViewFile(panorama->view, staged.c_str());
+        if (writer == SaveBMP) return;
+        // The view file's picture, marker and all, in the format OUT names.
+        RawImage picture(Size{0, 0});
+        LoadBMP(staged.c_str(), RawImage::sink, &picture);
+        std::remove(staged.c_str());
+        writer(staged.c_str(), picture.size(), picture.stride, 3, picture.pixels);
+    });
     return 0;
 }
 
@@ -110,14 +131,16 @@ int runView(const CliOptions& options) {
     requirePositional(options, 2);
     requireAngles(options);
     if (!options.size) throw UsageError("--size is required");
-    checkViewBudget(options.positional[1], *options.size, false);
+    const std::string& out = options.positional[1];
+    const ImageWriter writer = viewWriter(out);
+    checkViewBudget(out, *options.size, false);
     auto panorama = openPanorama(options.positional[0], options, true);
     RawImage image(*options.size);
     const Camera camera = cameraOf(options, *panorama, *options.size);
     fillFaceRegions(*panorama, viewRegions(*panorama, camera, image.size()));
     renderViewToImage(*panorama, camera, image);
-    writeReplacing(options.positional[1], [&](const std::string& staged) {
-        SaveBMP(staged.c_str(), image.size(), image.stride, 3, image.pixels);
+    writeOutput(out, options, [&](const std::string& staged) {
+        writer(staged.c_str(), image.size(), image.stride, 3, image.pixels);
     });
     return 0;
 }
@@ -125,6 +148,7 @@ int runView(const CliOptions& options) {
 int runApply(const CliOptions& options) {
     requirePositional(options, 3);
     requireAngles(options);
+    const int row = outputLayout(options.positional[2], options);
     auto panorama = openPanorama(options.positional[0], options);
     const std::string& painted = options.positional[1];
     const std::unique_ptr<RawImage> picture = readPaintedFile(painted.c_str());
@@ -132,7 +156,7 @@ int runApply(const CliOptions& options) {
     checkPaintedPicture(*picture, camera, options.force);
     progress("Projecting the painted pixels...");
     applyPicture(*panorama, camera, *picture);
-    writePanorama(*panorama, options.positional[2], options);
+    writePanorama(*panorama, options.positional[2], row, options);
     return 0;
 }
 
@@ -142,6 +166,7 @@ int runPaint(const CliOptions& options) {
     if (!options.size) throw UsageError("--size is required");
     if (!options.program) throw UsageError("--program is required");
     checkViewBudget("the view for the paint program", *options.size, true);
+    const int row = outputLayout(options.positional[1], options);
     auto panorama = openPanorama(options.positional[0], options);
     const Camera camera = cameraOf(options, *panorama, *options.size);
     render(*panorama, camera, panorama->view);
@@ -174,6 +199,6 @@ int runPaint(const CliOptions& options) {
         checkPaintedPicture(*picture, camera, options.force);
         applyPicture(*panorama, camera, *picture);
     }
-    writePanorama(*panorama, options.positional[1], options);
+    writePanorama(*panorama, options.positional[1], row, options);
     return 0;
 }
