@@ -72,14 +72,16 @@ namespace {
 std::string needsText(std::uint64_t pixels) {
     return megapixelsText(pixels) + " megapixels, needing " + bytesText(workingBytes(pixels)) + " of memory";
 }
-}  // namespace
 
-std::string pixelBudgetText(std::uint64_t pixels) {
+std::string budgetLimitText() {
     const std::uint64_t available = memoryStatus().availablePhysical;
-    std::string text = needsText(pixels) + "; the limit is " + std::to_string(maxImageMegapixels()) +
-                       " megapixels (\"MaxImageMegapixels\")";
+    const std::string text =
+        "the limit is " + std::to_string(maxImageMegapixels()) + " megapixels (\"MaxImageMegapixels\")";
     return text + (available != 0 ? " and " + bytesText(available) + " of memory is available." : ".");
 }
+}  // namespace
+
+std::string pixelBudgetText(std::uint64_t pixels) { return needsText(pixels) + "; " + budgetLimitText(); }
 
 ioException pictureSizeRefusal(const char* path, std::int32_t kind, Size size, const std::string& limit) {
     const std::string name = path != nullptr ? path : "";
@@ -89,13 +91,10 @@ ioException pictureSizeRefusal(const char* path, std::int32_t kind, Size size, c
 }
 
 ioException pixelBudgetRefusal(const char* path, std::int32_t kind, Size size) {
-    if (size.width > widestPicture)
-        return pictureSizeRefusal(path, kind, size,
-                                  "rows are at most " + std::to_string(widestPicture) + " pixels wide.");
-    const std::string name = path != nullptr ? path : "";
-    const std::string message = "The picture " + name + " is too large: " + std::to_string(size.width) + " x " +
-                                std::to_string(size.height) + " pixels, " + pixelBudgetText(pixelsOf(size));
-    return ioException{name, kind, "picture too large", message};
+    return pictureSizeRefusal(path, kind, size,
+                              size.width > widestPicture
+                                  ? "rows are at most " + std::to_string(widestPicture) + " pixels wide."
+                                  : budgetLimitText());
 }
 
 void checkPixelBudget(const char* path, std::int32_t kind, Size size) {

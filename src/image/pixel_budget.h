@@ -30,8 +30,9 @@ bool withinMegapixelLimit(std::uint64_t pixels);
 constexpr std::int32_t widestPicture = 1431655764;
 
 // True when a picture of this many pixels is within both the limit and the memory
-// available (and, given as a size, no wider than widestPicture). Keeps nothing once it returns (the setting and /proc/meminfo are read and
-// let go), so the decoders may call it between their library calls.
+// available (and, given as a size, no wider than widestPicture). Keeps nothing once it
+// returns (the setting and /proc/meminfo are read and let go), so the decoders may call
+// it between their library calls.
 bool withinPixelBudget(std::uint64_t pixels);
 bool withinPixelBudget(Size size);
 
@@ -40,7 +41,8 @@ bool withinPixelBudget(Size size);
 bool memoryHoldsBeside(std::uint64_t pixels, std::uint64_t moreBytes);
 
 // The error for a picture over the budget: reason "picture too large", and a message
-// giving the picture's size, the memory it needs, the limit and the memory available.
+// giving the picture's size, the memory it needs, the limit and the memory available (or,
+// for a picture wider than widestPicture, that width).
 ioException pixelBudgetRefusal(const char* path, std::int32_t kind, Size size);
 
 // The same error for a picture over a limit of its format or of its reader; limit ends

@@ -259,7 +259,8 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
     case SphericalPhoto: {
         auto source = std::make_unique<PhotoSource>();
         if (row.reader == LoadJPEG)
-            LoadJPEGPhoto(path.c_str(), &SixImage::rawSink, &source->picture, source->metadata, &source->jpegBlocks);
+            LoadJPEGPhoto(path.c_str(), &SixImage::rawSink, &source->picture, source->metadata,
+                          keepPhotoBlocks ? &source->jpegBlocks : nullptr);
         else if (row.reader == LoadPNG)
             LoadPNGPhoto(path.c_str(), &SixImage::rawSink, &source->picture, source->metadata);
         else

@@ -50,7 +50,7 @@ int resolveRow(const std::string& text, int count, DisplayName displayName, cons
 }  // namespace
 
 std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const CliOptions& options,
-                                              bool facesOnDemand) {
+                                              bool facesOnDemand, bool keepPhotoBlocks) {
     const FormatTable& table = formatTable();
     int row = -1;
     if (options.from) {
@@ -65,6 +65,7 @@ std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const Cli
     CliQuestions questions(options);
     auto panorama = std::make_unique<PaintedSixImage>();
     panorama->facesOnDemand = facesOnDemand;
+    panorama->keepPhotoBlocks = keepPhotoBlocks && !facesOnDemand;
     panorama->load(questions, row, path);
     // A face file that is there but cannot be read would come out of the command as a white
     // face over the user's picture: the command stops. Missing faces are left white, and the
@@ -86,7 +87,10 @@ std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const Cli
     return panorama;
 }
 
-void writePanorama(PaintedSixImage& panorama, const std::string& path, const CliOptions& options) {
+namespace {
+
+// The save layout OUT is written in: the one its name gives (a unique best match) or --to.
+int saveRowFor(const std::string& path, const CliOptions& options) {
     const FormatTable& table = formatTable();
     int row = -1;
     if (options.to) {
@@ -97,6 +101,13 @@ void writePanorama(PaintedSixImage& panorama, const std::string& path, const Cli
         if (best.tie) throw UsageError("the name '" + path + "' fits several layouts; choose one with --to ROW");
         row = best.row;
     }
+    return row;
+}
+
+}  // namespace
+
+void writePanorama(PaintedSixImage& panorama, const std::string& path, const CliOptions& options) {
+    const int row = saveRowFor(path, options);
     // A photo read with more than 8-bit colour, or transparency, is written only when the
     // user says the loss is wanted.
     if (const PhotoSource* source = panorama.photoSource.get();
@@ -113,7 +124,9 @@ void writePanorama(PaintedSixImage& panorama, const std::string& path, const Cli
 
 int runConvert(const CliOptions& options) {
     if (options.positional.size() != 2) throw UsageError("expected IN and OUT");
-    auto panorama = openPanorama(options.positional[0], options);
+    // A JPEG photo's blocks serve only a photo written from it.
+    const bool photoOut = formatTable().saveRow(saveRowFor(options.positional[1], options)).kind == SphericalPhoto;
+    auto panorama = openPanorama(options.positional[0], options, false, photoOut);
     writePanorama(*panorama, options.positional[1], options);
     return 0;
 }
