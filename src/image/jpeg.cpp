@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include <jerror.h>
+
 #include "image/jpeg_blocks.h"
 #include "image/jpeg_library.h"
 #include "image/library_message.h"
@@ -23,8 +25,6 @@
 #include "platform/stdio_file.h"
 
 namespace {
-
-constexpr JDIMENSION largestSide = 32767;
 
 using ErrorManager = JpegErrorManager;
 using Decompressor = JpegDecompressor;
@@ -103,9 +103,19 @@ void cmykToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr, JDIMENSION width, bo
     }
 }
 
+// Why a picture's size was refused: over the pixel budget, or over libjpeg's own limit.
+struct SizeRefusal {
+    Size size{};
+    bool overDecoderLimit = false;
+};
+
 Outcome decode(Decompressor& d, Input input, PixelSink sink, void* userData, const char*& refusal,
-               Size& overBudget, PhotoMetadata* metadata) {
+               SizeRefusal& tooLarge, PhotoMetadata* metadata) {
     if (setjmp(d.errors.jump)) {
+        // The frame header's size is in the structure by the time libjpeg checks it.
+        if (d.errors.standard.msg_code == JERR_IMAGE_TOO_BIG)
+            tooLarge = {{static_cast<std::int32_t>(d.info.image_width), static_cast<std::int32_t>(d.info.image_height)},
+                        true};
         refusal = libraryReason(d.errors.error, refusal);
         return Outcome::failed;
     }
@@ -143,14 +153,11 @@ Outcome decode(Decompressor& d, Input input, PixelSink sink, void* userData, con
         d.info.out_color_space = JCS_RGB;
     const JDIMENSION width = d.info.image_width;
     const JDIMENSION height = d.info.image_height;
-    if (width > largestSide || height > largestSide) {
-        refusal = "picture too large";
-        return Outcome::failed;
-    }
-    // Before jpeg_start_decompress, which allocates the decoder's buffers for the width.
+    // Before jpeg_start_decompress, which allocates the decoder's buffers for the width;
+    // libjpeg has refused sides over JPEG_MAX_DIMENSION in jpeg_read_header.
     const Size size{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
     if (!withinPixelBudget(size)) {
-        overBudget = size;
+        tooLarge.size = size;
         return Outcome::failed;
     }
 
@@ -158,7 +165,7 @@ Outcome decode(Decompressor& d, Input input, PixelSink sink, void* userData, con
     int bytesPerPixel = 0;
     std::uint8_t* pixels = nullptr;
     sink(size, 3, userData, stride, bytesPerPixel, pixels);
-    if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * width) {
+    if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * std::uint64_t{width}) {
         refusal = "no destination for the picture";
         return Outcome::failed;
     }
@@ -278,7 +285,11 @@ struct BlockReading {
 
     static void start(Size size, int hint, void* data, std::uint32_t& stride, int& bytesPerPixel, std::uint8_t*& pixels) {
         auto& reading = *static_cast<BlockReading*>(data);
-        if (!reading.thread.joinable())
+        // The coefficients take 2 bytes a sample, up to 6 a pixel: a picture whose
+        // blocks the memory cannot hold beside it is saved by encoding it anew.
+        const std::uint64_t count = static_cast<std::uint64_t>(std::max(size.width, 0)) *
+                                    static_cast<std::uint64_t>(std::max(size.height, 0));
+        if (!reading.thread.joinable() && memoryHoldsBeside(count, 6 * count))
             reading.thread = std::jthread([bytes = reading.bytes, blocks = reading.blocks] { *blocks = ReadJPEGBlocks(bytes); });
         reading.target(size, hint, reading.userData, stride, bytesPerPixel, pixels);
     }
@@ -303,15 +314,19 @@ void load(const char* path, PixelSink sink, void* userData, PhotoMetadata* metad
     // A library error leaves this text: the decoder refused the stream.
     const char* refusal = "JPEG stream refused by the decoder";
     std::string warning;
-    Size overBudget{};
+    SizeRefusal tooLarge;
     {
         auto decompressor = std::make_unique<Decompressor>();
-        outcome = decode(*decompressor, input, sink, userData, refusal, overBudget, metadata);
+        outcome = decode(*decompressor, input, sink, userData, refusal, tooLarge, metadata);
         warning = decompressor->errors.warning;
     }
     file.close();  // a failed close of a file only read loses nothing
     if (reading.thread.joinable()) reading.thread.join();
-    if (overBudget.width > 0) throw pixelBudgetRefusal(path, ioException::reading, overBudget);
+    if (tooLarge.overDecoderLimit)
+        throw pictureSizeRefusal(path, ioException::reading, tooLarge.size,
+                                 "JPEG pictures are at most " + std::to_string(JPEG_MAX_DIMENSION) +
+                                     " pixels wide and high.");
+    if (tooLarge.size.width > 0) throw pixelBudgetRefusal(path, ioException::reading, tooLarge.size);
     if (outcome != Outcome::done) throw ioException{path, ioException::reading, refusal};
     if (!warning.empty())
         showMessage(std::string("Warning: the picture ") + path +

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr JDIMENSION largestSide = 32767;
-
 struct Component {
     int across = 1;  // pixels per sample: the largest sampling factor over this one's
     int down = 1;
@@ -47,7 +45,7 @@ namespace {
 using State = JpegBlocks::State;
 
 bool supportedLayout(const jpeg_decompress_struct& info) {
-    if (info.data_precision != 8 || info.image_width > largestSide || info.image_height > largestSide) return false;
+    if (info.data_precision != 8) return false;
     if (info.jpeg_color_space == JCS_GRAYSCALE) return info.num_components == 1;
     return (info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB) && info.num_components == 3;
 }

@@ -61,21 +61,40 @@ bool withinPixelBudget(std::uint64_t pixels) {
     return available == 0 || workingBytes(pixels) <= available;
 }
 
-bool withinPixelBudget(Size size) { return withinPixelBudget(pixelsOf(size)); }
-
-std::string pixelBudgetText(std::uint64_t pixels) {
+bool memoryHoldsBeside(std::uint64_t pixels, std::uint64_t moreBytes) {
     const std::uint64_t available = memoryStatus().availablePhysical;
-    std::string text = megapixelsText(pixels) + " megapixels, needing " + bytesText(workingBytes(pixels)) +
-                       " of memory; the limit is " + std::to_string(maxImageMegapixels()) +
-                       " megapixels (\"MaxImageMegapixels\")";
+    return available == 0 || workingBytes(pixels) + moreBytes <= available;
+}
+
+bool withinPixelBudget(Size size) { return size.width <= widestPicture && withinPixelBudget(pixelsOf(size)); }
+
+namespace {
+std::string needsText(std::uint64_t pixels) {
+    return megapixelsText(pixels) + " megapixels, needing " + bytesText(workingBytes(pixels)) + " of memory";
+}
+
+std::string budgetLimitText() {
+    const std::uint64_t available = memoryStatus().availablePhysical;
+    const std::string text =
+        "the limit is " + std::to_string(maxImageMegapixels()) + " megapixels (\"MaxImageMegapixels\")";
     return text + (available != 0 ? " and " + bytesText(available) + " of memory is available." : ".");
+}
+}  // namespace
+
+std::string pixelBudgetText(std::uint64_t pixels) { return needsText(pixels) + "; " + budgetLimitText(); }
+
+ioException pictureSizeRefusal(const char* path, std::int32_t kind, Size size, const std::string& limit) {
+    const std::string name = path != nullptr ? path : "";
+    const std::string message = "The picture " + name + " is too large: " + std::to_string(size.width) + " x " +
+                                std::to_string(size.height) + " pixels, " + needsText(pixelsOf(size)) + "; " + limit;
+    return ioException{name, kind, "picture too large", message};
 }
 
 ioException pixelBudgetRefusal(const char* path, std::int32_t kind, Size size) {
-    const std::string name = path != nullptr ? path : "";
-    const std::string message = "The picture " + name + " is too large: " + std::to_string(size.width) + " x " +
-                                std::to_string(size.height) + " pixels, " + pixelBudgetText(pixelsOf(size));
-    return ioException{name, kind, "picture too large", message};
+    return pictureSizeRefusal(path, kind, size,
+                              size.width > widestPicture
+                                  ? "rows are at most " + std::to_string(widestPicture) + " pixels wide."
+                                  : budgetLimitText());
 }
 
 void checkPixelBudget(const char* path, std::int32_t kind, Size size) {

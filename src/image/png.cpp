@@ -25,8 +25,6 @@
 
 namespace {
 
-constexpr png_uint_32 largestSide = 32767;
-
 // libpng's error and its first warning, copied out of its frames for the program's own
 // error line; libpng never prints them.
 struct LibraryMessages {
@@ -163,6 +161,8 @@ Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const
                Size& overBudget, PhotoMetadata* metadata) {
     if (setjmp(png_jmpbuf(r.png))) return Outcome::libraryError;
     png_init_io(r.png, file);
+    // The format's own limit: libpng's default refuses sides over a million.
+    png_set_user_limits(r.png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
     png_read_info(r.png, r.info);
     const png_uint_32 width = png_get_image_width(r.png, r.info);
     const png_uint_32 height = png_get_image_height(r.png, r.info);
@@ -192,10 +192,7 @@ Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const
             break;
     }
     png_set_bgr(r.png);
-    if (width > largestSide || height > largestSide) {
-        refusal = "picture too large";
-        return Outcome::refused;
-    }
+    // Sides are at most 2^31 - 1 (libpng has checked), so they fit a Size.
     const Size size{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
     if (!withinPixelBudget(size)) {
         overBudget = size;
@@ -215,7 +212,7 @@ Outcome decode(Reader& r, std::FILE* file, PixelSink sink, void* userData, const
     int bytesPerPixel = 0;
     std::uint8_t* pixels = nullptr;
     sink(size, 3, userData, stride, bytesPerPixel, pixels);
-    if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * width) {
+    if (bytesPerPixel != 3 || pixels == nullptr || stride < 3 * std::uint64_t{width}) {
         refusal = "no destination for the picture";
         return Outcome::refused;
     }
@@ -231,6 +228,7 @@ Outcome encode(Writer& w, std::FILE* file, Size size, std::uint32_t stride, int 
                const std::uint8_t* pixels, const PhotoMetadata* metadata, std::vector<png_text>& kept) {
     if (setjmp(png_jmpbuf(w.png))) return Outcome::libraryError;
     png_init_io(w.png, file);
+    png_set_user_limits(w.png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);  // as when reading
     png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(size.width), static_cast<png_uint_32>(size.height), 8,
                  bytesPerPixel == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);

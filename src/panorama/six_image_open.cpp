@@ -12,6 +12,7 @@
 #include "image/gl_dib_image.h"
 #include "image/jpeg.h"
 #include "image/pcx_tga.h"
+#include "image/pixel_budget.h"
 #include "image/png.h"
 #include "panorama/document_files.h"
 #include "panorama/document_questions.h"
@@ -28,17 +29,8 @@
 
 namespace {
 
-// Largest picture a sink accepts: 1 GiB of pixels, sides of at most 65535.
-constexpr std::int64_t maxPictureBytes = std::int64_t{1} << 30;
-constexpr std::int32_t maxPictureSide = 65535;
-// Largest face made from one picture: six of them take 1.2 GB.
-constexpr std::int32_t maxFaceSide = 8192;
-
-bool acceptableSize(Size size) {
-    if (size.width <= 0 || size.height <= 0 || size.width > maxPictureSide || size.height > maxPictureSide)
-        return false;
-    return static_cast<std::int64_t>(BGRImage::strideFor(size.width)) * size.height <= maxPictureBytes;
-}
+// The readers have held the picture to the pixel budget before asking for its pixels.
+bool acceptableSize(Size size) { return size.width > 0 && size.height > 0; }
 
 GLDIBImage* asPartner(const std::unique_ptr<BGRImage>& face) { return dynamic_cast<GLDIBImage*>(face.get()); }
 
@@ -149,12 +141,20 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
     if (extension.empty()) extension = extensionOf(row.openPattern);
 
     // One picture of the whole panorama; a picture too small to give a face pixel is
-    // not a panorama.
+    // not a panorama. The six faces made from a sphere or cylinder are held to the pixel
+    // budget as the picture was: a wide, low cylinder makes faces far larger than itself.
     auto refuseSize = [&](const std::unique_ptr<RawImage>& image, std::int32_t minWidth, std::int32_t minHeight,
                           std::int32_t facesAcross) {
-        if (!image || image->width < minWidth || image->height < minHeight ||
-            image->width / facesAcross > maxFaceSide)
-            throw ioException{path, ioException::reading, "picture too small or too large for the layout"};
+        if (!image || image->width < minWidth || image->height < minHeight)
+            throw ioException{path, ioException::reading, "picture too small for the layout"};
+        // A strip's faces are its own cells, as large as the picture.
+        if (facesAcross == 1) return;
+        const std::int64_t side = image->width / facesAcross;
+        const auto facePixels = static_cast<std::uint64_t>(faceCount * side * side);
+        if (!withinPixelBudget(facePixels))
+            throw ioException{path, ioException::reading, "faces too large",
+                              "The faces made from " + path + " are too large: 6 x " + std::to_string(side) + " x " +
+                                  std::to_string(side) + " pixels, " + pixelBudgetText(facePixels)};
     };
     auto readSingle = [&](std::int32_t minWidth, std::int32_t minHeight, std::int32_t facesAcross) {
         std::unique_ptr<RawImage> image;
@@ -279,7 +279,8 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
     case SphericalPhoto: {
         auto source = std::make_unique<PhotoSource>();
         if (row.reader == LoadJPEG)
-            LoadJPEGPhoto(path.c_str(), &SixImage::rawSink, &source->picture, source->metadata, &source->jpegBlocks);
+            LoadJPEGPhoto(path.c_str(), &SixImage::rawSink, &source->picture, source->metadata,
+                          keepPhotoBlocks ? &source->jpegBlocks : nullptr);
         else if (row.reader == LoadPNG)
             LoadPNGPhoto(path.c_str(), &SixImage::rawSink, &source->picture, source->metadata);
         else

@@ -221,23 +221,34 @@ TEST(SaveJPEG, LibraryRefusalsBecomeWritingErrors) {
     }
 }
 
-TEST(LoadJPEG, RefusesSidesAbove32767WithoutAskingForPixels) {
+// Sides over the reader's old wall of 32767 are read; over libjpeg's own limit of 65500
+// they are refused from the header, no pixels asked for. The file holds the scan of an
+// 8 x 8 picture: a larger one reads as damaged, the rest of it grey.
+TEST(LoadJPEG, SidesUpToLibjpegsLimitAreReadAndLargerOnesRefusedFromTheHeader) {
     TempDir dir;
     const std::string path = dir.file("wide.jpg");
     writeGreyDirectly(path, 8, 8);
-    auto bytes = readBytes(path);
+    const auto original = readBytes(path);
     // The frame header (SOF0, FF C0): length 2, precision 1, height 2, width 2.
     std::size_t sof = 0;
-    for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
-        if (bytes[i] == 0xFF && bytes[i + 1] == 0xC0) { sof = i; break; }
+    for (std::size_t i = 0; i + 1 < original.size(); ++i)
+        if (original[i] == 0xFF && original[i + 1] == 0xC0) { sof = i; break; }
     ASSERT_NE(sof, 0u);
-    bytes[sof + 7] = 0x80;  // width 32768
-    bytes[sof + 8] = 0x00;
-    writeBytes(path, bytes);
-
-    const ReadOutcome outcome = readWithLimit(LoadJPEG, path, 1 << 20);
-    EXPECT_TRUE(outcome.threwIoException);
-    EXPECT_FALSE(outcome.sinkRefused);
+    MessageRecorder recorder;  // the damage the larger sizes show
+    for (const std::uint16_t width : {32768, 65500, 65501}) {
+        SCOPED_TRACE(width);
+        auto bytes = original;
+        bytes[sof + 7] = static_cast<std::uint8_t>(width >> 8);
+        bytes[sof + 8] = static_cast<std::uint8_t>(width);
+        writeBytes(path, bytes);
+        const ReadOutcome outcome = readWithLimit(LoadJPEG, path, 1 << 20);
+        EXPECT_EQ(outcome.loaded, width <= 65500);
+        EXPECT_EQ(outcome.threwIoException, width > 65500);
+        EXPECT_FALSE(outcome.sinkRefused);
+        if (width <= 65500) {
+            EXPECT_EQ(outcome.size, (Size{width, 8}));
+        }
+    }
 }
 
 // How far two pictures of one size are apart, over every byte.

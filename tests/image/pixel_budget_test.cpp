@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -124,29 +126,46 @@ struct Bomb {
     const char* name;
     ImageReader reader;
     std::function<Bytes(const std::string& scratch)> file;
-    const char* size;  // as the message gives it
+    const char* size;   // as the message gives it
+    const char* limit;  // the end of the message, naming the limit met
+    std::uint32_t megapixels = defaultMaxImageMegapixels;
 };
 
+constexpr const char* budgetLimit = "; the limit is 300 megapixels (\"MaxImageMegapixels\") and";
+
 // Each bomb header is refused with "picture too large" and a message giving its size,
-// the limit and the memory, without asking for a destination and without the memory
-// its pixels would take (checked in a child, whose high-water mark starts at the
-// parent's size).
+// the memory it needs and the limit it meets, without asking for a destination and
+// without the memory its pixels would take (checked in a child, whose high-water mark
+// starts at the parent's size). Where the budget allows a picture, only the format's
+// own limit stands: 65500 for libjpeg, rows of 32-bit lengths for any reader.
 TEST(PixelBudget, BombHeadersAreRefusedBeforeTheirPixelsAreAllocated) {
     const Bomb bombs[] = {
         {"PNG 32767 x 32767", LoadPNG, [](const std::string& s) { return pngClaiming(s, 32767, 32767); },
-         "32767 x 32767"},
+         "32767 x 32767", budgetLimit},
         {"JPEG 30000 x 30000", LoadJPEG, [](const std::string& s) { return jpegClaiming(s, 30000, 30000); },
-         "30000 x 30000"},
+         "30000 x 30000", budgetLimit},
+        // A 360-degree camera's stitched size, over the default budget only.
+        {"JPEG 32768 x 16384", LoadJPEG, [](const std::string& s) { return jpegClaiming(s, 32768, 16384); },
+         "32768 x 16384", budgetLimit},
+        {"PNG 32768 x 16384", LoadPNG, [](const std::string& s) { return pngClaiming(s, 32768, 16384); },
+         "32768 x 16384", budgetLimit},
+        {"JPEG 65501 x 8, over libjpeg's sides", LoadJPEG, [](const std::string& s) { return jpegClaiming(s, 65501, 8); },
+         "65501 x 8", "; JPEG pictures are at most 65500 pixels wide and high."},
+        {"JPEG 8 x 65535, over libjpeg's sides", LoadJPEG, [](const std::string& s) { return jpegClaiming(s, 8, 65535); },
+         "8 x 65535", "; JPEG pictures are at most 65500 pixels wide and high."},
+        {"PNG 2147483647 x 1, the widest the format holds, under a limit of 4000 megapixels", LoadPNG,
+         [](const std::string& s) { return pngClaiming(s, 2147483647, 1); }, "2147483647 x 1",
+         "; rows are at most 1431655764 pixels wide.", 4000},
         {"BMP 32767 x 32767", LoadBMP, [](const std::string&) { return bmpClaiming(32767, 32767); },
-         "32767 x 32767"},
+         "32767 x 32767", budgetLimit},
         // 320 megapixels in run-length packets of 128 pixels need a 5 MB file to pass the
         // file-size check; 10 MB of runs of 32 bytes for the PCX.
         {"Targa 20000 x 16000", LoadTGA, [](const std::string&) { return targaClaiming(20000, 16000, 5 << 20); },
-         "20000 x 16000"},
+         "20000 x 16000", budgetLimit},
         {"Targa 65535 x 8192", LoadTGA, [](const std::string&) { return targaClaiming(65535, 8192, 9 << 20); },
-         "65535 x 8192"},
+         "65535 x 8192", budgetLimit},
         {"PCX 20000 x 16000", LoadPCX, [](const std::string&) { return pcxClaiming(20000, 16000, 10 << 20); },
-         "20000 x 16000"},
+         "20000 x 16000", budgetLimit},
     };
     TempDir dir;
     for (const Bomb& bomb : bombs) {
@@ -156,6 +175,7 @@ TEST(PixelBudget, BombHeadersAreRefusedBeforeTheirPixelsAreAllocated) {
         ASSERT_FALSE(bytes.empty());
         writeBytes(path, bytes);
         const std::string report = checkInChild([&]() -> std::string {
+            setMaxImageMegapixels(bomb.megapixels);
             const long before = maxResidentKilobytes();
             SinkPicture picture;
             try {
@@ -164,7 +184,9 @@ TEST(PixelBudget, BombHeadersAreRefusedBeforeTheirPixelsAreAllocated) {
             } catch (const ioException& e) {
                 std::string failures;
                 if (std::string(e.reason) != "picture too large") failures += std::string("reason: ") + e.reason + "\n";
-                for (const char* part : {bomb.size, "megapixels", "\"MaxImageMegapixels\"", "of memory is available"})
+                const std::string start = "The picture " + path + " is too large: " + bomb.size + " pixels, ";
+                if (!e.message.starts_with(start)) failures += "message not starting " + start + ": " + e.message + "\n";
+                for (const char* part : {" megapixels, needing ", " of memory", bomb.limit})
                     if (e.message.find(part) == std::string::npos) failures += "message without " + std::string(part) + ": " + e.message + "\n";
                 if (picture.size != Size{-1, -1}) failures += "a destination was asked for\n";
                 const long grown = maxResidentKilobytes() - before;
@@ -174,6 +196,60 @@ TEST(PixelBudget, BombHeadersAreRefusedBeforeTheirPixelsAreAllocated) {
         });
         EXPECT_EQ(report, "");
     }
+}
+
+// Pictures just over the readers' old fixed walls (32767 for JPEG and PNG, libpng's
+// default million) and at libjpeg's own limit: what the writers write, the readers read
+// back, the pixel budget allowing. A JPEG over libjpeg's limit is never written.
+TEST(PixelBudget, WhatTheWritersWriteTheReadersReadUpToTheFormatsLimits) {
+    struct Case {
+        const char* name;
+        ImageWriter writer;
+        ImageReader reader;
+        Size size;
+        int tolerance;  // per channel, for the lossy coding
+    };
+    const Case cases[] = {
+        {"JPEG 32768 x 8", SaveJPEG, LoadJPEG, {32768, 8}, 12},
+        {"JPEG 40000 x 2", SaveJPEG, LoadJPEG, {40000, 2}, 12},
+        {"JPEG 65500 x 8", SaveJPEG, LoadJPEG, {65500, 8}, 12},
+        {"JPEG 8 x 65500", SaveJPEG, LoadJPEG, {8, 65500}, 12},
+        {"PNG 32768 x 8", SavePNG, LoadPNG, {32768, 8}, 0},
+        {"PNG 40000 x 2", SavePNG, LoadPNG, {40000, 2}, 0},
+        {"PNG 1000001 x 1", SavePNG, LoadPNG, {1000001, 1}, 0},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Blocks of 64 pixels of one colour, whose insides the lossy coding keeps close.
+        RawImage picture(c.size);
+        for (std::int32_t y = 0; y < c.size.height; ++y)
+            for (std::int32_t x = 0; x < c.size.width; ++x) {
+                std::uint8_t* p = picture.row(y) + 3 * static_cast<std::size_t>(x);
+                const int block = x / 64 + y / 64;
+                p[0] = static_cast<std::uint8_t>(block % 2 ? 200 : 40);
+                p[1] = static_cast<std::uint8_t>(block % 3 ? 180 : 60);
+                p[2] = 128;
+            }
+        const std::string path = dir.file("wide");
+        ASSERT_NO_THROW(c.writer(path.c_str(), c.size, picture.stride, 3, picture.pixels));
+        SinkPicture read;
+        ASSERT_NO_THROW(c.reader(path.c_str(), SinkPicture::sink, &read));
+        ASSERT_EQ(read.size, c.size);
+        // Away from a block's edges, where the lossy coding rings.
+        const auto inside = [&](std::int32_t at, std::int32_t side) {
+            return c.tolerance == 0 || side < 64 || (at % 64 >= 16 && at % 64 < 48);
+        };
+        int worst = 0;
+        for (std::int32_t y = 0; y < c.size.height; ++y)
+            for (std::int32_t x = 0; x < c.size.width; ++x)
+                for (int k = 0; k < 3 && inside(x, c.size.width) && inside(y, c.size.height); ++k)
+                    worst = std::max(worst, std::abs(read.at(x, y)[k] - picture.row(y)[3 * static_cast<std::size_t>(x) + k]));
+        EXPECT_LE(worst, c.tolerance);
+    }
+    RawImage over(Size{65501, 8});
+    EXPECT_IO_EXCEPTION(SaveJPEG(dir.file("over.jpg").c_str(), over.size(), over.stride, 3, over.pixels),
+                        ioException::writing, dir.file("over.jpg"), "Maximum supported image dimension is 65500 pixels");
 }
 
 // The limit comes from "MaxImageMegapixels" unless a command line set its own, and is

@@ -532,6 +532,22 @@ TEST_F(Cli, RunningOutOfMemoryIsAFailureNotAnAbort) {
     unsetenv("DOMECAST_TEST_PIXEL_LIMIT");
 }
 
+// What image writes 40000 pixels wide, over the JPEG and PNG readers' old wall of 32767,
+// it reads back.
+TEST_F(Cli, ImageReadsTheWidePicturesItWrites) {
+    RawImage wide(Size{40000, 2});
+    for (std::int32_t x = 0; x < wide.width; ++x)
+        for (std::int32_t y = 0; y < 2; ++y) wide.row(y)[3 * static_cast<std::size_t>(x) + 1] = static_cast<std::uint8_t>(x / 64 % 2 * 200);
+    SaveTGA(dir.file("wide.tga").c_str(), wide.size(), wide.stride, 3, wide.pixels);
+    ASSERT_EQ(run({"image", dir.file("wide.tga"), dir.file("wide.png")}), 0);
+    ASSERT_EQ(run({"image", dir.file("wide.png"), dir.file("back.tga")}), 0);
+    EXPECT_EQ(fileText(dir.file("back.tga")), fileText(dir.file("wide.tga")));
+    ASSERT_EQ(run({"image", dir.file("wide.png"), dir.file("wide.jpg")}), 0);
+    ASSERT_EQ(run({"image", dir.file("wide.jpg"), dir.file("jpeg.tga")}), 0);
+    const std::string header = fileText(dir.file("jpeg.tga")).substr(12, 4);  // width, height: 16 bits each
+    EXPECT_EQ(header, std::string("\x40\x9c\x02\x00", 4));
+}
+
 TEST_F(Cli, ImageConvertsBetweenTheCodecs) {
     ASSERT_EQ(run({"image", face("sky", 0), dir.file("a.png")}), 0);
     ASSERT_EQ(run({"image", dir.file("a.png"), dir.file("b.tga")}), 0);

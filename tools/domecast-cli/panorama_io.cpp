@@ -75,7 +75,7 @@ bool writesExtension(const FormatTable::SaveRow& row, const std::string& extensi
 }  // namespace
 
 std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const CliOptions& options,
-                                              bool facesOnDemand) {
+                                              bool facesOnDemand, bool keepPhotoBlocks) {
     const FormatTable& table = formatTable();
     int row = -1;
     if (options.from) {
@@ -90,6 +90,7 @@ std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const Cli
     CliQuestions questions(options);
     auto panorama = std::make_unique<PaintedSixImage>();
     panorama->facesOnDemand = facesOnDemand;
+    panorama->keepPhotoBlocks = keepPhotoBlocks && !facesOnDemand;
     panorama->load(questions, row, path);
     // A face file that is there but cannot be read would come out of the command as a white
     // face over the user's picture: the command stops. Missing faces are left white, and the
@@ -162,7 +163,9 @@ void writeOutput(const std::string& path, const CliOptions& options,
 int runConvert(const CliOptions& options) {
     if (options.positional.size() != 2) throw UsageError("expected IN and OUT");
     const int row = outputLayout(options.positional[1], options);
-    auto panorama = openPanorama(options.positional[0], options);
+    // A JPEG photo's blocks serve only a photo written from it.
+    const bool photoOut = formatTable().saveRow(row).kind == SphericalPhoto;
+    auto panorama = openPanorama(options.positional[0], options, false, photoOut);
     writePanorama(*panorama, options.positional[1], row, options);
     return 0;
 }

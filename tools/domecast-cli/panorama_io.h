@@ -8,10 +8,11 @@
 
 // Opens IN in the layout its name gives (or --from), answering a cylinder's field-of-view
 // question with --vfov or the proposed value. With facesOnDemand, a spherical or
-// cylindrical picture is kept unconverted for fillFaceRegions. Throws ioException or
-// UsageError.
+// cylindrical picture is kept unconverted for fillFaceRegions. Without keepPhotoBlocks
+// (and with facesOnDemand) a JPEG photo's blocks are not kept for a block-exact save.
+// Throws ioException or UsageError.
 std::unique_ptr<PaintedSixImage> openPanorama(const std::string& path, const CliOptions& options,
-                                              bool facesOnDemand = false);
+                                              bool facesOnDemand = false, bool keepPhotoBlocks = true);
 
 // The save layout OUT is written in: the one its name gives (a unique best match) or
 // --to. Checked before anything is read: throws ioException (OUT, writing) when OUT is a
