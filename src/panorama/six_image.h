@@ -164,7 +164,8 @@ public:
     // Set before a load: a spherical or cylindrical picture is kept as unconverted, its
     // faces left white, for a caller that needs only part of them.
     bool facesOnDemand = false;
-    // Set before a load: a JPEG photo's blocks are read for a save back to a JPEG photo.
+    // Set before a load: a JPEG photo's blocks are read for a save back to a JPEG photo,
+    // a web page's face blocks for a save into a page.
     // A caller that will write only other layouts clears it, and so saves their memory
     // (2 to 6 bytes a pixel, as much as the picture itself) and the time to read them.
     bool keepPhotoBlocks = true;

@@ -217,7 +217,8 @@ int SixImage::load(DocumentQuestions& questions, int openRow, const std::string&
                     // A page's faces keep their coefficients for a save into a page.
                     if (row.kind == WebPage && row.reader == LoadJPEG) {
                         PhotoMetadata metadata;
-                        LoadJPEGPhoto(file.c_str(), &SixImage::faceSink, &slot, metadata, &pageFaceBlocks[i]);
+                        LoadJPEGPhoto(file.c_str(), &SixImage::faceSink, &slot, metadata,
+                                      keepPhotoBlocks ? &pageFaceBlocks[i] : nullptr);
                     } else {
                         row.reader(file.c_str(), &SixImage::faceSink, &slot);
                     }

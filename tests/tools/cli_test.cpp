@@ -444,6 +444,15 @@ TEST_F(Cli, AConvertedWebPageKeepsItsViewUnlessTold) {
         const std::string page = fileText(dir.file("again/index.html"));
         EXPECT_NE(page.find(std::string("\n  yaw: ") + c.yaw + ",\n"), std::string::npos) << page;
         EXPECT_NE(page.find(std::string("\n  pitch: ") + c.pitch + ",\n"), std::string::npos) << page;
+        // Nothing painted: every face keeps its coefficients.
+        for (const char* suffix : suffixes) {
+            const JpegDump before = dumpJpeg(dir.file(std::string("site/index") + suffix + ".jpg"));
+            const JpegDump after = dumpJpeg(dir.file(std::string("again/index") + suffix + ".jpg"));
+            ASSERT_TRUE(before.ok && after.ok) << suffix;
+            ASSERT_EQ(after.components.size(), before.components.size()) << suffix;
+            for (std::size_t i = 0; i < before.components.size(); ++i)
+                EXPECT_TRUE(after.components[i].coefficients == before.components[i].coefficients) << suffix;
+        }
     }
 }
 

@@ -163,8 +163,9 @@ void writeOutput(const std::string& path, const CliOptions& options,
 int runConvert(const CliOptions& options) {
     if (options.positional.size() != 2) throw UsageError("expected IN and OUT");
     const int row = outputLayout(options.positional[1], options);
-    // A JPEG photo's blocks serve only a photo written from it.
-    const bool photoOut = formatTable().saveRow(row).kind == SphericalPhoto;
+    // A JPEG photo's blocks serve only a photo written from it, a page's only a page.
+    const LayoutKind outKind = formatTable().saveRow(row).kind;
+    const bool photoOut = outKind == SphericalPhoto || outKind == WebPage;
     auto panorama = openPanorama(options.positional[0], options, false, photoOut);
     writePanorama(*panorama, options.positional[1], row, options);
     return 0;
