@@ -29,7 +29,9 @@ public:
     std::optional<FileChoice> chooseOpenFile(const std::string&, int) override { return std::nullopt; }
     std::optional<int> askFieldOfView(int) override { return std::nullopt; }
     MessageAnswer askSaveChanges(const std::string&, const std::string&) override { return MessageAnswer::no; }
+    bool askReplaceReadOnly(const std::string&) override { return false; }
     void showMessage(const std::string&) override {}
+    bool confirm(const std::string&) override { return false; }
     void beginWait() override {}
     void endWait() override {}
 };
