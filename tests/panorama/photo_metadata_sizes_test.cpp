@@ -3,7 +3,7 @@
 // exiftool reads them back.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <sstream>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -18,29 +18,25 @@
 #include "support/scoped_settings.h"
 #include "support/scripted_questions.h"
 #include "support/temp_dir.h"
+#include "support/text_files.h"
 
 namespace {
 
 // exiftool's numeric values of the tags named, keyed by tag name.
 std::map<std::string, std::string> exifValues(const std::string& path) {
-    const std::string command = "exiftool -n -s -XMP-GPano:all -ExifIFD:ExifImageWidth -ExifIFD:ExifImageHeight '" +
-                                path + "' 2>/dev/null";
+    const std::string output = commandOutput(
+        "exiftool -n -s -XMP-GPano:all -ExifIFD:ExifImageWidth -ExifIFD:ExifImageHeight '" + path + "'");
+    const auto trim = [](std::string s) {
+        s.erase(0, s.find_first_not_of(" \t"));
+        s.erase(s.find_last_not_of(" \t\r\n") + 1);
+        return s;
+    };
     std::map<std::string, std::string> values;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return values;
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe) != nullptr) {
-        const std::string text(line);
-        const auto colon = text.find(':');
-        if (colon == std::string::npos) continue;
-        const auto trim = [](std::string s) {
-            s.erase(0, s.find_first_not_of(" \t"));
-            s.erase(s.find_last_not_of(" \t\r\n") + 1);
-            return s;
-        };
-        values[trim(text.substr(0, colon))] = trim(text.substr(colon + 1));
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        const auto colon = line.find(':');
+        if (colon != std::string::npos) values[trim(line.substr(0, colon))] = trim(line.substr(colon + 1));
     }
-    ::pclose(pipe);
     return values;
 }
 

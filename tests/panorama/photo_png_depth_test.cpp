@@ -2,7 +2,6 @@
 // it opens, and a save asks first; its colour chunks (gAMA, cHRM) come back on save.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -13,18 +12,13 @@
 #include "support/scoped_settings.h"
 #include "support/scripted_questions.h"
 #include "support/temp_dir.h"
+#include "support/text_files.h"
 
 namespace {
 
 // exiftool's reading of the chunks that say how to show the pixels, one line each.
 std::string colourChunks(const std::string& path) {
-    std::string text;
-    std::FILE* pipe = ::popen(("exiftool -s -s -s -Gamma -WhitePointX -RedX -BlueY '" + path + "' 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) return text;
-    char line[256];
-    while (std::fgets(line, sizeof line, pipe) != nullptr) text += line;
-    ::pclose(pipe);
-    return text;
+    return commandOutput("exiftool -s -s -s -Gamma -WhitePointX -RedX -BlueY '" + path + "'");
 }
 
 TEST(PhotoPngDepth, WhatEightBitsCannotHoldIsToldAtOpenAndAskedAtSave) {

@@ -6,3 +6,6 @@ void writeText(const std::string& path, const std::string& text, unsigned mode =
 // The permission bits of a file (of its target when it is a symbolic link); a failed
 // stat is a test failure.
 unsigned modeOf(const std::string& path);
+// What a shell command prints on its standard output (its errors go nowhere); empty when
+// it cannot be started.
+std::string commandOutput(const std::string& command);
